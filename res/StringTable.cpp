@@ -1,0 +1,6 @@
+#include "StringTable.h"
+
+QString LoadString(int)
+{
+    return {};
+}

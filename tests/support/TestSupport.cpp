@@ -1,0 +1,59 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdlib>
+
+void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+void PrintTo(const QByteArray& b, std::ostream* os)
+{
+    *os << "bytes(" << b.size() << ")\"" << b.toStdString() << '"';
+}
+
+ScopedEnv::ScopedEnv(const char* name, std::optional<QByteArray> value) : m_name(name)
+{
+    if (qEnvironmentVariableIsSet(name))
+        m_old = qgetenv(name);
+    if (value)
+        qputenv(name, *value);
+    else
+        qunsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (m_old)
+        qputenv(m_name.constData(), *m_old);
+    else
+        qunsetenv(m_name.constData());
+}
+
+ScopedHome::ScopedHome()
+    : m_home("HOME", m_dir.path().toUtf8()),
+      m_data("XDG_DATA_HOME", (m_dir.path() + QStringLiteral("/data")).toUtf8()),
+      m_config("XDG_CONFIG_HOME", (m_dir.path() + QStringLiteral("/config")).toUtf8()),
+      m_state("XDG_STATE_HOME", (m_dir.path() + QStringLiteral("/state")).toUtf8()),
+      m_runtime("XDG_RUNTIME_DIR", (m_dir.path() + QStringLiteral("/run")).toUtf8())
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("run"));
+    QFile::setPermissions(m_dir.filePath(QStringLiteral("run")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
