@@ -1,0 +1,107 @@
+#include "StringTable.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct Expected
+{
+    int id;
+    QString text;
+};
+
+class StringTableText : public ::testing::TestWithParam<Expected>
+{
+};
+
+TEST_P(StringTableText, LoadsExactly)
+{
+    EXPECT_EQ(LoadString(GetParam().id), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartUpFailures, StringTableText,
+    ::testing::Values(
+        Expected{100, u"OLE initialization failed.  Make sure that the OLE libraries are the "
+                      u"correct version."_s},
+        Expected{104, u"Windows sockets initialization failed."_s},
+        Expected{105, u"MP3 encoder initialization failed."_s},
+        Expected{106, u"Cannot create internal folders. Make sure you have access rights."_s},
+        Expected{109, u"Microsoft XML parser initialization failed. Please, reinstall MSXML."_s}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ViewsAndDialogs, StringTableText,
+    ::testing::Values(
+        Expected{130, u"Favorite Channels"_s}, Expected{140, u"My Feeds"_s},
+        Expected{142, u"Search Result"_s}, Expected{147, u"Source"_s},
+        Expected{159, u"Update All"_s},
+        Expected{161, u"No any prepared news were found for coping. Please try again later."_s},
+        Expected{168, u"Your search did not match any news. <br /><br /> Suggestions: "
+                      u"<ul><li>Try different keywords.</li><li>Try more general "
+                      u"keywords.</li></ul>"_s},
+        Expected{32858, u"Total 0000, unread 000"_s},
+        Expected{60001, u"Are you sure you want to delete this group and all subchannels?"_s}));
+
+TEST(StringTable, UnknownNumbersGiveAnEmptyString)
+{
+    for (int id : {0, -1, 99, 101, 166, 32770, 32860, 60003, INT_MIN, INT_MAX})
+        EXPECT_TRUE(LoadString(id).isEmpty()) << id;
+}
+
+TEST(StringTable, AgePartsJoinWithTheirOwnBlanks)
+{
+    const QString age = LoadString(154).replace(u"%d"_s, u"2"_s) + LoadString(152) +
+                        LoadString(155).replace(u"%d"_s, u"5"_s);
+    EXPECT_EQ(age, u"2 days 1 hour 5 minutes ago"_s);
+    EXPECT_EQ(LoadString(151), u"1 day "_s);
+    EXPECT_EQ(LoadString(153), u"%d hours "_s);
+}
+
+TEST(StringTable, CommandEntrySplitsIntoPromptAndToolTip)
+{
+    const QStringList parts = LoadString(32850).split(u'\n');
+    ASSERT_EQ(parts.size(), 2);
+    EXPECT_EQ(parts[0], u"Search for specific word in all newsr"_s);
+    EXPECT_EQ(parts[1], u"Search"_s);
+}
+
+TEST(StringTable, EveryCommandHasAPromptAndAToolTip)
+{
+    for (const StringTableEntry& e : StringTableEntries()) {
+        const bool command = e.id >= 32768 && e.id < 60000;
+        const bool statusPane = e.id >= 32856 && e.id <= 32859;
+        if (!command || statusPane)
+            continue;
+        const QStringList parts = QStringView(e.text).toString().split(u'\n');
+        ASSERT_EQ(parts.size(), 2) << e.id;
+        EXPECT_FALSE(parts[0].isEmpty()) << e.id;
+        EXPECT_FALSE(parts[1].isEmpty()) << e.id;
+    }
+}
+
+TEST(StringTable, EntriesAreSortedUniqueAndWellFormed)
+{
+    const auto entries = StringTableEntries();
+    ASSERT_FALSE(entries.empty());
+    for (size_t i = 1; i < entries.size(); ++i)
+        EXPECT_LT(entries[i - 1].id, entries[i].id) << "at " << entries[i].id;
+    for (const StringTableEntry& e : entries) {
+        EXPECT_FALSE(e.text.empty()) << e.id;
+        // A doubled escape would leave a visible backslash instead of a line feed or tab.
+        EXPECT_EQ(e.text.find(u'\\'), std::u16string_view::npos) << e.id;
+        EXPECT_EQ(e.text.find(u'\r'), std::u16string_view::npos) << e.id;
+    }
+}
+
+TEST(StringTable, EveryEntryIsFoundByItsNumber)
+{
+    for (const StringTableEntry& e : StringTableEntries())
+        EXPECT_EQ(LoadString(e.id), QStringView(e.text).toString()) << e.id;
+}
+
+} // namespace
