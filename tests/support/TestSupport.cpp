@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 
+#include "CAppLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <cstdlib>
 
 void PrintTo(const QString& s, std::ostream* os)
@@ -41,6 +44,10 @@ ScopedHome::ScopedHome()
       m_runtime("XDG_RUNTIME_DIR", (m_dir.path() + QStringLiteral("/run")).toUtf8())
 {
     QDir(m_dir.path()).mkpath(QStringLiteral("run"));
+    // QSettings keeps the user folder it found first; point it here for this test.
+    const QString config = m_dir.path() + QStringLiteral("/config");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
     QFile::setPermissions(m_dir.filePath(QStringLiteral("run")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -56,4 +63,27 @@ QByteArray ReadFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+ScopedLog::ScopedLog() : m_log(new CAppLog)
+{
+    m_log->Open({m_dir.path()});
+    SetProcessLog(m_log);
+}
+
+ScopedLog::~ScopedLog()
+{
+    SetProcessLog(nullptr);
+    delete m_log;
+}
+
+QStringList ScopedLog::Lines() const
+{
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(ReadFile(m_log->FileName())).split(u'\n')) {
+        const qsizetype tab = line.indexOf(u'\t');
+        if (tab >= 0)
+            lines << line.mid(tab + 1);
+    }
+    return lines;
 }

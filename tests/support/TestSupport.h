@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringList>
 #include <QString>
 #include <QTemporaryDir>
 #include <optional>
@@ -36,6 +37,22 @@ public:
 private:
     QTemporaryDir m_dir;
     ScopedEnv m_home, m_data, m_config, m_state, m_runtime;
+};
+
+// Collects the process log into a file of its own for the life of the object.
+class CAppLog;
+class ScopedLog
+{
+public:
+    ScopedLog();
+    ~ScopedLog();
+    // Every line written so far, without the time stamps.
+    QStringList Lines() const;
+    bool Contains(const QString& line) const { return Lines().contains(line); }
+
+private:
+    QTemporaryDir m_dir;
+    CAppLog* m_log;
 };
 
 // Writes bytes to a file, creating missing folders; returns false on failure.

@@ -1,0 +1,24 @@
+#include "CAppServices.h"
+
+#include "CPreferences.h"
+
+#include <QDir>
+
+CAppServices::CAppServices(const QString& programFolder) : m_programFolder(programFolder)
+{
+    if (!m_programFolder.endsWith(u'/'))
+        m_programFolder += u'/';
+}
+
+CAppServices::~CAppServices() = default;
+
+void CAppServices::SetPrefs(std::unique_ptr<CPreferences> prefs)
+{
+    m_prefs = std::move(prefs);
+}
+
+void CAppServices::NotifyAll(RssEvent code, CRefCounted* object)
+{
+    if (m_notifier)
+        m_notifier(code, CRefPtr<CRefCounted>(object));
+}

@@ -1,0 +1,62 @@
+#include "CHttpSession.h"
+
+#include <curl/curl.h>
+
+bool CHttpSession::GlobalInit()
+{
+    return curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
+}
+
+void CHttpSession::GlobalCleanup()
+{
+    curl_global_cleanup();
+}
+
+CHttpSession::CHttpSession(const QByteArray& userAgent) : m_userAgent(userAgent)
+{
+    m_share = curl_share_init();
+    if (!m_share)
+        return;
+    curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &CHttpSession::Lock);
+    curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &CHttpSession::Unlock);
+    curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+}
+
+CHttpSession::~CHttpSession()
+{
+    if (m_share)
+        curl_share_cleanup(m_share);
+}
+
+void CHttpSession::Lock(CURL*, int data, int, void* self)
+{
+    static_cast<CHttpSession*>(self)->m_locks[size_t(data) % 8].lock();
+}
+
+void CHttpSession::Unlock(CURL*, int data, void* self)
+{
+    static_cast<CHttpSession*>(self)->m_locks[size_t(data) % 8].unlock();
+}
+
+CURL* CHttpSession::NewRequest(const QByteArray& url) const
+{
+    CURL* curl = curl_easy_init();
+    if (!curl)
+        return nullptr;
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_SHARE, m_share);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, m_userAgent.constData());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    return curl;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "CRefCounted.h"
+
+#include <QByteArray>
+#include <array>
+#include <mutex>
+
+typedef void CURL;
+typedef void CURLSH;
+
+// The one HTTP session of the application: a libcurl share (DNS cache, TLS sessions,
+// connections) that every request on any worker thread uses. Jobs hold a counted
+// reference, so a request still running at exit never outlives its session.
+class CHttpSession : public CRefCounted
+{
+public:
+    // The process-wide libcurl set-up; call once before any session exists.
+    static bool GlobalInit();
+    static void GlobalCleanup();
+
+    explicit CHttpSession(const QByteArray& userAgent = QByteArrayLiteral("Calvoria"));
+    bool IsValid() const { return m_share != nullptr; }
+
+    // A new request for url, set up with the session's rules: the user agent, at most 10
+    // redirects over http/https only, gzip/deflate accepted, proxies from the environment,
+    // connect time-out 30 s, abort below 1 byte/s for 60 s. Free it with curl_easy_cleanup.
+    CURL* NewRequest(const QByteArray& url) const;
+
+private:
+    ~CHttpSession() override;
+    static void Lock(CURL*, int data, int access, void* self);
+    static void Unlock(CURL*, int data, void* self);
+
+    QByteArray m_userAgent;
+    CURLSH* m_share = nullptr;
+    std::array<std::mutex, 8> m_locks; // one per kind of shared data
+};

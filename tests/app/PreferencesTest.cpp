@@ -1,0 +1,207 @@
+#include "CPreferences.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+class PreferencesTest : public ::testing::Test
+{
+protected:
+    ScopedHome home;
+    ScopedLog log;
+    QString settingsFile = home.File(u"settings.ini"_s);
+    QString programFolder = home.File(u"prog/bin/"_s);
+
+    std::unique_ptr<QSettings> Store() const
+    {
+        return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+    }
+    std::unique_ptr<CPreferences> Loaded() const
+    {
+        auto prefs = std::make_unique<CPreferences>(Store(), programFolder);
+        prefs->Load(false);
+        return prefs;
+    }
+    void StoreValue(const QString& key, const QVariant& value) const
+    {
+        auto s = Store();
+        s->setValue(key, value);
+        s->sync();
+    }
+    QVariant StoredValue(const QString& key) const { return Store()->value(key); }
+};
+
+QByteArray DefaultRecordByHand()
+{
+    QByteArray b(56, '\0');
+    const qint32 ints[] = {6, 2, 2, 2000, 0, -4, 15, 0, 3, 15};
+    for (int i = 0; i < 10; ++i)
+        qToLittleEndian<qint32>(ints[i], b.data() + 4 * i);
+    for (int i = 40; i < 48; ++i)
+        b[i] = 1;
+    qToLittleEndian<qint32>(200, b.data() + 48);
+    qToLittleEndian<qint32>(4, b.data() + 52);
+    return b;
+}
+
+} // namespace
+
+TEST_F(PreferencesTest, DefaultRecordHasTheStoredLayout)
+{
+    CPreferences prefs(Store(), programFolder);
+    EXPECT_EQ(prefs.ToRecord(), DefaultRecordByHand());
+}
+
+TEST_F(PreferencesTest, EveryFieldSurvivesSaveAndLoad)
+{
+    {
+        CPreferences prefs(Store(), programFolder);
+        prefs.previewLines = 9;
+        prefs.readingPanePosition = 1;
+        prefs.markReadDelayMs = 5000;
+        prefs.colorTheme = 2;
+        prefs.sortOrder = 3;
+        prefs.checkIntervalMinutes = 0;
+        prefs.popupSeconds = 7;
+        prefs.showNewsPopup = false;
+        prefs.cleanDeviceFolder = false;
+        prefs.showTimeSince = false;
+        prefs.removeOldVoice = false;
+        prefs.newsPerChannel = 10;
+        prefs.voiceMaxAgeDays = 30;
+        prefs.SetReadingStyle(u"Compact.xsl"_s);
+        prefs.SaveAll();
+    }
+    const QByteArray stored = StoredValue(u"Options/Main"_s).toByteArray();
+    ASSERT_EQ(stored.size(), 56);
+    EXPECT_EQ(qFromLittleEndian<qint32>(stored.constData() + 20), 3);
+    EXPECT_EQ(stored[40], 0);
+    EXPECT_EQ(stored[41], 1);
+
+    auto prefs = Loaded();
+    EXPECT_EQ(prefs->ToRecord(), stored);
+    EXPECT_EQ(prefs->checkIntervalMinutes, 0) << "only the options page corrects it";
+    EXPECT_EQ(prefs->ReadingStyle(), u"Compact.xsl"_s);
+    EXPECT_TRUE(log.Contains(u"Saving preferences"_s));
+}
+
+TEST_F(PreferencesTest, RecordOfWrongSizeOrVersionLeavesDefaults)
+{
+    struct Case {
+        QByteArray record;
+        const char16_t* line;
+    };
+    QByteArray version5 = DefaultRecordByHand();
+    qToLittleEndian<qint32>(5, version5.data());
+    version5[40] = 0;
+    QByteArray longer = DefaultRecordByHand() + '\0';
+    longer[40] = 0;
+    const Case cases[] = {{DefaultRecordByHand().left(55), u"Prefernces does not exist"},
+                          {longer, u"Prefernces does not exist"},
+                          {QByteArray(), u"Prefernces does not exist"},
+                          {QByteArray(4000, 'x'), u"Prefernces does not exist"},
+                          {version5, u"Version of prefernces is incorrect"}};
+    for (const Case& c : cases) {
+        const QString line = QString::fromUtf16(c.line);
+        const qsizetype before = log.Lines().count(line);
+        StoreValue(u"Options/Main"_s, c.record);
+        auto prefs = Loaded();
+        EXPECT_EQ(prefs->ToRecord(), DefaultRecordByHand()) << c.record.size();
+        EXPECT_EQ(log.Lines().count(line), before + 1) << c.record.size();
+    }
+}
+
+TEST_F(PreferencesTest, MissingEntryLogsOnceAndKeepsDefaults)
+{
+    auto prefs = Loaded();
+    EXPECT_EQ(prefs->ToRecord(), DefaultRecordByHand());
+    EXPECT_TRUE(log.Contains(u"Prefernces does not exist"_s));
+    EXPECT_EQ(prefs->ReadingStyle(), u"Default.xsl"_s);
+}
+
+TEST_F(PreferencesTest, PreviewLinesOutOfRangeLoadAsTwo)
+{
+    for (qint32 lines : {0, 10, -1, 1 << 30}) {
+        QByteArray record = DefaultRecordByHand();
+        qToLittleEndian<qint32>(lines, record.data() + 4);
+        StoreValue(u"Options/Main"_s, record);
+        EXPECT_EQ(Loaded()->previewLines, 2) << lines;
+    }
+    QByteArray record = DefaultRecordByHand();
+    qToLittleEndian<qint32>(9, record.data() + 4);
+    StoreValue(u"Options/Main"_s, record);
+    EXPECT_EQ(Loaded()->previewLines, 9);
+}
+
+TEST_F(PreferencesTest, CorruptSettingsFileGivesDefaults)
+{
+    QByteArray garbage;
+    for (int i = 0; i < 5000; ++i)
+        garbage += char((i * 7919) % 256);
+    garbage += "\n[Options]\nMain=@ByteArray(\\x\nRoot=\n";
+    ASSERT_TRUE(WriteFile(settingsFile, garbage));
+    auto prefs = Loaded();
+    EXPECT_EQ(prefs->ToRecord(), DefaultRecordByHand());
+}
+
+TEST_F(PreferencesTest, EmptyRootBecomesTheUserDataFolderAndIsStored)
+{
+    auto prefs = Loaded();
+    const QString expected = home.File(u"data/Calvoria/"_s);
+    EXPECT_EQ(prefs->DataRoot(), expected);
+    EXPECT_EQ(StoredValue(u"Options/Root"_s).toString(), expected);
+    for (const QString& folder : {prefs->FeedsFolder(), prefs->VoiceFolder(), prefs->Mp3Folder()})
+        EXPECT_TRUE(QDir(folder).exists()) << folder.toStdString();
+    EXPECT_EQ(prefs->FeedsFolder(), expected + u"Feeds/"_s);
+    EXPECT_EQ(prefs->StylesFolder(), programFolder + u"../Options/"_s);
+    EXPECT_TRUE(log.Contains(u"Root dir '"_s + expected + u"'"_s));
+}
+
+TEST_F(PreferencesTest, DefaultRootThatCannotBeMadeLeavesTheRootEmpty)
+{
+    ASSERT_TRUE(WriteFile(home.File(u"file"_s), "x"));
+    ScopedEnv data("XDG_DATA_HOME", home.File(u"file/data"_s).toUtf8());
+    auto prefs = Loaded();
+    EXPECT_TRUE(prefs->DataRoot().isEmpty());
+    EXPECT_FALSE(StoredValue(u"Options/Root"_s).isValid());
+}
+
+TEST_F(PreferencesTest, ChangeRootToAFolderThatCannotBeMadeKeepsTheOldRoot)
+{
+    auto prefs = Loaded();
+    const QString old = prefs->DataRoot();
+    ASSERT_TRUE(WriteFile(home.File(u"file"_s), "x"));
+    EXPECT_FALSE(prefs->ChangeRoot(home.File(u"file/news"_s)));
+    EXPECT_EQ(prefs->DataRoot(), old);
+    EXPECT_EQ(StoredValue(u"Options/Root"_s).toString(), old);
+}
+
+TEST_F(PreferencesTest, ChangeRootAddsTheSlashAndMakesEveryFolder)
+{
+    auto prefs = Loaded();
+    const QString root = home.File(u"deep/new/root"_s);
+    EXPECT_TRUE(prefs->ChangeRoot(root));
+    EXPECT_EQ(prefs->DataRoot(), root + u'/');
+    EXPECT_EQ(StoredValue(u"Options/Root"_s).toString(), root + u'/');
+    EXPECT_TRUE(QDir(root + u"/MP3"_s).exists());
+    EXPECT_TRUE(Loaded()->DataRoot() == root + u'/') << "a stored root is used as it is";
+}
+
+TEST_F(PreferencesTest, AlternativeBrowserRequestedButMissingFallsBack)
+{
+    StoreValue(u"Options/Browser"_s, 1);
+    auto prefs = Loaded();
+    EXPECT_EQ(prefs->BrowserClassId(), CPreferences::WebBrowserClassId);
+    EXPECT_EQ(log.Lines().count(u"*ERROR: Requested to use FireFox, but FireFox not installed"_s), 1);
+
+    auto withControl = std::make_unique<CPreferences>(Store(), programFolder);
+    withControl->Load(true);
+    EXPECT_EQ(withControl->BrowserClassId(), CPreferences::AlternativeBrowserClassId);
+}
