@@ -27,14 +27,18 @@ if(CALVORIA_TSAN)
   target_link_options(calvoria_common INTERFACE -fsanitize=thread)
 endif()
 
-# calvoria_add_test(NAME area SOURCES ... LIBS ...): one GoogleTest executable per area,
+# calvoria_add_test(NAME area [GUI] SOURCES ... LIBS ...): one GoogleTest executable per area,
 # registered with CTest; tests run with HOME and XDG folders of their own.
 function(calvoria_add_test)
-  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS;ENV" ${ARGN})
   set(target test_${T_NAME})
   add_executable(${target} ${T_SOURCES})
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  target_link_libraries(${target} PRIVATE calvoria_common calvoria_testsupport ${T_LIBS})
+  if(T_GUI)
+    target_link_libraries(${target} PRIVATE calvoria_common calvoria_guitestmain ${T_LIBS})
+  else()
+    target_link_libraries(${target} PRIVATE calvoria_common calvoria_testmain ${T_LIBS})
+  endif()
   add_test(NAME ${T_NAME} COMMAND ${target})
   set_tests_properties(${T_NAME} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CALVORIA_BIN_DIR=${CMAKE_BINARY_DIR}/bin;CALVORIA_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}"

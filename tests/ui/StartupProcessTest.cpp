@@ -1,0 +1,195 @@
+// Start-up and exit of the real program, as a process on the offscreen platform.
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+class StartupProcess : public ::testing::Test
+{
+protected:
+    ScopedHome home;
+    QString programFolder = home.File(u"prog/bin"_s);
+    std::vector<std::unique_ptr<QProcess>> processes;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(programFolder));
+        const QString built = qEnvironmentVariable("CALVORIA_BIN_DIR") + u"/calvoria"_s;
+        ASSERT_TRUE(QFile::copy(built, Program())) << built.toStdString();
+    }
+    void TearDown() override
+    {
+        for (auto& p : processes) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+    }
+
+    QString Program() const { return programFolder + u"/calvoria"_s; }
+    QString LogFile() const { return programFolder + u"/log.txt"_s; }
+
+    QProcess& Start(const QStringList& extraEnv = {})
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        for (const QString& kv : extraEnv)
+            env.insert(kv.section(u'=', 0, 0), kv.section(u'=', 1));
+        p->setProcessEnvironment(env);
+        p->setProgram(Program());
+        p->start();
+        EXPECT_TRUE(p->waitForStarted(5000));
+        processes.push_back(std::move(p));
+        return *processes.back();
+    }
+
+    static QStringList Lines(const QString& file)
+    {
+        QStringList lines;
+        for (const QString& line : QString::fromUtf8(ReadFile(file)).split(u'\n')) {
+            const qsizetype tab = line.indexOf(u'\t');
+            if (tab >= 0)
+                lines << line.mid(tab + 1);
+        }
+        return lines;
+    }
+
+    bool WaitForLine(const QString& file, const QString& line, int ms = 20000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) {
+            if (Lines(file).contains(line))
+                return true;
+            QThread::msleep(20);
+        }
+        return false;
+    }
+
+    static void Terminate(QProcess& p)
+    {
+        ::kill(pid_t(p.processId()), SIGTERM);
+        EXPECT_TRUE(p.waitForFinished(15000));
+    }
+};
+
+// Lines to expect, in order; an entry ending in "*" matches by prefix.
+void ExpectLines(const QStringList& actual, const QStringList& expected)
+{
+    ASSERT_GE(actual.size(), expected.size()) << actual.join(u'\n').toStdString();
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const QString& e = expected[i];
+        if (e.endsWith(u'*'))
+            EXPECT_TRUE(actual[i].startsWith(e.chopped(1))) << i << ": " << actual[i].toStdString();
+        else
+            EXPECT_EQ(actual[i], e) << "line " << i;
+    }
+}
+
+const QString kFoldersMessage = u"Cannot create internal folders. Make sure you have access rights."_s;
+
+} // namespace
+
+TEST_F(StartupProcess, CleanStartAndExitWriteTheirLinesInOrder)
+{
+    QProcess& p = Start();
+    ASSERT_TRUE(WaitForLine(LogFile(), u"Initialization done"_s));
+    const QString root = home.File(u"data/Calvoria/"_s);
+    ExpectLines(Lines(LogFile()),
+                {u"Log file started"_s, u"Exe name '"_s + programFolder + u"'"_s,
+                 u"Version '1.0.52.150'"_s, u"ShowCmd is 1"_s, u"Sockets has been initialized"_s,
+                 u"OLE has been initialized"_s, u"Start checking system components"_s,
+                 u"IE version *"_s, u"OS version *"_s, u"Start checking SAPI"_s,
+                 u"SAPI registry in-place. Check voice"_s, u"SAPI CLSID_SpVoice created."_s,
+                 u"SAPI OK"_s, u"Start checking MSXML"_s, u"MSXML done"_s,
+                 u"Start checking Firefox"_s, u"*ERROR: Failed to create Firefox 80040154"_s,
+                 u"Creating internet session"_s, u"Loading preferences..."_s,
+                 u"Prefernces does not exist"_s, u"Changing Root"_s,
+                 u"Root dir '"_s + root + u"'"_s, u"Check root dir"_s, u"Check voice dir"_s,
+                 u"Check mp3 dir"_s, u"Check feeds dir"_s, u"Directories Done"_s,
+                 u"Hide main window"_s, u"Restoring main frame position"_s,
+                 u"Initialization done"_s, QString(82, u'-'), QString()});
+    for (const char* folder : {"Feeds", "Voice", "MP3"})
+        EXPECT_TRUE(QDir(root + QLatin1String(folder)).exists()) << folder;
+
+    Terminate(p);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    QStringList lines = Lines(LogFile());
+    const qsizetype start = lines.indexOf(u"Initialization done"_s) + 3;
+    ExpectLines(lines.mid(start), {QString(), QString(66, u'-'), u"Start Exiting"_s,
+                                   u"Internet Session closed"_s, u"Exit Done"_s,
+                                   u"Log file closed"_s});
+    EXPECT_EQ(lines.size(), start + 6);
+}
+
+TEST_F(StartupProcess, SecondStartEndsAtOnceWithoutTouchingTheLog)
+{
+    QProcess& first = Start({u"CALVORIA_SHOW_COMMAND=7"_s});
+    ASSERT_TRUE(WaitForLine(LogFile(), u"Initialization done"_s));
+    EXPECT_TRUE(Lines(LogFile()).contains(u"ShowCmd is 7"_s));
+    const QByteArray before = ReadFile(LogFile());
+
+    QElapsedTimer timer;
+    timer.start();
+    QProcess& second = Start();
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_LT(timer.elapsed(), 1500) << "the second copy must not start up";
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(ReadFile(LogFile()), before);
+    EXPECT_FALSE(QFile::exists(programFolder + u"/log1.txt"_s));
+    EXPECT_EQ(first.state(), QProcess::Running);
+    Terminate(first);
+}
+
+TEST_F(StartupProcess, DataRootThatCannotBeCreatedEndsWithMessage106)
+{
+    ASSERT_TRUE(WriteFile(home.File(u"blocker"_s), "not a folder"));
+    QProcess& p = Start({u"XDG_DATA_HOME="_s + home.File(u"blocker/data"_s)});
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_NE(p.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(kFoldersMessage));
+    const QStringList lines = Lines(LogFile());
+    const qsizetype check = lines.indexOf(u"Check root dir"_s);
+    ASSERT_GE(check, 0);
+    EXPECT_EQ(lines.value(check + 1), kFoldersMessage);
+    EXPECT_TRUE(lines.contains(u"Start Exiting"_s));
+    EXPECT_FALSE(lines.contains(u"Initialization done"_s));
+}
+
+TEST_F(StartupProcess, ProgramFolderWithoutRoomForALogUsesTheStateFolder)
+{
+    QStringList names{u"log.txt"_s};
+    for (int i = 1; i <= 9; ++i)
+        names << u"log%1.txt"_s.arg(i);
+    for (const QString& name : names)
+        ASSERT_TRUE(QDir(programFolder).mkdir(name));
+    QProcess& p = Start();
+    const QString fallback = home.File(u"state/Calvoria/log.txt"_s);
+    ASSERT_TRUE(WaitForLine(fallback, u"Initialization done"_s));
+    Terminate(p);
+    EXPECT_TRUE(Lines(fallback).contains(u"Exit Done"_s));
+}
+
+TEST_F(StartupProcess, CorruptSettingsStartWithDefaults)
+{
+    ASSERT_TRUE(WriteFile(home.File(u"config/Trevane Labs/Calvoria.conf"_s),
+                          "[Options]\nMain=@ByteArray(\\0\\x1\\x2)\nRoot=\x01\x02\xff\n\0\0garbage"));
+    QProcess& p = Start();
+    ASSERT_TRUE(WaitForLine(LogFile(), u"Initialization done"_s) ||
+                WaitForLine(LogFile(), kFoldersMessage, 100));
+    EXPECT_TRUE(Lines(LogFile()).contains(u"Prefernces does not exist"_s));
+    Terminate(p);
+}

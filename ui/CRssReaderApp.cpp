@@ -1,0 +1,135 @@
+#include "CRssReaderApp.h"
+
+#include "AppStartup.h"
+#include "CAboutDialog.h"
+#include "CMainFrame.h"
+#include "CSingleInstance.h"
+#include "SpeechEngineCheck.h"
+
+#include <QMessageBox>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
+#include <cstdio>
+
+using namespace Qt::Literals::StringLiterals;
+
+CRssReaderApp::CRssReaderApp(int& argc, char** argv)
+    : QApplication(argc, argv), m_services(applicationDirPath())
+{
+    setApplicationName(u"Calvoria"_s);
+    setOrganizationName(u"Trevane Labs"_s);
+    setQuitOnLastWindowClosed(false);
+    m_services.SetNotifier([this](RssEvent code, CRefPtr<CRefCounted> object) {
+        m_notifications.Post(code, std::move(object));
+    });
+}
+
+CRssReaderApp::~CRssReaderApp()
+{
+    m_services.SetNotifier({});
+    delete m_frame;
+    SetProcessLog(nullptr);
+}
+
+bool CRssReaderApp::Start()
+{
+    return RunStartup(m_services, *this);
+}
+
+void CRssReaderApp::Exit()
+{
+    RunExit(m_services);
+}
+
+void CRssReaderApp::OnInstanceCommand(int command)
+{
+    if (command == CSingleInstance::ShowMainWindow && m_frame)
+        m_frame->ShowFromTray();
+}
+
+bool CRssReaderApp::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        LogMessage(u"*ERROR: Exception during Message pump"_s);
+        return false;
+    }
+}
+
+int CRssReaderApp::ShowCommand() const
+{
+    // Launchers pass the window's start state the way the desktop does elsewhere: 1
+    // normal, 2, 6, 7 or 11 minimised (in the tray), 3 maximised.
+    bool ok = false;
+    const int command = qEnvironmentVariableIntValue("CALVORIA_SHOW_COMMAND", &ok);
+    return ok ? command : 1;
+}
+
+bool CRssReaderApp::ReadBrowserEngineVersion(int& major, int& minor)
+{
+    const QStringList parts = QString::fromLatin1(qWebEngineVersion()).split(u'.');
+    if (parts.size() < 3)
+        return false;
+    bool okMajor = false, okMinor = false;
+    major = parts[0].toInt(&okMajor);
+    minor = parts[1].toInt(&okMinor);
+    return okMajor && okMinor;
+}
+
+bool CRssReaderApp::CheckSpeechEngine()
+{
+    return ::CheckSpeechEngine();
+}
+
+bool CRssReaderApp::IsHeadless() const
+{
+    return platformName() == u"offscreen"_s || platformName() == u"minimal"_s;
+}
+
+void CRssReaderApp::ShowError(const QString& text)
+{
+    // A modal box on a screen nobody sees would hold the process for ever.
+    if (IsHeadless()) {
+        std::fprintf(stderr, "Calvoria: %s\n", qUtf8Printable(text));
+        return;
+    }
+    QMessageBox::critical(nullptr, u"Calvoria"_s, text);
+}
+
+bool CRssReaderApp::CreateDocumentAndFrame()
+{
+    // The document that owns the feed tree is created here, before its frame.
+    m_frame = new CMainFrame;
+    connect(m_frame, &CMainFrame::exitRequested, this, &QCoreApplication::quit);
+    connect(m_frame, &CMainFrame::aboutRequested, this, &CRssReaderApp::ShowAbout);
+    return true;
+}
+
+void CRssReaderApp::HideMainWindow()
+{
+    if (m_frame)
+        m_frame->hide();
+}
+
+void CRssReaderApp::RestorePlacementAndShow(int startShowState)
+{
+    if (!m_frame)
+        return;
+    switch (startShowState) {
+    case 2:
+        // Without a tray icon a hidden window could not be reached: start minimised.
+        m_frame->showMinimized();
+        break;
+    case 3:
+        m_frame->showMaximized();
+        break;
+    default:
+        m_frame->show();
+    }
+}
+
+void CRssReaderApp::ShowAbout()
+{
+    CAboutDialog dialog(m_frame);
+    dialog.exec();
+}

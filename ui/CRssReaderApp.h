@@ -1,0 +1,53 @@
+#pragma once
+
+#include "CAppServices.h"
+#include "CMainFrame.h"
+#include "CNotificationDispatcher.h"
+#include "IStartupHost.h"
+#include "RssEvent.h"
+
+#include <QApplication>
+#include <QPointer>
+
+// The application object: owns the services, runs start-up and exit around the message
+// loop, and carries notifications from any thread to the views on the window thread.
+class CRssReaderApp : public QApplication, public IStartupHost
+{
+    Q_OBJECT
+public:
+    CRssReaderApp(int& argc, char** argv);
+    ~CRssReaderApp() override;
+
+    CAppServices& Services() { return m_services; }
+    CMainFrame* MainFrame() const { return m_frame; }
+
+    // Start-up after the single-instance check; false ends the program.
+    bool Start();
+    // The exit sequence, after the message loop has ended.
+    void Exit();
+
+    CNotificationDispatcher& Notifications() { return m_notifications; }
+
+    // Handles a command from a second copy of the program.
+    void OnInstanceCommand(int command);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // IStartupHost
+    int ShowCommand() const override;
+    bool ReadBrowserEngineVersion(int& major, int& minor) override;
+    bool CheckSpeechEngine() override;
+    void ShowError(const QString& text) override;
+    bool CreateDocumentAndFrame() override;
+    void HideMainWindow() override;
+    void RestorePlacementAndShow(int startShowState) override;
+
+private:
+    void ShowAbout();
+    // True where nobody can see a window (the offscreen and minimal platforms).
+    bool IsHeadless() const;
+
+    CAppServices m_services;
+    CNotificationDispatcher m_notifications;
+    QPointer<CMainFrame> m_frame;
+};
