@@ -1,0 +1,37 @@
+#include "ToolCommands.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+void Usage()
+{
+    std::fputs("usage: calvoria-tool COMMAND [ARGS]\n"
+               "commands:\n"
+               "  paths        where the settings, the data and the log live\n"
+               "  date TEXT    read a feed date (RFC 822 or ISO 8601) and print it as UTC\n",
+               stderr);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const std::map<QString, std::function<int(const QStringList&)>> commands = {
+        {u"paths"_s, RunPathsCommand},
+        {u"date"_s, RunDateCommand},
+    };
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || !commands.contains(args.first())) {
+        Usage();
+        return 2;
+    }
+    const QString name = args.takeFirst();
+    return commands.at(name)(args);
+}
