@@ -1,0 +1,23 @@
+#include "CFeedContext.h"
+
+#include "CAppServices.h"
+#include "CRssNode.h"
+
+#include <QDateTime>
+
+CFeedContext::CFeedContext(CAppServices& app) : m_app(app) {}
+
+CPreferences& CFeedContext::Prefs() const
+{
+    return *m_app.Prefs();
+}
+
+void CFeedContext::NotifyAll(RssEvent code, CRssNode* node) const
+{
+    m_app.NotifyAll(code, node);
+}
+
+qint64 CFeedContext::Now() const
+{
+    return m_clock ? m_clock() : QDateTime::currentSecsSinceEpoch();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "RssEvent.h"
+
+#include <QtGlobal>
+#include <functional>
+
+class CAppServices;
+class CPreferences;
+class CRssNode;
+class IItemJobs;
+
+// What the feed tree needs from the application: the preferences and data folders, the
+// HTTP session, notifications to the window thread, the clock, and the voice work.
+class CFeedContext
+{
+public:
+    explicit CFeedContext(CAppServices& app);
+
+    CAppServices& App() const { return m_app; }
+    CPreferences& Prefs() const;
+
+    // Callable from any thread; the node is kept alive until the notification is handled.
+    void NotifyAll(RssEvent code, CRssNode* node) const;
+
+    // Seconds since 1970 UTC; tests fix it.
+    qint64 Now() const;
+    void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+
+    // The voice work that items hand their jobs to; none until the voice queues exist.
+    IItemJobs* ItemJobs() const { return m_itemJobs; }
+    void SetItemJobs(IItemJobs* jobs) { m_itemJobs = jobs; }
+
+private:
+    CAppServices& m_app;
+    std::function<qint64()> m_clock;
+    IItemJobs* m_itemJobs = nullptr;
+};

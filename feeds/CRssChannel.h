@@ -1,0 +1,101 @@
+#pragma once
+
+#include "CRssNode.h"
+
+#include <QString>
+#include <atomic>
+#include <mutex>
+
+class CRssItem;
+
+// A subscribed feed and its news items (the children, newest downloads first).
+class CRssChannel : public CRssNode
+{
+public:
+    static constexpr RssNodeKind StaticKind = RssNodeKind::Channel;
+    static CRefPtr<CRssChannel> Create(CFeedContext* context);
+
+    // Download states.
+    enum { NeverDownloaded = 0, Downloading = 1, Downloaded = 2, DownloadFailed = 3 };
+
+    QString Name() const;
+    QString Url() const;
+    // Stores both, recomputes the identity (which names the channel file) and posts
+    // ChannelChanged.
+    void SetNameAndUrl(const QString& name, const QString& url);
+    // A download names a channel that has no name yet after its feed's title; the identity
+    // stays.
+    void NameIfUnnamed(const QString& title);
+
+    RssChannelInfo Info() const;
+    void SetInfo(const RssChannelInfo& info);
+
+    int DownloadState() const { return m_downloadState.load(); }
+    void SetDownloadState(int state) { m_downloadState.store(state); }
+    bool TrySetDownloadState(int expected, int state)
+    {
+        return m_downloadState.compare_exchange_strong(expected, state);
+    }
+
+    bool Favorite() const { return m_favorite.load(); }
+    // Posts FavoriteChanged when the value changes.
+    void SetFavorite(bool favorite);
+    bool AutoUpdate() const { return m_autoUpdate.load(); }
+    void SetAutoUpdate(bool autoUpdate) { m_autoUpdate.store(autoUpdate); }
+    bool AutoConvert() const { return m_autoConvert.load(); }
+    // Posts ChannelChanged.
+    void SetAutoConvert(bool autoConvert);
+
+    // Items not deleted and unread; items not deleted.
+    int UnreadCount() const { return m_unread.load(); }
+    int TotalCount() const { return m_total.load(); }
+    void SetCounts(int unread, int total);
+    // The name, with " (n)" when n items are unread.
+    QString Label() const;
+
+    void Recount(bool notify);
+    // Every item read (or unread); posts ItemChanged for each item that changes, then
+    // ChannelChanged.
+    void MarkAll(bool read);
+    // Deletes every item's voice files, the items, and the channel file.
+    void DeleteOwnFiles();
+    // Appends copies of the items matching lowerText (deleted ones too) to result.
+    void Search(const QString& lowerText, CRssChannel& result);
+
+    // The channel file: the feeds folder + the identity in hexadecimal + ".rss".
+    QString FilePath() const;
+
+    // Reads a feed (live: a URL, stored: the channel file) and merges its items. Returns
+    // kResultOk or the failure's code; every failure is logged.
+    RssResult Download(const QString& source, bool storedMode, bool notify);
+    // Reads the channel file at path at start; afterwards the file is known to match.
+    RssResult LoadStoredFile(const QString& path);
+    // Writes the channel file to path unless it already holds exactly this content.
+    RssResult SaveFile(const QString& path);
+
+    // Every change that reaches the channel file moves the revision on; SaveFile skips a
+    // channel whose revision has not moved since its file was last written or read.
+    void Touch() { m_revision.fetch_add(1, std::memory_order_relaxed); }
+    quint64 Revision() const { return m_revision.load(std::memory_order_relaxed); }
+
+private:
+    explicit CRssChannel(CFeedContext* context);
+
+    mutable std::mutex m_fieldsLock; // guards the strings below: workers read and write them
+    QString m_name;
+    QString m_url;
+    RssChannelInfo m_info;
+
+    std::atomic<int> m_downloadState{NeverDownloaded};
+    std::atomic<bool> m_favorite{false};
+    std::atomic<bool> m_autoUpdate{true};
+    std::atomic<bool> m_autoConvert{false};
+    std::atomic<int> m_unread{0};
+    std::atomic<int> m_total{0};
+
+    std::atomic<quint64> m_revision{1};
+    // What the channel file at m_savedPath holds: the revision it was written or read at.
+    std::mutex m_saveLock;
+    quint64 m_savedRevision = 0;
+    QString m_savedPath;
+};

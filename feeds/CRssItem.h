@@ -1,0 +1,84 @@
+#pragma once
+
+#include "CRssNode.h"
+
+#include <QString>
+#include <atomic>
+
+class CRssChannel;
+
+// A news item of a channel. The record's fields are changed under the channel's children
+// lock during merges and otherwise on the window thread; whoever changes a stored field
+// outside a merge calls Touch() on the channel. The state is atomic: jobs change it.
+class CRssItem : public CRssNode
+{
+public:
+    static constexpr RssNodeKind StaticKind = RssNodeKind::Item;
+    static CRefPtr<CRssItem> Create(CFeedContext* context);
+    // An item built by hand: the time is now, pubDate and the display date follow from it.
+    static CRefPtr<CRssItem> Create(CFeedContext* context, const QString& title,
+                                    const QString& description);
+
+    QString title;       // trimmed
+    QString link;
+    QString description; // trimmed, may hold HTML
+    QString pubDate;
+    QString author;
+    QString category;
+    RssEnclosure enclosure;
+    QString displayDate; // local long date and time
+    QString plainTitle;  // CleanText(title)
+    QString plainDescription;
+    qint64 publicationTime = 0; // seconds since 1970 UTC
+    bool unread = true;
+    bool deleted = false;
+    bool inFeed = false;
+
+    // Cleans title and description into the plain texts and computes the identity.
+    void UpdatePlainTextAndIdentity();
+    // Sets publicationTime and the display date.
+    void SetPublicationTime(qint64 time);
+
+    RssItemState State() const { return RssItemState(m_state.load()); }
+    // Both post ItemChanged when they write the state.
+    void SetState(RssItemState state);
+    bool TrySetState(RssItemState expected, RssItemState state);
+
+    // The containing channel, or null.
+    CRefPtr<CRssChannel> Channel() const;
+
+    // Base name of the item's voice files: up to 96 letters, digits and "_" of the plain
+    // title and 8 digits of the identity, or the 32 digits when the title has no letter.
+    QString AudioFileName() const;
+    QString HtmlFile() const; // in the voice folder
+    QString WavFile() const;  // in the voice folder
+    QString Mp3File() const;  // in the MP3 folder
+    bool HasMp3Enclosure() const;
+
+    // The display date, or the age ("2 days 3 hours 5 minutes ago") when the preferences
+    // ask for the time since publication.
+    QString DateText() const;
+
+    // Posts ItemChanged when the value changes; the channel recounts when asked.
+    void SetUnread(bool unread, bool recountChannel);
+    // The user deletes the item: its voice is gone; an item still in the feed is only
+    // marked deleted so the next download does not bring it back.
+    void Delete(bool removeFiles);
+    // Deletes the ".html", ".wav" and ".mp3" files; missing files are ignored.
+    void DeleteFiles() const;
+    // A copy for "Saved News" and search results: state None, not deleted, no identity.
+    CRefPtr<CRssItem> Copy() const;
+    bool Matches(const QString& lowerText) const;
+
+    // Voice work: move into the due state and post the job.
+    void RequestConversion(bool retry, bool urgent, bool preferPodcast);
+    void RequestPodcast(bool retry, bool urgent);
+    // checkOnly: a Ready item whose MP3 file is gone becomes FileMissing. Otherwise also
+    // re-posts the job of an item left pending by the last run.
+    void ResumeJobs(bool checkOnly);
+
+private:
+    explicit CRssItem(CFeedContext* context);
+
+    std::atomic<int> m_state{int(RssItemState::None)};
+};

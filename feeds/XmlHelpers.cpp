@@ -1,0 +1,176 @@
+#include "XmlHelpers.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlsave.h>
+
+namespace {
+
+const xmlChar* X(const char* s)
+{
+    return reinterpret_cast<const xmlChar*>(s);
+}
+
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+void CollectText(const xmlNode* node, QByteArray& out)
+{
+    for (const xmlNode* child = node->children; child; child = child->next) {
+        if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
+            if (child->content)
+                out += reinterpret_cast<const char*>(child->content);
+        } else if (child->type == XML_ELEMENT_NODE) {
+            CollectText(child, out);
+        }
+    }
+}
+
+} // namespace
+
+void XmlDocDeleter::operator()(xmlDoc* doc) const
+{
+    xmlFreeDoc(doc);
+}
+
+XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError* error)
+{
+    if (bytes.size() > kMaxXmlDocumentBytes) {
+        if (error)
+            *error = {0, QStringLiteral("document larger than 32 MB")};
+        return nullptr;
+    }
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt) {
+        if (error)
+            *error = {0, QStringLiteral("out of memory")};
+        return nullptr;
+    }
+    const QByteArray url = baseUrl.toUtf8();
+    XmlDocPtr doc(xmlCtxtReadMemory(ctxt, bytes.constData(), int(bytes.size()),
+                                    url.isEmpty() ? nullptr : url.constData(), nullptr,
+                                    kParseOptions));
+    if (!doc || !ctxt->wellFormed) {
+        if (error) {
+            const xmlError* e = xmlCtxtGetLastError(ctxt);
+            *error = {e ? e->code : 1,
+                      e && e->message ? QString::fromUtf8(e->message).trimmed()
+                                      : QStringLiteral("not a well-formed document")};
+        }
+        doc.reset();
+    }
+    xmlFreeParserCtxt(ctxt);
+    return doc;
+}
+
+XmlDocPtr ParseXmlFile(const QString& path, XmlLoadError* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = {0, file.errorString()};
+        return nullptr;
+    }
+    if (file.size() > kMaxXmlDocumentBytes) {
+        if (error)
+            *error = {0, QStringLiteral("document larger than 32 MB")};
+        return nullptr;
+    }
+    return ParseXml(file.readAll(), path, error);
+}
+
+XmlDocPtr NewXmlDocument()
+{
+    return XmlDocPtr(xmlNewDoc(X("1.0")));
+}
+
+QByteArray SerializeXml(xmlDoc* doc)
+{
+    xmlChar* mem = nullptr;
+    int size = 0;
+    xmlDocDumpMemoryEnc(doc, &mem, &size, "UTF-8");
+    QByteArray bytes(reinterpret_cast<const char*>(mem), size);
+    xmlFree(mem);
+    return bytes;
+}
+
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+xmlNode* AppendElement(xmlDoc* doc, xmlNode* parent, const char* name)
+{
+    xmlNode* element = xmlNewDocNode(doc, nullptr, X(name), nullptr);
+    if (parent)
+        xmlAddChild(parent, element);
+    return element;
+}
+
+xmlNode* AppendTextElement(xmlDoc* doc, xmlNode* parent, const char* name, const QString& text)
+{
+    xmlNode* element = AppendElement(doc, parent, name);
+    if (!text.isEmpty()) {
+        const QByteArray utf8 = text.toUtf8();
+        xmlAddChild(element, xmlNewDocTextLen(doc, X(utf8.constData()), int(utf8.size())));
+    }
+    return element;
+}
+
+void AppendLayout(xmlDoc* doc, xmlNode* parent, int indent)
+{
+    QByteArray text("\r\n");
+    text.append(indent, ' ');
+    xmlAddChild(parent, xmlNewDocTextLen(doc, X(text.constData()), int(text.size())));
+}
+
+void SetAttribute(xmlNode* element, const char* name, const QString& value)
+{
+    xmlSetProp(element, X(name), X(value.toUtf8().constData()));
+}
+
+QString Attribute(const xmlNode* element, const char* name, bool* present)
+{
+    xmlAttr* attr = xmlHasProp(element, X(name));
+    if (present)
+        *present = attr != nullptr;
+    if (!attr)
+        return {};
+    QByteArray value;
+    CollectText(reinterpret_cast<const xmlNode*>(attr), value);
+    return QString::fromUtf8(value);
+}
+
+QString NodeText(const xmlNode* node)
+{
+    if (!node)
+        return {};
+    if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE)
+        return FromXmlChars(node->content);
+    QByteArray text;
+    CollectText(node, text);
+    return QString::fromUtf8(text);
+}
+
+QString NodeName(const xmlNode* node)
+{
+    if (!node || !node->name)
+        return {};
+    const QString local = FromXmlChars(node->name);
+    if (node->ns && node->ns->prefix)
+        return FromXmlChars(node->ns->prefix) + u':' + local;
+    return local;
+}
+
+QString FromXmlChars(const unsigned char* text)
+{
+    return text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString();
+}
