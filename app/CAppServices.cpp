@@ -22,3 +22,9 @@ void CAppServices::NotifyAll(RssEvent code, CRefCounted* object)
     if (m_notifier)
         m_notifier(code, CRefPtr<CRefCounted>(object));
 }
+
+void CAppServices::DispatchNotification(RssEvent code, CRefCounted* object)
+{
+    if (m_dispatcher)
+        m_dispatcher(code, object);
+}

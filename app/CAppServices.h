@@ -40,6 +40,11 @@ public:
     // Callable from any thread; returns at once.
     void NotifyAll(RssEvent code, CRefCounted* object);
 
+    // Window thread only: the views are updated before the call returns.
+    using Dispatcher = std::function<void(RssEvent, CRefCounted*)>;
+    void SetDispatcher(Dispatcher dispatcher) { m_dispatcher = std::move(dispatcher); }
+    void DispatchNotification(RssEvent code, CRefCounted* object);
+
     // Components found at start-up.
     bool hasIe6 = false;
     bool hasMozillaControl = false;
@@ -54,4 +59,5 @@ private:
     std::unique_ptr<CPreferences> m_prefs;
     CRefPtr<CHttpSession> m_session;
     Notifier m_notifier;
+    Dispatcher m_dispatcher;
 };

@@ -8,6 +8,7 @@
 class CAppServices;
 class CPreferences;
 class CRssNode;
+class CWorkQueue;
 class IItemJobs;
 
 // What the feed tree needs from the application: the preferences and data folders, the
@@ -27,6 +28,10 @@ public:
     qint64 Now() const;
     void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
+    // The queue that runs channel downloads; none in tools that read without fetching.
+    CWorkQueue* DownloadQueue() const { return m_downloadQueue; }
+    void SetDownloadQueue(CWorkQueue* queue) { m_downloadQueue = queue; }
+
     // The voice work that items hand their jobs to; none until the voice queues exist.
     IItemJobs* ItemJobs() const { return m_itemJobs; }
     void SetItemJobs(IItemJobs* jobs) { m_itemJobs = jobs; }
@@ -34,5 +39,6 @@ public:
 private:
     CAppServices& m_app;
     std::function<qint64()> m_clock;
+    CWorkQueue* m_downloadQueue = nullptr;
     IItemJobs* m_itemJobs = nullptr;
 };

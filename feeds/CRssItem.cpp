@@ -1,1 +1,274 @@
 #include "CRssItem.h"
+
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "CRssChannel.h"
+#include "DateHelpers.h"
+#include "IItemJobs.h"
+#include "StringTable.h"
+#include "TextHelpers.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kMaxTitleInFileName = 96;
+constexpr int kIdentityDigitsInFileName = 8;
+
+qint64 NowOf(const CFeedContext* context)
+{
+    return context ? context->Now() : QDateTime::currentSecsSinceEpoch();
+}
+
+// The state is kept in the channel file, so every change makes the channel's file due.
+void TouchChannel(const CRssItem& item)
+{
+    if (CRefPtr<CRssChannel> channel = item.Channel())
+        channel->Touch();
+}
+
+QString VoiceFolder(const CRssItem& item)
+{
+    return item.Context() ? item.Context()->Prefs().VoiceFolder() : QString();
+}
+
+QString Mp3Folder(const CRssItem& item)
+{
+    return item.Context() ? item.Context()->Prefs().Mp3Folder() : QString();
+}
+
+QString FormatCount(int id, qint64 n)
+{
+    return LoadString(id).replace(u"%d"_s, QString::number(n));
+}
+
+} // namespace
+
+CRefPtr<CRssItem> CRssItem::Create(CFeedContext* context)
+{
+    return CRefPtr<CRssItem>::Adopt(new CRssItem(context));
+}
+
+CRefPtr<CRssItem> CRssItem::Create(CFeedContext* context, const QString& title,
+                                   const QString& description)
+{
+    CRefPtr<CRssItem> item = Create(context);
+    item->title = title.trimmed();
+    item->description = description.trimmed();
+    const qint64 now = NowOf(context);
+    item->pubDate = FormatGmtDate(now);
+    item->SetPublicationTime(now);
+    item->UpdatePlainTextAndIdentity();
+    return item;
+}
+
+CRssItem::CRssItem(CFeedContext* context) : CRssNode(RssNodeKind::Item, context) {}
+
+void CRssItem::UpdatePlainTextAndIdentity()
+{
+    plainTitle = title;
+    CleanText(plainTitle);
+    plainDescription = description;
+    CleanText(plainDescription);
+    SetIdentity(ComputeIdentity(plainTitle, plainDescription));
+}
+
+void CRssItem::SetPublicationTime(qint64 time)
+{
+    publicationTime = time;
+    displayDate = QLocale::system().toString(QDateTime::fromSecsSinceEpoch(time).toLocalTime(),
+                                             QLocale::LongFormat);
+}
+
+void CRssItem::SetState(RssItemState state)
+{
+    const int old = m_state.exchange(int(state));
+    Notify(RssEvent::ItemChanged);
+    if (old != int(state))
+        TouchChannel(*this);
+}
+
+bool CRssItem::TrySetState(RssItemState expected, RssItemState state)
+{
+    int value = int(expected);
+    if (!m_state.compare_exchange_strong(value, int(state)))
+        return false;
+    Notify(RssEvent::ItemChanged);
+    if (expected != state)
+        TouchChannel(*this);
+    return true;
+}
+
+CRefPtr<CRssChannel> CRssItem::Channel() const
+{
+    return NodeCast<CRssChannel>(Parent());
+}
+
+QString CRssItem::AudioFileName() const
+{
+    QString name;
+    name.reserve(plainTitle.size());
+    bool hasLetter = false;
+    for (const QChar c : plainTitle) {
+        const char16_t u = c.unicode();
+        if (u == u'\t' || u == u'\n' || u == u'\r' || u == u' ') {
+            name += u'_';
+        } else if (u >= u'0' && u <= u'9') {
+            name += c;
+        } else if ((u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z')) {
+            name += c;
+            hasLetter = true;
+        }
+    }
+    const QString hex = IdentityHex(Identity());
+    if (!hasLetter)
+        return hex;
+    name.truncate(kMaxTitleInFileName);
+    name += QStringView(hex).left(kIdentityDigitsInFileName);
+    return name;
+}
+
+QString CRssItem::HtmlFile() const
+{
+    return VoiceFolder(*this) + AudioFileName() + u".html"_s;
+}
+
+QString CRssItem::WavFile() const
+{
+    return VoiceFolder(*this) + AudioFileName() + u".wav"_s;
+}
+
+QString CRssItem::Mp3File() const
+{
+    return Mp3Folder(*this) + AudioFileName() + u".mp3"_s;
+}
+
+bool CRssItem::HasMp3Enclosure() const
+{
+    return !enclosure.url.isEmpty() &&
+           enclosure.type.compare(u"audio/mpeg"_s, Qt::CaseInsensitive) == 0;
+}
+
+QString CRssItem::DateText() const
+{
+    if (!Context() || !Context()->Prefs().showTimeSince)
+        return displayDate;
+    const qint64 s = NowOf(Context()) - publicationTime;
+    const qint64 days = s / 86400;
+    const qint64 hours = s / 3600 - 24 * days;
+    const qint64 minutes = s / 60 - 60 * (s / 3600);
+    QString text;
+    if (days > 0)
+        text += days == 1 ? LoadString(151) : FormatCount(154, days);
+    if (hours > 0)
+        text += hours == 1 ? LoadString(152) : FormatCount(153, hours);
+    text += FormatCount(155, minutes);
+    return text;
+}
+
+void CRssItem::SetUnread(bool value, bool recountChannel)
+{
+    CRefPtr<CRssChannel> channel = Channel();
+    {
+        // Merges read the flag on worker threads under the channel's lock.
+        std::unique_lock<std::recursive_mutex> lock;
+        if (channel)
+            lock = std::unique_lock(channel->ChildrenLock());
+        if (unread == value)
+            return;
+        unread = value;
+    }
+    if (channel)
+        channel->Touch();
+    Notify(RssEvent::ItemChanged);
+    if (recountChannel && channel)
+        channel->Recount(true);
+}
+
+void CRssItem::Delete(bool removeFiles)
+{
+    CRefPtr<CRssItem> self(this); // the channel may hold the last reference
+    SetState(RssItemState::FileMissing);
+    if (removeFiles)
+        DeleteFiles();
+    CRefPtr<CRssChannel> channel = Channel();
+    if (!channel) {
+        if (inFeed)
+            deleted = true;
+        return;
+    }
+    {
+        std::lock_guard lock(channel->ChildrenLock());
+        if (inFeed)
+            deleted = true;
+        else
+            channel->RemoveChild(this);
+    }
+    channel->Recount(true);
+    channel->Touch();
+}
+
+void CRssItem::DeleteFiles() const
+{
+    QFile::remove(HtmlFile());
+    QFile::remove(WavFile());
+    QFile::remove(Mp3File());
+}
+
+CRefPtr<CRssItem> CRssItem::Copy() const
+{
+    CRefPtr<CRssItem> copy = Create(Context());
+    copy->title = title;
+    copy->link = link;
+    copy->description = description;
+    copy->pubDate = pubDate;
+    copy->author = author;
+    copy->category = category;
+    copy->enclosure = enclosure;
+    copy->displayDate = displayDate;
+    copy->plainTitle = plainTitle;
+    copy->plainDescription = plainDescription;
+    copy->publicationTime = publicationTime;
+    copy->unread = unread;
+    copy->inFeed = inFeed;
+    return copy;
+}
+
+bool CRssItem::Matches(const QString& lowerText) const
+{
+    return plainTitle.toLower().contains(lowerText) ||
+           plainDescription.toLower().contains(lowerText);
+}
+
+void CRssItem::RequestConversion(bool retry, bool urgent, bool preferPodcast)
+{
+    if (IItemJobs* jobs = Context() ? Context()->ItemJobs() : nullptr)
+        jobs->RequestConversion(*this, retry, urgent, preferPodcast);
+}
+
+void CRssItem::RequestPodcast(bool retry, bool urgent)
+{
+    if (IItemJobs* jobs = Context() ? Context()->ItemJobs() : nullptr)
+        jobs->RequestPodcast(*this, retry, urgent);
+}
+
+void CRssItem::ResumeJobs(bool checkOnly)
+{
+    const RssItemState state = State();
+    if (state == RssItemState::Ready) {
+        if (!QFile::exists(Mp3File()))
+            TrySetState(RssItemState::Ready, RssItemState::FileMissing);
+        return;
+    }
+    if (checkOnly)
+        return;
+    if (state != RssItemState::PageCached && state != RssItemState::DownloadPending &&
+        state != RssItemState::PodcastPending)
+        return;
+    if (IItemJobs* jobs = Context() ? Context()->ItemJobs() : nullptr)
+        jobs->ResumePending(*this);
+}

@@ -1,0 +1,198 @@
+#include "CRssReaderDoc.h"
+
+#include "CAppLog.h"
+#include "CAppServices.h"
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "OpmlFile.h"
+#include "StringTable.h"
+#include "UpdateSchedule.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kMyFeeds = 140;
+constexpr int kSavedNews = 141;
+constexpr int kSearchResult = 142;
+
+CRefPtr<CRssChannel> MakeSpecialChannel(CFeedContext& context, int nameId)
+{
+    auto channel = CRssChannel::Create(&context);
+    channel->SetNameAndUrl(LoadString(nameId), QString());
+    channel->SetAutoUpdate(false);
+    return channel;
+}
+
+} // namespace
+
+CRssReaderDoc::CRssReaderDoc(CFeedContext& context)
+    : m_context(context), m_rootGroup(CRssGroup::Create(&context, true)),
+      m_savedNews(MakeSpecialChannel(context, kSavedNews)),
+      m_searchResults(MakeSpecialChannel(context, kSearchResult))
+{
+    m_rootGroup->Rename(LoadString(kMyFeeds));
+}
+
+CRssReaderDoc::~CRssReaderDoc() = default;
+
+QString CRssReaderDoc::OpmlFile() const
+{
+    return m_context.Prefs().DataRoot() + u"data.opml"_s;
+}
+
+QString CRssReaderDoc::SavedNewsFile() const
+{
+    return m_context.Prefs().DataRoot() + u"saved.rss"_s;
+}
+
+QString CRssReaderDoc::SearchResultsFile() const
+{
+    return m_context.Prefs().DataRoot() + u"search.rss"_s;
+}
+
+bool CRssReaderDoc::LoadNews()
+{
+    LogMessage(u"Creating new document"_s);
+    CloseNews();
+    LogMessage(u"Reading news"_s);
+    ReadOpmlFile(*m_rootGroup, OpmlFile());
+    LogMessage(u"Reading saved news"_s);
+    m_savedNews->LoadStoredFile(SavedNewsFile());
+    LogMessage(u"Reading search news"_s);
+    m_searchResults->LoadStoredFile(SearchResultsFile());
+    m_loaded = true;
+    LogMessage(u"Document initialization done"_s);
+    return true;
+}
+
+void CRssReaderDoc::SaveNews()
+{
+    LogMessage(u"Saving news"_s);
+    WriteOpmlFile(*m_rootGroup, OpmlFile());
+    m_savedNews->SaveFile(SavedNewsFile());
+    LogMessage(u"Saving news: done"_s);
+}
+
+void CRssReaderDoc::CloseNews()
+{
+    if (m_loaded)
+        SaveNews();
+    m_loaded = false;
+    m_rootGroup->Clear();
+    m_savedNews->Clear();
+    m_searchResults->Clear();
+    m_selectedChannel.reset();
+    m_selectedItem.reset();
+    m_selectedGroup.reset();
+}
+
+bool CRssReaderDoc::IsSpecial(const CRssChannel* channel) const
+{
+    return channel == m_savedNews.get() || channel == m_searchResults.get();
+}
+
+void CRssReaderDoc::Tell(RssEvent code, CRssNode* node, bool post)
+{
+    if (post)
+        m_context.NotifyAll(code, node);
+    else
+        m_context.App().DispatchNotification(code, node);
+}
+
+void CRssReaderDoc::Select(CRssNode* node, bool post)
+{
+    if (auto* group = NodeCast<CRssGroup>(node)) {
+        m_selectedGroup = CRefPtr<CRssGroup>(group);
+        m_selectedChannel.reset();
+        m_selectedItem.reset();
+        Tell(RssEvent::GroupSelected, group, post);
+    } else if (auto* channel = NodeCast<CRssChannel>(node)) {
+        m_selectedChannel = CRefPtr<CRssChannel>(channel);
+        m_selectedGroup = NodeCast<CRssGroup>(channel->Parent());
+        m_selectedItem.reset();
+        Tell(RssEvent::ChannelSelected, channel, post);
+        if (channel->DownloadState() != CRssChannel::Downloaded)
+            RequestUpdate(*channel, true);
+    } else if (auto* item = NodeCast<CRssItem>(node)) {
+        m_selectedItem = CRefPtr<CRssItem>(item);
+        Tell(RssEvent::ItemSelected, item, post);
+    }
+}
+
+void CRssReaderDoc::PeriodicUpdate()
+{
+    SaveNews();
+    ::UpdateGroup(*m_rootGroup, true);
+    RemoveOldVoiceFiles();
+}
+
+void CRssReaderDoc::RemoveOldVoiceFiles()
+{
+    const CPreferences& prefs = m_context.Prefs();
+    if (!prefs.removeOldVoice)
+        return;
+    const qint64 cutOff = m_context.Now() - qint64(prefs.voiceMaxAgeDays) * 86400;
+    QDir folder(prefs.Mp3Folder());
+    for (const QFileInfo& file :
+         folder.entryInfoList({u"*.mp3"_s}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (file.lastModified().toSecsSinceEpoch() < cutOff)
+            QFile::remove(file.filePath());
+    }
+}
+
+void CRssReaderDoc::UpdateAllGroups()
+{
+    ::UpdateGroup(*m_rootGroup, false);
+    RemoveOldVoiceFiles();
+}
+
+bool CRssReaderDoc::CanUpdateChannel() const
+{
+    return m_selectedChannel && !IsSpecial(m_selectedChannel.get());
+}
+
+void CRssReaderDoc::UpdateChannel()
+{
+    if (CanUpdateChannel())
+        RequestUpdate(*m_selectedChannel, true);
+}
+
+bool CRssReaderDoc::CanUpdateGroup() const
+{
+    return bool(m_selectedGroup);
+}
+
+void CRssReaderDoc::UpdateGroup()
+{
+    if (CanUpdateGroup())
+        ::UpdateGroup(*m_selectedGroup, false);
+}
+
+bool CRssReaderDoc::CanAddToFavorites() const
+{
+    return m_selectedChannel && !IsSpecial(m_selectedChannel.get()) &&
+           !m_selectedChannel->Favorite();
+}
+
+void CRssReaderDoc::AddToFavorites()
+{
+    if (CanAddToFavorites())
+        m_selectedChannel->SetFavorite(true);
+}
+
+bool CRssReaderDoc::CanRemoveFromFavorites() const
+{
+    // Special channels can never become favourites, so they never get here.
+    return m_selectedChannel && !IsSpecial(m_selectedChannel.get()) &&
+           m_selectedChannel->Favorite();
+}
+
+void CRssReaderDoc::RemoveFromFavorites()
+{
+    if (CanRemoveFromFavorites())
+        m_selectedChannel->SetFavorite(false);
+}

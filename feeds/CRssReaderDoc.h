@@ -1,0 +1,69 @@
+#pragma once
+
+#include "CRssChannel.h"
+#include "CRssGroup.h"
+#include "CRssItem.h"
+
+class CFeedContext;
+
+// The one document: the feed tree, "Saved News" and "Search Result", the current
+// selection that the views follow, and the update and favourite commands. Window thread.
+class CRssReaderDoc
+{
+public:
+    explicit CRssReaderDoc(CFeedContext& context);
+    ~CRssReaderDoc();
+    CRssReaderDoc(const CRssReaderDoc&) = delete;
+    CRssReaderDoc& operator=(const CRssReaderDoc&) = delete;
+
+    // Reads "data.opml" (and every channel file), "saved.rss" and "search.rss".
+    bool LoadNews();
+    // Writes "data.opml" (and the channel files that changed) and "saved.rss".
+    void SaveNews();
+    // Saves when loaded, then empties everything and the selection.
+    void CloseNews();
+    bool IsLoaded() const { return m_loaded; }
+
+    // post: tell the views through a posted notification instead of at once.
+    void Select(CRssNode* node, bool post);
+    // The update timer's tick: save, update auto-update channels, age out voice files.
+    void PeriodicUpdate();
+    // Deletes MP3 files older than the age limit, when the preferences ask for it.
+    void RemoveOldVoiceFiles();
+
+    CRssGroup& RootGroup() const { return *m_rootGroup; }
+    CRssChannel& SavedNews() const { return *m_savedNews; }
+    CRssChannel& SearchResults() const { return *m_searchResults; }
+    bool IsSpecial(const CRssChannel* channel) const;
+
+    CRssGroup* SelectedGroup() const { return m_selectedGroup.get(); }
+    CRssChannel* SelectedChannel() const { return m_selectedChannel.get(); }
+    CRssItem* SelectedItem() const { return m_selectedItem.get(); }
+
+    // Commands and their enable conditions.
+    void UpdateAllGroups();
+    void UpdateChannel();
+    bool CanUpdateChannel() const;
+    void UpdateGroup();
+    bool CanUpdateGroup() const;
+    void AddToFavorites();
+    bool CanAddToFavorites() const;
+    void RemoveFromFavorites();
+    bool CanRemoveFromFavorites() const;
+
+    QString OpmlFile() const;
+    QString SavedNewsFile() const;
+    QString SearchResultsFile() const;
+
+private:
+    void Tell(RssEvent code, CRssNode* node, bool post);
+
+    CFeedContext& m_context;
+    CRefPtr<CRssGroup> m_rootGroup;
+    CRefPtr<CRssChannel> m_savedNews;
+    CRefPtr<CRssChannel> m_searchResults;
+    CRefPtr<CRssGroup> m_selectedGroup;
+    CRefPtr<CRssChannel> m_selectedChannel;
+    CRefPtr<CRssItem> m_selectedItem;
+    bool m_loaded = false;
+};

@@ -1,0 +1,50 @@
+#include "UpdateSchedule.h"
+
+#include "CFeedContext.h"
+#include "CRssChannel.h"
+#include "CRssGroup.h"
+#include "CWorkQueue.h"
+
+namespace {
+
+constexpr int kRefreshList = 0;
+
+} // namespace
+
+void RequestUpdate(CRssChannel& channel, bool urgent)
+{
+    CWorkQueue* queue = channel.Context()->DownloadQueue();
+    if (!queue)
+        return;
+    const int state = channel.DownloadState();
+    if (state == CRssChannel::Downloading ||
+        !channel.TrySetDownloadState(state, CRssChannel::Downloading))
+        return;
+    channel.Notify(RssEvent::ChannelChanged);
+    queue->Post(ChannelDownloadJob, &channel, kRefreshList, urgent);
+}
+
+void UpdateGroup(CRssGroup& group, bool autoUpdateOnly)
+{
+    std::lock_guard lock(group.ChildrenLock());
+    for (const CRefPtr<CRssNode>& child : group.LockedChildren()) {
+        if (auto* channel = NodeCast<CRssChannel>(child.get())) {
+            if (!autoUpdateOnly || channel->AutoUpdate())
+                RequestUpdate(*channel, false);
+        } else if (auto* sub = NodeCast<CRssGroup>(child.get())) {
+            UpdateGroup(*sub, autoUpdateOnly);
+        }
+    }
+}
+
+void ChannelDownloadJob(CRefCounted* argument)
+{
+    auto* channel = static_cast<CRssChannel*>(argument);
+    if (channel->DownloadState() != CRssChannel::Downloading)
+        return;
+    const RssResult result = channel->Download(channel->Url(), false, true);
+    channel->Notify(RssEvent::ChannelReloaded);
+    channel->SetDownloadState(result == kResultOk ? CRssChannel::Downloaded
+                                                  : CRssChannel::DownloadFailed);
+    channel->Notify(RssEvent::ChannelChanged);
+}
