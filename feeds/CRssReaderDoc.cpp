@@ -115,7 +115,8 @@ void CRssReaderDoc::Select(CRssNode* node, bool post)
         m_selectedGroup = NodeCast<CRssGroup>(channel->Parent());
         m_selectedItem.reset();
         Tell(RssEvent::ChannelSelected, channel, post);
-        if (channel->DownloadState() != CRssChannel::Downloaded)
+        // The special channels have no feed to fetch.
+        if (!IsSpecial(channel) && channel->DownloadState() != CRssChannel::Downloaded)
             RequestUpdate(*channel, true);
     } else if (auto* item = NodeCast<CRssItem>(node)) {
         m_selectedItem = CRefPtr<CRssItem>(item);

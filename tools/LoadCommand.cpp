@@ -1,0 +1,115 @@
+// calvoria-tool load DATA-ROOT [--save] [--touch-one | --touch-all]
+#include "ToolCommands.h"
+
+#include "CAppServices.h"
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "CRssChannel.h"
+#include "CRssGroup.h"
+#include "CRssItem.h"
+#include "OpmlFile.h"
+
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <sys/resource.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct TreeCounts {
+    int groups = 0;
+    int channels = 0;
+    qint64 items = 0;
+};
+
+void Count(CRssNode& node, TreeCounts& counts, std::vector<CRssChannel*>& channels)
+{
+    for (const CRefPtr<CRssNode>& child : node.ChildrenSnapshot()) {
+        if (child->IsGroup()) {
+            ++counts.groups;
+            Count(*child, counts, channels);
+        } else if (child->IsChannel()) {
+            ++counts.channels;
+            counts.items += child->ChildCount();
+            channels.push_back(static_cast<CRssChannel*>(child.get()));
+        }
+    }
+}
+
+long PeakMemoryKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int RunLoadCommand(const QStringList& args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QString root;
+    bool save = false, touchOne = false, touchAll = false;
+    for (const QString& arg : args) {
+        if (arg == u"--save"_s)
+            save = true;
+        else if (arg == u"--touch-one"_s)
+            save = touchOne = true;
+        else if (arg == u"--touch-all"_s)
+            save = touchAll = true;
+        else if (root.isEmpty())
+            root = arg;
+    }
+    if (root.isEmpty()) {
+        err << "usage: calvoria-tool load DATA-ROOT [--save] [--touch-one | --touch-all]\n";
+        return 2;
+    }
+
+    // The tool's own settings stay out of the user's.
+    QTemporaryDir settingsDir;
+    CAppServices app(QCoreApplication::applicationDirPath());
+    app.SetPrefs(std::make_unique<CPreferences>(
+        std::make_unique<QSettings>(settingsDir.filePath(u"settings.ini"_s), QSettings::IniFormat),
+        app.ProgramFolder()));
+    if (!app.Prefs()->ChangeRoot(root)) {
+        err << "cannot use data folder " << root << '\n';
+        return 1;
+    }
+    CFeedContext context(app);
+    auto tree = CRssGroup::Create(&context, true);
+    tree->Rename(u"My Feeds"_s);
+    const QString opml = app.Prefs()->DataRoot() + u"data.opml"_s;
+
+    QElapsedTimer timer;
+    timer.start();
+    const RssResult result = ReadOpmlFile(*tree, opml);
+    const qint64 loadMs = timer.elapsed();
+    TreeCounts counts;
+    std::vector<CRssChannel*> channels;
+    Count(*tree, counts, channels);
+    out << "groups\t" << counts.groups << "\nchannels\t" << counts.channels << "\nitems\t"
+        << counts.items << "\nload ms\t" << loadMs << "\npeak memory KB\t" << PeakMemoryKb()
+        << '\n';
+    if (result != kResultOk) {
+        err << "cannot read " << opml << '\n';
+        return 1;
+    }
+    if (!save)
+        return 0;
+
+    for (CRssChannel* channel : channels) {
+        const CRssNode::Children items = channel->ChildrenSnapshot();
+        if (!items.empty() && (touchAll || (touchOne && channel == channels.front()))) {
+            auto* item = static_cast<CRssItem*>(items.front().get());
+            item->SetUnread(!item->unread, true);
+        }
+    }
+    timer.restart();
+    const RssResult saved = WriteOpmlFile(*tree, opml);
+    out << "save ms\t" << timer.elapsed() << "\npeak memory KB\t" << PeakMemoryKb() << '\n';
+    return saved == kResultOk ? 0 : 1;
+}

@@ -1,0 +1,113 @@
+// calvoria-tool refresh DATA-ROOT [--auto]: the program's background refresh, without a
+// window (for cron jobs too).
+#include "ToolCommands.h"
+
+#include "CAppServices.h"
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "CRssChannel.h"
+#include "CRssItem.h"
+#include "CRssReaderDoc.h"
+#include "CWorkQueue.h"
+#include "UpdateSchedule.h"
+
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+void CollectChannels(CRssNode& node, std::vector<CRefPtr<CRssChannel>>& channels)
+{
+    for (const CRefPtr<CRssNode>& child : node.ChildrenSnapshot()) {
+        if (auto channel = NodeCast<CRssChannel>(child))
+            channels.push_back(channel);
+        else if (child->IsGroup())
+            CollectChannels(*child, channels);
+    }
+}
+
+} // namespace
+
+int RunRefreshCommand(const QStringList& args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QString root;
+    bool autoOnly = false;
+    for (const QString& arg : args) {
+        if (arg == u"--auto"_s)
+            autoOnly = true;
+        else if (root.isEmpty())
+            root = arg;
+    }
+    if (root.isEmpty()) {
+        err << "usage: calvoria-tool refresh DATA-ROOT [--auto]\n";
+        return 2;
+    }
+
+    QTemporaryDir settingsDir;
+    CAppServices app(QCoreApplication::applicationDirPath());
+    app.SetPrefs(std::make_unique<CPreferences>(
+        std::make_unique<QSettings>(settingsDir.filePath(u"settings.ini"_s), QSettings::IniFormat),
+        app.ProgramFolder()));
+    if (!app.Prefs()->ChangeRoot(root)) {
+        err << "cannot use data folder " << root << '\n';
+        return 1;
+    }
+    CHttpSession::GlobalInit();
+    app.SetSession(CRefPtr<CHttpSession>::Make());
+
+    // New items per channel, counted from the notifications the workers post.
+    std::mutex lock;
+    std::map<const CRefCounted*, int> newItems;
+    app.SetNotifier([&](RssEvent code, CRefPtr<CRefCounted> object) {
+        if (code != RssEvent::NewItem || !object)
+            return;
+        CRefPtr<CRssNode> channel = static_cast<CRssItem*>(object.get())->Parent();
+        std::lock_guard guard(lock);
+        ++newItems[channel.get()];
+    });
+
+    CFeedContext context(app);
+    CWorkQueue downloadQueue;
+    context.SetDownloadQueue(&downloadQueue);
+    CRssReaderDoc doc(context);
+    doc.LoadNews();
+
+    QElapsedTimer timer;
+    timer.start();
+    downloadQueue.Start(3, 2, true);
+    UpdateGroup(doc.RootGroup(), autoOnly);
+    while (downloadQueue.PendingCount() + downloadQueue.RunningCount() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const qint64 refreshMs = timer.elapsed();
+    downloadQueue.Stop();
+    doc.SaveNews();
+
+    std::vector<CRefPtr<CRssChannel>> channels;
+    CollectChannels(doc.RootGroup(), channels);
+    int failed = 0, added = 0, unread = 0, total = 0;
+    out << "state\tnew\tunread\ttotal\tchannel\n";
+    for (const CRefPtr<CRssChannel>& channel : channels) {
+        const int fresh = newItems[channel.get()];
+        out << channel->DownloadState() << '\t' << fresh << '\t' << channel->UnreadCount() << '\t'
+            << channel->TotalCount() << '\t' << channel->Name() << '\n';
+        failed += channel->DownloadState() == CRssChannel::DownloadFailed;
+        added += fresh;
+        unread += channel->UnreadCount();
+        total += channel->TotalCount();
+    }
+    out << "channels " << channels.size() << ", failed " << failed << ", new " << added
+        << ", unread " << unread << ", total " << total << ", refresh ms " << refreshMs << '\n';
+    app.SetNotifier({});
+    app.SetSession({});
+    CHttpSession::GlobalCleanup();
+    return failed ? 1 : 0;
+}
