@@ -161,7 +161,8 @@ bool Start(CAppServices& app, IStartupHost& host)
     LogMessage(u"Restoring main frame position"_s);
     host.RestorePlacementAndShow(app.startShowState);
 
-    // The two work queues start here, last, once the document has loaded.
+    LogMessage(u"Starting queues"_s);
+    host.StartQueues();
 
     LogMessage(u"Initialization done\n"_s + QString(82, u'-') + u"\n\n"_s);
     return true;
@@ -187,18 +188,27 @@ bool RunStartup(CAppServices& app, IStartupHost& host)
     }
 }
 
-void RunExit(CAppServices& app)
+bool RunExit(CAppServices& app, IStartupHost& host)
 {
     LogMessage(u"\n"_s + QString(66, u'-') + u"\nStart Exiting"_s);
+    bool allStopped = true;
     try {
-        // The work queues stop here, then the voice converter goes, before the session.
+        // Transfers still running on a download worker end at once, so the workers can.
+        if (app.Session())
+            app.Session()->AbortTransfers();
+        allStopped = host.StopQueues();
+        LogMessage(u"Queue stopped"_s);
+        // The voice converter goes here, before the session.
         if (app.Session()) {
+            // A worker still busy keeps the session alive by its own reference.
             app.SetSession({});
-            CHttpSession::GlobalCleanup();
+            if (allStopped)
+                CHttpSession::GlobalCleanup();
             LogMessage(u"Internet Session closed"_s);
         }
         LogMessage(u"Exit Done"_s);
     } catch (...) {
         LogMessage(u"*ERROR: Exception on exit"_s);
     }
+    return allStopped;
 }

@@ -12,7 +12,9 @@ class IStartupHost;
 bool RunStartup(CAppServices& app, IStartupHost& host);
 
 // The exit sequence, run after the main window is gone (and after a failed start-up).
-void RunExit(CAppServices& app);
+// Returns false when a worker was still busy after the queues' wait: the caller must then
+// end the process without destroying what such a worker may still use.
+bool RunExit(CAppServices& app, IStartupHost& host);
 
 // Where the log goes when the program folder cannot hold one.
 QString LogFallbackFolder();

@@ -2,6 +2,15 @@
 
 #include <curl/curl.h>
 
+namespace {
+
+int AbortWhenAsked(void* session, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const CHttpSession*>(session)->Aborted() ? 1 : 0;
+}
+
+} // namespace
+
 bool CHttpSession::GlobalInit()
 {
     return curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
@@ -58,5 +67,8 @@ CURL* CHttpSession::NewRequest(const QByteArray& url) const
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &AbortWhenAsked);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<CHttpSession*>(this));
     return curl;
 }

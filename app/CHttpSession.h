@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <array>
+#include <atomic>
 #include <mutex>
 
 typedef void CURL;
@@ -27,6 +28,10 @@ public:
     // connect time-out 30 s, abort below 1 byte/s for 60 s. Free it with curl_easy_cleanup.
     CURL* NewRequest(const QByteArray& url) const;
 
+    // Makes every transfer of the session fail at once, now and from now on (exit).
+    void AbortTransfers() { m_aborted.store(true); }
+    bool Aborted() const { return m_aborted.load(); }
+
 private:
     ~CHttpSession() override;
     static void Lock(CURL*, int data, int access, void* self);
@@ -35,4 +40,5 @@ private:
     QByteArray m_userAgent;
     CURLSH* m_share = nullptr;
     std::array<std::mutex, 8> m_locks; // one per kind of shared data
+    std::atomic<bool> m_aborted{false};
 };

@@ -22,4 +22,9 @@ public:
     virtual void HideMainWindow() = 0;
     // Restores the stored placement and shows the frame as startShowState asks.
     virtual void RestorePlacementAndShow(int startShowState) = 0;
+    // Starts the conversion queue, then the download queue.
+    virtual void StartQueues() = 0;
+    // Stops the download queue, then the conversion queue; false when a worker was still
+    // busy after the wait.
+    virtual bool StopQueues() = 0;
 };

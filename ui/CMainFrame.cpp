@@ -44,6 +44,24 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     setCentralWidget(label);
 }
 
+void CMainFrame::StartNewsCheckTimer(std::function<int()> periodMinutes)
+{
+    m_periodMinutes = std::move(periodMinutes);
+    m_newsCheckTimer.setSingleShot(true);
+    connect(&m_newsCheckTimer, &QTimer::timeout, this, [this] {
+        Q_EMIT newsCheckDue();
+        RestartNewsCheckTimer();
+    });
+    RestartNewsCheckTimer();
+}
+
+void CMainFrame::RestartNewsCheckTimer()
+{
+    // A period of 0 (only the options page corrects it) would spin: check every minute.
+    const int minutes = std::max(1, m_periodMinutes());
+    m_newsCheckTimer.start(std::chrono::minutes(minutes));
+}
+
 void CMainFrame::ShowFromTray()
 {
     if (isMinimized())

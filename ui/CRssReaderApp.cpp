@@ -2,6 +2,9 @@
 
 #include "AppStartup.h"
 #include "CAboutDialog.h"
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "CRssReaderDoc.h"
 #include "CMainFrame.h"
 #include "CSingleInstance.h"
 #include "SpeechEngineCheck.h"
@@ -13,20 +16,27 @@
 using namespace Qt::Literals::StringLiterals;
 
 CRssReaderApp::CRssReaderApp(int& argc, char** argv)
-    : QApplication(argc, argv), m_services(applicationDirPath())
+    : QApplication(argc, argv), m_services(applicationDirPath()),
+      m_feedContext(std::make_unique<CFeedContext>(m_services))
 {
+    m_feedContext->SetDownloadQueue(&m_downloadQueue);
     setApplicationName(u"Calvoria"_s);
     setOrganizationName(u"Trevane Labs"_s);
     setQuitOnLastWindowClosed(false);
     m_services.SetNotifier([this](RssEvent code, CRefPtr<CRefCounted> object) {
         m_notifications.Post(code, std::move(object));
     });
+    m_services.SetDispatcher([this](RssEvent code, CRefCounted* object) {
+        m_notifications.Dispatch(code, object);
+    });
 }
 
 CRssReaderApp::~CRssReaderApp()
 {
     m_services.SetNotifier({});
+    m_services.SetDispatcher({});
     delete m_frame;
+    m_doc.reset();
     SetProcessLog(nullptr);
 }
 
@@ -35,9 +45,12 @@ bool CRssReaderApp::Start()
     return RunStartup(m_services, *this);
 }
 
-void CRssReaderApp::Exit()
+bool CRssReaderApp::Exit()
 {
-    RunExit(m_services);
+    // The document saves the tree and the saved news as it closes with the main window.
+    if (m_doc)
+        m_doc->CloseNews();
+    return RunExit(m_services, *this);
 }
 
 void CRssReaderApp::OnInstanceCommand(int command)
@@ -98,8 +111,12 @@ void CRssReaderApp::ShowError(const QString& text)
 
 bool CRssReaderApp::CreateDocumentAndFrame()
 {
-    // The document that owns the feed tree is created here, before its frame.
+    m_doc = std::make_unique<CRssReaderDoc>(*m_feedContext);
+    if (!m_doc->LoadNews())
+        return false;
     m_frame = new CMainFrame;
+    m_frame->StartNewsCheckTimer([this] { return int(m_services.Prefs()->checkIntervalMinutes); });
+    connect(m_frame, &CMainFrame::newsCheckDue, this, [this] { m_doc->PeriodicUpdate(); });
     connect(m_frame, &CMainFrame::exitRequested, this, &QCoreApplication::quit);
     connect(m_frame, &CMainFrame::aboutRequested, this, &CRssReaderApp::ShowAbout);
     return true;
@@ -126,6 +143,19 @@ void CRssReaderApp::RestorePlacementAndShow(int startShowState)
     default:
         m_frame->show();
     }
+}
+
+void CRssReaderApp::StartQueues()
+{
+    m_conversionQueue.Start(1, 0, false);
+    m_downloadQueue.Start(3, 2, true);
+}
+
+bool CRssReaderApp::StopQueues()
+{
+    const bool downloads = m_downloadQueue.Stop();
+    const bool conversions = m_conversionQueue.Stop();
+    return downloads && conversions;
 }
 
 void CRssReaderApp::ShowAbout()

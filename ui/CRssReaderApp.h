@@ -3,6 +3,7 @@
 #include "CAppServices.h"
 #include "CMainFrame.h"
 #include "CNotificationDispatcher.h"
+#include "CWorkQueue.h"
 #include "IStartupHost.h"
 #include "RssEvent.h"
 
@@ -11,6 +12,9 @@
 
 // The application object: owns the services, runs start-up and exit around the message
 // loop, and carries notifications from any thread to the views on the window thread.
+class CFeedContext;
+class CRssReaderDoc;
+
 class CRssReaderApp : public QApplication, public IStartupHost
 {
     Q_OBJECT
@@ -19,12 +23,16 @@ public:
     ~CRssReaderApp() override;
 
     CAppServices& Services() { return m_services; }
+    CRssReaderDoc* Document() const { return m_doc.get(); }
+    CWorkQueue& DownloadQueue() { return m_downloadQueue; }
+    CWorkQueue& ConversionQueue() { return m_conversionQueue; }
     CMainFrame* MainFrame() const { return m_frame; }
 
     // Start-up after the single-instance check; false ends the program.
     bool Start();
-    // The exit sequence, after the message loop has ended.
-    void Exit();
+    // Closes the document, then runs the exit sequence. False when a worker could not be
+    // stopped: the process must then end without tearing anything down.
+    bool Exit();
 
     CNotificationDispatcher& Notifications() { return m_notifications; }
 
@@ -41,6 +49,8 @@ public:
     bool CreateDocumentAndFrame() override;
     void HideMainWindow() override;
     void RestorePlacementAndShow(int startShowState) override;
+    void StartQueues() override;
+    bool StopQueues() override;
 
 private:
     void ShowAbout();
@@ -48,6 +58,10 @@ private:
     bool IsHeadless() const;
 
     CAppServices m_services;
+    std::unique_ptr<CFeedContext> m_feedContext;
+    CWorkQueue m_downloadQueue;
+    CWorkQueue m_conversionQueue;
+    std::unique_ptr<CRssReaderDoc> m_doc;
     CNotificationDispatcher m_notifications;
     QPointer<CMainFrame> m_frame;
 };

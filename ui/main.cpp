@@ -2,6 +2,8 @@
 #include "CSingleInstance.h"
 #include "QuitOnSignal.h"
 
+#include <cstdlib>
+
 int main(int argc, char** argv)
 {
     CRssReaderApp app(argc, argv);
@@ -14,6 +16,11 @@ int main(int argc, char** argv)
     int result = 1;
     if (app.Start())
         result = app.exec();
-    app.Exit();
+    if (!app.Exit()) {
+        // A worker is still inside a job that may use anything the application owns: end
+        // here, with the log closed, rather than free what it uses under its feet.
+        app.Services().Log().Close();
+        std::_Exit(result);
+    }
     return result;
 }

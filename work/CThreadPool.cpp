@@ -65,10 +65,10 @@ bool CThreadPool::Start(int n, int m, bool normalPriority)
     return true;
 }
 
-void CThreadPool::Stop()
+bool CThreadPool::Stop()
 {
     if (m_threadCount == 0)
-        return;
+        return true;
     std::unique_lock lock(m_shared->lock);
     m_shared->stop = true;
     m_shared->wake.notify_all();
@@ -83,4 +83,5 @@ void CThreadPool::Stop()
     }
     m_threads.clear();
     m_threadCount = 0;
+    return allEnded;
 }

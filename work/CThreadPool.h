@@ -20,8 +20,9 @@ public:
 
     // False when the pool runs already or no thread could be made.
     bool Start(int n, int m, bool normalPriority);
-    // Harmless on a pool that is not started.
-    void Stop();
+    // Harmless on a pool that is not started. False when a worker was still busy after
+    // the wait.
+    bool Stop();
     int ThreadCount() const { return m_threadCount; }
 
     static constexpr int kStopWaitMs = 10000;

@@ -39,6 +39,10 @@ public:
     }
     void HideMainWindow() override {}
     void RestorePlacementAndShow(int startShowState) override { shownWithState = startShowState; }
+    void StartQueues() override { queuesStarted = true; }
+    bool StopQueues() override { return !stuckWorker; }
+    bool queuesStarted = false;
+    bool stuckWorker = false;
 };
 
 class StartupTest : public ::testing::Test
@@ -72,7 +76,7 @@ TEST_F(StartupTest, ShowCommandsMapToTheStartStates)
         ASSERT_TRUE(RunStartup(services, host));
         EXPECT_EQ(services.startShowState, state) << command;
         EXPECT_EQ(host.shownWithState, state) << command;
-        RunExit(services);
+        RunExit(services, host);
         SetProcessLog(nullptr);
     }
 }
@@ -110,6 +114,19 @@ TEST_F(StartupTest, UnusableDataRootShowsMessage106)
     EXPECT_FALSE(RunStartup(*app, host));
     ASSERT_EQ(host.errors.size(), 1);
     EXPECT_EQ(host.errors[0], u"Cannot create internal folders. Make sure you have access rights."_s);
-    RunExit(*app);
+    EXPECT_TRUE(RunExit(*app, host));
+    EXPECT_EQ(LogLines().last(), u"Exit Done"_s);
+    EXPECT_TRUE(LogLines().contains(u"Queue stopped"_s));
+}
+
+TEST_F(StartupTest, QueuesStartLastAndAStuckWorkerIsReportedAtExit)
+{
+    ASSERT_TRUE(RunStartup(*app, host));
+    EXPECT_TRUE(host.queuesStarted);
+    const QStringList lines = LogLines();
+    EXPECT_EQ(lines.indexOf(u"Starting queues"_s) + 1, lines.indexOf(u"Initialization done"_s));
+    host.stuckWorker = true;
+    EXPECT_FALSE(RunExit(*app, host));
+    EXPECT_TRUE(LogLines().contains(u"Internet Session closed"_s));
     EXPECT_EQ(LogLines().last(), u"Exit Done"_s);
 }
