@@ -21,38 +21,31 @@ const char* Flag(bool value)
     return value ? "true" : "false";
 }
 
-// A character XML 1.0 cannot carry would make the whole file unreadable on the next start,
-// so such characters (controls, lone surrogates, U+FFFE/U+FFFF) are left out.
-QString XmlSafe(const QString& text)
+// Whether text[i] may stand in an XML 1.0 document; a surrogate only as half of a pair.
+bool IsXmlChar(const QString& text, qsizetype i)
 {
-    const auto allowed = [](char16_t c) {
-        return c >= 0x20 ? c < 0xFFFE : c == u'\t' || c == u'\n' || c == u'\r';
-    };
-    QString out;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        bool keep;
-        int width = 1;
-        if (QChar::isHighSurrogate(c)) {
-            keep = i + 1 < n && text[i + 1].isLowSurrogate();
-            width = keep ? 2 : 1;
-        } else {
-            keep = !QChar::isLowSurrogate(c) && allowed(c);
-        }
-        if (keep) {
-            if (!out.isNull())
-                out.append(text.constData() + i, width);
-        } else if (out.isNull()) {
-            out.reserve(n);
-            out.append(text.constData(), i);
-        }
-        i += width - 1;
-    }
-    return out.isNull() ? text : out;
+    const char16_t c = text[i].unicode();
+    if (QChar::isHighSurrogate(c))
+        return i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    if (QChar::isLowSurrogate(c))
+        return i > 0 && text[i - 1].isHighSurrogate();
+    return c >= 0x20 ? c < 0xFFFE : c == u'\t' || c == u'\n' || c == u'\r';
 }
 
-void SetText(xmlNode* element, const char* name, const QString& value)
+// A character XML cannot carry would make the whole file unreadable at the next start, so
+// such characters (controls, lone surrogates, U+FFFE, U+FFFF) are left out.
+QString XmlSafe(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (IsXmlChar(text, i))
+            out += text[i];
+    }
+    return out;
+}
+
+void SetSafeAttribute(xmlNode* element, const char* name, const QString& value)
 {
     SetAttribute(element, name, XmlSafe(value));
 }
@@ -63,10 +56,10 @@ void WriteChannelOutline(xmlNode* outline, CRssChannel& channel)
 {
     const QString name = channel.Name();
     SetAttribute(outline, "type", u"rss"_s);
-    SetText(outline, "text", name);
-    SetText(outline, "title", name);
-    SetText(outline, "xmlUrl", channel.Url());
-    SetText(outline, "description", channel.Info().description);
+    SetSafeAttribute(outline, "text", name);
+    SetSafeAttribute(outline, "title", name);
+    SetSafeAttribute(outline, "xmlUrl", channel.Url());
+    SetSafeAttribute(outline, "description", channel.Info().description);
     SetAttribute(outline, "favorite", QString::fromLatin1(Flag(channel.Favorite())));
     SetAttribute(outline, "autoupdate", QString::fromLatin1(Flag(channel.AutoUpdate())));
     SetAttribute(outline, "autoconvert", QString::fromLatin1(Flag(channel.AutoConvert())));
@@ -81,7 +74,7 @@ void WriteChannelOutline(xmlNode* outline, CRssChannel& channel)
 void WriteGroupOutline(xmlDoc* doc, xmlNode* outline, CRssGroup& group, int indent)
 {
     SetAttribute(outline, "type", u"group"_s);
-    SetText(outline, "text", group.Name());
+    SetSafeAttribute(outline, "text", group.Name());
     SetAttribute(outline, "expanded", QString::fromLatin1(Flag(group.Expanded())));
     WriteGroupChildren(doc, outline, group, indent);
 }
@@ -236,7 +229,8 @@ RssResult ReadOpmlFile(CRssGroup& root, const QString& path)
     XmlLoadError error;
     XmlDocPtr doc = ParseXmlFile(path, &error);
     if (!doc) {
-        if (error.code == XML_ERR_NO_MEMORY || (error.code == 0 && error.message == "out of memory"_L1)) {
+        if (error.code == XML_ERR_NO_MEMORY ||
+            (error.code == 0 && error.message == "out of memory"_L1)) {
             LogFormat("*ERROR: Failed to create XML parser %08X", kOutOfMemory);
             return kOutOfMemory;
         }

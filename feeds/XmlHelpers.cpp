@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
 
@@ -129,7 +130,10 @@ void AppendLayout(xmlDoc* doc, xmlNode* parent, int indent)
 {
     QByteArray text("\r\n");
     text.append(indent, ' ');
-    xmlAddChild(parent, xmlNewDocTextLen(doc, X(text.constData()), int(text.size())));
+    xmlNode* layout = xmlNewDocTextLen(doc, X(text.constData()), int(text.size()));
+    // Written as it is: the line ends of the layout are real CR LF, not "&#13;".
+    layout->name = xmlStringTextNoenc;
+    xmlAddChild(parent, layout);
 }
 
 void SetAttribute(xmlNode* element, const char* name, const QString& value)

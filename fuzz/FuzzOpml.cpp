@@ -1,0 +1,87 @@
+// Reads arbitrary bytes as data.opml. Whatever tree comes out must save, and a second
+// read of that save must give the same file again.
+
+#include "CAppServices.h"
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "CRssGroup.h"
+#include "OpmlFile.h"
+#include "XmlHelpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct FuzzWorld
+{
+    QTemporaryDir dir;
+    CAppServices app{dir.filePath(u"bin"_s)};
+    CFeedContext context{app};
+
+    FuzzWorld()
+    {
+        app.SetPrefs(std::make_unique<CPreferences>(
+            std::make_unique<QSettings>(dir.filePath(u"settings.ini"_s), QSettings::IniFormat),
+            app.ProgramFolder()));
+        if (!app.Prefs()->ChangeRoot(dir.filePath(u"data"_s)))
+            std::abort();
+        context.SetClock([] { return qint64(1700000000); });
+    }
+
+    QString File(const QString& name) const { return app.Prefs()->DataRoot() + name; }
+
+    // Channel files of the last input must not be found by the next one.
+    void ForgetChannelFiles() const
+    {
+        const QString feeds = app.Prefs()->FeedsFolder();
+        QDir(feeds).removeRecursively();
+        QDir().mkpath(feeds);
+    }
+};
+
+QByteArray SaveTree(FuzzWorld& world, CRssGroup& root, const QString& name)
+{
+    if (WriteOpmlFile(root, world.File(name)) != kResultOk)
+        std::abort();
+    QFile file(world.File(name));
+    if (!file.open(QIODevice::ReadOnly))
+        std::abort();
+    return file.readAll();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static FuzzWorld world;
+    world.ForgetChannelFiles();
+
+    const QString input = world.File(u"input.opml"_s);
+    if (!SaveFileAtomically(input,
+                            QByteArray(reinterpret_cast<const char*>(data), qsizetype(size))))
+        std::abort();
+
+    auto root = CRssGroup::Create(&world.context, true);
+    if (ReadOpmlFile(*root, input) != kResultOk)
+        return 0;
+    const QByteArray first = SaveTree(world, *root, u"first.opml"_s);
+
+    auto again = CRssGroup::Create(&world.context, true);
+    if (ReadOpmlFile(*again, world.File(u"first.opml"_s)) != kResultOk)
+        std::abort();
+    const QByteArray second = SaveTree(world, *again, u"second.opml"_s);
+    if (first != second) {
+        std::fprintf(stderr, "saved tree changed on reading:\n%s\n---\n%s\n", first.constData(),
+                     second.constData());
+        std::abort();
+    }
+    return 0;
+}
