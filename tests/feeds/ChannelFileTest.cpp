@@ -1,1 +1,199 @@
+#include "ChannelFile.h"
+#include "CPreferences.h"
+#include "CRssChannel.h"
+#include "CRssItem.h"
+#include "FeedTestSupport.h"
+#include "TextHelpers.h"
+#include "XmlHelpers.h"
+
+#include <atomic>
 #include <gtest/gtest.h>
+#include <libxml/tree.h>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct ItemFields
+{
+    // Initialised here so that designated initialisers may leave any of them out.
+    QString title{}, link{}, description{}, pubDate{}, author{}, category{};
+    RssEnclosure enclosure{};
+    bool unread = true;
+    bool deleted = false;
+    RssItemState state = RssItemState::None;
+};
+
+CRefPtr<CRssItem> AddItem(FeedEnvironment& env, CRssChannel& channel, const ItemFields& f)
+{
+    CRefPtr<CRssItem> item = CRssItem::Create(&env.context);
+    item->title = f.title;
+    item->link = f.link;
+    item->description = f.description;
+    item->pubDate = f.pubDate;
+    item->author = f.author;
+    item->category = f.category;
+    item->enclosure = f.enclosure;
+    item->unread = f.unread;
+    item->deleted = f.deleted;
+    item->inFeed = true;
+    item->UpdatePlainTextAndIdentity();
+    item->SetState(f.state);
+    channel.AddChild(item.get());
+    return item;
+}
+
+// The elements named name anywhere under node, in document order.
+void CollectElements(xmlNode* node, const char* name, std::vector<xmlNode*>& out)
+{
+    for (xmlNode* child = node->children; child; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        if (qstrcmp(reinterpret_cast<const char*>(child->name), name) == 0)
+            out.push_back(child);
+        CollectElements(child, name, out);
+    }
+}
+
+QStringList ItemTitles(const QByteArray& file)
+{
+    XmlDocPtr doc = ParseXml(file, {});
+    if (!doc)
+        return {u"<not well-formed>"_s};
+    std::vector<xmlNode*> items;
+    CollectElements(xmlDocGetRootElement(doc.get()), "item", items);
+    QStringList titles;
+    for (xmlNode* item : items) {
+        for (xmlNode* child = item->children; child; child = child->next)
+            if (child->type == XML_ELEMENT_NODE && NodeName(child) == u"title"_s)
+                titles << NodeText(child);
+    }
+    return titles;
+}
+
+} // namespace
+
+TEST(ChannelFileLayout, EveryFieldAndFlagIsWrittenInTheStoredLayout)
+{
+    FeedEnvironment env;
+    auto channel = CRssChannel::Create(&env.context);
+    RssChannelInfo info;
+    info.title = u"Example & Co News"_s;
+    info.link = u"http://example.com/"_s;
+    info.description = u"Daily news from <Example>"_s;
+    info.pubDate = u"Sat, 07 Sep 2002 09:42:31 GMT"_s;
+    info.lastBuildDate = u"Sun, 08 Sep 2002 10:00:00 GMT"_s;
+    info.ttl = 30;
+    info.imageUrl = u"http://example.com/logo.png"_s;
+    info.imageTitle = u"Example logo"_s;
+    info.imageLink = u"http://example.com/"_s;
+    channel->SetInfo(info);
+    channel->SetFavorite(true);
+
+    AddItem(env, *channel,
+            {.title = u"First news"_s,
+             .link = u"http://example.com/1?a=1&b=2"_s,
+             .description = u"<p>Body & more</p>"_s,
+             .pubDate = u"Mon, 09 Sep 2002 08:00:00 GMT"_s,
+             .author = u"ann@example.com"_s,
+             .category = u"World"_s,
+             .enclosure = {u"http://example.com/a.mp3?x=1&y=\"2\""_s, 12345, u"audio/mpeg"_s}});
+    // Deleted items stay in the file; an enclosure of length 0 is not written.
+    AddItem(env, *channel,
+            {.title = u"Second"_s,
+             .enclosure = {u"http://example.com/b.mp3"_s, 0, u"audio/mpeg"_s},
+             .unread = false,
+             .deleted = true,
+             .state = RssItemState::Ready});
+    // An enclosure without url is not written either; author and category are independent.
+    AddItem(env, *channel,
+            {.title = u"Café ☕ 😀"_s,
+             .link = u"http://example.com/3"_s,
+             .description = u"Third"_s,
+             .pubDate = u"Tue, 10 Sep 2002 08:00:00 GMT"_s,
+             .category = u"Science"_s,
+             .enclosure = {{}, 10, u"audio/mpeg"_s},
+             .unread = false,
+             .state = RssItemState::PodcastPending});
+
+    EXPECT_EQ(SerializeChannelFile(*channel),
+              ReadFile(FeedEnvironment::TestData(u"channel/full.rss"_s)));
+}
+
+TEST(ChannelFileLayout, ChannelWithoutItemsAndIncompleteImageKeepsOnlyTheRequiredInfo)
+{
+    FeedEnvironment env;
+    auto channel = CRssChannel::Create(&env.context);
+    RssChannelInfo info;
+    info.imageUrl = u"http://example.com/logo.png"_s;
+    info.imageTitle = u"Logo without link"_s;
+    channel->SetInfo(info);
+
+    EXPECT_EQ(SerializeChannelFile(*channel),
+              ReadFile(FeedEnvironment::TestData(u"channel/empty.rss"_s)));
+}
+
+TEST(ChannelFileLayout, ItemsKeepTheChannelsListOrder)
+{
+    FeedEnvironment env;
+    auto channel = CRssChannel::Create(&env.context);
+    for (const QString& title : {u"b"_s, u"c"_s, u"a"_s})
+        AddItem(env, *channel, {.title = title});
+    env.app.Prefs()->sortOrder = 3; // the channel file ignores the news list's order
+
+    EXPECT_EQ(ItemTitles(SerializeChannelFile(*channel)), (QStringList{u"b"_s, u"c"_s, u"a"_s}));
+}
+
+TEST(ChannelFileText, CharactersXmlCannotHoldBecomeBlanksAndKeepTheIdentity)
+{
+    FeedEnvironment env;
+    auto channel = CRssChannel::Create(&env.context);
+    const QString title = u"Bell\u0007 and\u0001form"_s + QChar(0xFFFF) + u"feed "_s +
+                          QChar(0xD800) + u"lone"_s + QChar(0xDC00) + u"end"_s;
+    auto item = AddItem(env, *channel, {.title = title, .description = u"x\u001Fy"_s});
+
+    const QByteArray file = SerializeChannelFile(*channel);
+    XmlDocPtr doc = ParseXml(file, {});
+    ASSERT_TRUE(doc);
+    const QStringList titles = ItemTitles(file);
+    ASSERT_EQ(titles.size(), 1);
+    EXPECT_EQ(titles[0], u"Bell  and form feed  lone end"_s);
+
+    // Read back and cleaned again, the item is still the same news.
+    QString plain = titles[0];
+    CleanText(plain);
+    EXPECT_EQ(plain, item->plainTitle);
+}
+
+TEST(ChannelFileText, LineEndsAndTabsInTextSurviveTheFile)
+{
+    FeedEnvironment env;
+    auto channel = CRssChannel::Create(&env.context);
+    AddItem(env, *channel, {.title = u"one\r\ntwo\tthree\rfour"_s});
+
+    EXPECT_EQ(ItemTitles(SerializeChannelFile(*channel)),
+              QStringList{u"one\r\ntwo\tthree\rfour"_s});
+}
+
+TEST(ChannelFileConcurrency, WritingWhileADownloadAddsItemsAlwaysGivesAWholeFile)
+{
+    FeedEnvironment env;
+    auto channel = CRssChannel::Create(&env.context);
+    std::atomic<bool> done{false};
+    std::thread merger([&] {
+        for (int i = 0; i < 1000; ++i) {
+            std::lock_guard lock(channel->ChildrenLock());
+            AddItem(env, *channel, {.title = u"news %1"_s.arg(i)});
+            AddItem(env, *channel, {.title = u"pair %1"_s.arg(i)});
+        }
+        done = true;
+    });
+    // Items arrive in pairs under the lock: a whole list has an even count.
+    bool whole = true;
+    for (int writes = 0; !done || writes == 0; ++writes)
+        whole = whole && ItemTitles(SerializeChannelFile(*channel)).size() % 2 == 0;
+    merger.join();
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(ItemTitles(SerializeChannelFile(*channel)).size(), 2000);
+}

@@ -1,1 +1,391 @@
+#include "CPreferences.h"
+#include "CRssChannel.h"
+#include "CRssItem.h"
+#include "DateHelpers.h"
+#include "FeedTestSupport.h"
+#include "IItemJobs.h"
+
+#include <QFile>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+CRefPtr<CRssItem> MakeItem(FeedEnvironment& env, const QString& title,
+                           const QString& description = {})
+{
+    CRefPtr<CRssItem> item = CRssItem::Create(&env.context);
+    item->title = title;
+    item->description = description;
+    item->UpdatePlainTextAndIdentity();
+    return item;
+}
+
+QString Hex(const CRssItem& item)
+{
+    return IdentityHex(item.Identity());
+}
+
+class RecordingJobs : public IItemJobs
+{
+public:
+    void RequestConversion(CRssItem&, bool retry, bool urgent, bool preferPodcast) override
+    {
+        calls << u"convert %1 %2 %3"_s.arg(int(retry)).arg(int(urgent)).arg(int(preferPodcast));
+    }
+    void RequestPodcast(CRssItem&, bool retry, bool urgent) override
+    {
+        calls << u"podcast %1 %2"_s.arg(int(retry)).arg(int(urgent));
+    }
+    void ResumePending(CRssItem& item) override { calls << u"resume %1"_s.arg(int(item.State())); }
+    QStringList calls;
+};
+
+} // namespace
+
+// File names
+
+struct FileNameCase
+{
+    QString title;
+    QString prefix; // empty: the name is the whole identity
+};
+
+class ItemFileName : public ::testing::TestWithParam<FileNameCase>
+{
+};
+
+TEST_P(ItemFileName, KeepsAsciiLettersDigitsAndBlanksOfTheTitle)
+{
+    FeedEnvironment env;
+    auto item = MakeItem(env, GetParam().title);
+    const QString hex = Hex(*item);
+    EXPECT_EQ(item->AudioFileName(),
+              GetParam().prefix.isEmpty() ? hex : GetParam().prefix + hex.left(8));
+}
+
+INSTANTIATE_TEST_SUITE_P(Titles, ItemFileName,
+                         ::testing::Values(FileNameCase{u"2006 10 01"_s, {}},
+                                           FileNameCase{u"Καλημέρα κόσμε!"_s, {}},
+                                           FileNameCase{u"Hello, World!"_s, u"Hello_World"_s},
+                                           FileNameCase{u"Hello, World 2"_s, u"Hello_World_2"_s},
+                                           FileNameCase{u"Café <b>au</b> lait"_s, u"Caf_au_lait"_s},
+                                           FileNameCase{QString(200, u'x'), QString(96, u'x')}));
+
+TEST(ItemFiles, VoiceFilesLiveInTheVoiceAndMp3Folders)
+{
+    FeedEnvironment env;
+    auto item = MakeItem(env, u"News"_s);
+    const QString base = item->AudioFileName();
+    EXPECT_EQ(item->HtmlFile(), env.DataRoot() + u"Voice/"_s + base + u".html"_s);
+    EXPECT_EQ(item->WavFile(), env.DataRoot() + u"Voice/"_s + base + u".wav"_s);
+    EXPECT_EQ(item->Mp3File(), env.DataRoot() + u"MP3/"_s + base + u".mp3"_s);
+}
+
+TEST(ItemPodcast, OnlyAnAudioMpegEnclosureWithUrlIsAPodcast)
+{
+    FeedEnvironment env;
+    auto item = MakeItem(env, u"Show"_s);
+    item->enclosure = {u"http://example.com/a.mp3"_s, 10, u"Audio/MPEG"_s};
+    EXPECT_TRUE(item->HasMp3Enclosure());
+    item->enclosure.type = u"audio/mp3"_s;
+    EXPECT_FALSE(item->HasMp3Enclosure());
+    item->enclosure = {{}, 10, u"audio/mpeg"_s};
+    EXPECT_FALSE(item->HasMp3Enclosure());
+}
+
+// Built by hand
+
+TEST(ItemCreate, ItemBuiltByHandIsDatedNowAndHasItsIdentity)
+{
+    FeedEnvironment env;
+    auto item = CRssItem::Create(&env.context, u"  A <b>bold</b> title "_s, u"Text&#65;"_s);
+    EXPECT_EQ(item->title, u"A <b>bold</b> title"_s);
+    EXPECT_EQ(item->plainTitle, u"A bold title"_s);
+    EXPECT_EQ(item->plainDescription, u"TextA"_s);
+    EXPECT_EQ(item->publicationTime, env.Now());
+    EXPECT_EQ(item->pubDate, FormatGmtDate(env.Now()));
+    EXPECT_FALSE(item->displayDate.isEmpty());
+    EXPECT_EQ(item->Identity(), ComputeIdentity(item->plainTitle, item->plainDescription));
+}
+
+// Date text
+
+struct AgeCase
+{
+    qint64 age;
+    QString text;
+};
+
+class ItemDateText : public ::testing::TestWithParam<AgeCase>
+{
+};
+
+TEST_P(ItemDateText, AgeIsBuiltFromDaysHoursAndMinutes)
+{
+    FeedEnvironment env;
+    env.app.Prefs()->showTimeSince = true;
+    auto item = MakeItem(env, u"News"_s);
+    item->SetPublicationTime(env.Now() - GetParam().age);
+    EXPECT_EQ(item->DateText(), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ages, ItemDateText,
+    ::testing::Values(AgeCase{0, u"0 minutes ago"_s}, AgeCase{59, u"0 minutes ago"_s},
+                      AgeCase{60, u"1 minutes ago"_s}, AgeCase{3600, u"1 hour 0 minutes ago"_s},
+                      AgeCase{2 * 3600 + 5 * 60, u"2 hours 5 minutes ago"_s},
+                      AgeCase{86400, u"1 day 0 minutes ago"_s},
+                      AgeCase{86400 + 3600 + 60, u"1 day 1 hour 1 minutes ago"_s},
+                      AgeCase{2 * 86400 + 3 * 3600 + 5 * 60 + 59,
+                              u"2 days 3 hours 5 minutes ago"_s}));
+
+TEST(ItemDateTextOff, ShowsTheDisplayDateWhenTheAgeIsNotWanted)
+{
+    FeedEnvironment env;
+    env.app.Prefs()->showTimeSince = false;
+    auto item = MakeItem(env, u"News"_s);
+    item->SetPublicationTime(env.Now() - 7200);
+    EXPECT_FALSE(item->displayDate.isEmpty());
+    EXPECT_EQ(item->DateText(), item->displayDate);
+}
+
+// Unread flag and delete
+
+class ItemInChannel : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        channel = CRssChannel::Create(&env.context);
+        first = MakeItem(env, u"First"_s);
+        second = MakeItem(env, u"Second"_s);
+        first->inFeed = second->inFeed = true;
+        channel->AddChild(first.get());
+        channel->AddChild(second.get());
+        channel->Recount(false);
+        env.ClearNotifications();
+    }
+
+    bool WriteVoiceFiles(const CRssItem& item)
+    {
+        return WriteFile(item.HtmlFile(), "page") && WriteFile(item.WavFile(), "wav") &&
+               WriteFile(item.Mp3File(), "mp3");
+    }
+
+    FeedEnvironment env;
+    CRefPtr<CRssChannel> channel;
+    CRefPtr<CRssItem> first, second;
+};
+
+TEST_F(ItemInChannel, MarkingReadNotifiesOnceAndRecountsWhenAsked)
+{
+    const quint64 revision = channel->Revision();
+    first->SetUnread(false, true);
+    EXPECT_FALSE(first->unread);
+    EXPECT_EQ(env.Count(RssEvent::ItemChanged), 1);
+    EXPECT_EQ(env.Count(RssEvent::ChannelChanged), 1);
+    EXPECT_EQ(channel->UnreadCount(), 1);
+    EXPECT_EQ(channel->TotalCount(), 2);
+    EXPECT_NE(channel->Revision(), revision);
+
+    env.ClearNotifications();
+    first->SetUnread(false, true);
+    EXPECT_TRUE(env.Notifications().empty());
+
+    second->SetUnread(false, false);
+    EXPECT_EQ(env.Count(RssEvent::ItemChanged), 1);
+    EXPECT_EQ(env.Count(RssEvent::ChannelChanged), 0);
+    EXPECT_EQ(channel->UnreadCount(), 1); // not recounted
+}
+
+TEST_F(ItemInChannel, DeletingAnItemStillInTheFeedOnlyMarksIt)
+{
+    ASSERT_TRUE(WriteVoiceFiles(*first));
+    first->Delete(true);
+    EXPECT_TRUE(first->deleted);
+    EXPECT_EQ(channel->ChildCount(), 2);
+    EXPECT_EQ(first->State(), RssItemState::FileMissing);
+    EXPECT_EQ(channel->TotalCount(), 1);
+    EXPECT_EQ(channel->UnreadCount(), 1);
+    EXPECT_GE(env.Count(RssEvent::ChannelChanged), 1);
+    EXPECT_FALSE(QFile::exists(first->HtmlFile()));
+    EXPECT_FALSE(QFile::exists(first->WavFile()));
+    EXPECT_FALSE(QFile::exists(first->Mp3File()));
+}
+
+TEST_F(ItemInChannel, DeletingAnItemOutOfTheFeedRemovesIt)
+{
+    second->inFeed = false;
+    ASSERT_TRUE(WriteVoiceFiles(*second));
+    const quint64 revision = channel->Revision();
+    second->Delete(false);
+    EXPECT_FALSE(second->deleted);
+    EXPECT_EQ(second->Parent().get(), nullptr);
+    EXPECT_EQ(channel->ChildCount(), 1);
+    EXPECT_EQ(channel->TotalCount(), 1);
+    EXPECT_EQ(second->State(), RssItemState::FileMissing);
+    EXPECT_GE(env.Count(RssEvent::ChannelChanged), 1);
+    EXPECT_NE(channel->Revision(), revision);
+    // Asked to keep them, the files stay.
+    EXPECT_TRUE(QFile::exists(second->Mp3File()));
+}
+
+TEST_F(ItemInChannel, DeletingTheLastReferenceHolderKeepsTheItemAliveUntilDone)
+{
+    first->inFeed = false;
+    CRssItem* raw = first.get();
+    first.reset(); // only the channel holds it now
+    raw->Delete(false);
+    EXPECT_EQ(channel->ChildCount(), 1);
+}
+
+TEST_F(ItemInChannel, StateChangesNotifyAndMakeTheChannelFileDue)
+{
+    const quint64 revision = channel->Revision();
+    first->SetState(RssItemState::Ready);
+    EXPECT_EQ(env.Count(RssEvent::ItemChanged), 1);
+    EXPECT_NE(channel->Revision(), revision);
+
+    env.ClearNotifications();
+    EXPECT_FALSE(first->TrySetState(RssItemState::None, RssItemState::Failed));
+    EXPECT_EQ(first->State(), RssItemState::Ready);
+    EXPECT_TRUE(env.Notifications().empty());
+    EXPECT_TRUE(first->TrySetState(RssItemState::Ready, RssItemState::Failed));
+    EXPECT_EQ(first->State(), RssItemState::Failed);
+    EXPECT_EQ(env.Count(RssEvent::ItemChanged), 1);
+}
+
+TEST(ItemState, OnlyOneOfManyRacingThreadsMovesTheState)
+{
+    FeedEnvironment env;
+    for (int round = 0; round < 20; ++round) {
+        auto item = MakeItem(env, u"Race"_s);
+        std::atomic<int> winners{0};
+        std::atomic<bool> go{false};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t)
+            threads.emplace_back([&] {
+                while (!go)
+                    std::this_thread::yield();
+                if (item->TrySetState(RssItemState::None, RssItemState::DownloadPending))
+                    ++winners;
+            });
+        go = true;
+        for (auto& t : threads)
+            t.join();
+        EXPECT_EQ(winners, 1);
+        EXPECT_EQ(item->State(), RssItemState::DownloadPending);
+    }
+}
+
+// Copies and search
+
+TEST(ItemCopy, CopyKeepsTheRecordButNotStateDeletionOrIdentity)
+{
+    FeedEnvironment env;
+    auto channel = CRssChannel::Create(&env.context);
+    auto item = MakeItem(env, u"Title"_s, u"<i>Text</i>"_s);
+    item->link = u"http://example.com/1"_s;
+    item->pubDate = u"Mon, 09 Sep 2002 08:00:00 GMT"_s;
+    item->author = u"ann"_s;
+    item->category = u"World"_s;
+    item->enclosure = {u"http://example.com/a.mp3"_s, 42, u"audio/mpeg"_s};
+    item->SetPublicationTime(1031558400);
+    item->unread = false;
+    item->inFeed = true;
+    item->deleted = true;
+    item->SetState(RssItemState::Ready);
+    channel->AddChild(item.get());
+
+    CRefPtr<CRssItem> copy = item->Copy();
+    EXPECT_EQ(copy->title, item->title);
+    EXPECT_EQ(copy->link, item->link);
+    EXPECT_EQ(copy->description, item->description);
+    EXPECT_EQ(copy->pubDate, item->pubDate);
+    EXPECT_EQ(copy->author, item->author);
+    EXPECT_EQ(copy->category, item->category);
+    EXPECT_EQ(copy->enclosure, item->enclosure);
+    EXPECT_EQ(copy->displayDate, item->displayDate);
+    EXPECT_EQ(copy->plainTitle, item->plainTitle);
+    EXPECT_EQ(copy->plainDescription, item->plainDescription);
+    EXPECT_EQ(copy->publicationTime, 1031558400);
+    EXPECT_FALSE(copy->unread);
+    EXPECT_TRUE(copy->inFeed);
+    EXPECT_FALSE(copy->deleted);
+    EXPECT_EQ(copy->State(), RssItemState::None);
+    EXPECT_EQ(copy->Identity(), RssIdentity{});
+    EXPECT_EQ(copy->Parent().get(), nullptr);
+}
+
+TEST(ItemSearch, MatchesLowerCasedPlainTitleOrDescription)
+{
+    FeedEnvironment env;
+    auto item = MakeItem(env, u"Big <b>News</b> Today"_s, u"The MARKETS fell"_s);
+    EXPECT_TRUE(item->Matches(u"news"_s));
+    EXPECT_TRUE(item->Matches(u"markets fell"_s));
+    EXPECT_FALSE(item->Matches(u"News"_s)); // the caller lower-cases the text
+    EXPECT_FALSE(item->Matches(u"<b>"_s));  // tags are not searched
+    EXPECT_FALSE(item->Matches(u"rose"_s));
+}
+
+// Voice jobs
+
+TEST(ItemJobs, CheckOnlyTurnsReadyIntoFileMissingWhenTheMp3IsGone)
+{
+    FeedEnvironment env;
+    RecordingJobs jobs;
+    env.context.SetItemJobs(&jobs);
+    auto kept = MakeItem(env, u"Kept"_s);
+    auto gone = MakeItem(env, u"Gone"_s);
+    kept->SetState(RssItemState::Ready);
+    gone->SetState(RssItemState::Ready);
+    ASSERT_TRUE(WriteFile(kept->Mp3File(), "mp3"));
+    env.ClearNotifications();
+
+    kept->ResumeJobs(true);
+    gone->ResumeJobs(true);
+    EXPECT_EQ(kept->State(), RssItemState::Ready);
+    EXPECT_EQ(gone->State(), RssItemState::FileMissing);
+    EXPECT_EQ(env.Count(RssEvent::ItemChanged), 1);
+    EXPECT_TRUE(jobs.calls.isEmpty());
+    env.context.SetItemJobs(nullptr);
+}
+
+TEST(ItemJobs, ResumingRepostsOnlyThePendingStates)
+{
+    FeedEnvironment env;
+    RecordingJobs jobs;
+    env.context.SetItemJobs(&jobs);
+    auto item = MakeItem(env, u"Pending"_s);
+    for (RssItemState state :
+         {RssItemState::None, RssItemState::PageCached, RssItemState::DownloadPending,
+          RssItemState::Failed, RssItemState::FileMissing, RssItemState::PodcastPending}) {
+        item->SetState(state);
+        item->ResumeJobs(true);
+        item->ResumeJobs(false);
+    }
+    EXPECT_EQ(jobs.calls, (QStringList{u"resume 1"_s, u"resume 2"_s, u"resume 6"_s}));
+    env.context.SetItemJobs(nullptr);
+}
+
+TEST(ItemJobs, RequestsGoToTheVoiceWorkOnlyWhenItExists)
+{
+    FeedEnvironment env;
+    auto item = MakeItem(env, u"Item"_s);
+    item->SetState(RssItemState::PageCached);
+    item->RequestConversion(true, false, true);
+    item->RequestPodcast(false, true);
+    item->ResumeJobs(false);
+    EXPECT_EQ(item->State(), RssItemState::PageCached);
+
+    RecordingJobs jobs;
+    env.context.SetItemJobs(&jobs);
+    item->RequestConversion(true, false, true);
+    item->RequestPodcast(false, true);
+    EXPECT_EQ(jobs.calls, (QStringList{u"convert 1 0 1"_s, u"podcast 0 1"_s}));
+    env.context.SetItemJobs(nullptr);
+}
