@@ -68,6 +68,9 @@ public:
     // Reads a feed (live: a URL, stored: the channel file) and merges its items. Returns
     // kResultOk or the failure's code; every failure is logged.
     RssResult Download(const QString& source, bool storedMode, bool notify);
+    // Reads only the channel info of the feed at url (the New Channel dialog); failures are
+    // logged.
+    static bool VerifyChannel(CFeedContext& context, const QString& url, RssChannelInfo& info);
     // Reads the channel file at path at start; afterwards the file is known to match.
     RssResult LoadStoredFile(const QString& path);
     // Writes the channel file to path unless it already holds exactly this content.

@@ -1,1 +1,335 @@
 #include "CRssChannel.h"
+
+#include "CAppLog.h"
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "CRssItem.h"
+#include "FeedFetcher.h"
+#include "FeedParser.h"
+#include "XmlHelpers.h"
+
+#include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// What the channel held when the download started, taken under a short lock. An item read
+// with the same title and description as a known one gets its plain texts and identity
+// without cleaning the texts again, and an item already known needs no display date, since
+// the merge drops it. The merge itself decides against the list as it is by then.
+class CKnownItems
+{
+public:
+    explicit CKnownItems(CRssChannel& channel)
+    {
+        std::lock_guard lock(channel.ChildrenLock());
+        const CRssNode::Children& children = channel.LockedChildren();
+        m_items.reserve(children.size());
+        for (const CRefPtr<CRssNode>& node : children) {
+            const auto* item = static_cast<const CRssItem*>(node.get());
+            if (item->Identity() == RssIdentity{})
+                continue;
+            m_items.push_back({item->title, item->description, item->plainTitle,
+                               item->plainDescription, item->Identity()});
+        }
+        m_byTitle.reserve(m_items.size());
+        m_identities.reserve(m_items.size());
+        for (size_t i = 0; i < m_items.size(); ++i) {
+            m_byTitle.emplace(m_items[i].title, i);
+            m_identities.insert(m_items[i].identity);
+        }
+    }
+
+    // Copies plain texts and identity from a known item with the same texts.
+    bool CopyIdentity(CRssItem& item) const
+    {
+        auto [first, last] = m_byTitle.equal_range(item.title);
+        for (auto it = first; it != last; ++it) {
+            const Known& known = m_items[it->second];
+            if (known.description == item.description) {
+                item.plainTitle = known.plainTitle;
+                item.plainDescription = known.plainDescription;
+                item.SetIdentity(known.identity);
+                return true;
+            }
+        }
+        return false;
+    }
+    bool Contains(const RssIdentity& identity) const { return m_identities.contains(identity); }
+
+private:
+    struct Known
+    {
+        QString title;
+        QString description;
+        QString plainTitle;
+        QString plainDescription;
+        RssIdentity identity;
+    };
+    std::vector<Known> m_items;
+    std::unordered_multimap<QString, size_t> m_byTitle;
+    std::unordered_set<RssIdentity, RssIdentityHash> m_identities;
+};
+
+// An item read from the document; dated once it has its display date.
+struct ReadEntry
+{
+    CRefPtr<CRssItem> item;
+    bool dated = false;
+};
+
+// The items of a document, read before the channel is locked. Reading stops at the first
+// item that raises an error; the items before it are still merged.
+struct ReadItems
+{
+    std::vector<ReadEntry> entries;
+    bool failed = false;
+};
+
+ReadItems ReadAllItems(CRssChannel& channel, const std::vector<xmlNode*>& nodes, bool atomMode,
+                       qint64 now)
+{
+    const CKnownItems known(channel);
+    ReadItems read;
+    read.entries.reserve(nodes.size());
+    try {
+        for (xmlNode* node : nodes) {
+            CRefPtr<CRssItem> item = CRssItem::Create(channel.Context());
+            item->SetParent(&channel);
+            if (ReadItemFields(*item, node, atomMode) != kResultOk)
+                continue;
+            if (!known.CopyIdentity(*item))
+                item->UpdatePlainTextAndIdentity();
+            ReadItemTime(*item, atomMode, now);
+            const bool isNew = !known.Contains(item->Identity());
+            if (isNew)
+                item->SetPublicationTime(item->publicationTime);
+            read.entries.push_back({std::move(item), isNew});
+        }
+    } catch (...) {
+        read.failed = true;
+    }
+    return read;
+}
+
+CRssItem* AsItem(const CRefPtr<CRssNode>& node)
+{
+    return static_cast<CRssItem*>(node.get());
+}
+
+// Moves the children that drop says to drop into released, keeping the order of the rest.
+template <class Drop>
+void RemoveChildren(CRssNode::Children& children, CRssNode::Children& released, Drop drop)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (drop(i)) {
+            children[i]->SetParent(nullptr);
+            released.push_back(std::move(children[i]));
+        } else {
+            if (kept != i)
+                children[kept] = std::move(children[i]);
+            ++kept;
+        }
+    }
+    children.resize(kept);
+}
+
+// The merge. Holds the channel's children lock throughout; items removed from the list are
+// released only after the lock is dropped.
+void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source, bool storedMode,
+                bool notify)
+{
+    CRssNode::Children released;
+    std::lock_guard lock(channel.ChildrenLock());
+    CRssNode::Children& children = channel.LockedChildren();
+
+    CRssNode::Children fresh;
+    bool failed = read.failed;
+    try {
+        std::unordered_map<RssIdentity, CRssItem*, RssIdentityHash> existing;
+        existing.reserve(children.size());
+        for (const CRefPtr<CRssNode>& node : children) {
+            CRssItem* item = AsItem(node);
+            item->inFeed = false;
+            item->ResumeJobs(true);
+            existing.emplace(item->Identity(), item);
+        }
+
+        std::unordered_set<RssIdentity, RssIdentityHash> seen;
+        seen.reserve(read.entries.size());
+        fresh.reserve(read.entries.size());
+        for (ReadEntry& entry : read.entries) {
+            CRssItem* item = entry.item.get();
+            if (!seen.insert(item->Identity()).second) {
+                LogFormat("Skipped dublicate item '%s'\n", qUtf8Printable(item->plainTitle));
+                continue;
+            }
+            if (auto it = existing.find(item->Identity()); it != existing.end()) {
+                it->second->inFeed = true;
+                it->second->link = item->link;
+                continue;
+            }
+            if (!entry.dated) // known when reading began, gone since
+                item->SetPublicationTime(item->publicationTime);
+            fresh.push_back(CRefPtr<CRssNode>(item));
+        }
+    } catch (...) {
+        failed = true;
+    }
+    read.entries.clear();
+
+    // New items go to the top in document order; one pass, however long the list.
+    const size_t added = fresh.size();
+    if (added > 0) {
+        fresh.reserve(added + children.size());
+        for (CRefPtr<CRssNode>& node : children)
+            fresh.push_back(std::move(node));
+        children.swap(fresh);
+        fresh.clear();
+    }
+    channel.Touch();
+
+    try {
+        const bool autoConvert = channel.AutoConvert();
+        for (size_t i = 0; i < added; ++i) {
+            CRssItem* item = AsItem(children[i]);
+            if (item->deleted)
+                continue;
+            item->ResumeJobs(false);
+            if (!storedMode) {
+                if (autoConvert)
+                    item->RequestConversion(false, false, true);
+                item->Notify(RssEvent::NewItem);
+            }
+        }
+        if (failed)
+            throw std::runtime_error("item updating");
+
+        RemoveChildren(children, released, [&](size_t i) {
+            const CRssItem* item = AsItem(children[i]);
+            return !item->inFeed && item->deleted;
+        });
+
+        LogFormat("Updating elements: '%s'", source.constData());
+        channel.Recount(notify);
+
+        CPreferences& prefs = channel.Context()->Prefs();
+        const int limit = prefs.newsPerChannel;
+        if (prefs.limitNewsPerChannel && limit < channel.TotalCount()) {
+            int total = channel.TotalCount();
+            int unread = channel.UnreadCount();
+            std::vector<bool> drop(children.size(), false);
+            for (size_t i = children.size(); i-- > 0 && total > limit;) {
+                CRssItem* item = AsItem(children[i]);
+                if (item->deleted)
+                    continue;
+                --total;
+                if (item->unread)
+                    --unread;
+                if (item->inFeed)
+                    item->deleted = true; // stays hidden, so the feed cannot bring it back
+                else
+                    drop[i] = true;
+            }
+            RemoveChildren(children, released, [&](size_t i) { return bool(drop[i]); });
+            channel.SetCounts(unread, total);
+            if (notify)
+                channel.Notify(RssEvent::ChannelChanged);
+        }
+        return;
+    } catch (...) {
+    }
+    // The rest of the merge is left undone, but the counts must still match the list.
+    LogFormat("Exception in channel item updating: '%s'", source.constData());
+    channel.Recount(notify);
+}
+
+} // namespace
+
+RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& source,
+                            bool storedMode, bool notify, RssFeedKind* kind)
+{
+    const QByteArray sourceText = source.toUtf8();
+    if (kind)
+        *kind = RssFeedKind::Unknown;
+    try {
+        CFeedReader reader;
+        if (!reader.IsValid()) {
+            LogFormat("*ERROR: Failed to create XML parser %08X", kGenericFailure);
+            return kGenericFailure;
+        }
+        const qint64 now = channel.Context()->Now();
+        RssChannelInfo info = channel.Info();
+        const RssResult infoResult = reader.ReadChannelInfo(doc, info, now);
+        if (kind)
+            *kind = reader.Kind();
+        if (infoResult != kResultOk) {
+            LogFormat("*ERROR: Cannot load channel info: '%s'", sourceText.constData());
+            return infoResult;
+        }
+        channel.SetInfo(info);
+        channel.NameIfUnnamed(info.title);
+
+        const std::optional<std::vector<xmlNode*>> nodes = reader.SelectItems();
+        if (!nodes) {
+            LogFormat("*ERROR: Cannot found item elements: type:%d, '%s'", int(reader.Kind()),
+                      sourceText.constData());
+            return kGenericFailure;
+        }
+        ReadItems read = ReadAllItems(channel, *nodes, reader.Kind() == RssFeedKind::Atom, now);
+        MergeItems(channel, read, sourceText, storedMode, notify);
+        LogFormat("Channel downloading done: '%s'", sourceText.constData());
+        return kResultOk;
+    } catch (const CXmlQueryError& e) {
+        LogFormat("_com_error in channel downloading: '%s' %08X '%s'", sourceText.constData(),
+                  e.Code(), qUtf8Printable(e.Description()));
+    } catch (...) {
+        LogFormat("Exception in channel downloading: '%s'", sourceText.constData());
+    }
+    return kGenericFailure;
+}
+
+RssResult CRssChannel::Download(const QString& source, bool storedMode, bool notify)
+{
+    const QByteArray sourceText = source.toUtf8();
+    LogFormat("Start downloading channel: '%s'", sourceText.constData());
+    try {
+        XmlLoadError error;
+        XmlDocPtr doc = LoadFeedDocument(*Context(), source, storedMode, error);
+        if (!doc) {
+            LogFormat("*ERROR: Cannot load channel: '%s'", sourceText.constData());
+            return LoadErrorCode(error);
+        }
+        return MergeFeedDocument(*this, doc.get(), source, storedMode, notify);
+    } catch (...) {
+        LogFormat("Exception in channel downloading: '%s'", sourceText.constData());
+    }
+    return kGenericFailure;
+}
+
+bool CRssChannel::VerifyChannel(CFeedContext& context, const QString& url, RssChannelInfo& info)
+{
+    try {
+        CFeedReader reader;
+        if (!reader.IsValid())
+            return false;
+        XmlLoadError error;
+        XmlDocPtr doc = LoadFeedDocument(context, url, false, error);
+        if (!doc) {
+            LogFormat("Cannot load channel '%s': '%s'", qUtf8Printable(url),
+                      qUtf8Printable(error.message));
+            return false;
+        }
+        return reader.ReadChannelInfo(doc.get(), info, context.Now()) == kResultOk;
+    } catch (const CXmlQueryError& e) {
+        LogFormat("_com_error during CRssChannel::VerifyChannel: '%s' %08X '%s'",
+                  qUtf8Printable(url), e.Code(), qUtf8Printable(e.Description()));
+    } catch (...) {
+        LogFormat("Exception during CRssChannel::VerifyChannel");
+    }
+    return false;
+}

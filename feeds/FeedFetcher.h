@@ -1,1 +1,41 @@
 #pragma once
+
+#include "XmlHelpers.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+class CFeedContext;
+class CHttpSession;
+
+// Bodies larger than this are refused: a document that could not be parsed anyway.
+constexpr qint64 kMaxFeedBodyBytes = kMaxXmlDocumentBytes;
+
+struct FetchOptions
+{
+    long connectTimeoutSeconds = 30;
+    // The transfer is aborted when it moves less than 1 byte/s for this long.
+    long lowSpeedSeconds = 60;
+    qint64 maxBytes = kMaxFeedBodyBytes;
+};
+
+struct FetchResult
+{
+    bool ok = false;
+    QByteArray body; // the decoded body; empty on failure
+    long status = 0; // the last HTTP status, 0 when no response came
+    QString error;   // readable reason of a failure ("HTTP 404", curl's message, ...)
+};
+
+// Fetches an http or https URL through the session (redirects, compression and proxies as
+// the session sets them up) and returns its body. Other schemes are refused; a 4xx or 5xx
+// status is a failure, as is a body over the cap, which aborts the transfer. Each call
+// uses its own request, so any number of threads may fetch at once.
+FetchResult FetchUrl(const CHttpSession& session, const QString& url,
+                     const FetchOptions& options = {});
+
+// Loads a feed document: a live source is fetched through the context's session and parsed
+// from memory, a stored one read from disk. Null on failure, with the reason in error.
+XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool storedMode,
+                           XmlLoadError& error);

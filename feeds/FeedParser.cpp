@@ -1,1 +1,357 @@
 #include "FeedParser.h"
+
+#include "CRssItem.h"
+#include "DateHelpers.h"
+#include "XmlHelpers.h"
+
+#include <algorithm>
+#include <climits>
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+#include <mutex>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const xmlChar* X(const char* s)
+{
+    return reinterpret_cast<const xmlChar*>(s);
+}
+
+// The way the C run-time's atoi reads a number: blanks, a sign, then the digits there are.
+qint64 LeadingInt(QStringView s)
+{
+    qsizetype i = 0;
+    while (i < s.size() && s[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
+        negative = s[i++] == u'-';
+    qint64 value = 0;
+    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) {
+        if (value < Q_INT64_C(1) << 56)
+            value = value * 10 + (s[i].unicode() - u'0');
+    }
+    return negative ? -value : value;
+}
+
+int LeadingInt32(QStringView s)
+{
+    return int(std::clamp<qint64>(LeadingInt(s), INT_MIN, INT_MAX));
+}
+
+// Element names are compared without regard to case; a prefixed name never matches the
+// plain names an item is read from.
+bool IsNamed(const xmlNode* node, const char* name)
+{
+    return (!node->ns || !node->ns->prefix) && xmlStrcasecmp(node->name, X(name)) == 0;
+}
+
+QString ChildText(const xmlNode* node)
+{
+    return NodeText(node).trimmed();
+}
+
+// Collects the first message the XML library raises on this thread while alive; the
+// previous handler is restored afterwards.
+class CErrorCapture
+{
+public:
+    CErrorCapture() : m_oldHandler(xmlStructuredError), m_oldContext(xmlStructuredErrorContext)
+    {
+        xmlSetStructuredErrorFunc(this, &CErrorCapture::Handle);
+    }
+    ~CErrorCapture() { xmlSetStructuredErrorFunc(m_oldContext, m_oldHandler); }
+    CErrorCapture(const CErrorCapture&) = delete;
+    CErrorCapture& operator=(const CErrorCapture&) = delete;
+
+    QString Message() const
+    {
+        return m_message.isEmpty() ? u"XPath evaluation failed"_s : m_message;
+    }
+
+private:
+    static void Handle(void* self, xmlErrorPtr error)
+    {
+        auto* capture = static_cast<CErrorCapture*>(self);
+        if (capture->m_message.isEmpty() && error && error->message)
+            capture->m_message = QString::fromUtf8(error->message).trimmed();
+    }
+
+    xmlStructuredErrorFunc m_oldHandler;
+    void* m_oldContext;
+    QString m_message;
+};
+
+struct XPathObjectDeleter
+{
+    void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
+};
+using XPathObjectPtr = std::unique_ptr<xmlXPathObject, XPathObjectDeleter>;
+
+} // namespace
+
+RssResult LoadErrorCode(const XmlLoadError& error)
+{
+    return error.code != 0 ? kParseErrorBase | (RssResult(error.code) & 0xFFF) : kResourceNotFound;
+}
+
+CXmlQueryError::CXmlQueryError(RssResult code, const QString& description)
+    : std::runtime_error(description.toStdString()), m_code(code), m_description(description)
+{
+}
+
+std::vector<NamespaceDeclaration> SelectionNamespaces(const xmlNode* root)
+{
+    std::vector<NamespaceDeclaration> declarations;
+    if (!root || root->type != XML_ELEMENT_NODE)
+        return declarations;
+    for (const xmlNs* ns = root->nsDef; ns; ns = ns->next) {
+        const char* uri = ns->href ? reinterpret_cast<const char*>(ns->href) : "";
+        if (ns->prefix)
+            declarations.push_back({QByteArray(reinterpret_cast<const char*>(ns->prefix)), uri});
+        else
+            declarations.push_back({QByteArrayLiteral("rss"), uri});
+    }
+    return declarations;
+}
+
+RssFeedKind RecognizeFeed(xmlDoc* doc, xmlNode** root)
+{
+    if (root)
+        *root = nullptr;
+    if (!doc)
+        return RssFeedKind::Unknown;
+    for (xmlNode* node = doc->children; node; node = node->next) {
+        if (node->type != XML_ELEMENT_NODE)
+            continue;
+        const QString name = NodeName(node);
+        RssFeedKind kind = RssFeedKind::Unknown;
+        if (name == u"rss"_s)
+            kind = RssFeedKind::Rss;
+        else if (name == u"rdf:RDF"_s)
+            kind = RssFeedKind::Rdf;
+        else if (name == u"feed"_s)
+            kind = RssFeedKind::Atom;
+        if (kind != RssFeedKind::Unknown) {
+            if (root)
+                *root = node;
+            return kind;
+        }
+    }
+    return RssFeedKind::Unknown;
+}
+
+void InitXmlLibrary()
+{
+    // Downloads start on several threads at once; the set-up must not race.
+    static std::once_flag initialized;
+    std::call_once(initialized, [] { xmlInitParser(); });
+}
+
+CFeedReader::CFeedReader()
+{
+    InitXmlLibrary();
+    m_xpath = xmlXPathNewContext(nullptr);
+}
+
+CFeedReader::~CFeedReader()
+{
+    if (m_xpath)
+        xmlXPathFreeContext(m_xpath);
+}
+
+xmlNode* CFeedReader::SelectFirst(xmlNode* context, const char* query)
+{
+    CErrorCapture capture;
+    XPathObjectPtr result(xmlXPathNodeEval(context, X(query), m_xpath));
+    if (!result)
+        throw CXmlQueryError(kGenericFailure, capture.Message());
+    if (result->type != XPATH_NODESET || !result->nodesetval || result->nodesetval->nodeNr == 0)
+        return nullptr;
+    return result->nodesetval->nodeTab[0];
+}
+
+QString CFeedReader::Text(xmlNode* context, const char* query)
+{
+    return NodeText(SelectFirst(context, query)).trimmed();
+}
+
+RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64 now)
+{
+    m_doc = doc;
+    m_kind = RecognizeFeed(doc, &m_root);
+    if (m_kind == RssFeedKind::Unknown)
+        return kNotImplemented;
+    m_xpath->doc = doc;
+    if (m_kind != RssFeedKind::Rss) {
+        for (const NamespaceDeclaration& ns : SelectionNamespaces(m_root))
+            xmlXPathRegisterNs(m_xpath, X(ns.prefix.constData()), X(ns.uri.constData()));
+    }
+
+    // Each query takes the first node in document order. "[1]" on the last step selects
+    // the same node and lets the library stop there instead of walking every item.
+    auto* document = reinterpret_cast<xmlNode*>(doc);
+    switch (m_kind) {
+    case RssFeedKind::Rss:
+        info.title = Text(document, "rss/channel/title[1]");
+        info.link = Text(document, "rss/channel/link[1]");
+        info.description = Text(document, "rss/channel/description[1]");
+        info.pubDate = Text(document, "rss/channel/pubDate[1]");
+        info.lastBuildDate = Text(document, "rss/channel/lastBuildDate[1]");
+        info.ttl = LeadingInt32(Text(document, "rss/channel/ttl[1]"));
+        info.imageLink = Text(document, "rss/channel/image/link[1]");
+        info.imageTitle = Text(document, "rss/channel/image/title[1]");
+        info.imageUrl = Text(document, "rss/channel/image/url[1]");
+        break;
+    case RssFeedKind::Rdf:
+        info.title = Text(m_root, "rss:channel/rss:title[1]");
+        info.link = Text(m_root, "rss:channel/rss:link[1]");
+        info.description = Text(m_root, "rss:channel/rss:description[1]");
+        info.pubDate = Text(m_root, "rss:channel/rss:pubDate[1]");
+        info.lastBuildDate = Text(m_root, "rss:channel/rss:lastBuildDate[1]");
+        info.ttl = LeadingInt32(Text(m_root, "rss:channel/rss:ttl[1]"));
+        info.imageLink.clear();
+        info.imageTitle.clear();
+        info.imageUrl.clear();
+        break;
+    case RssFeedKind::Atom:
+        info.title = Text(m_root, "rss:title[1]");
+        if (const xmlNode* link = SelectFirst(m_root, "rss:link[@rel='alternate'][1]"))
+            info.link = Attribute(link, "href").trimmed();
+        info.description = Text(m_root, "rss:summary[1]");
+        if (info.description.isEmpty())
+            info.description = Text(m_root, "rss:info[1]");
+        info.pubDate = Text(m_root, "rss:modified[1]");
+        info.lastBuildDate = Text(m_root, "rss:modified[1]");
+        info.ttl = 15;
+        info.imageLink.clear();
+        info.imageTitle.clear();
+        info.imageUrl.clear();
+        break;
+    case RssFeedKind::Unknown:
+        break;
+    }
+    if (info.ttl == 0)
+        info.ttl = 15;
+    if (info.lastBuildDate.isEmpty())
+        info.lastBuildDate = FormatGmtDate(now);
+    return kResultOk;
+}
+
+std::optional<std::vector<xmlNode*>> CFeedReader::SelectItems()
+{
+    xmlNode* context = nullptr;
+    const char* query = nullptr;
+    switch (m_kind) {
+    case RssFeedKind::Rss:
+        context = reinterpret_cast<xmlNode*>(m_doc);
+        query = "rss/channel/item";
+        break;
+    case RssFeedKind::Rdf:
+        context = m_root;
+        query = "rss:item";
+        break;
+    case RssFeedKind::Atom:
+        context = m_root;
+        query = "rss:entry";
+        break;
+    case RssFeedKind::Unknown:
+        return std::nullopt;
+    }
+    CErrorCapture capture;
+    XPathObjectPtr result(xmlXPathNodeEval(context, X(query), m_xpath));
+    if (!result)
+        throw CXmlQueryError(kGenericFailure, capture.Message());
+    if (result->type != XPATH_NODESET)
+        return std::nullopt;
+    std::vector<xmlNode*> nodes;
+    if (const xmlNodeSet* set = result->nodesetval)
+        nodes.assign(set->nodeTab, set->nodeTab + set->nodeNr);
+    return nodes;
+}
+
+RssResult ReadItem(CRssItem& item, const xmlNode* node, bool atomMode, qint64 now)
+{
+    const RssResult result = ReadItemFields(item, node, atomMode);
+    if (result != kResultOk)
+        return result;
+    item.UpdatePlainTextAndIdentity();
+    ReadItemTime(item, atomMode, now);
+    item.SetPublicationTime(item.publicationTime);
+    return kResultOk;
+}
+
+RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode)
+{
+    if (!node || node->type != XML_ELEMENT_NODE)
+        return kInvalidArgument;
+
+    for (const xmlNode* child = node->children; child; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        if (IsNamed(child, "title")) {
+            item.title = ChildText(child);
+        } else if (IsNamed(child, "link")) {
+            if (!atomMode) {
+                item.link = ChildText(child);
+            } else {
+                bool present = false;
+                const QString href = Attribute(child, "href", &present).trimmed();
+                if (present)
+                    item.link = href;
+            }
+        } else if (IsNamed(child, "description") || IsNamed(child, "content")) {
+            item.description = ChildText(child);
+        } else if (IsNamed(child, "pubDate") || IsNamed(child, "created")) {
+            item.pubDate = ChildText(child);
+        } else if (IsNamed(child, "author")) {
+            item.author = ChildText(child);
+        } else if (IsNamed(child, "category")) {
+            item.category = ChildText(child);
+        } else if (IsNamed(child, "enclosure")) {
+            bool hasUrl = false, hasType = false, hasLength = false;
+            RssEnclosure enclosure;
+            enclosure.url = Attribute(child, "url", &hasUrl);
+            enclosure.type = Attribute(child, "type", &hasType);
+            enclosure.length = LeadingInt(Attribute(child, "length", &hasLength));
+            item.enclosure = hasUrl && hasType && hasLength ? enclosure : RssEnclosure{};
+        }
+    }
+    if (item.title.isEmpty() && item.description.isEmpty())
+        return kGenericFailure;
+
+    bool present = false;
+    const QString isNew = Attribute(node, "new", &present);
+    item.unread = !present || isNew == u"1"_s;
+    const QString isDeleted = Attribute(node, "deleted", &present);
+    item.deleted = present && isDeleted == u"1"_s;
+    const QString status = Attribute(node, "status", &present);
+    if (present) {
+        const qint64 state = LeadingInt(status);
+        // The state starts as None; writing it again would only post a notification.
+        if (state >= 1 && state <= 6)
+            item.SetState(RssItemState(state));
+    }
+    item.inFeed = true;
+    return kResultOk;
+}
+
+void ReadItemTime(CRssItem& item, bool atomMode, qint64 now)
+{
+    qint64 time = 0;
+    const bool parsed =
+        atomMode ? ParseIso8601Date(item.pubDate, time) : ParseRfc822Date(item.pubDate, time);
+    if (!parsed) {
+        time = now;
+        item.pubDate = FormatGmtDate(now);
+    }
+    if (atomMode)
+        item.pubDate = FormatGmtDate(time);
+    if (time > now)
+        time = now;
+    item.publicationTime = time;
+}

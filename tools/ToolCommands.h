@@ -5,3 +5,4 @@
 // Each command takes its arguments (after the command name) and returns the exit code.
 int RunPathsCommand(const QStringList& args);
 int RunDateCommand(const QStringList& args);
+int RunParseCommand(const QStringList& args);

@@ -14,7 +14,8 @@ void Usage()
     std::fputs("usage: calvoria-tool COMMAND [ARGS]\n"
                "commands:\n"
                "  paths        where the settings, the data and the log live\n"
-               "  date TEXT    read a feed date (RFC 822 or ISO 8601) and print it as UTC\n",
+               "  date TEXT    read a feed date (RFC 822 or ISO 8601) and print it as UTC\n"
+               "  parse SOURCE read a feed (URL or file): its kind, channel info and items\n",
                stderr);
 }
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {u"paths"_s, RunPathsCommand},
         {u"date"_s, RunDateCommand},
+        {u"parse"_s, RunParseCommand},
     };
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || !commands.contains(args.first())) {

@@ -1,0 +1,154 @@
+// Parsing a large feed and merging it into a channel: the first download into an empty
+// channel, and the next download of the same feed, where every item is already known.
+
+#include "CAppServices.h"
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "CRssChannel.h"
+#include "FeedParser.h"
+#include "XmlHelpers.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <random>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kSource = u"http://bench.example.com/feed"_s;
+
+const char* const kWords[] = {"market", "council", "weather", "storm",    "season", "science",
+                              "energy", "water",   "school",  "harbour",  "river",  "museum",
+                              "budget", "report",  "bridge",  "festival", "train",  "village"};
+
+QString Words(std::mt19937& rng, int minChars)
+{
+    std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
+    QString text;
+    while (text.size() < minChars) {
+        if (!text.isEmpty())
+            text += u' ';
+        text += QString::fromLatin1(kWords[pick(rng)]);
+    }
+    return text;
+}
+
+// 10,000 items: titles of about 60 characters, descriptions of about 600 with some HTML.
+QByteArray MakeFeed(int items)
+{
+    std::mt19937 rng(42);
+    QString xml = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>"
+                  u"<title>Bench News</title><link>http://bench.example.com/</link>"
+                  u"<description>Many items</description><ttl>30</ttl>\n"_s;
+    for (int i = 0; i < items; ++i) {
+        const QString number = QString::number(i);
+        const QString title = number + u' ' + Words(rng, 54);
+        const QString description = u"<p><b>"_s + Words(rng, 20) + u"</b> "_s + Words(rng, 215) +
+                                    u"</p><p><a href=\"http://bench.example.com/"_s + number +
+                                    u"\">more</a> "_s + Words(rng, 200) + u"</p>"_s;
+        const QString time = QString::number(i / 60 % 24).rightJustified(2, u'0') + u':' +
+                             QString::number(i % 60).rightJustified(2, u'0');
+        xml += u"<item><title>"_s + title.toHtmlEscaped() +
+               u"</title><link>http://bench.example.com/news/"_s + number +
+               u"</link><description>"_s + description.toHtmlEscaped() +
+               u"</description><pubDate>Tue, 14 Nov 2023 "_s + time +
+               u":00 GMT</pubDate><guid>news-"_s + number + u"</guid></item>\n"_s;
+    }
+    xml += u"</channel></rss>\n"_s;
+    return xml.toUtf8();
+}
+
+struct BenchWorld
+{
+    QTemporaryDir dir;
+    CAppServices app{dir.filePath(u"bin"_s)};
+    CFeedContext context{app};
+    QByteArray feed = MakeFeed(10000);
+
+    BenchWorld()
+    {
+        app.SetPrefs(std::make_unique<CPreferences>(
+            std::make_unique<QSettings>(dir.filePath(u"settings.ini"_s), QSettings::IniFormat),
+            app.ProgramFolder()));
+        app.Prefs()->ChangeRoot(dir.filePath(u"data"_s));
+        app.Prefs()->limitNewsPerChannel = false; // every item takes part
+        context.SetClock([] { return qint64(1700000000); });
+    }
+};
+
+BenchWorld& World()
+{
+    static BenchWorld world;
+    return world;
+}
+
+void ParseAndMergeIntoEmptyChannel(benchmark::State& state)
+{
+    BenchWorld& world = World();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto channel = CRssChannel::Create(&world.context);
+        state.ResumeTiming();
+        XmlDocPtr doc = ParseXml(world.feed, kSource);
+        if (MergeFeedDocument(*channel, doc.get(), kSource, false, true) != kResultOk ||
+            channel->ChildCount() != 10000)
+            state.SkipWithError("merge failed");
+        state.PauseTiming();
+        doc.reset();
+        channel.reset();
+        state.ResumeTiming();
+    }
+    state.counters["MB"] = double(world.feed.size()) / (1024 * 1024);
+}
+
+void ParseAndMergeUnchangedFeed(benchmark::State& state)
+{
+    BenchWorld& world = World();
+    auto channel = CRssChannel::Create(&world.context);
+    {
+        XmlDocPtr doc = ParseXml(world.feed, kSource);
+        MergeFeedDocument(*channel, doc.get(), kSource, false, true);
+    }
+    for (auto _ : state) {
+        XmlDocPtr doc = ParseXml(world.feed, kSource);
+        if (MergeFeedDocument(*channel, doc.get(), kSource, false, true) != kResultOk ||
+            channel->ChildCount() != 10000)
+            state.SkipWithError("merge failed");
+        state.PauseTiming();
+        doc.reset();
+        state.ResumeTiming();
+    }
+}
+
+// The same without the XML parse: reading the items and the merge alone.
+void MergeUnchangedDocument(benchmark::State& state)
+{
+    BenchWorld& world = World();
+    auto channel = CRssChannel::Create(&world.context);
+    XmlDocPtr doc = ParseXml(world.feed, kSource);
+    MergeFeedDocument(*channel, doc.get(), kSource, false, true);
+    for (auto _ : state) {
+        if (MergeFeedDocument(*channel, doc.get(), kSource, false, true) != kResultOk)
+            state.SkipWithError("merge failed");
+    }
+}
+
+void ParseOnly(benchmark::State& state)
+{
+    BenchWorld& world = World();
+    for (auto _ : state) {
+        XmlDocPtr doc = ParseXml(world.feed, kSource);
+        benchmark::DoNotOptimize(doc.get());
+    }
+}
+
+} // namespace
+
+BENCHMARK(ParseAndMergeIntoEmptyChannel)->Unit(benchmark::kMillisecond);
+BENCHMARK(ParseAndMergeUnchangedFeed)->Unit(benchmark::kMillisecond);
+BENCHMARK(MergeUnchangedDocument)->Unit(benchmark::kMillisecond);
+BENCHMARK(ParseOnly)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
