@@ -44,23 +44,26 @@ void BlankUnprintable(QString& text)
 }
 
 // Runs of blanks before a non-blank become one blank; a run at the end stays as it is.
+// Done in place: the text only shrinks.
 void ShrinkBlankRuns(QString& text)
 {
-    QString out;
-    out.reserve(text.size());
+    const qsizetype n = text.size();
+    QChar* c = text.data();
+    qsizetype out = 0;
     qsizetype run = 0;
-    for (const QChar c : std::as_const(text)) {
-        if (c == u' ') {
+    for (qsizetype i = 0; i < n; ++i) {
+        if (c[i] == u' ') {
             ++run;
             continue;
         }
         if (run > 0)
-            out.append(u' ');
+            c[out++] = u' ';
         run = 0;
-        out.append(c);
+        c[out++] = c[i];
     }
-    out.append(QString(run, u' '));
-    text = std::move(out);
+    while (run-- > 0)
+        c[out++] = u' ';
+    text.truncate(out);
 }
 
 void DecodeCharacterReferences(QString& text)

@@ -77,11 +77,10 @@ void CRssItem::UpdatePlainTextAndIdentity()
     SetIdentity(ComputeIdentity(plainTitle, plainDescription));
 }
 
-void CRssItem::SetPublicationTime(qint64 time)
+QString CRssItem::DisplayDate() const
 {
-    publicationTime = time;
-    displayDate = QLocale::system().toString(QDateTime::fromSecsSinceEpoch(time).toLocalTime(),
-                                             QLocale::LongFormat);
+    return QLocale::system().toString(QDateTime::fromSecsSinceEpoch(publicationTime).toLocalTime(),
+                                      QLocale::LongFormat);
 }
 
 void CRssItem::SetState(RssItemState state)
@@ -156,7 +155,7 @@ bool CRssItem::HasMp3Enclosure() const
 QString CRssItem::DateText() const
 {
     if (!Context() || !Context()->Prefs().showTimeSince)
-        return displayDate;
+        return DisplayDate();
     const qint64 s = NowOf(Context()) - publicationTime;
     const qint64 days = s / 86400;
     const qint64 hours = s / 3600 - 24 * days;
@@ -229,7 +228,6 @@ CRefPtr<CRssItem> CRssItem::Copy() const
     copy->author = author;
     copy->category = category;
     copy->enclosure = enclosure;
-    copy->displayDate = displayDate;
     copy->plainTitle = plainTitle;
     copy->plainDescription = plainDescription;
     copy->publicationTime = publicationTime;

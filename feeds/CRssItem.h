@@ -26,7 +26,6 @@ public:
     QString author;
     QString category;
     RssEnclosure enclosure;
-    QString displayDate; // local long date and time
     QString plainTitle;  // CleanText(title)
     QString plainDescription;
     qint64 publicationTime = 0; // seconds since 1970 UTC
@@ -36,8 +35,10 @@ public:
 
     // Cleans title and description into the plain texts and computes the identity.
     void UpdatePlainTextAndIdentity();
-    // Sets publicationTime and the display date.
-    void SetPublicationTime(qint64 time);
+    void SetPublicationTime(qint64 time) { publicationTime = time; }
+    // The publication time as local long date and time; made when shown, since formatting
+    // local times is slow and most items are never shown.
+    QString DisplayDate() const;
 
     RssItemState State() const { return RssItemState(m_state.load()); }
     // Both post ItemChanged when they write the state.

@@ -9,6 +9,7 @@
 #include "CRssItem.h"
 #include "OpmlFile.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>

@@ -11,6 +11,7 @@
 #include "CWorkQueue.h"
 #include "UpdateSchedule.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>

@@ -6,3 +6,5 @@
 int RunPathsCommand(const QStringList& args);
 int RunDateCommand(const QStringList& args);
 int RunParseCommand(const QStringList& args);
+int RunLoadCommand(const QStringList& args);
+int RunRefreshCommand(const QStringList& args);

@@ -15,7 +15,11 @@ void Usage()
                "commands:\n"
                "  paths        where the settings, the data and the log live\n"
                "  date TEXT    read a feed date (RFC 822 or ISO 8601) and print it as UTC\n"
-               "  parse SOURCE read a feed (URL or file): its kind, channel info and items\n",
+               "  parse SOURCE read a feed (URL or file): its kind, channel info and items\n"
+               "  load DATA-ROOT [--save] [--touch-one|--touch-all]\n"
+               "               load a data folder as the program does; time it, and the save\n"
+               "  refresh DATA-ROOT [--auto]\n"
+               "               update every channel (--auto: the auto-update ones) and save\n",
                stderr);
 }
 
@@ -28,6 +32,8 @@ int main(int argc, char** argv)
         {u"paths"_s, RunPathsCommand},
         {u"date"_s, RunDateCommand},
         {u"parse"_s, RunParseCommand},
+        {u"load"_s, RunLoadCommand},
+        {u"refresh"_s, RunRefreshCommand},
     };
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || !commands.contains(args.first())) {

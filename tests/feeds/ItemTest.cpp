@@ -108,7 +108,7 @@ TEST(ItemCreate, ItemBuiltByHandIsDatedNowAndHasItsIdentity)
     EXPECT_EQ(item->plainDescription, u"TextA"_s);
     EXPECT_EQ(item->publicationTime, env.Now());
     EXPECT_EQ(item->pubDate, FormatGmtDate(env.Now()));
-    EXPECT_FALSE(item->displayDate.isEmpty());
+    EXPECT_FALSE(item->DisplayDate().isEmpty());
     EXPECT_EQ(item->Identity(), ComputeIdentity(item->plainTitle, item->plainDescription));
 }
 
@@ -149,8 +149,8 @@ TEST(ItemDateTextOff, ShowsTheDisplayDateWhenTheAgeIsNotWanted)
     env.app.Prefs()->showTimeSince = false;
     auto item = MakeItem(env, u"News"_s);
     item->SetPublicationTime(env.Now() - 7200);
-    EXPECT_FALSE(item->displayDate.isEmpty());
-    EXPECT_EQ(item->DateText(), item->displayDate);
+    EXPECT_FALSE(item->DisplayDate().isEmpty());
+    EXPECT_EQ(item->DateText(), item->DisplayDate());
 }
 
 // Unread flag and delete
@@ -309,7 +309,7 @@ TEST(ItemCopy, CopyKeepsTheRecordButNotStateDeletionOrIdentity)
     EXPECT_EQ(copy->author, item->author);
     EXPECT_EQ(copy->category, item->category);
     EXPECT_EQ(copy->enclosure, item->enclosure);
-    EXPECT_EQ(copy->displayDate, item->displayDate);
+    EXPECT_EQ(copy->DisplayDate(), item->DisplayDate());
     EXPECT_EQ(copy->plainTitle, item->plainTitle);
     EXPECT_EQ(copy->plainDescription, item->plainDescription);
     EXPECT_EQ(copy->publicationTime, 1031558400);

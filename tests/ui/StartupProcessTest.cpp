@@ -119,7 +119,16 @@ TEST_F(StartupProcess, CleanStartAndExitWriteTheirLinesInOrder)
                  u"Prefernces does not exist"_s, u"Changing Root"_s,
                  u"Root dir '"_s + root + u"'"_s, u"Check root dir"_s, u"Check voice dir"_s,
                  u"Check mp3 dir"_s, u"Check feeds dir"_s, u"Directories Done"_s,
-                 u"Hide main window"_s, u"Restoring main frame position"_s,
+                 u"Creating new document"_s, u"Reading news"_s,
+                 u"Start Reading group: '"_s + root + u"data.opml'"_s,
+                 u"*ERROR: Cannot load group"_s, u"Reading saved news"_s,
+                 u"Start downloading channel: '"_s + root + u"saved.rss'"_s,
+                 u"*ERROR: Cannot load channel: '"_s + root + u"saved.rss'"_s,
+                 u"Reading search news"_s,
+                 u"Start downloading channel: '"_s + root + u"search.rss'"_s,
+                 u"*ERROR: Cannot load channel: '"_s + root + u"search.rss'"_s,
+                 u"Document initialization done"_s, u"Hide main window"_s,
+                 u"Restoring main frame position"_s, u"Starting queues"_s,
                  u"Initialization done"_s, QString(82, u'-'), QString()});
     for (const char* folder : {"Feeds", "Voice", "MP3"})
         EXPECT_TRUE(QDir(root + QLatin1String(folder)).exists()) << folder;
@@ -129,10 +138,12 @@ TEST_F(StartupProcess, CleanStartAndExitWriteTheirLinesInOrder)
     EXPECT_EQ(p.exitCode(), 0);
     QStringList lines = Lines(LogFile());
     const qsizetype start = lines.indexOf(u"Initialization done"_s) + 3;
-    ExpectLines(lines.mid(start), {QString(), QString(66, u'-'), u"Start Exiting"_s,
-                                   u"Internet Session closed"_s, u"Exit Done"_s,
-                                   u"Log file closed"_s});
-    EXPECT_EQ(lines.size(), start + 6);
+    ExpectLines(lines.mid(start),
+                {u"Saving news"_s, u"Saving news: done"_s, QString(), QString(66, u'-'),
+                 u"Start Exiting"_s, u"Queue stopped"_s, u"Internet Session closed"_s,
+                 u"Exit Done"_s, u"Log file closed"_s});
+    EXPECT_EQ(lines.size(), start + 9);
+    EXPECT_TRUE(QFile::exists(root + u"data.opml"_s)) << "the document saved as it closed";
 }
 
 TEST_F(StartupProcess, SecondStartEndsAtOnceWithoutTouchingTheLog)
