@@ -28,3 +28,16 @@ void CAppServices::DispatchNotification(RssEvent code, CRefCounted* object)
     if (m_dispatcher)
         m_dispatcher(code, object);
 }
+
+CRefPtr<CHttpSession> CAppServices::Session() const
+{
+    std::lock_guard lock(m_sessionLock);
+    return m_session;
+}
+
+void CAppServices::SetSession(CRefPtr<CHttpSession> session)
+{
+    CRefPtr<CHttpSession> old;
+    std::lock_guard lock(m_sessionLock);
+    old = std::exchange(m_session, std::move(session));
+}

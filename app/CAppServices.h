@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class CPreferences;
 
@@ -33,8 +34,10 @@ public:
     CPreferences* Prefs() const { return m_prefs.get(); }
     void SetPrefs(std::unique_ptr<CPreferences> prefs);
 
-    CHttpSession* Session() const { return m_session.get(); }
-    void SetSession(CRefPtr<CHttpSession> session) { m_session = std::move(session); }
+    // A reference of the caller's own: a transfer keeps the session alive while it runs,
+    // even when the application lets go of it at exit.
+    CRefPtr<CHttpSession> Session() const;
+    void SetSession(CRefPtr<CHttpSession> session);
 
     void SetNotifier(Notifier notifier) { m_notifier = std::move(notifier); }
     // Callable from any thread; returns at once.
@@ -57,6 +60,7 @@ private:
     QString m_programFolder;
     CAppLog m_log;
     std::unique_ptr<CPreferences> m_prefs;
+    mutable std::mutex m_sessionLock;
     CRefPtr<CHttpSession> m_session;
     Notifier m_notifier;
     Dispatcher m_dispatcher;

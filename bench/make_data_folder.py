@@ -2,6 +2,9 @@
 """Writes a Calvoria data folder for benchmarks: data.opml and one channel file per channel.
 
     make_data_folder.py ROOT [--groups 10] [--channels 500] [--items 200]
+                        [--url-base http://127.0.0.1:8000/] [--no-channel-files]
+
+With --url-base the channels point at URL-BASE + "feed<N>.xml" (as serve_feeds.py serves them).
 """
 import argparse
 import hashlib
@@ -53,6 +56,8 @@ def main():
     ap.add_argument("--groups", type=int, default=10)
     ap.add_argument("--channels", type=int, default=500)
     ap.add_argument("--items", type=int, default=200)
+    ap.add_argument("--url-base", default=None)
+    ap.add_argument("--no-channel-files", action="store_true")
     args = ap.parse_args()
     rng = random.Random(7)
     now = int(time.time()) - 3600
@@ -64,13 +69,15 @@ def main():
     for g in range(args.groups):
         body.append(f'\r\n    <outline type="group" text="Group {g}" expanded="true">')
         for c in range(g * per_group, min(args.channels, (g + 1) * per_group)):
-            name, url = f"Channel {c}", f"http://news{c}.example/rss"
+            name = f"Channel {c}"
+            url = f"{args.url_base}feed{c}.xml" if args.url_base else f"http://news{c}.example/rss"
             body.append(f'\r\n      <outline type="rss" text={quoteattr(name)} title={quoteattr(name)} '
                         f'xmlUrl={quoteattr(url)} description="" favorite="false" autoupdate="true" '
                         f'autoconvert="false" count="{args.items}"/>')
-            with open(os.path.join(feeds, identity(name, url) + ".rss"), "w", encoding="utf-8",
-                      newline="") as f:
-                f.write(channel_file(rng, c, args.items, now))
+            if not args.no_channel_files:
+                with open(os.path.join(feeds, identity(name, url) + ".rss"), "w",
+                          encoding="utf-8", newline="") as f:
+                    f.write(channel_file(rng, c, args.items, now))
         body.append("\r\n    </outline>")
     opml = ('<?xml version="1.0" encoding="UTF-8"?>\n<opml version="1.0">\r\n  <head>'
             f"\r\n    <title>Calvoria: My Feeds</title>\r\n    <dateCreated>{gmt(now)}</dateCreated>"

@@ -89,7 +89,7 @@ XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool st
     InitXmlLibrary();
     if (storedMode)
         return ParseXmlFile(source, &error);
-    const CHttpSession* session = context.App().Session();
+    const CRefPtr<CHttpSession> session = context.App().Session();
     if (!session) {
         error = {0, u"no HTTP session"_s};
         return nullptr;

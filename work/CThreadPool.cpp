@@ -72,7 +72,7 @@ bool CThreadPool::Stop()
     std::unique_lock lock(m_shared->lock);
     m_shared->stop = true;
     m_shared->wake.notify_all();
-    const bool allEnded = m_shared->exited.wait_for(lock, std::chrono::milliseconds(kStopWaitMs),
+    const bool allEnded = m_shared->exited.wait_for(lock, std::chrono::milliseconds(m_stopWaitMs),
                                                      [this] { return m_shared->running == 0; });
     lock.unlock();
     for (std::thread& thread : m_threads) {

@@ -25,7 +25,8 @@ public:
     bool Stop();
     int ThreadCount() const { return m_threadCount; }
 
-    static constexpr int kStopWaitMs = 10000;
+    // How long Stop waits for busy workers; ten seconds unless a test shortens it.
+    void SetStopWaitMs(int ms) { m_stopWaitMs = ms; }
 
 protected:
     // What the workers share with the pool; guarded by lock.
@@ -49,4 +50,5 @@ protected:
 private:
     std::vector<std::thread> m_threads;
     int m_threadCount = 0;
+    int m_stopWaitMs = 10000;
 };

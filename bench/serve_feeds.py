@@ -1,0 +1,64 @@
+#!/usr/bin/env python3
+"""Serves COUNT distinct RSS 2.0 feeds of ITEMS items on 127.0.0.1 for refresh benchmarks.
+
+    serve_feeds.py PORT [--count 500] [--items 50]
+
+The feeds are feed0.xml ... feed<COUNT-1>.xml; each request is answered from memory.
+"""
+import argparse
+import random
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from xml.sax.saxutils import escape
+
+WORDS = ("market city council weather storm match season science energy water road school "
+         "hospital river museum election budget report study court bridge festival").split()
+
+
+def make_feed(rng, index, items, now):
+    out = ['<?xml version="1.0" encoding="UTF-8"?>\n<rss version="2.0"><channel>',
+           f"<title>Feed {index}</title><link>http://news{index}.example/</link>",
+           "<description>Benchmark feed</description>"]
+    for i in range(items):
+        title = " ".join(rng.choice(WORDS) for _ in range(8))
+        desc = "<p>" + " ".join(rng.choice(WORDS) for _ in range(60)) + "</p>"
+        date = time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime(now - i * 600))
+        out.append(f"<item><title>{escape(title)}</title><link>http://news{index}.example/{i}</link>"
+                   f"<description>{escape(desc)}</description><pubDate>{date}</pubDate></item>")
+    out.append("</channel></rss>\n")
+    return "".join(out).encode()
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("port", type=int)
+    ap.add_argument("--count", type=int, default=500)
+    ap.add_argument("--items", type=int, default=50)
+    args = ap.parse_args()
+    rng = random.Random(11)
+    now = int(time.time()) - 3600
+    feeds = {f"/feed{i}.xml": make_feed(rng, i, args.items, now) for i in range(args.count)}
+
+    class Handler(BaseHTTPRequestHandler):
+        protocol_version = "HTTP/1.1"
+        disable_nagle_algorithm = True  # headers and body go out in separate writes
+
+        def do_GET(self):
+            body = feeds.get(self.path)
+            if body is None:
+                self.send_error(404)
+                return
+            self.send_response(200)
+            self.send_header("Content-Type", "application/rss+xml")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+
+        def log_message(self, *a):
+            pass
+
+    ThreadingHTTPServer(("127.0.0.1", args.port), Handler).serve_forever()
+
+
+if __name__ == "__main__":
+    main()

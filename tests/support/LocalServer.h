@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <httplib.h>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// An HTTP server on 127.0.0.1 with an ephemeral port that counts the hits of each path.
+// It starts serving at the first Url(); register every handler before that.
+class LocalServer
+{
+public:
+    LocalServer()
+    {
+        server.set_keep_alive_timeout(1);
+        m_port = server.bind_to_any_port("127.0.0.1");
+    }
+    ~LocalServer()
+    {
+        released = true;
+        Start();
+        server.stop();
+        m_thread.join();
+    }
+
+    QString Url(const char* path)
+    {
+        Start();
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QString::fromLatin1(path));
+    }
+    int Port() const { return m_port; }
+    // Registers a handler whose hits are counted before it answers.
+    void Get(const std::string& path, httplib::Server::Handler handler)
+    {
+        server.Get(path, [this, path, handler](const httplib::Request& request,
+                                               httplib::Response& response) {
+            {
+                std::lock_guard lock(m_lock);
+                ++m_hits[path];
+            }
+            handler(request, response);
+        });
+    }
+    int Hits(const std::string& path) const
+    {
+        std::lock_guard lock(m_lock);
+        auto it = m_hits.find(path);
+        return it == m_hits.end() ? 0 : it->second;
+    }
+
+    httplib::Server server;
+    std::atomic<bool> released{false}; // ends the stalling handlers
+
+private:
+    void Start()
+    {
+        std::call_once(m_started, [this] {
+            m_thread = std::thread([this] { server.listen_after_bind(); });
+            while (!server.is_running())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+    }
+
+    int m_port = 0;
+    std::once_flag m_started;
+    std::thread m_thread;
+    mutable std::mutex m_lock;
+    std::map<std::string, int> m_hits;
+};
+

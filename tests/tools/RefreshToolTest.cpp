@@ -1,0 +1,102 @@
+// calvoria-tool refresh against feeds served on 127.0.0.1.
+#include "CRssChannel.h"
+#include "CRssGroup.h"
+#include "FeedTestSupport.h"
+#include "LocalServer.h"
+#include "OpmlFile.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kChannels = 200;
+constexpr int kItems = 5;
+
+std::string Feed(int index)
+{
+    std::string xml = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Feed " +
+                      std::to_string(index) + "</title><link>http://x/</link>";
+    for (int i = 0; i < kItems; ++i)
+        xml += "<item><title>Story " + std::to_string(index) + "." + std::to_string(i) +
+               "</title><link>http://x/" + std::to_string(i) +
+               "</link><description>Text</description>"
+               "<pubDate>Tue, 14 Nov 2023 10:00:00 GMT</pubDate></item>";
+    return xml + "</channel></rss>";
+}
+
+struct RefreshRun {
+    int exitCode = -1;
+    QStringList channelLines;
+    QString summary;
+};
+
+RefreshRun Refresh(const QString& root)
+{
+    QProcess tool;
+    tool.start(qEnvironmentVariable("CALVORIA_BIN_DIR") + u"/calvoria-tool"_s,
+               {u"refresh"_s, root});
+    RefreshRun run;
+    if (!tool.waitForFinished(120000))
+        return run;
+    run.exitCode = tool.exitCode();
+    QStringList lines = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    if (lines.size() >= 2) {
+        run.summary = lines.takeLast();
+        lines.removeFirst(); // the heading
+        run.channelLines = lines;
+    }
+    return run;
+}
+
+} // namespace
+
+TEST(RefreshTool, EveryChannelIsFetchedStoredAndASecondRunAddsNothing)
+{
+    LocalServer server;
+    server.Get(R"(/feed(\d+)\.xml)", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(Feed(std::stoi(request.matches[1])), "application/rss+xml");
+    });
+    FeedEnvironment env;
+    const QString root = env.DataRoot();
+    {
+        auto tree = CRssGroup::Create(&env.context, true);
+        tree->Rename(u"My Feeds"_s);
+        for (int i = 0; i < kChannels; ++i) {
+            auto channel = CRssChannel::Create(&env.context);
+            channel->SetNameAndUrl(u"Channel %1"_s.arg(i),
+                                   server.Url("/feed") + QString::number(i) + u".xml"_s);
+            tree->AddChild(channel.get());
+        }
+        ASSERT_EQ(WriteOpmlFile(*tree, root + u"data.opml"_s), kResultOk);
+    }
+
+    RefreshRun first = Refresh(root);
+    ASSERT_EQ(first.exitCode, 0) << first.summary.toStdString();
+    ASSERT_EQ(first.channelLines.size(), kChannels);
+    for (const QString& line : first.channelLines) {
+        const QStringList f = line.split(u'\t');
+        ASSERT_GE(f.size(), 5);
+        EXPECT_EQ(f[0], u"2"_s) << line.toStdString();
+        EXPECT_EQ(f[1].toInt(), kItems);
+        EXPECT_EQ(f[3].toInt(), kItems);
+    }
+    EXPECT_TRUE(first.summary.contains(u"new %1"_s.arg(kChannels * kItems)));
+
+    // What the tool stored is what the program reads at its next start.
+    {
+        auto tree = CRssGroup::Create(&env.context, true);
+        ASSERT_EQ(ReadOpmlFile(*tree, root + u"data.opml"_s), kResultOk);
+        ASSERT_EQ(tree->ChildCount(), kChannels);
+        for (const auto& node : tree->ChildrenSnapshot())
+            EXPECT_EQ(node->ChildCount(), kItems);
+    }
+
+    RefreshRun second = Refresh(root);
+    ASSERT_EQ(second.exitCode, 0);
+    EXPECT_TRUE(second.summary.contains(u"new 0,"_s)) << second.summary.toStdString();
+    EXPECT_TRUE(second.summary.contains(u"total %1"_s.arg(kChannels * kItems)));
+    EXPECT_EQ(server.Hits(R"(/feed(\d+)\.xml)"), 2 * kChannels);
+}
