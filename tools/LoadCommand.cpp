@@ -47,8 +47,6 @@ long PeakMemoryKb()
     return usage.ru_maxrss;
 }
 
-} // namespace
-
 int RunLoadCommand(const QStringList& args)
 {
     QTextStream out(stdout);
@@ -114,3 +112,7 @@ int RunLoadCommand(const QStringList& args)
     out << "save ms\t" << timer.elapsed() << "\npeak memory KB\t" << PeakMemoryKb() << '\n';
     return saved == kResultOk ? 0 : 1;
 }
+
+const ToolCommandRegistration kCommand{{"load", "DATA-ROOT [--save] [--touch-one|--touch-all]\n                 load a data folder as the program does; time it and the save", RunLoadCommand}};
+
+} // namespace

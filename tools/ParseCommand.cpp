@@ -72,8 +72,6 @@ bool IsRoutineLine(const QString& line)
            line.startsWith(u"Channel downloading done: "_s);
 }
 
-} // namespace
-
 int RunParseCommand(const QStringList& args)
 {
     QTextStream out(stdout);
@@ -157,3 +155,7 @@ int RunParseCommand(const QStringList& args)
     }
     return 0;
 }
+
+const ToolCommandRegistration kCommand{{"parse", "SOURCE       read a feed (URL or file): its kind, channel info and items", RunParseCommand}};
+
+} // namespace

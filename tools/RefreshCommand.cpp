@@ -34,8 +34,6 @@ void CollectChannels(CRssNode& node, std::vector<CRefPtr<CRssChannel>>& channels
     }
 }
 
-} // namespace
-
 int RunRefreshCommand(const QStringList& args)
 {
     QTextStream out(stdout);
@@ -112,3 +110,7 @@ int RunRefreshCommand(const QStringList& args)
     CHttpSession::GlobalCleanup();
     return failed ? 1 : 0;
 }
+
+const ToolCommandRegistration kCommand{{"refresh", "DATA-ROOT [--auto]\n                 update every channel (--auto: the auto-update ones) and save", RunRefreshCommand}};
+
+} // namespace

@@ -1,5 +1,7 @@
 #include "ToolCommands.h"
 
+#include <algorithm>
+
 #include "AppStartup.h"
 #include "CPreferences.h"
 #include "DateHelpers.h"
@@ -25,7 +27,28 @@ QTextStream& Err()
     return err;
 }
 
+std::vector<ToolCommand>& Registry()
+{
+    static std::vector<ToolCommand> commands;
+    return commands;
+}
+
 } // namespace
+
+ToolCommandRegistration::ToolCommandRegistration(const ToolCommand& command)
+{
+    Registry().push_back(command);
+}
+
+std::vector<ToolCommand> ToolCommands()
+{
+    std::vector<ToolCommand> commands = Registry();
+    std::sort(commands.begin(), commands.end(),
+              [](const ToolCommand& a, const ToolCommand& b) { return qstrcmp(a.name, b.name) < 0; });
+    return commands;
+}
+
+namespace {
 
 int RunPathsCommand(const QStringList&)
 {
@@ -60,3 +83,11 @@ int RunDateCommand(const QStringList& args)
     Err() << "not a feed date: " << text << '\n';
     return 1;
 }
+
+const ToolCommandRegistration kPaths{
+    {"paths", "             where the settings, the data and the log live", RunPathsCommand}};
+const ToolCommandRegistration kDate{
+    {"date", "TEXT          read a feed date (RFC 822 or ISO 8601) and print it as UTC",
+     RunDateCommand}};
+
+} // namespace

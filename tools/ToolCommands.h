@@ -1,10 +1,21 @@
 #pragma once
 
 #include <QStringList>
+#include <vector>
 
-// Each command takes its arguments (after the command name) and returns the exit code.
-int RunPathsCommand(const QStringList& args);
-int RunDateCommand(const QStringList& args);
-int RunParseCommand(const QStringList& args);
-int RunLoadCommand(const QStringList& args);
-int RunRefreshCommand(const QStringList& args);
+// One command of calvoria-tool. Each command lives in a file of its own and registers
+// itself with a ToolCommandRegistration at namespace scope.
+struct ToolCommand {
+    const char* name;
+    const char* usage; // arguments and a short description, for the usage text
+    int (*run)(const QStringList& args); // arguments after the command name; exit code
+};
+
+class ToolCommandRegistration
+{
+public:
+    explicit ToolCommandRegistration(const ToolCommand& command);
+};
+
+// Every registered command, sorted by name.
+std::vector<ToolCommand> ToolCommands();
