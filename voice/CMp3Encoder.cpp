@@ -1,0 +1,1 @@
+#include "CMp3Encoder.h"
