@@ -8,7 +8,7 @@
 class CAppServices;
 class CPreferences;
 class CRssNode;
-class CWorkQueue;
+class IJobQueue;
 class IItemJobs;
 
 // What the feed tree needs from the application: the preferences and data folders, the
@@ -29,8 +29,8 @@ public:
     void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
     // The queue that runs channel downloads; none in tools that read without fetching.
-    CWorkQueue* DownloadQueue() const { return m_downloadQueue; }
-    void SetDownloadQueue(CWorkQueue* queue) { m_downloadQueue = queue; }
+    IJobQueue* DownloadQueue() const { return m_downloadQueue; }
+    void SetDownloadQueue(IJobQueue* queue) { m_downloadQueue = queue; }
 
     // The voice work that items hand their jobs to; none until the voice queues exist.
     IItemJobs* ItemJobs() const { return m_itemJobs; }
@@ -39,6 +39,6 @@ public:
 private:
     CAppServices& m_app;
     std::function<qint64()> m_clock;
-    CWorkQueue* m_downloadQueue = nullptr;
+    IJobQueue* m_downloadQueue = nullptr;
     IItemJobs* m_itemJobs = nullptr;
 };

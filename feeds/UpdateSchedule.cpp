@@ -3,7 +3,7 @@
 #include "CFeedContext.h"
 #include "CRssChannel.h"
 #include "CRssGroup.h"
-#include "CWorkQueue.h"
+#include "IJobQueue.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ constexpr int kRefreshList = 0;
 
 void RequestUpdate(CRssChannel& channel, bool urgent)
 {
-    CWorkQueue* queue = channel.Context()->DownloadQueue();
+    IJobQueue* queue = channel.Context()->DownloadQueue();
     if (!queue)
         return;
     const int state = channel.DownloadState();

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "CRefCounted.h"
-
-// A job's work: a plain function of the job's argument (a channel or a news item).
-using JobFunction = void (*)(CRefCounted* argument);
+#include "IJobQueue.h"
 
 // One waiting or running job. It holds a reference to its argument until it is released.
 class CWorkJob : public CRefCounted

@@ -8,7 +8,7 @@
 
 // A thread pool with three lists of waiting jobs. List 0 is served before 1 before 2;
 // restricted workers never take list 2, so those jobs cannot occupy the whole pool.
-class CWorkQueue : public CThreadPool
+class CWorkQueue : public CThreadPool, public IJobQueue
 {
 public:
     static constexpr int kListCount = 3;
@@ -18,10 +18,10 @@ public:
     ~CWorkQueue() override;
 
     // Callable from any thread, before Start too. An urgent job goes to the head of its list.
-    void Post(JobFunction function, CRefCounted* argument, int list, bool urgent = false);
+    void Post(JobFunction function, CRefCounted* argument, int list, bool urgent = false) override;
 
-    int PendingCount() const;
-    int RunningCount() const;
+    int PendingCount() const override;
+    int RunningCount() const override;
 
     // Exit codes of a worker.
     static constexpr int kStopped = 124;
