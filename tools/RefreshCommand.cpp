@@ -84,7 +84,7 @@ int RunRefreshCommand(const QStringList& args)
     timer.start();
     downloadQueue.Start(3, 2, true);
     UpdateGroup(doc.RootGroup(), autoOnly);
-    while (downloadQueue.PendingCount() + downloadQueue.RunningCount() > 0)
+    while (!downloadQueue.Idle())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const qint64 refreshMs = timer.elapsed();
     downloadQueue.Stop();

@@ -47,6 +47,14 @@ int CWorkQueue::RunningCount() const
     return m_lists.running.load();
 }
 
+bool CWorkQueue::Idle() const
+{
+    // Pending first: a job is counted as running before it leaves the pending count.
+    if (m_lists.pending.load() != 0)
+        return false;
+    return m_lists.running.load() == 0;
+}
+
 std::function<int()> CWorkQueue::Routine(bool restricted) const
 {
     std::shared_ptr<Lists> lists = std::static_pointer_cast<Lists>(m_shared);
@@ -79,6 +87,9 @@ int CWorkQueue::Run(Lists& lists, bool restricted)
             lists.signalled[k] = false;
             try {
                 if (!lists.jobs[k].empty()) {
+                    // Counted as running before it stops counting as pending, so the two
+                    // never read 0 together while a job is in hand.
+                    lists.running.fetch_add(1);
                     lists.pending.fetch_sub(1);
                     job = std::move(lists.jobs[k].front());
                     lists.jobs[k].pop_front();
@@ -93,7 +104,6 @@ int CWorkQueue::Run(Lists& lists, bool restricted)
         }
         if (!job)
             continue; // a wake that found the list empty
-        lists.running.fetch_add(1);
         try {
             job->Run();
         } catch (...) {

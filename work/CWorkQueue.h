@@ -22,6 +22,9 @@ public:
 
     int PendingCount() const override;
     int RunningCount() const override;
+    // No job waiting and none running. A job moves from pending to running without a
+    // moment in which it counts as neither, so this never reports idle too early.
+    bool Idle() const;
 
     // Exit codes of a worker.
     static constexpr int kStopped = 124;

@@ -96,7 +96,7 @@ bool WaitUntil(const std::function<bool()>& done, int ms = 10000)
 
 void Drain(CWorkQueue& queue)
 {
-    ASSERT_TRUE(WaitUntil([&] { return queue.PendingCount() + queue.RunningCount() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return queue.Idle(); }));
 }
 
 } // namespace
