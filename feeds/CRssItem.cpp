@@ -248,10 +248,10 @@ void CRssItem::RequestConversion(bool retry, bool urgent, bool preferPodcast)
         jobs->RequestConversion(*this, retry, urgent, preferPodcast);
 }
 
-void CRssItem::RequestPodcast(bool retry, bool urgent)
+bool CRssItem::RequestPodcast(bool retry, bool urgent)
 {
-    if (IItemJobs* jobs = Context() ? Context()->ItemJobs() : nullptr)
-        jobs->RequestPodcast(*this, retry, urgent);
+    IItemJobs* jobs = Context() ? Context()->ItemJobs() : nullptr;
+    return jobs && jobs->RequestPodcast(*this, retry, urgent);
 }
 
 void CRssItem::ResumeJobs(bool checkOnly)

@@ -73,7 +73,8 @@ public:
 
     // Voice work: move into the due state and post the job.
     void RequestConversion(bool retry, bool urgent, bool preferPodcast);
-    void RequestPodcast(bool retry, bool urgent);
+    // True when a podcast job was posted.
+    bool RequestPodcast(bool retry, bool urgent);
     // checkOnly: a Ready item whose MP3 file is gone becomes FileMissing. Otherwise also
     // re-posts the job of an item left pending by the last run.
     void ResumeJobs(bool checkOnly);

@@ -36,9 +36,10 @@ public:
     {
         calls << u"convert %1 %2 %3"_s.arg(int(retry)).arg(int(urgent)).arg(int(preferPodcast));
     }
-    void RequestPodcast(CRssItem&, bool retry, bool urgent) override
+    bool RequestPodcast(CRssItem&, bool retry, bool urgent) override
     {
         calls << u"podcast %1 %2"_s.arg(int(retry)).arg(int(urgent));
+        return true;
     }
     void ResumePending(CRssItem& item) override { calls << u"resume %1"_s.arg(int(item.State())); }
     QStringList calls;

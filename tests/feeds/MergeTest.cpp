@@ -92,7 +92,7 @@ public:
         EXPECT_FALSE(urgent);
         EXPECT_TRUE(preferPodcast);
     }
-    void RequestPodcast(CRssItem&, bool, bool) override {}
+    bool RequestPodcast(CRssItem&, bool, bool) override { return false; }
     void ResumePending(CRssItem& item) override
     {
         std::lock_guard lock(m_lock);
