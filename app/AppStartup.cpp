@@ -22,6 +22,7 @@ constexpr unsigned kClassNotRegistered = 0x80040154;
 
 constexpr int kOleFailed = 100;
 constexpr int kSocketsFailed = 104;
+constexpr int kEncoderFailed = 105;
 constexpr int kFoldersFailed = 106;
 constexpr int kXmlFailed = 109;
 
@@ -139,7 +140,9 @@ bool Start(CAppServices& app, IStartupHost& host)
     LogFormat("*ERROR: Failed to create Firefox %08X", kClassNotRegistered);
     app.hasMozillaControl = false;
 
-    // The voice converter (MP3 encoder, then the extraction script) is created here.
+    LogMessage(u"Creating main converter"_s);
+    if (!host.CreateConverter())
+        return Fail(host, kEncoderFailed);
 
     LogMessage(u"Creating internet session"_s);
     app.SetSession(CRefPtr<CHttpSession>::Make());
@@ -198,7 +201,8 @@ bool RunExit(CAppServices& app, IStartupHost& host)
             app.Session()->AbortTransfers();
         allStopped = host.StopQueues();
         LogMessage(u"Queue stopped"_s);
-        // The voice converter goes here, before the session.
+        if (host.DestroyConverter())
+            LogMessage(u"Converted destroyed"_s);
         if (app.Session()) {
             // A worker still busy keeps the session alive by its own reference.
             app.SetSession({});

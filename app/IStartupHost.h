@@ -15,6 +15,10 @@ public:
     virtual bool ReadBrowserEngineVersion(int& major, int& minor) = 0;
     // Looks for the speech engine and a default voice, logging each step.
     virtual bool CheckSpeechEngine() = 0;
+    // Creates the voice converter: loads the MP3 encoder, then the extraction script.
+    virtual bool CreateConverter() = 0;
+    // Unloads and destroys the converter; false when there was none.
+    virtual bool DestroyConverter() = 0;
     // Shows a start-up failure to the user.
     virtual void ShowError(const QString& text) = 0;
     // Creates the document and the (hidden) main frame.

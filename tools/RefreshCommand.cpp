@@ -4,10 +4,13 @@
 
 #include "CAppServices.h"
 #include "CFeedContext.h"
+#include "CItemJobs.h"
 #include "CPreferences.h"
 #include "CRssChannel.h"
 #include "CRssItem.h"
 #include "CRssReaderDoc.h"
+#include "CVoiceConverter.h"
+#include "SpeechEngineCheck.h"
 #include "CWorkQueue.h"
 #include "UpdateSchedule.h"
 
@@ -74,20 +77,33 @@ int RunRefreshCommand(const QStringList& args)
         ++newItems[channel.get()];
     });
 
+    // Auto-convert channels have their new items spoken or their podcasts fetched, as in
+    // the program.
+    app.hasVoice = CheckSpeechEngine();
+    CVoiceConverter converter(app.ProgramFolder());
+    const bool canConvert = converter.Initialize();
     CFeedContext context(app);
     CWorkQueue downloadQueue;
+    CWorkQueue conversionQueue;
+    CItemJobs itemJobs(app, downloadQueue, conversionQueue, canConvert ? &converter : nullptr);
+    itemJobs.SetSpeechSettings(SpeechSettings::FromStore(app.Prefs()->Store()));
     context.SetDownloadQueue(&downloadQueue);
+    context.SetItemJobs(&itemJobs);
     CRssReaderDoc doc(context);
     doc.LoadNews();
 
     QElapsedTimer timer;
     timer.start();
+    conversionQueue.Start(1, 0, false);
     downloadQueue.Start(3, 2, true);
     UpdateGroup(doc.RootGroup(), autoOnly);
-    while (!downloadQueue.Idle())
+    // A page download posts its conversion: idle means both queues idle at one moment,
+    // the download queue looked at last.
+    while (!(downloadQueue.Idle() && conversionQueue.Idle() && downloadQueue.Idle()))
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const qint64 refreshMs = timer.elapsed();
     downloadQueue.Stop();
+    conversionQueue.Stop();
     doc.SaveNews();
 
     std::vector<CRefPtr<CRssChannel>> channels;
@@ -105,6 +121,8 @@ int RunRefreshCommand(const QStringList& args)
     }
     out << "channels " << channels.size() << ", failed " << failed << ", new " << added
         << ", unread " << unread << ", total " << total << ", refresh ms " << refreshMs << '\n';
+    context.SetItemJobs(nullptr);
+    converter.Unload();
     app.SetNotifier({});
     app.SetSession({});
     CHttpSession::GlobalCleanup();

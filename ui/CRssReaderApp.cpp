@@ -3,10 +3,12 @@
 #include "AppStartup.h"
 #include "CAboutDialog.h"
 #include "CFeedContext.h"
+#include "CItemJobs.h"
 #include "CPreferences.h"
 #include "CRssReaderDoc.h"
 #include "CMainFrame.h"
 #include "CSingleInstance.h"
+#include "CVoiceConverter.h"
 #include "SpeechEngineCheck.h"
 
 #include <QMessageBox>
@@ -33,6 +35,7 @@ CRssReaderApp::CRssReaderApp(int& argc, char** argv)
 
 CRssReaderApp::~CRssReaderApp()
 {
+    m_feedContext->SetItemJobs(nullptr);
     m_services.SetNotifier({});
     m_services.SetDispatcher({});
     delete m_frame;
@@ -109,8 +112,31 @@ void CRssReaderApp::ShowError(const QString& text)
     QMessageBox::critical(nullptr, u"Calvoria"_s, text);
 }
 
+bool CRssReaderApp::CreateConverter()
+{
+    m_converter = std::make_unique<CVoiceConverter>(m_services.ProgramFolder());
+    if (!m_converter->Initialize())
+        return false;
+    return true;
+}
+
+bool CRssReaderApp::DestroyConverter()
+{
+    // A conversion still running on a worker that would not stop keeps its converter: the
+    // process ends right after the exit steps.
+    if (!m_converter || !m_queuesStopped)
+        return false;
+    m_converter->Unload();
+    return true;
+}
+
 bool CRssReaderApp::CreateDocumentAndFrame()
 {
+    // The item jobs exist before the document loads: stored items resume their work.
+    m_itemJobs = std::make_unique<CItemJobs>(m_services, m_downloadQueue, m_conversionQueue,
+                                             m_converter.get());
+    m_itemJobs->SetSpeechSettings(SpeechSettings::FromStore(m_services.Prefs()->Store()));
+    m_feedContext->SetItemJobs(m_itemJobs.get());
     m_doc = std::make_unique<CRssReaderDoc>(*m_feedContext);
     if (!m_doc->LoadNews())
         return false;
@@ -155,7 +181,8 @@ bool CRssReaderApp::StopQueues()
 {
     const bool downloads = m_downloadQueue.Stop();
     const bool conversions = m_conversionQueue.Stop();
-    return downloads && conversions;
+    m_queuesStopped = downloads && conversions;
+    return m_queuesStopped;
 }
 
 void CRssReaderApp::ShowAbout()

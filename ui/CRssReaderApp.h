@@ -13,7 +13,9 @@
 // The application object: owns the services, runs start-up and exit around the message
 // loop, and carries notifications from any thread to the views on the window thread.
 class CFeedContext;
+class CItemJobs;
 class CRssReaderDoc;
+class CVoiceConverter;
 
 class CRssReaderApp : public QApplication, public IStartupHost
 {
@@ -51,6 +53,8 @@ public:
     void RestorePlacementAndShow(int startShowState) override;
     void StartQueues() override;
     bool StopQueues() override;
+    bool CreateConverter() override;
+    bool DestroyConverter() override;
 
 private:
     void ShowAbout();
@@ -61,6 +65,9 @@ private:
     std::unique_ptr<CFeedContext> m_feedContext;
     CWorkQueue m_downloadQueue;
     CWorkQueue m_conversionQueue;
+    std::unique_ptr<CVoiceConverter> m_converter;
+    std::unique_ptr<CItemJobs> m_itemJobs;
+    bool m_queuesStopped = true;
     std::unique_ptr<CRssReaderDoc> m_doc;
     CNotificationDispatcher m_notifications;
     QPointer<CMainFrame> m_frame;

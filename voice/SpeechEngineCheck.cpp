@@ -28,8 +28,9 @@ bool CheckSpeechEngine()
     }
     LogMessage(u"SAPI CLSID_SpVoice created."_s);
 
+    // The engine stays up: speaking later starts it again cheaply, while terminating it
+    // under a running synthesiser would pull the ground from under it.
     const bool found = espeak_ng_SetVoiceByName(ESPEAKNG_DEFAULT_VOICE) == ENS_OK;
-    espeak_ng_Terminate();
     if (!found) {
         LogMessage(u"*ERROR: Cannot retreive Voice"_s);
         return false;

@@ -41,6 +41,9 @@ public:
     void RestorePlacementAndShow(int startShowState) override { shownWithState = startShowState; }
     void StartQueues() override { queuesStarted = true; }
     bool StopQueues() override { return !stuckWorker; }
+    bool CreateConverter() override { return converterLoads; }
+    bool DestroyConverter() override { return converterLoads; }
+    bool converterLoads = true;
     bool queuesStarted = false;
     bool stuckWorker = false;
 };
@@ -129,4 +132,15 @@ TEST_F(StartupTest, QueuesStartLastAndAStuckWorkerIsReportedAtExit)
     EXPECT_FALSE(RunExit(*app, host));
     EXPECT_TRUE(LogLines().contains(u"Internet Session closed"_s));
     EXPECT_EQ(LogLines().last(), u"Exit Done"_s);
+}
+
+TEST_F(StartupTest, EncoderThatCannotBeLoadedEndsWithMessage105)
+{
+    host.converterLoads = false;
+    EXPECT_FALSE(RunStartup(*app, host));
+    ASSERT_EQ(host.errors.size(), 1);
+    EXPECT_EQ(host.errors[0], u"MP3 encoder initialization failed."_s);
+    const QStringList lines = LogLines();
+    EXPECT_EQ(lines.indexOf(u"Creating main converter"_s) + 1,
+              lines.indexOf(u"MP3 encoder initialization failed."_s));
 }

@@ -35,6 +35,8 @@ public:
     bool CreateDocumentAndFrame() override { return true; }
     void HideMainWindow() override {}
     void RestorePlacementAndShow(int) override {}
+    bool CreateConverter() override { return true; }
+    bool DestroyConverter() override { return false; }
     void StartQueues() override
     {
         conversions.Start(1, 0, false);

@@ -115,7 +115,7 @@ TEST_F(StartupProcess, CleanStartAndExitWriteTheirLinesInOrder)
                  u"SAPI registry in-place. Check voice"_s, u"SAPI CLSID_SpVoice created."_s,
                  u"SAPI OK"_s, u"Start checking MSXML"_s, u"MSXML done"_s,
                  u"Start checking Firefox"_s, u"*ERROR: Failed to create Firefox 80040154"_s,
-                 u"Creating internet session"_s, u"Loading preferences..."_s,
+                 u"Creating main converter"_s, u"Creating internet session"_s, u"Loading preferences..."_s,
                  u"Prefernces does not exist"_s, u"Changing Root"_s,
                  u"Root dir '"_s + root + u"'"_s, u"Check root dir"_s, u"Check voice dir"_s,
                  u"Check mp3 dir"_s, u"Check feeds dir"_s, u"Directories Done"_s,
@@ -140,9 +140,9 @@ TEST_F(StartupProcess, CleanStartAndExitWriteTheirLinesInOrder)
     const qsizetype start = lines.indexOf(u"Initialization done"_s) + 3;
     ExpectLines(lines.mid(start),
                 {u"Saving news"_s, u"Saving news: done"_s, QString(), QString(66, u'-'),
-                 u"Start Exiting"_s, u"Queue stopped"_s, u"Internet Session closed"_s,
-                 u"Exit Done"_s, u"Log file closed"_s});
-    EXPECT_EQ(lines.size(), start + 9);
+                 u"Start Exiting"_s, u"Queue stopped"_s, u"Converted destroyed"_s,
+                 u"Internet Session closed"_s, u"Exit Done"_s, u"Log file closed"_s});
+    EXPECT_EQ(lines.size(), start + 10);
     EXPECT_TRUE(QFile::exists(root + u"data.opml"_s)) << "the document saved as it closed";
 }
 

@@ -1,1 +1,156 @@
+// Podcast enclosures streamed from a local server into the MP3 folder.
+#include "CHttpSession.h"
+#include "LocalServer.h"
+#include "PodcastDownload.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+std::string RandomBytes(size_t size)
+{
+    std::string bytes(size, '\0');
+    QRandomGenerator generator(20231114);
+    for (char& c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+class PodcastTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static const bool initialized = CHttpSession::GlobalInit();
+        (void)initialized;
+    }
+
+    bool Download(const char* path) { return DownloadPodcast(*session, server.Url(path), mp3); }
+    // Lines of the log other than its first.
+    QStringList Logged() const { return log.Lines().mid(1); }
+
+    // The server goes last, after the session has closed its kept-alive connections.
+    LocalServer server;
+    ScopedLog log;
+    QTemporaryDir dir;
+    CRefPtr<CHttpSession> session = CRefPtr<CHttpSession>::Make();
+    const QString mp3 = dir.filePath(u"Episode_12_0123ABCD.mp3"_s);
+};
+
+} // namespace
+
+TEST_F(PodcastTest, ErrorPageIsStoredAsTheFile)
+{
+    const std::string page = "<html><body><h1>404 Not Found</h1></body></html>";
+    server.Get("/episode.mp3", [&](const httplib::Request&, httplib::Response& response) {
+        response.status = 404;
+        response.set_content(page, "text/html");
+    });
+    EXPECT_TRUE(Download("/episode.mp3"));
+    EXPECT_EQ(ReadFile(mp3), QByteArray::fromStdString(page));
+    EXPECT_EQ(Logged(), QStringList());
+}
+
+TEST_F(PodcastTest, LargeEnclosureIsStoredByteForByte)
+{
+    const std::string audio = RandomBytes(6 * 1000 * 1000 + 123);
+    server.Get("/episode.mp3", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(audio, "audio/mpeg");
+    });
+    server.Get("/chunked.mp3", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider(
+            "audio/mpeg", [&](size_t offset, httplib::DataSink& sink) {
+                const size_t n = std::min<size_t>(65537, audio.size() - offset);
+                sink.write(audio.data() + offset, n);
+                if (offset + n == audio.size())
+                    sink.done();
+                return true;
+            });
+    });
+    ASSERT_TRUE(Download("/episode.mp3"));
+    EXPECT_TRUE(ReadFile(mp3) == QByteArray::fromStdString(audio));
+    ASSERT_TRUE(Download("/chunked.mp3"));
+    EXPECT_TRUE(ReadFile(mp3) == QByteArray::fromStdString(audio));
+    EXPECT_EQ(Logged(), QStringList());
+}
+
+TEST_F(PodcastTest, LaterDownloadReplacesTheFile)
+{
+    ASSERT_TRUE(WriteFile(mp3, QByteArray(100000, 'x')));
+    server.Get("/short.mp3", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("ID3 short", "audio/mpeg");
+    });
+    server.Get("/empty.mp3", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("", "audio/mpeg");
+    });
+    ASSERT_TRUE(Download("/short.mp3"));
+    EXPECT_EQ(ReadFile(mp3), "ID3 short");
+    ASSERT_TRUE(Download("/empty.mp3"));
+    EXPECT_TRUE(QFile::exists(mp3));
+    EXPECT_EQ(QFile(mp3).size(), 0);
+}
+
+TEST_F(PodcastTest, FileThatCannotBeCreatedFailsTheDownload)
+{
+    // A regular file where the MP3 folder should be: nothing can be created under it.
+    const QString blocker = dir.filePath(u"MP3"_s);
+    ASSERT_TRUE(WriteFile(blocker, "not a folder"));
+    const QString target = blocker + u"/Episode_12_0123ABCD.mp3"_s;
+    server.Get("/episode.mp3", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(std::string(50000, 'a'), "audio/mpeg");
+    });
+    EXPECT_FALSE(DownloadPodcast(*session, server.Url("/episode.mp3"), target));
+    EXPECT_EQ(Logged(), QStringList{u"*ERROR: Cannot create podcast '%1'"_s.arg(target)});
+    EXPECT_EQ(ReadFile(blocker), "not a folder");
+}
+
+TEST_F(PodcastTest, ConnectionBrokenMidwayIsLoggedAndLeavesThePartialFile)
+{
+    const std::string audio = RandomBytes(400000);
+    server.Get("/episode.mp3", [&](const httplib::Request&, httplib::Response& response) {
+        // Announces the whole length, sends a part and hangs up.
+        response.set_content_provider(audio.size(), "audio/mpeg",
+                                      [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                          if (offset >= 100000)
+                                              return false;
+                                          sink.write(audio.data() + offset, 50000);
+                                          return true;
+                                      });
+    });
+    EXPECT_FALSE(Download("/episode.mp3"));
+    EXPECT_EQ(Logged(), QStringList{u"Exception during item podcasting '%1'"_s.arg(mp3)});
+    const QByteArray partial = ReadFile(mp3);
+    EXPECT_GT(partial.size(), 0);
+    EXPECT_LT(partial.size(), qsizetype(audio.size()));
+    EXPECT_TRUE(QByteArray::fromStdString(audio).startsWith(partial));
+}
+
+TEST_F(PodcastTest, NoResponseFailsWithoutALineOrAFile)
+{
+    // A bound socket that does not listen refuses connections.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+
+    EXPECT_FALSE(DownloadPodcast(
+        *session, u"http://127.0.0.1:%1/episode.mp3"_s.arg(ntohs(address.sin_port)), mp3));
+    EXPECT_FALSE(DownloadPodcast(*session, u"file:///etc/hostname"_s, mp3));
+    ::close(fd);
+    EXPECT_EQ(Logged(), QStringList());
+    EXPECT_FALSE(QFile::exists(mp3));
+}

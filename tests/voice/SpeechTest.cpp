@@ -1,1 +1,207 @@
+// Speaking text into WAV files with espeak-ng.
+#include "CSpeechSynth.h"
+#include "TestSupport.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kText = u"Heavy rain is expected in the north of the country tomorrow, "
+                      "with strong winds along the coast."_s;
+
+const QString kJapanese = u"jpx/ja"_s;
+
+// The engine carries a little state from one text to the next, so the same text in the
+// same voice comes out a few samples longer or shorter each time.
+bool SameLength(qint64 a, qint64 b)
+{
+    return std::abs(a - b) <= b / 100;
+}
+
+struct WavFile
+{
+    QByteArray header;
+    QByteArray samples;
+};
+
+// Splits a canonical 44-byte WAV file into its header and its samples.
+WavFile ReadWav(const QString& path)
+{
+    const QByteArray bytes = ReadFile(path);
+    return {bytes.left(44), bytes.mid(44)};
+}
+
+class SpeechTest : public ::testing::Test
+{
+protected:
+    // Speaks kText and returns the samples; empty on failure.
+    QByteArray Speak(const SpeechSettings& settings, const QString& text = kText)
+    {
+        const QString wav = dir.filePath(u"item.wav"_s);
+        if (!CSpeechSynth(settings).Speak(text, wav, cache))
+            return {};
+        return ReadWav(wav).samples;
+    }
+    static qint64 Samples(const QByteArray& pcm) { return pcm.size() / 2; }
+    // Lines of the log other than its first.
+    QStringList Logged() const { return log.Lines().mid(1); }
+
+    ScopedLog log;
+    QTemporaryDir dir;
+    const QString cache = u"/data/Voice/Heavy_rain_0123ABCD.html"_s;
+};
+
+} // namespace
+
+TEST_F(SpeechTest, WavFileIs16kHz16BitMonoPcm)
+{
+    const QString wav = dir.filePath(u"item.wav"_s);
+    ASSERT_TRUE(CSpeechSynth().Speak(kText, wav, cache));
+    const WavFile file = ReadWav(wav);
+    const char* h = file.header.constData();
+    ASSERT_EQ(file.header.size(), 44);
+    EXPECT_EQ(file.header.left(4), "RIFF");
+    EXPECT_EQ(qFromLittleEndian<quint32>(h + 4), quint32(36 + file.samples.size()));
+    EXPECT_EQ(file.header.mid(8, 8), "WAVEfmt ");
+    EXPECT_EQ(qFromLittleEndian<quint16>(h + 20), 1); // PCM
+    EXPECT_EQ(qFromLittleEndian<quint16>(h + 22), 1); // mono
+    EXPECT_EQ(qFromLittleEndian<quint32>(h + 24), 16000u);
+    EXPECT_EQ(qFromLittleEndian<quint32>(h + 28), 32000u);
+    EXPECT_EQ(qFromLittleEndian<quint16>(h + 32), 2);
+    EXPECT_EQ(qFromLittleEndian<quint16>(h + 34), 16); // bits
+    EXPECT_EQ(file.header.mid(36, 4), "data");
+    EXPECT_EQ(qFromLittleEndian<quint32>(h + 40), quint32(file.samples.size()));
+    // Two sentences at the normal rate take a few seconds.
+    EXPECT_GT(Samples(file.samples), 3 * 16000);
+    EXPECT_LT(Samples(file.samples), 12 * 16000);
+    EXPECT_EQ(Logged(), QStringList());
+}
+
+TEST_F(SpeechTest, EmptyOrStaleVoiceSpeaksWithTheDefaultVoiceAndLogsNothing)
+{
+    const qint64 byDefault = Samples(Speak({u"en"_s, {}}));
+    ASSERT_GT(byDefault, 0);
+    EXPECT_PRED2(SameLength, Samples(Speak({})), byDefault);
+    EXPECT_PRED2(SameLength, Samples(Speak({u"gmw/xx-no-such-voice"_s, {}})), byDefault);
+    EXPECT_PRED2(
+        SameLength,
+        Samples(Speak(
+            {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech\\Voices\\Tokens\\Anna"_s, {}})),
+        byDefault);
+    EXPECT_EQ(Logged(), QStringList());
+}
+
+TEST_F(SpeechTest, ChosenVoiceIsUsed)
+{
+    const qint64 english = Samples(Speak({}));
+    // The Japanese voice spells English words out letter by letter.
+    const qint64 japanese = Samples(Speak({kJapanese, {}}));
+    EXPECT_GT(japanese, 2 * english);
+    // A stale choice after a good one goes back to the default, not to the last voice.
+    EXPECT_PRED2(SameLength, Samples(Speak({u"no-such-voice"_s, {}})), english);
+}
+
+TEST_F(SpeechTest, RatesGiveClearlyDifferentLengths)
+{
+    const qint64 slowest = Samples(Speak({{}, -10}));
+    const qint64 normal = Samples(Speak({{}, 0}));
+    const qint64 fastest = Samples(Speak({{}, 10}));
+    ASSERT_GT(normal, 0);
+    EXPECT_GT(slowest, normal * 3 / 2);
+    EXPECT_LT(fastest, normal * 2 / 3);
+    // Without a stored rate the voice speaks at its normal speed, whatever came before.
+    EXPECT_PRED2(SameLength, Samples(Speak({})), normal);
+}
+
+TEST(SpeechSettings, VoiceAndRateComeFromTheTtsSection)
+{
+    QTemporaryDir dir;
+    QSettings store(dir.filePath(u"settings.ini"_s), QSettings::IniFormat);
+    SpeechSettings settings = SpeechSettings::FromStore(store);
+    EXPECT_TRUE(settings.voice.isEmpty());
+    EXPECT_FALSE(settings.rate.has_value());
+
+    store.setValue(u"TTS/Voice"_s, u"roa/fr"_s);
+    store.setValue(u"TTS/Rate"_s, -3);
+    settings = SpeechSettings::FromStore(store);
+    EXPECT_EQ(settings.voice, u"roa/fr"_s);
+    EXPECT_EQ(settings.rate, -3);
+
+    store.setValue(u"TTS/Rate"_s, u"fast"_s);
+    EXPECT_FALSE(SpeechSettings::FromStore(store).rate.has_value());
+}
+
+TEST_F(SpeechTest, WavInAMissingFolderCannotBeBound)
+{
+    const QString wav = dir.filePath(u"no/such/folder/item.wav"_s);
+    EXPECT_FALSE(CSpeechSynth().Speak(kText, wav, cache));
+    EXPECT_EQ(Logged(), QStringList{u"*ITEM: cannot bind to file: '%1'"_s.arg(cache)});
+}
+
+TEST_F(SpeechTest, ExistingWavIsReplaced)
+{
+    const QString wav = dir.filePath(u"item.wav"_s);
+    ASSERT_TRUE(WriteFile(wav, QByteArray(4 << 20, 'x')));
+    ASSERT_TRUE(CSpeechSynth().Speak(kText, wav, cache));
+    const WavFile file = ReadWav(wav);
+    EXPECT_EQ(file.header.left(4), "RIFF");
+    EXPECT_EQ(qFromLittleEndian<quint32>(file.header.constData() + 40),
+              quint32(file.samples.size()));
+    EXPECT_LT(file.samples.size(), 4 << 20);
+    EXPECT_FALSE(file.samples.contains(QByteArray(64, 'x')));
+}
+
+TEST_F(SpeechTest, EmptyTextGivesAnEmptyWav)
+{
+    const QString wav = dir.filePath(u"item.wav"_s);
+    ASSERT_TRUE(CSpeechSynth().Speak(QString(), wav, cache));
+    const WavFile file = ReadWav(wav);
+    EXPECT_EQ(file.header.size(), 44);
+    EXPECT_LT(file.samples.size(), 2 * 1600); // at most a pause
+}
+
+TEST_F(SpeechTest, TextBeyondAsciiIsSpoken)
+{
+    const QByteArray german = Speak({u"gmw/de"_s, {}}, u"Die Größe der Straße überrascht."_s);
+    EXPECT_GT(Samples(german), 16000);
+    EXPECT_EQ(Logged(), QStringList());
+}
+
+TEST_F(SpeechTest, ThreadsSpeakOneAtATime)
+{
+    const qint64 english = Samples(Speak({}));
+    const qint64 japanese = Samples(Speak({kJapanese, {}}));
+    std::vector<qint64> results(6);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < results.size(); ++i)
+        threads.emplace_back([&, i] {
+            const QString wav = dir.filePath(u"thread%1.wav"_s.arg(i));
+            const SpeechSettings settings =
+                i % 2 ? SpeechSettings{kJapanese, {}} : SpeechSettings{};
+            if (CSpeechSynth(settings).Speak(kText, wav, cache))
+                results[i] = Samples(ReadWav(wav).samples);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (size_t i = 0; i < results.size(); ++i)
+        EXPECT_PRED2(SameLength, results[i], i % 2 ? japanese : english) << "thread " << i;
+}
+
+TEST(SpeechVoices, ListNamesTheVoicesThatCanBeChosen)
+{
+    const std::vector<SpeechVoice> voices = CSpeechSynth::Voices();
+    ASSERT_GT(voices.size(), 10u);
+    const auto english = std::find_if(voices.begin(), voices.end(),
+                                      [](const SpeechVoice& v) { return v.id == u"gmw/en"_s; });
+    ASSERT_NE(english, voices.end());
+    EXPECT_FALSE(english->name.isEmpty());
+    for (const SpeechVoice& voice : voices)
+        EXPECT_FALSE(voice.id.isEmpty());
+}

@@ -1,0 +1,87 @@
+// calvoria-tool speak TEXT-FILE OUT.wav [--voice ID] [--rate N]
+#include "ToolCommands.h"
+
+#include "CAppLog.h"
+#include "CSpeechSynth.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The log's lines without time stamps or the log's own first and last lines.
+void PrintLog(const CAppLog& log, QTextStream& err)
+{
+    QFile file(log.FileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        const QString text = line.mid(line.indexOf(u'\t') + 1).trimmed();
+        if (!text.isEmpty() && text != u"Log file started"_s)
+            err << text << '\n';
+    }
+}
+
+int RunSpeakCommand(const QStringList& args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList files;
+    SpeechSettings settings;
+    bool valid = true;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--voice"_s && i + 1 < args.size()) {
+            settings.voice = args[++i];
+        } else if (args[i] == u"--rate"_s && i + 1 < args.size()) {
+            bool ok = false;
+            const int rate = args[++i].toInt(&ok);
+            valid = valid && ok && rate >= -10 && rate <= 10;
+            settings.rate = rate;
+        } else {
+            files << args[i];
+        }
+    }
+    if (!valid || files.size() != 2) {
+        err << "usage: calvoria-tool speak TEXT-FILE OUT.wav [--voice ID] [--rate -10..10]\n";
+        return 2;
+    }
+    QFile input(files[0]);
+    if (!input.open(QIODevice::ReadOnly)) {
+        err << "cannot read " << files[0] << '\n';
+        return 1;
+    }
+    const QString text = QString::fromUtf8(input.readAll());
+
+    QTemporaryDir logFolder;
+    CAppLog log;
+    log.Open({logFolder.path()});
+    SetProcessLog(&log);
+    QElapsedTimer timer;
+    timer.start();
+    const bool spoken = CSpeechSynth(settings).Speak(text, files[1], files[0]);
+    const double elapsed = double(timer.nsecsElapsed()) / 1e9;
+    SetProcessLog(nullptr);
+    if (!spoken) {
+        PrintLog(log, err);
+        return 1;
+    }
+    const double audio =
+        double(QFileInfo(files[1]).size() - 44) / (2 * CSpeechSynth::OutputSampleRate);
+    out << "audio seconds\t" << audio << '\n'
+        << "elapsed seconds\t" << elapsed << '\n'
+        << "times real time\t" << (elapsed > 0 ? audio / elapsed : 0) << '\n';
+    return 0;
+}
+
+const ToolCommandRegistration kCommand{
+    {"speak",
+     "TEXT-FILE OUT.wav [--voice ID] [--rate N]\n"
+     "                 speak a UTF-8 text into a 16 kHz WAV file",
+     RunSpeakCommand}};
+
+} // namespace

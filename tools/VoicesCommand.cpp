@@ -1,0 +1,31 @@
+// calvoria-tool voices
+#include "ToolCommands.h"
+
+#include "CSpeechSynth.h"
+
+#include <QTextStream>
+
+namespace {
+
+int RunVoicesCommand(const QStringList& args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!args.isEmpty()) {
+        err << "usage: calvoria-tool voices\n";
+        return 2;
+    }
+    const std::vector<SpeechVoice> voices = CSpeechSynth::Voices();
+    if (voices.empty()) {
+        err << "the speech engine cannot be started\n";
+        return 1;
+    }
+    for (const SpeechVoice& voice : voices)
+        out << voice.id << '\t' << voice.name << '\n';
+    return 0;
+}
+
+const ToolCommandRegistration kCommand{
+    {"voices", "            the speech engine's voices: identifier TAB name", RunVoicesCommand}};
+
+} // namespace

@@ -1,0 +1,41 @@
+package Calvoria::Extract;
+
+# The speakable text of a web page: the article without its headline, one
+# paragraph a line; the empty string when the page has no text at all.
+#
+#   page -> Charset (undo a wrong decoding) -> Tree (tokens, repaired nesting)
+#        -> Cleaner (drop what is never text) -> Measure (text statistics)
+#        -> Scorer (find the article) -> Cleaner (trim inside the article)
+#        -> Text (plain lines, headline dropped)
+#
+# No state is kept between calls: the interpreter is reused for many pages.
+
+use v5.36;
+use Calvoria::Extract::Charset;
+use Calvoria::Extract::Tree;
+use Calvoria::Extract::Cleaner;
+use Calvoria::Extract::Measure;
+use Calvoria::Extract::Scorer;
+use Calvoria::Extract::Text;
+
+sub article_text ($html) {
+  my $page = Calvoria::Extract::Charset::repair($html);
+  my $doc = Calvoria::Extract::Tree::build(\$page);
+  my $plain_dead = Calvoria::Extract::Cleaner::removed($doc);
+  my $plain = Calvoria::Extract::Measure::measure($doc, $plain_dead);
+  return '' unless $plain->{len}[0];
+
+  my $dead = Calvoria::Extract::Cleaner::removed($doc, plain => $plain);
+  my $m = Calvoria::Extract::Measure::measure($doc, $dead);
+  my @roots = Calvoria::Extract::Scorer::choose($doc, $dead, $m);
+  unless (@roots) {
+    # no paragraph anywhere: whatever text the page has
+    ($dead, @roots) = ($plain_dead, 0);
+  }
+  Calvoria::Extract::Cleaner::prune_inside($doc, $dead, $m, @roots);
+  my @lines = Calvoria::Extract::Text::lines($doc, $dead, @roots);
+  Calvoria::Extract::Text::drop_headline(\@lines, $doc);
+  return join("\n", @lines);
+}
+
+1;

@@ -1,0 +1,176 @@
+package Calvoria::Extract::Cleaner;
+
+# Decides which parts of a page can never be article text: scripts and other
+# non-text elements, hidden elements, navigation, and page furniture recognised
+# by its class or id (comments, share buttons, cookie banners, ...).
+#
+# The result is an array of flags, one per node: true = removed. A removed
+# element takes its whole subtree with it.
+
+use v5.36;
+use Calvoria::Extract::Measure;
+use Calvoria::Extract::Tree;
+
+sub set_of { return { map { $_ => 1 } @_ } }
+
+# Elements that hold no speakable article text.
+my $DROP = set_of(qw(script style noscript template iframe object embed applet svg
+  canvas video audio map select button input textarea option optgroup datalist
+  link meta title base param source track frame frameset noembed noframes
+  nav aside footer dialog menu label));
+
+# ARIA roles of page furniture.
+my $DROP_ROLE = set_of(qw(navigation complementary banner contentinfo search menu
+  menubar toolbar dialog alertdialog tablist));
+
+# Class or id of page furniture. Matched against "class id" in lower case.
+# Words that only describe layout also turn up on wrappers around the whole
+# page ("has-sidebar", "nav-open"), so these are trusted only on elements with
+# a small part of the page's text.
+my $FURNITURE = qr{
+    comment(?!ary) | disqus | \bshare | sharing | social | related | recommend
+  | promo | sponsor | advert | \bads?\b | \bad[-_] | [-_]ads?\b | cookie | consent
+  | gdpr | newsletter | subscri | signup | sign-up | popup | breadcrumb
+  | pagination | \bpager\b | outbrain | taboola | trending | popular | most-read
+  | widget | login | \btags?\b | tag-?cloud | skip-?link | \brss\b | more-stories
+  | sr-only | screen-reader | visually-hidden | \bdfp | \bjump
+}x;
+my $LAYOUT = qr{
+    sidebar | side-bar | masthead | \bmenu | navbar | \bnav\b | navigation
+  | \bfooter | toolbar | \bbanner | \bprint\b | \bhidden\b | \bhide\b | off-?screen
+}x;
+
+# Elements inside sentences: their names are no reason to cut a sentence.
+my $PHRASE = set_of(qw(a b i u em strong font small big cite abbr q mark code var
+  kbd samp dfn s strike tt time));
+
+# Class or id of an article body: such an element is never furniture.
+my $ARTICLE = qr{article-?body | story-?body | post-?body | entry-?content
+  | post-?content | article-?content | articlebody | main-?content}x;
+
+# "class id" of element $i in lower case. An id made of four or more words
+# ("sharing-with-a-single-developer") is the anchor of a heading, named after
+# its text, and says nothing about the element's role: it is left out.
+sub class_id ($doc, $i) {
+  my $a = $doc->{attr}[$i] or return '';
+  my $id = $a->{id} // '';
+  $id = '' if $id =~ /^[^\W_]+(?:[-_][^\W_]+){3,}$/;
+  my $s = ($a->{class} // '') . ' ' . $id;
+  return $s eq ' ' ? '' : lc $s;
+}
+
+# Hidden from everyone by the page's own markup.
+sub is_hidden ($a) {
+  return 1 if exists $a->{hidden};
+  my $style = $a->{style} // return 0;
+  return $style =~ /(?:^|;)\s*+(?:display\s*+:\s*+none|visibility\s*+:\s*+hidden)\b/i;
+}
+
+# Flags (array ref) of the removed nodes. With the option plain (the text
+# statistics of the page, Measure) elements are also judged by their class, id
+# and ARIA attributes, but with care, because these names are often wrong:
+#  - an element holding paragraphs of its own, or the article's body element,
+#    is never furniture, whatever its name;
+#  - ARIA hiding and roles, like layout words, count only on elements holding
+#    less than half of the page's text: a page behind an open pop-up is hidden
+#    from screen readers as a whole.
+sub removed ($doc, %opt) {
+  my ($tag, $parent, $attr) = @$doc{qw(tag parent attr)};
+  my $plain = $opt{plain};
+  my $holds = $plain ? holds_body($doc) : [];
+  my $limit = $plain ? $plain->{len}[0] / 2 : 0;
+  my @dead = (0);
+  for my $i (1 .. $#$tag) {
+    if ($dead[ $parent->[$i] ]) { $dead[$i] = 1; next }
+    my $t = $tag->[$i];
+    if ($t eq '#text') { $dead[$i] = 0; next }
+    my $a = $attr->[$i];
+    $dead[$i] = $DROP->{$t} || ($a && is_hidden($a))
+      || ($plain && $a && !$holds->[$i]
+          && furniture($doc, $i, $plain->{len}[$i] < $limit)
+          && !has_prose($doc, $plain, $i))
+      ? 1 : 0;
+  }
+  return \@dead;
+}
+
+# Flags: the element is or contains the page's main part or article body.
+sub holds_body ($doc) {
+  my ($tag, $parent, $attr) = @$doc{qw(tag parent attr)};
+  my @holds;
+  for (my $i = $#$tag; $i > 0; $i--) {
+    next unless $holds[$i] || $tag->[$i] eq 'main'
+      || ($attr->[$i] && (class_id($doc, $i) =~ $ARTICLE
+                          || ($attr->[$i]{itemprop} // '') =~ /articleBody/i));
+    $holds[$i] = 1;
+    $holds[ $parent->[$i] ] = 1;
+  }
+  return \@holds;
+}
+
+# True when element $i holds running text itself: loose text or paragraphs
+# that are its own children, mostly not links.
+sub has_prose ($doc, $m, $i) {
+  my ($own, $own_link) = @$m{qw(own own_link)};
+  my ($text, $links) = ($own->[$i] // 0, $own_link->[$i] // 0);
+  for my $k (Calvoria::Extract::Tree::children($doc, $i)) {
+    next unless $doc->{tag}[$k] eq 'p';
+    $text += $own->[$k] // 0;
+    $links += $own_link->[$k] // 0;
+  }
+  return $text >= 400 && $links < $text / 4;
+}
+
+# True when the class, id or ARIA attributes of element $i make it page
+# furniture; $small: the element holds a small part of the page's text.
+sub furniture ($doc, $i, $small) {
+  my $a = $doc->{attr}[$i];
+  return 1 if $small && lc($a->{'aria-hidden'} // '') eq 'true';
+  return 1 if $small && $a->{role} && $DROP_ROLE->{ lc $a->{role} };
+  my $ci = class_id($doc, $i);
+  return 0 if $ci eq '' || $doc->{tag}[$i] eq 'article' || $PHRASE->{ $doc->{tag}[$i] };
+  return 1 if $ci =~ $FURNITURE;
+  return $small && $ci =~ $LAYOUT ? 1 : 0;
+}
+
+# Containers that may be page furniture inside the article.
+my $BOXES = set_of(qw(div section ul ol dl table header figure center details));
+
+# Removes furniture that sits inside the chosen article: lists of links (topics,
+# related stories), media players with their labels, and the like. Marks them
+# in @$dead.
+sub prune_inside ($doc, $dead, $m, @roots) {
+  my ($tag, $end) = @$doc{qw(tag end)};
+  for my $root (@roots) {
+    my $i = $root + 1;
+    while ($i <= $end->[$root]) {
+      if ($dead->[$i]) { $i = $end->[$i] + 1; next }
+      if ($BOXES->{ $tag->[$i] } && is_clutter($doc, $m, $i)) {
+        $dead->[$i] = 1;
+        $i = $end->[$i] + 1;
+        next;
+      }
+      $i++;
+    }
+  }
+}
+
+# Class or id of the article's own metadata: who wrote it, and when.
+my $BYLINE = qr{byline|author|dateline|timestamp|\bdate\b|publish|updated|read-?time|reading-time};
+
+sub is_clutter ($doc, $m, $i) {
+  my $len = $m->{len}[$i] or return 0;
+  return 1 if $len < 200 && class_id($doc, $i) =~ $BYLINE;
+  my $commas = $m->{commas}[$i];
+  my $density = $m->{link}[$i] / $len;
+  # mostly links, and short ones: tags, topics, sections, buttons (a list of
+  # long links may well be part of the article: "what we fixed this week")
+  if ($density > 0.5 && $commas < 10) {
+    my $links = Calvoria::Extract::Measure::count($m, 'a', $i) || 1;
+    return 1 if $len < 100 || $m->{link}[$i] / $links < 35;
+  }
+  return 1 if Calvoria::Extract::Measure::count($m, 'embed', $i) && $len < 250;
+  return 0;
+}
+
+1;

@@ -1,0 +1,178 @@
+package Calvoria::Extract::Scorer;
+
+# Finds the element that holds the article.
+#
+# Every paragraph of running text votes for the elements around it: fully for
+# its container, half for the container's parent, a quarter for the next one up.
+# A vote grows with the paragraph's commas and length. The element with the most
+# votes, discounted by the share of its text inside links, is the article; parts
+# of the article that sit beside it (continuation blocks, loose paragraphs) are
+# then collected from its siblings.
+
+use v5.36;
+use Calvoria::Extract::Measure;
+use Calvoria::Extract::Cleaner;
+use Calvoria::Extract::Tree;
+
+sub set_of { return { map { $_ => 1 } @_ } }
+
+# Blocks whose text is one paragraph: they vote for their container.
+my $PARAGRAPH = set_of(qw(p pre blockquote li dd dt th h1 h2 h3 h4 h5 h6
+  figcaption caption address summary legend));
+
+my %TAG_BONUS = (
+  div => 5, article => 10, main => 5, section => 2, pre => 3, td => 3, blockquote => 3,
+  form => -3, ol => -3, ul => -3, dl => -3, dd => -3, dt => -3, li => -3, address => -3,
+  th => -5, h1 => -5, h2 => -5, h3 => -5, h4 => -5, h5 => -5, h6 => -5,
+);
+
+# Words in a class or id that make an element more or less likely to be the article.
+my $GOOD = qr{article|body|content|entry|hentry|h-entry|main|page|post|text|blog|story|prose};
+my $BAD = qr{comment(?!ary)|contact|foot|masthead|media|meta|outbrain|promo|related
+  |scroll|share|shoutbox|sidebar|skyscraper|sponsor|shopping|tags|tool|widget
+  |byline|author|dateline|credit|\bnav|menu|header|subscri|login|\bads?\b|\bad[-_]
+  |banner|gdpr|cookie|caption}x;
+
+sub class_weight ($doc, $i) {
+  my $a = $doc->{attr}[$i] or return 0;
+  my $w = 0;
+  for my $v ($a->{class}, $a->{id}) {
+    next unless defined $v && $v ne '';
+    my $s = lc $v;
+    $w -= 25 if $s =~ $BAD;
+    $w += 25 if $s =~ $GOOD;
+  }
+  my $itemprop = $a->{itemprop} // '';
+  $w += 30 if $itemprop =~ /articleBody/i;
+  return $w;
+}
+
+sub initial_score ($doc, $i) {
+  return ($TAG_BONUS{ $doc->{tag}[$i] } // 0) + class_weight($doc, $i);
+}
+
+# Votes of the paragraphs: ({ element => score }, { element => votes }).
+# The score adds what the element's name and class say; the votes are only
+# what its text earned.
+sub scores ($doc, $dead, $m) {
+  my ($tag, $parent) = @$doc{qw(tag parent)};
+  my ($own, $own_link, $own_commas) = @$m{qw(own own_link own_commas)};
+  my (%score, %votes);
+  for my $b (0 .. $#$tag) {
+    my $len = $own->[$b] or next;
+    my $link = $own_link->[$b] // 0;
+    next if $len < 25 || $dead->[$b] || $link > $len / 2;
+    my $vote = (1 + ($own_commas->[$b] // 0) + ($len >= 300 ? 3 : int($len / 100)))
+      * (1 - $link / $len);
+    my $n = $PARAGRAPH->{ $tag->[$b] } ? $parent->[$b] : $b;
+    for my $share (1, 1 / 2, 1 / 4) {
+      last if $n < 0;
+      $score{$n} //= initial_score($doc, $n);
+      $score{$n} += $vote * $share;
+      $votes{$n} += $vote * $share;
+      last if $n == 0;
+      $n = $parent->[$n];
+    }
+  }
+  for my $n (keys %score) {
+    my $keep = 1 - Calvoria::Extract::Measure::link_density($m, $n);
+    $score{$n} *= $keep;
+    $votes{$n} *= $keep;
+  }
+  return (\%score, \%votes);
+}
+
+# The nodes (in document order) whose text is the article; empty if none.
+sub choose ($doc, $dead, $m) {
+  my ($tag, $parent, $end) = @$doc{qw(tag parent end)};
+  my ($score, $votes) = scores($doc, $dead, $m);
+  my @ranked = sort { $score->{$b} <=> $score->{$a} || $a <=> $b } keys %$score;
+  return () unless @ranked;
+  my $top = $ranked[0];
+  my $best = $score->{$top};
+
+  # Several strong candidates that are not inside one another: the article is
+  # cut into parts, and their closest common ancestor holds all of it.
+  my @alike = grep {
+    $score->{$_} >= 0.75 * $best && !($_ >= $top && $_ <= $end->[$top]) && !($top >= $_ && $top <= $end->[$_])
+  } @ranked[1 .. ($#ranked < 5 ? $#ranked : 5)];
+  if (@alike >= 2) {
+    for (my $a = $parent->[$top]; $a > 0; $a = $parent->[$a]) {
+      if (2 <= grep { $_ >= $a && $_ <= $end->[$a] } @alike) { $top = $a; last }
+    }
+  }
+  # Little running text anywhere (a product page, a page of short blocks): the
+  # page's own marking of its main part is a better guide than the votes.
+  if ($best < 25) {
+    for (my $a = $top; $a > 0; $a = $parent->[$a]) {
+      next unless $tag->[$a] eq 'main' || $tag->[$a] eq 'article'
+        || lc($doc->{attr}[$a] ? $doc->{attr}[$a]{role} // '' : '') eq 'main';
+      $top = $a if Calvoria::Extract::Measure::link_density($m, $a) < 0.3;
+      last;
+    }
+  }
+  # Wrappers around nothing but the article are the article too; going up lets
+  # the search for siblings below see the wrapper's neighbours.
+  while ($top > 0 && $parent->[$top] > 0 && $m->{len}[ $parent->[$top] ] <= $m->{len}[$top] * 1.05) {
+    $top = $parent->[$top];
+  }
+  return ($top) if $top == 0;
+
+  my $threshold = $best * 0.2 > 10 ? $best * 0.2 : 10;
+  my $top_class = $doc->{attr}[$top] ? $doc->{attr}[$top]{class} // '' : '';
+  my @roots;
+  for my $s (Calvoria::Extract::Tree::children($doc, $parent->[$top])) {
+    next if $dead->[$s];
+    if ($s == $top) { push @roots, $s; next }
+    my $t = $tag->[$s];
+    next if $t eq '#text';
+    my $bonus = 0;
+    $bonus = $best * 0.2 if $top_class ne '' && ($doc->{attr}[$s]{class} // '') eq $top_class;
+    my $inside = best_inside($doc, $votes, $s);
+    if ($inside >= $threshold / 2 && $inside + $bonus >= $threshold) { push @roots, $s; next }
+    # a paragraph, or a box holding nothing but paragraphs, that reads like
+    # running text
+    my $len = $m->{len}[$s];
+    next unless $len && ($t eq 'p' || paragraph_text($doc, $dead, $m, $s) >= 0.7 * $len);
+    my $ld = Calvoria::Extract::Measure::link_density($m, $s);
+    if (($len > 80 && $ld < 0.25) || ($ld == 0 && ends_sentence($doc, $s))) {
+      push @roots, $s;
+    }
+  }
+  return @roots;
+}
+
+# Length of the text of element $i that is in paragraphs (<p>).
+sub paragraph_text ($doc, $dead, $m, $i) {
+  my ($tag, $end) = @$doc{qw(tag end)};
+  my $sum = 0;
+  for (my $j = $i; $j <= $end->[$i]; $j++) {
+    if ($dead->[$j]) { $j = $end->[$j]; next }
+    next unless $tag->[$j] eq 'p';
+    $sum += $m->{len}[$j];
+    $j = $end->[$j];
+  }
+  return $sum;
+}
+
+# The best score (from %$score) of element $i and the elements inside it.
+sub best_inside ($doc, $score, $i) {
+  my $last = $doc->{end}[$i];
+  my $best = -1e9;
+  for my $c (keys %$score) {
+    $best = $score->{$c} if $c >= $i && $c <= $last && $score->{$c} > $best;
+  }
+  return $best;
+}
+
+# True when the text of element $i ends like a sentence.
+sub ends_sentence ($doc, $i) {
+  my ($tag, $text, $end) = @$doc{qw(tag text end)};
+  for (my $j = $end->[$i]; $j > $i; $j--) {
+    next unless $tag->[$j] eq '#text' && $text->[$j] =~ /\S/;
+    return $text->[$j] =~ /[.!?\x{3002}\x{FF01}\x{FF1F}]["'\x{201D}\x{2019})]?\s*$/ ? 1 : 0;
+  }
+  return 0;
+}
+
+1;
