@@ -1,10 +1,12 @@
 // calvoria-tool refresh against feeds served on 127.0.0.1.
 #include "CRssChannel.h"
 #include "CRssGroup.h"
+#include "CRssItem.h"
 #include "FeedTestSupport.h"
 #include "LocalServer.h"
 #include "OpmlFile.h"
 
+#include <QDir>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -99,4 +101,58 @@ TEST(RefreshTool, EveryChannelIsFetchedStoredAndASecondRunAddsNothing)
     EXPECT_TRUE(second.summary.contains(u"new 0,"_s)) << second.summary.toStdString();
     EXPECT_TRUE(second.summary.contains(u"total %1"_s.arg(kChannels * kItems)));
     EXPECT_EQ(server.Hits(R"(/feed(\d+)\.xml)"), 2 * kChannels);
+}
+
+TEST(RefreshTool, AutoConvertChannelEndsWithOneDecodableMp3PerItem)
+{
+    constexpr int kStories = 3;
+    LocalServer server;
+    server.Get(R"(/story(\d+)\.html)", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string n = request.matches[1];
+        response.set_content("<html><body><article><h1>Story " + n + "</h1><p>Paragraph one of "
+                             "story " + n + " tells what happened in the harbour today.</p>"
+                             "<p>Paragraph two says what the council will do next week.</p>"
+                             "</article></body></html>",
+                             "text/html; charset=utf-8");
+    });
+    server.Get("/feed.xml", [&](const httplib::Request&, httplib::Response& response) {
+        std::string xml = "<rss version=\"2.0\"><channel><title>Spoken</title>";
+        for (int i = 0; i < kStories; ++i)
+            xml += "<item><title>Story " + std::to_string(i) + "</title><link>" +
+                   server.Url("/story").toStdString() + std::to_string(i) +
+                   ".html</link><description>Short</description></item>";
+        response.set_content(xml + "</channel></rss>", "application/rss+xml");
+    });
+    FeedEnvironment env;
+    const QString root = env.DataRoot();
+    {
+        auto tree = CRssGroup::Create(&env.context, true);
+        auto channel = CRssChannel::Create(&env.context);
+        channel->SetNameAndUrl(u"Spoken"_s, server.Url("/feed.xml"));
+        channel->SetAutoConvert(true);
+        tree->AddChild(channel.get());
+        ASSERT_EQ(WriteOpmlFile(*tree, root + u"data.opml"_s), kResultOk);
+    }
+
+    RefreshRun run = Refresh(root);
+    ASSERT_EQ(run.exitCode, 0) << run.summary.toStdString();
+
+    const QStringList mp3s = QDir(root + u"MP3"_s).entryList({u"*.mp3"_s}, QDir::Files);
+    ASSERT_EQ(mp3s.size(), kStories);
+    for (const QString& mp3 : mp3s) {
+        QProcess decoder;
+        decoder.start(u"mpg123"_s, {u"-q"_s, u"-t"_s, root + u"MP3/"_s + mp3});
+        ASSERT_TRUE(decoder.waitForFinished(30000));
+        EXPECT_EQ(decoder.exitCode(), 0) << mp3.toStdString();
+    }
+    EXPECT_TRUE(QDir(root + u"Voice"_s).entryList(QDir::Files).isEmpty())
+        << "no page or speech file is left behind";
+
+    auto tree = CRssGroup::Create(&env.context, true);
+    ASSERT_EQ(ReadOpmlFile(*tree, root + u"data.opml"_s), kResultOk);
+    auto channel = NodeCast<CRssChannel>(tree->ChildrenSnapshot().at(0));
+    ASSERT_TRUE(channel);
+    ASSERT_EQ(channel->ChildCount(), kStories);
+    for (const auto& node : channel->ChildrenSnapshot())
+        EXPECT_EQ(static_cast<CRssItem*>(node.get())->State(), RssItemState::Ready);
 }
