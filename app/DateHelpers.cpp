@@ -1,10 +1,18 @@
 #include "DateHelpers.h"
 
+#include "TextHelpers.h"
+
 #include <array>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// Date fields are at most four characters long.
+int FieldValue(QStringView s)
+{
+    return int(LeadingInt(s));
+}
 
 constexpr std::array<QLatin1StringView, 12> kMonths = {"JAN"_L1, "FEB"_L1, "MAR"_L1, "APR"_L1,
                                                        "MAY"_L1, "JUN"_L1, "JUL"_L1, "AUG"_L1,
@@ -63,21 +71,6 @@ qint64 CheckedInstant(qint64 t, const QString& text)
     return t;
 }
 
-// Reads a number the way the C run-time's atoi does: white space, a sign, then as many
-// digits as there are; no digits give 0. Fields are at most four characters long.
-int LeadingInt(QStringView s)
-{
-    qsizetype i = 0;
-    while (i < s.size() && s[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
-        negative = s[i++] == u'-';
-    int value = 0;
-    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i)
-        value = value * 10 + (s[i].unicode() - u'0');
-    return negative ? -value : value;
-}
 
 // The next token of characters other than U+0020 from p, leading blanks skipped; p ends
 // one character past the token.
@@ -99,7 +92,7 @@ bool ZoneOffset(const QString& zone, int& z)
     if (zone.size() == 5) {
         if (zone[0] != u'-' && zone[0] != u'+')
             return false;
-        z = LeadingInt(QStringView(zone).mid(1, 4));
+        z = FieldValue(QStringView(zone).mid(1, 4));
         if (zone[0] == u'-')
             z = -z;
         return true;
@@ -156,10 +149,10 @@ bool ParseRfc822Date(const QString& text, qint64& time)
         (yearToken.size() != 2 && yearToken.size() != 4))
         return false;
 
-    const int day = LeadingInt(dayToken);
+    const int day = FieldValue(dayToken);
     if (day < 1 || day > 31)
         return false;
-    int year = LeadingInt(yearToken);
+    int year = FieldValue(yearToken);
     if (year <= 69)
         year += 2000;
     else if (year <= 99)
@@ -178,9 +171,9 @@ bool ParseRfc822Date(const QString& text, qint64& time)
     if ((clock.size() != 5 && clock.size() != 8) || clock[2] != u':' ||
         (clock.size() == 8 && clock[5] != u':'))
         return false;
-    const int hour = LeadingInt(clock.mid(0, 2));
-    const int minute = LeadingInt(clock.mid(3, 2));
-    const int second = clock.size() == 8 ? LeadingInt(clock.mid(6, 2)) : 0;
+    const int hour = FieldValue(clock.mid(0, 2));
+    const int minute = FieldValue(clock.mid(3, 2));
+    const int second = clock.size() == 8 ? FieldValue(clock.mid(6, 2)) : 0;
 
     const QString zone = p < s.size() ? s.mid(p).toUpper() : QString();
     int z = 0;
@@ -199,10 +192,10 @@ bool ParseIso8601Date(const QString& text, qint64& time)
     if (s.size() < 17 || s[4] != u'-' || s[7] != u'-' || s[10] != u'T' || s[13] != u':')
         return false;
     const QStringView v(s);
-    const int second = s.size() >= 19 ? LeadingInt(v.mid(17, 2)) : 0;
+    const int second = s.size() >= 19 ? FieldValue(v.mid(17, 2)) : 0;
     const qint64 t =
-        InstantFromFields(LeadingInt(v.mid(0, 4)), LeadingInt(v.mid(5, 2)), LeadingInt(v.mid(8, 2)),
-                          LeadingInt(v.mid(11, 2)), LeadingInt(v.mid(14, 2)), second);
+        InstantFromFields(FieldValue(v.mid(0, 4)), FieldValue(v.mid(5, 2)), FieldValue(v.mid(8, 2)),
+                          FieldValue(v.mid(11, 2)), FieldValue(v.mid(14, 2)), second);
     time = CheckedInstant(t, text);
     return true;
 }

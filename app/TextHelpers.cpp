@@ -141,3 +141,19 @@ QString FormatSize(qint64 n)
         return QString::number(double(n) / 1024.0, 'f', 1) + " KB"_L1;
     return QString::number(double(n) / 1048576.0, 'f', 1) + " MB"_L1;
 }
+
+qint64 LeadingInt(QStringView s)
+{
+    qsizetype i = 0;
+    while (i < s.size() && s[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
+        negative = s[i++] == u'-';
+    qint64 value = 0;
+    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) {
+        if (value < Q_INT64_C(1) << 56)
+            value = value * 10 + (s[i].unicode() - u'0');
+    }
+    return negative ? -value : value;
+}

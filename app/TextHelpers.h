@@ -19,3 +19,7 @@ QString HexDigest(const QByteArray& sixteenBytes);
 
 // "1023 bytes", "1.0 KB", "1024.0 MB", always with a '.' as decimal point.
 QString FormatSize(qint64 n);
+
+// Reads a number the way the C run-time's atoi does: blanks, a sign, then the digits there
+// are; no digits give 0. Very long digit runs stop growing instead of overflowing.
+qint64 LeadingInt(QStringView text);

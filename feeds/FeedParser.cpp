@@ -1,5 +1,7 @@
 #include "FeedParser.h"
 
+#include "TextHelpers.h"
+
 #include "CRssItem.h"
 #include "DateHelpers.h"
 #include "XmlHelpers.h"
@@ -21,22 +23,6 @@ const xmlChar* X(const char* s)
     return reinterpret_cast<const xmlChar*>(s);
 }
 
-// The way the C run-time's atoi reads a number: blanks, a sign, then the digits there are.
-qint64 LeadingInt(QStringView s)
-{
-    qsizetype i = 0;
-    while (i < s.size() && s[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
-        negative = s[i++] == u'-';
-    qint64 value = 0;
-    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) {
-        if (value < Q_INT64_C(1) << 56)
-            value = value * 10 + (s[i].unicode() - u'0');
-    }
-    return negative ? -value : value;
-}
 
 int LeadingInt32(QStringView s)
 {
