@@ -1,31 +1,17 @@
 // calvoria-tool encode IN.wav OUT.mp3 [--title T] [--artist A] [--comment C] [--time SECONDS]
 #include "ToolCommands.h"
 
-#include "CAppLog.h"
+#include "ToolSupport.h"
 #include "CMp3Encoder.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// The log's lines without time stamps or the log's own first and last lines.
-void PrintLog(const CAppLog& log, QTextStream& err)
-{
-    QFile file(log.FileName());
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        const QString text = line.mid(line.indexOf(u'\t') + 1).trimmed();
-        if (!text.isEmpty() && text != u"Log file started"_s)
-            err << text << '\n';
-    }
-}
 
 int RunEncodeCommand(const QStringList& args)
 {
@@ -69,17 +55,13 @@ int RunEncodeCommand(const QStringList& args)
         return 1;
     }
 
-    QTemporaryDir logFolder;
-    CAppLog log;
-    log.Open({logFolder.path()});
-    SetProcessLog(&log);
+    CToolLog log;
     QElapsedTimer timer;
     timer.start();
     const bool encoded = encoder.Encode(files[0], files[1], tag ? &*tag : nullptr);
     const double elapsed = double(timer.nsecsElapsed()) / 1e9;
-    SetProcessLog(nullptr);
     if (!encoded) {
-        PrintLog(log, err);
+        log.Print(err);
         return 1;
     }
     out << "elapsed seconds\t" << elapsed << '\n';

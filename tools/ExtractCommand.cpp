@@ -1,7 +1,7 @@
 #include "ToolCommands.h"
 
 #include "ArticleCache.h"
-#include "CAppLog.h"
+#include "ToolSupport.h"
 #include "CVoiceConverter.h"
 
 #include <QCoreApplication>
@@ -58,21 +58,6 @@ QString SavedPageContentType(const QByteArray& page)
     return charset.isEmpty() ? u"text/html"_s : u"text/html; charset="_s + charset;
 }
 
-// The process log's lines after "Log file started", without time stamps.
-QStringList LogLines(const CAppLog& log)
-{
-    QFile file(log.FileName());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        const qsizetype tab = line.indexOf(u'\t');
-        if (tab >= 0)
-            lines << line.mid(tab + 1).trimmed();
-    }
-    return lines.mid(1);
-}
-
 int RunExtractCommand(const QStringList& args)
 {
     QTextStream out(stdout);
@@ -104,8 +89,7 @@ int RunExtractCommand(const QStringList& args)
         source += u"/source.html"_s;
 
     QTemporaryDir dir;
-    CAppLog log;
-    if (!dir.isValid() || !log.Open({dir.path()})) {
+    if (!dir.isValid()) {
         err << "cannot create a temporary folder\n";
         return 1;
     }
@@ -142,13 +126,10 @@ int RunExtractCommand(const QStringList& args)
         converter.SetScriptText(script.readAll());
     }
 
-    SetProcessLog(&log);
+    CToolLog log;
     QString text;
-    const bool ok = converter.PageToText(cachePath, text);
-    SetProcessLog(nullptr);
-    if (!ok) {
-        for (const QString& line : LogLines(log))
-            err << line << '\n';
+    if (!converter.PageToText(cachePath, text)) {
+        log.Print(err);
         return 1;
     }
     out << text;

@@ -1,5 +1,6 @@
 // calvoria-tool load DATA-ROOT [--save] [--touch-one | --touch-all]
 #include "ToolCommands.h"
+#include "ToolSupport.h"
 
 #include "CAppServices.h"
 #include "CFeedContext.h"
@@ -11,8 +12,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <sys/resource.h>
 
@@ -68,16 +67,12 @@ int RunLoadCommand(const QStringList& args)
         return 2;
     }
 
-    // The tool's own settings stay out of the user's.
-    QTemporaryDir settingsDir;
-    CAppServices app(QCoreApplication::applicationDirPath());
-    app.SetPrefs(std::make_unique<CPreferences>(
-        std::make_unique<QSettings>(settingsDir.filePath(u"settings.ini"_s), QSettings::IniFormat),
-        app.ProgramFolder()));
-    if (!app.Prefs()->ChangeRoot(root)) {
+    CToolServices services;
+    if (!services.UseDataRoot(root)) {
         err << "cannot use data folder " << root << '\n';
         return 1;
     }
+    CAppServices& app = services.App();
     CFeedContext context(app);
     auto tree = CRssGroup::Create(&context, true);
     tree->Rename(u"My Feeds"_s);

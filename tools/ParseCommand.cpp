@@ -1,6 +1,6 @@
 #include "ToolCommands.h"
 
-#include "CAppLog.h"
+#include "ToolSupport.h"
 #include "CAppServices.h"
 #include "CFeedContext.h"
 #include "CHttpSession.h"
@@ -51,21 +51,6 @@ QString UtcText(qint64 time)
     return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString(u"yyyy-MM-dd HH:mm:ss"_s);
 }
 
-// The log lines of the download without their time stamps.
-QStringList LogLines(const CAppLog& log)
-{
-    QFile file(log.FileName());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        const qsizetype tab = line.indexOf(u'\t');
-        if (tab >= 0)
-            lines << line.mid(tab + 1).trimmed();
-    }
-    return lines;
-}
-
 bool IsRoutineLine(const QString& line)
 {
     return line.isEmpty() || line.startsWith(u"Updating elements: "_s) ||
@@ -87,21 +72,14 @@ int RunParseCommand(const QStringList& args)
     // A world of its own: settings, data and log in a temporary folder, nothing of the
     // user's touched.
     QTemporaryDir dir;
-    if (!dir.isValid()) {
+    CToolServices services;
+    if (!dir.isValid() || !services.UseDataRoot(dir.filePath(u"data"_s))) {
         err << "cannot create a temporary folder\n";
         return 1;
     }
-    CAppServices app(dir.filePath(u"bin"_s));
-    app.SetPrefs(std::make_unique<CPreferences>(
-        std::make_unique<QSettings>(dir.filePath(u"settings.ini"_s), QSettings::IniFormat),
-        app.ProgramFolder()));
-    app.Prefs()->ChangeRoot(dir.filePath(u"data"_s));
+    CAppServices& app = services.App();
     app.Prefs()->limitNewsPerChannel = false; // show everything the feed holds
-    if (!app.Log().Open({dir.filePath(u"log"_s)})) {
-        err << "cannot open a log\n";
-        return 1;
-    }
-    SetProcessLog(&app.Log());
+    CToolLog log;
     if (live) {
         CHttpSession::GlobalInit();
         app.SetSession(CRefPtr<CHttpSession>::Make());
@@ -123,8 +101,7 @@ int RunParseCommand(const QStringList& args)
         result = LoadErrorCode(error);
     }
 
-    SetProcessLog(nullptr);
-    QStringList lines = LogLines(app.Log());
+    QStringList lines = log.Lines();
     lines = lines.mid(lines.indexOf(u"Start downloading channel: '%1'"_s.arg(source)) + 1);
     for (const QString& line : lines)
         if (!IsRoutineLine(line))

@@ -1,6 +1,7 @@
 // calvoria-tool refresh DATA-ROOT [--auto]: the program's background refresh, without a
 // window (for cron jobs too).
 #include "ToolCommands.h"
+#include "ToolSupport.h"
 
 #include "CAppServices.h"
 #include "CFeedContext.h"
@@ -16,8 +17,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <map>
 #include <mutex>
@@ -54,15 +53,12 @@ int RunRefreshCommand(const QStringList& args)
         return 2;
     }
 
-    QTemporaryDir settingsDir;
-    CAppServices app(QCoreApplication::applicationDirPath());
-    app.SetPrefs(std::make_unique<CPreferences>(
-        std::make_unique<QSettings>(settingsDir.filePath(u"settings.ini"_s), QSettings::IniFormat),
-        app.ProgramFolder()));
-    if (!app.Prefs()->ChangeRoot(root)) {
+    CToolServices services;
+    if (!services.UseDataRoot(root)) {
         err << "cannot use data folder " << root << '\n';
         return 1;
     }
+    CAppServices& app = services.App();
     CHttpSession::GlobalInit();
     app.SetSession(CRefPtr<CHttpSession>::Make());
 

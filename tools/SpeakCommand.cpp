@@ -1,31 +1,17 @@
 // calvoria-tool speak TEXT-FILE OUT.wav [--voice ID] [--rate N]
 #include "ToolCommands.h"
 
-#include "CAppLog.h"
+#include "ToolSupport.h"
 #include "CSpeechSynth.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// The log's lines without time stamps or the log's own first and last lines.
-void PrintLog(const CAppLog& log, QTextStream& err)
-{
-    QFile file(log.FileName());
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        const QString text = line.mid(line.indexOf(u'\t') + 1).trimmed();
-        if (!text.isEmpty() && text != u"Log file started"_s)
-            err << text << '\n';
-    }
-}
 
 int RunSpeakCommand(const QStringList& args)
 {
@@ -57,17 +43,13 @@ int RunSpeakCommand(const QStringList& args)
     }
     const QString text = QString::fromUtf8(input.readAll());
 
-    QTemporaryDir logFolder;
-    CAppLog log;
-    log.Open({logFolder.path()});
-    SetProcessLog(&log);
+    CToolLog log;
     QElapsedTimer timer;
     timer.start();
     const bool spoken = CSpeechSynth(settings).Speak(text, files[1], files[0]);
     const double elapsed = double(timer.nsecsElapsed()) / 1e9;
-    SetProcessLog(nullptr);
     if (!spoken) {
-        PrintLog(log, err);
+        log.Print(err);
         return 1;
     }
     const double audio =

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "CAppLog.h"
+#include "CAppServices.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class QTextStream;
+
+// The process log of one command, kept in a temporary folder so that the command can show
+// what went wrong without touching the program's own log.
+class CToolLog
+{
+public:
+    CToolLog();
+    ~CToolLog();
+    CToolLog(const CToolLog&) = delete;
+    CToolLog& operator=(const CToolLog&) = delete;
+
+    // The lines written so far, without their time stamps and without the log's own lines.
+    QStringList Lines() const;
+    // Writes Lines() to err, one a line.
+    void Print(QTextStream& err) const;
+
+private:
+    QTemporaryDir m_folder;
+    CAppLog m_log;
+};
+
+// The services of a command that works on a data folder: preferences in a settings file of
+// its own (the user's settings stay untouched) with dataRoot as the data root.
+class CToolServices
+{
+public:
+    CToolServices();
+    // False when the data folder cannot be used.
+    bool UseDataRoot(const QString& dataRoot);
+    CAppServices& App() { return m_app; }
+
+private:
+    QTemporaryDir m_settingsFolder;
+    CAppServices m_app;
+};
