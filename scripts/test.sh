@@ -3,5 +3,11 @@
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$top/scripts/setup.sh" -DCALVORIA_WERROR=ON -DCALVORIA_BUILD_TESTS=ON
+# The article-extraction development set, when this machine has one.
+for dev in "$top/../shared/extraction-dev" /work/shared/extraction-dev; do
+    if [[ -f "$dev/score.py" && -z "${CALVORIA_EXTRACTION_DEV:-}" ]]; then
+        export CALVORIA_EXTRACTION_DEV=$(cd "$dev" && pwd)
+    fi
+done
 cd "$top/build"
 ctest --output-on-failure -j2 < /dev/null

@@ -6,7 +6,6 @@
 // interpreter for many pages).
 #include "TestSupport.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -116,13 +115,32 @@ for my $page (@pages) {
   @INC = ($include);
   $main::input_stream = $body;
   $main::__w_warnings = '';
-  my $ok = eval $script;
+  eval $script;
   my $error = $@;
   my $name = $error ne '' ? "$page.err" : "$page.out";
   open my $out, '>:raw', $name or die "$name: $!";
   print $out ($error ne '' ? $error : $main::output_stream // '(output not set)');
   close $out;
 }
+)PERL";
+
+// Prints the tree that the extraction modules build from a page (argument 2) as
+// tag(children...), text with its white space runs shortened to one space.
+constexpr char kOutline[] = R"PERL(
+use v5.36;
+my ($include, $html) = @ARGV;
+@INC = ($include);
+require Calvoria::Extract::Tree;
+utf8::decode($html);
+my $doc = Calvoria::Extract::Tree::build(\$html);
+my ($tag, $text, $end) = @$doc{qw(tag text end)};
+my ($out, @open) = ('');
+for my $i (1 .. $#$tag) {
+  while (@open && $open[-1] < $i) { pop @open; $out .= ')' }
+  if ($tag->[$i] eq '#text') { $out .= $text->[$i] =~ s/\s+/ /gr }
+  else { $out .= "$tag->[$i]("; push @open, $end->[$i] }
+}
+print $out, ')' x @open;
 )PERL";
 
 struct ScriptResult
@@ -152,7 +170,7 @@ protected:
     }
 
     // The results of the pages, run one after the other in one interpreter.
-    std::vector<ScriptResult> Run(const std::vector<ScriptPage>& pages, qint64* elapsedMs = nullptr)
+    std::vector<ScriptResult> Run(const std::vector<ScriptPage>& pages)
     {
         QStringList args{m_dir.filePath(u"host.pl"_s), SourceDir() + u"/voice/include/"_s,
                          SourceDir() + u"/voice/script/extract.pl"_s};
@@ -162,12 +180,8 @@ protected:
             args << (pages[i].latin1 ? u"latin1:"_s : QString()) + file;
         }
         QProcess perl;
-        QElapsedTimer timer;
-        timer.start();
         perl.start(m_perl, args);
         EXPECT_TRUE(perl.waitForFinished(120'000));
-        if (elapsedMs)
-            *elapsedMs = timer.elapsed();
         EXPECT_EQ(perl.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(perl.exitCode(), 0);
         // the script prints nothing of its own
@@ -184,6 +198,17 @@ protected:
             results.push_back(r);
         }
         return results;
+    }
+
+    // The outline of the tree built from $html (see kOutline).
+    QString Outline(const QByteArray& html)
+    {
+        QProcess perl;
+        perl.start(m_perl, {u"-e"_s, QString::fromUtf8(kOutline), SourceDir() + u"/voice/include/"_s,
+                            QString::fromUtf8(html)});
+        EXPECT_TRUE(perl.waitForFinished(30'000));
+        EXPECT_EQ(perl.readAllStandardError(), QByteArray());
+        return QString::fromUtf8(perl.readAllStandardOutput());
     }
 
     ScriptResult RunOne(const QByteArray& html, bool latin1 = false)
@@ -265,6 +290,34 @@ TEST_F(ExtractionScript, ScriptsStylesAndCommentsNeverReachTheText)
                   u"After the tricky script, a paragraph, which must come through in one piece."_s}));
 }
 
+TEST_F(ExtractionScript, TheTreeRepairsNestingAsBrowsersDo)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"<p>a<div>b</div>c", "p(a)div(b)c"},
+        {"<ul><li>a<li>b</ul>c", "ul(li(a)li(b))c"},
+        {"<table><tr><td>a<td>b<tr><td>c</table>d", "table(tr(td(a)td(b))tr(td(c)))d"},
+        {"<p>a<p>b<h1>c<h2>d</h2>", "p(a)p(b)h1(c)h2(d)"},
+        {"<div><span>a</div>b", "div(span(a))b"},
+        {"<a href=1>a<a href=2>b</a>", "a(a)a(b)"},
+        {"<dl><dt>a<dd>b<dt>c</dl>", "dl(dt(a)dd(b)dt(c))"},
+        {"<p>a</p></p>b", "p(a)p()b"},                           // a stray </p> is an empty p
+        {"<div><p>a</span></i>b</div>c", "div(p(ab))c"},          // stray end tags are ignored
+        {"<table><tr><td><div>a</div></td></tr></table></div>b", "table(tr(td(div(a))))b"},
+        {"<td><div>a</td>b", "td(div(a))b"},                      // a cell ends what it holds
+        {"<div><table><tr><td>a</div>b</table>c", "div(table(tr(td(ab)))c)"}, // ...and keeps it
+        {"<svg><path/><text>t</text></svg><p>x", "svg(path()text(t))p(x)"},
+        {"<svg><g><p>x", "svg(g())p(x)"},                         // HTML ends the drawing
+        {"x</br>y<img src=a>z", "xbr()yimg()z"},
+        {"<select><option>a<option>b</select>", "select(option(a)option(b))"},
+        {"<title>a <b> c</title><script>if (a<b) x = '</p>';</script>",
+         "title(a <b> c)script(if (a<b) x = '</p>';)"},
+        {"<div class=\"x\" title='a>b' data-x=<y>z</div>", "div(z)"},
+        {"<p>a<!-- <p>b --> c<!--->d<!-->e", "p(a cde)"},
+    };
+    for (const auto& [html, outline] : cases)
+        EXPECT_EQ(Outline(html), QString::fromUtf8(outline)) << html;
+}
+
 TEST_F(ExtractionScript, WhiteSpaceCollapsesAndBlocksMakeLines)
 {
     const auto r = RunOne(ArticlePage(
@@ -318,6 +371,35 @@ TEST_F(ExtractionScript, TheArticleComesWithoutHeadlineAndPageFurniture)
                   u"The bridge, which will carry cars, bicycles and pedestrians, is expected to open in three years, the mayor said after the vote."_s,
                   u"Opponents, who had argued that the money should go to schools instead, said they would not give up, and promised a referendum."_s,
                   u"Work on the foundations will start in the spring, and the river will stay open to boats during construction."_s}));
+}
+
+TEST_F(ExtractionScript, FurnitureInsideTheArticleIsTrimmed)
+{
+    const auto r = RunOne(
+        "<html><head><title>Fixes</title></head><body><article>"
+        "<p>The team shipped three fixes this week, all of them small, and one of them overdue.</p>"
+        "<figure><img src=\"a.jpg\"><figcaption>The team at work in Berlin</figcaption></figure>"
+        "<figure><iframe src=\"player.html\"></iframe><figcaption>Media caption Watch the "
+        "video</figcaption></figure>"
+        "<p>Fixed so far, each with its own report:</p>"
+        "<ul><li><a href=\"/b/1\">Bug 101 - The window flickers when it is moved to another screen</a></li>"
+        "<li><a href=\"/b/2\">Bug 102 - Saving a file twice in a row loses the second change</a></li></ul>"
+        "<p>More fixes will follow next week, once the reviews, which take time, are done.</p>"
+        "<div class=\"topics\"><a href=\"/t/1\">Software</a> <a href=\"/t/2\">Bugs</a> "
+        "<a href=\"/t/3\">Teams</a></div>"
+        "<h2>Read next</h2><ul>"
+        "<li><a href=\"/s/1\">A story about something else entirely, with a long headline</a></li>"
+        "<li><a href=\"/s/2\">Another story about another thing, and its headline is long too</a></li>"
+        "<li><a href=\"/s/3\">The third story that the page would like you to read after this</a></li>"
+        "</ul></article></body></html>");
+    ASSERT_TRUE(r.ok) << r.error.constData();
+    EXPECT_EQ(r.Lines(),
+              (QStringList{u"The team shipped three fixes this week, all of them small, and one of them overdue."_s,
+                           u"The team at work in Berlin"_s, // a photo's caption stays, a player's goes
+                           u"Fixed so far, each with its own report:"_s,
+                           u"Bug 101 - The window flickers when it is moved to another screen"_s,
+                           u"Bug 102 - Saving a file twice in a row loses the second change"_s,
+                           u"More fixes will follow next week, once the reviews, which take time, are done."_s}));
 }
 
 TEST_F(ExtractionScript, ArticleCutIntoSeveralBlocksIsReadWhole)
@@ -383,6 +465,22 @@ TEST_F(ExtractionScript, NonLatinScriptsCountByCharacters)
                            u"جدلا استمر أكثر من عشر سنوات."_s}));
 }
 
+TEST_F(ExtractionScript, ShortChineseParagraphsOutweighALongerLatinLine)
+{
+    // 16 to 19 characters each: too short to count if characters were counted like
+    // letters of words
+    const auto r = RunOne(
+        "<html><head><meta charset=\"utf-8\"><title>新闻</title></head><body>"
+        "<div class=\"main\"><p>市政府今天宣布，明年春天开工建设新大桥。</p>"
+        "<p>大桥全长一千二百米，设有双向六车道。</p><p>市长表示，大桥将缓解城市交通压力。</p></div>"
+        "<div class=\"note\">Copyright 2024 Example Media Group, all rights reserved, "
+        "reproduction prohibited</div></body></html>");
+    ASSERT_TRUE(r.ok) << r.error.constData();
+    EXPECT_EQ(r.Lines(), (QStringList{u"市政府今天宣布，明年春天开工建设新大桥。"_s,
+                                      u"大桥全长一千二百米，设有双向六车道。"_s,
+                                      u"市长表示，大桥将缓解城市交通压力。"_s}));
+}
+
 TEST_F(ExtractionScript, APageWithoutArticleGivesWhatTextItHas)
 {
     const auto r = Run({{"<html><head><title>Hello</title></head><body><div>Hello world</div></body></html>"},
@@ -445,18 +543,6 @@ TEST_F(ExtractionScript, APageDecodedWithTheWrongCharsetIsRepaired)
     EXPECT_EQ(r[0].Lines().value(0), u"Café — naïve text, with commas, and a sentence."_s);
     EXPECT_EQ(r[1].Lines().value(0), u"He said “hello” – and left, with commas."_s);
     EXPECT_EQ(r[2].Lines().value(0), u"Café au lait, naïve, with commas, and a sentence."_s);
-}
-
-TEST_F(ExtractionScript, HostilePagesEndQuickly)
-{
-    // the same pages as below, without the program around the script
-    for (const QByteArray& page : {NestedPage(), GarbagePage(), QuotingPage(), HugePage()}) {
-        qint64 ms = 0;
-        const auto r = Run({{page, true}}, &ms);
-        EXPECT_LT(ms, kTimeLimitMs);
-        ASSERT_EQ(r.size(), 1u);
-        EXPECT_TRUE(r[0].ok || r[0].error == "No readable text in the page.\n") << r[0].error.constData();
-    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -527,7 +613,10 @@ TEST_F(ExtractionTool, PathologicalQuotingEndsInTime)
 // averaged over its 130 pages).
 TEST_F(ExtractionTool, DevelopmentSetScoresAtLeast093)
 {
-    const QString devSet = SourceDir() + u"/../shared/extraction-dev"_s;
+    // The set lives beside the project's folder; CALVORIA_EXTRACTION_DEV points elsewhere.
+    QString devSet = qEnvironmentVariable("CALVORIA_EXTRACTION_DEV");
+    if (devSet.isEmpty())
+        devSet = SourceDir() + u"/../shared/extraction-dev"_s;
     if (!QFileInfo::exists(devSet + u"/score.py"_s))
         GTEST_SKIP() << "no development set at " << devSet.toStdString();
     QProcess score;

@@ -28,12 +28,16 @@ sub article_text ($html) {
   my $dead = Calvoria::Extract::Cleaner::removed($doc, plain => $plain);
   my $m = Calvoria::Extract::Measure::measure($doc, $dead);
   my @roots = Calvoria::Extract::Scorer::choose($doc, $dead, $m);
-  unless (@roots) {
-    # no paragraph anywhere: whatever text the page has
-    ($dead, @roots) = ($plain_dead, 0);
+  my @lines;
+  if (@roots) {
+    Calvoria::Extract::Cleaner::prune_inside($doc, $dead, $m, @roots);
+    Calvoria::Extract::Cleaner::trim_tail($doc, $dead, $m, $roots[-1]);
+    @lines = Calvoria::Extract::Text::lines($doc, $dead, @roots);
+  } else {
+    # no paragraph anywhere (a list of links, a page of captions): whatever text
+    # the page has is better than nothing
+    @lines = Calvoria::Extract::Text::lines($doc, $plain_dead, 0);
   }
-  Calvoria::Extract::Cleaner::prune_inside($doc, $dead, $m, @roots);
-  my @lines = Calvoria::Extract::Text::lines($doc, $dead, @roots);
   Calvoria::Extract::Text::drop_headline(\@lines, $doc);
   return join("\n", @lines);
 }

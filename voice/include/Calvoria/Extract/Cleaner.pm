@@ -28,7 +28,7 @@ my $DROP_ROLE = set_of(qw(navigation complementary banner contentinfo search men
 # page ("has-sidebar", "nav-open"), so these are trusted only on elements with
 # a small part of the page's text.
 my $FURNITURE = qr{
-    comment(?!ary) | disqus | \bshare | sharing | social | related | recommend
+    comment(?!ary) | replies | disqus | \bshare | sharing | social | related | recommend
   | promo | sponsor | advert | \bads?\b | \bad[-_] | [-_]ads?\b | cookie | consent
   | gdpr | newsletter | subscri | signup | sign-up | popup | breadcrumb
   | pagination | \bpager\b | outbrain | taboola | trending | popular | most-read
@@ -77,7 +77,7 @@ sub is_hidden ($a) {
 sub removed ($doc, %opt) {
   my ($tag, $parent, $attr) = @$doc{qw(tag parent attr)};
   my $plain = $opt{plain};
-  my $holds = $plain ? holds_body($doc) : [];
+  my $holds = $plain ? holds_body($doc, $plain) : [];
   my $limit = $plain ? $plain->{len}[0] / 2 : 0;
   my @dead = (0);
   for my $i (1 .. $#$tag) {
@@ -94,16 +94,28 @@ sub removed ($doc, %opt) {
   return \@dead;
 }
 
-# Flags: the element is or contains the page's main part or article body.
-sub holds_body ($doc) {
+# Flags: the element is or contains the page's main part or article body: the
+# <main>, and the element with the most text among those marked as an
+# article's body (pages reuse such names for the bodies of readers' comments).
+sub holds_body ($doc, $plain) {
   my ($tag, $parent, $attr) = @$doc{qw(tag parent attr)};
+  my $len = $plain->{len};
+  my @marked;
+  my $body;
+  for my $i (1 .. $#$tag) {
+    next unless $attr->[$i] || $tag->[$i] eq 'main';
+    if ($tag->[$i] eq 'main') {
+      push @marked, $i;
+    } elsif (class_id($doc, $i) =~ $ARTICLE || ($attr->[$i]{itemprop} // '') =~ /articleBody/i) {
+      $body = $i if !defined $body || $len->[$i] > $len->[$body];
+    }
+  }
+  push @marked, $body if defined $body;
   my @holds;
-  for (my $i = $#$tag; $i > 0; $i--) {
-    next unless $holds[$i] || $tag->[$i] eq 'main'
-      || ($attr->[$i] && (class_id($doc, $i) =~ $ARTICLE
-                          || ($attr->[$i]{itemprop} // '') =~ /articleBody/i));
-    $holds[$i] = 1;
-    $holds[ $parent->[$i] ] = 1;
+  for my $i (@marked) {
+    for (my $a = $i; $a > 0 && !$holds[$a]; $a = $parent->[$a]) {
+      $holds[$a] = 1;
+    }
   }
   return \@holds;
 }
@@ -151,6 +163,32 @@ sub prune_inside ($doc, $dead, $m, @roots) {
         next;
       }
       $i++;
+    }
+  }
+}
+
+# Removes what trails the article's text: boxes that are mostly links (related
+# stories, "more on this", sources) at its very end, however long their links
+# are, and the headings left over above them.
+sub trim_tail ($doc, $dead, $m, $root) {
+  my ($tag, $end) = @$doc{qw(tag end)};
+  my $node = $root;
+  while (1) {
+    # the last child with text
+    my $last;
+    for my $c (Calvoria::Extract::Tree::children($doc, $node)) {
+      next if $dead->[$c] || !$m->{len}[$c];
+      $last = $c if $tag->[$c] ne '#text' || $doc->{text}[$c] =~ /\S/;
+    }
+    return unless defined $last;
+    my $len = $m->{len}[$last];
+    if (($tag->[$last] ne '#text' && $m->{link}[$last] > $len / 2 && $m->{commas}[$last] < 10)
+        || $tag->[$last] =~ /^h[1-6]$/) {        # (a heading that introduces nothing)
+      $dead->[$last] = 1;                       # and look at what is now last
+    } elsif ($BOXES->{ $tag->[$last] } || $tag->[$last] eq 'article') {
+      $node = $last;                            # the tail of this box
+    } else {
+      return;
     }
   }
 }

@@ -8,8 +8,8 @@ package Calvoria::Extract::Measure;
 #   own[$i]     text of block $i that is not inside a nested block: the text of
 #               a paragraph, or the loose text of a <div> written with <br>s
 #   own_link[$i], own_commas[$i]   likewise for that text (undef: none)
-#   count{$kind}[$i]  p, li, img, input, embed, h, a elements in the subtree
-#               (media players and form fields count even where removed)
+#   count{$kind}[$i]  links (a) and media players (embed) in the subtree
+#               (players count even where removed)
 #
 # Everything is computed in two linear passes over the node numbers: forwards
 # (parents before children) and backwards (children before parents).
@@ -24,10 +24,9 @@ our $BLOCK = set_of('#root', qw(p div section article main header footer aside n
   h3 h4 h5 h6 figure figcaption form fieldset details summary address center
   dialog hgroup legend));
 
-# Counted element kinds (the h count covers all headings).
-my %COUNTED = (p => 'p', li => 'li', img => 'img', input => 'input', embed => 'embed',
-  object => 'embed', iframe => 'embed', video => 'embed', audio => 'embed', a => 'a',
-  h1 => 'h', h2 => 'h', h3 => 'h', h4 => 'h', h5 => 'h', h6 => 'h');
+# Counted element kinds: links, and media players.
+my %COUNTED = (a => 'a', embed => 'embed', object => 'embed', iframe => 'embed',
+  video => 'embed', audio => 'embed');
 
 # Length of a piece of text with white space runs counted once. Ideographic and
 # syllabic scripts pack a word into one or two characters, so their characters
@@ -49,7 +48,9 @@ sub commas ($t) {
 # True when the link $i leads somewhere (script links are buttons in disguise).
 sub is_link ($doc, $i) {
   my $href = $doc->{attr}[$i] ? $doc->{attr}[$i]{href} : undef;
-  return defined $href && $href !~ /^\s*javascript:/i;
+  return 0 unless defined $href;
+  return 1 unless $href =~ /^\s*+[jJ]/;      # (a case-blind match is slow)
+  return $href !~ /^\s*+javascript:/i;
 }
 
 sub measure ($doc, $dead) {
@@ -57,8 +58,10 @@ sub measure ($doc, $dead) {
   my $weight = $doc->{weight} //= [];
   my $comma = $doc->{comma} //= [];
   my $n = @$tag;
-  my (@len, @link, @commas, @own, @own_link, @own_commas, @owner, @in_link, %count);
-  $#len = $#link = $#commas = $n - 1;
+  my (@own, @own_link, @own_commas, @owner, @in_link, %count);
+  my @len = (0) x $n;
+  my @link = (0) x $n;
+  my @commas = (0) x $n;
   my @kinds = sort keys %{ { reverse %COUNTED } };
   $count{$_} = [] for @kinds;
   $owner[0] = 0;
@@ -67,7 +70,7 @@ sub measure ($doc, $dead) {
     my $p = $parent->[$i];
     my $t = $tag->[$i];
     if ($dead->[$i]) {
-      # removed players and forms still tell what their box was for
+      # a removed player still tells what its box was for
       $count{ $COUNTED{$t} }[$i] = 1 if !$dead->[$p] && $COUNTED{$t} && $t ne 'a';
       next;
     }
@@ -101,14 +104,13 @@ sub measure ($doc, $dead) {
       $c->[$p] += $c->[$i] if $c->[$i];
     }
   }
-  $_ //= 0 for @len, @link, @commas;
   return {
     len => \@len, link => \@link, commas => \@commas, own => \@own,
     own_link => \@own_link, own_commas => \@own_commas, count => \%count,
   };
 }
 
-# Number of elements of kind $k (p, li, img, input, embed, h, a) in element $i.
+# Number of elements of kind $k (a, embed) in element $i.
 sub count ($m, $k, $i) {
   return $m->{count}{$k}[$i] // 0;
 }

@@ -11,7 +11,6 @@ package Calvoria::Extract::Scorer;
 
 use v5.36;
 use Calvoria::Extract::Measure;
-use Calvoria::Extract::Cleaner;
 use Calvoria::Extract::Tree;
 
 sub set_of { return { map { $_ => 1 } @_ } }
@@ -119,21 +118,27 @@ sub choose ($doc, $dead, $m) {
   return ($top) if $top == 0;
 
   my $threshold = $best * 0.2 > 10 ? $best * 0.2 : 10;
-  my $top_class = $doc->{attr}[$top] ? $doc->{attr}[$top]{class} // '' : '';
+  my $box_limit = $m->{len}[$top] * 0.3 > 500 ? $m->{len}[$top] * 0.3 : 500;
+  my $top_class = class_of($doc, $top);
+  my @siblings = Calvoria::Extract::Tree::children($doc, $parent->[$top]);
+  my $inside = best_inside($doc, $votes, @siblings);
   my @roots;
-  for my $s (Calvoria::Extract::Tree::children($doc, $parent->[$top])) {
+  for my $k (0 .. $#siblings) {
+    my $s = $siblings[$k];
     next if $dead->[$s];
     if ($s == $top) { push @roots, $s; next }
     my $t = $tag->[$s];
     next if $t eq '#text';
-    my $bonus = 0;
-    $bonus = $best * 0.2 if $top_class ne '' && ($doc->{attr}[$s]{class} // '') eq $top_class;
-    my $inside = best_inside($doc, $votes, $s);
-    if ($inside >= $threshold / 2 && $inside + $bonus >= $threshold) { push @roots, $s; next }
-    # a paragraph, or a box holding nothing but paragraphs, that reads like
-    # running text
+    # votes inside the sibling; more weight to one dressed like the article
+    my $bonus = $top_class ne '' && class_of($doc, $s) eq $top_class ? $best * 0.2 : 0;
+    my $v = $inside->[$k];
+    if ($v >= $threshold / 2 && $v + $bonus >= $threshold) { push @roots, $s; next }
+    # a paragraph, or a small box holding nothing but paragraphs (a big one
+    # that did not score is something else: readers' comments, say), that reads
+    # like running text
     my $len = $m->{len}[$s];
-    next unless $len && ($t eq 'p' || paragraph_text($doc, $dead, $m, $s) >= 0.7 * $len);
+    next unless $len && ($t eq 'p' || ($len < $box_limit
+                                       && paragraph_text($doc, $dead, $m, $s) >= 0.7 * $len));
     my $ld = Calvoria::Extract::Measure::link_density($m, $s);
     if (($len > 80 && $ld < 0.25) || ($ld == 0 && ends_sentence($doc, $s))) {
       push @roots, $s;
@@ -142,27 +147,45 @@ sub choose ($doc, $dead, $m) {
   return @roots;
 }
 
-# Length of the text of element $i that is in paragraphs (<p>).
+# Length of the text of element $i that is in paragraphs: <p>s, and text
+# written straight into boxes (<div>text<br>text</div>).
 sub paragraph_text ($doc, $dead, $m, $i) {
-  my ($tag, $end) = @$doc{qw(tag end)};
+  my ($tag, $end, $own) = (@$doc{qw(tag end)}, $m->{own});
   my $sum = 0;
   for (my $j = $i; $j <= $end->[$i]; $j++) {
     if ($dead->[$j]) { $j = $end->[$j]; next }
-    next unless $tag->[$j] eq 'p';
-    $sum += $m->{len}[$j];
-    $j = $end->[$j];
+    my $t = $tag->[$j];
+    if ($t eq 'p') {
+      $sum += $m->{len}[$j];
+      $j = $end->[$j];
+    } elsif ($t eq 'div' || $t eq 'section' || $t eq 'article' || $t eq 'blockquote') {
+      $sum += $own->[$j] // 0;
+    }
   }
   return $sum;
 }
 
-# The best score (from %$score) of element $i and the elements inside it.
-sub best_inside ($doc, $score, $i) {
-  my $last = $doc->{end}[$i];
-  my $best = -1e9;
-  for my $c (keys %$score) {
-    $best = $score->{$c} if $c >= $i && $c <= $last && $score->{$c} > $best;
+# For each of the elements @nodes (in document order, none inside another):
+# the best score (from %$score) of it and the elements inside it; -1e9 if none.
+sub best_inside ($doc, $score, @nodes) {
+  my $end = $doc->{end};
+  my @scored = sort { $a <=> $b } keys %$score;
+  my @best;
+  my $k = 0;
+  for my $n (@nodes) {
+    my $best = -1e9;
+    $k++ while $k < @scored && $scored[$k] < $n;
+    for (; $k < @scored && $scored[$k] <= $end->[$n]; $k++) {
+      $best = $score->{ $scored[$k] } if $score->{ $scored[$k] } > $best;
+    }
+    push @best, $best;
   }
-  return $best;
+  return \@best;
+}
+
+sub class_of ($doc, $i) {
+  my $a = $doc->{attr}[$i];
+  return $a ? $a->{class} // '' : '';
 }
 
 # True when the text of element $i ends like a sentence.

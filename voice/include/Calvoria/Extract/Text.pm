@@ -83,8 +83,9 @@ sub is_headline ($line, @headlines) {
   return 0;
 }
 
-# Removes the headline from the first lines of @$lines.
+# Removes the headline from the first lines of @$lines, unless it is all there is.
 sub drop_headline ($lines, $doc) {
+  return if @$lines < 2;
   my @h = headlines($doc);
   for my $k (0 .. 2) {
     last if $k > $#$lines;

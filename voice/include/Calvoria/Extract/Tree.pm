@@ -23,7 +23,7 @@ package Calvoria::Extract::Tree;
 # element as if they were empty, which keeps every walk over the open elements
 # short however the page is nested. A page of more than $MAX_NODES nodes is read
 # only that far: real articles have a few thousand, and the limit bounds the
-# time spent on a monster page (about a second).
+# time spent on a monster page (to a second or two).
 
 use v5.36;
 use Calvoria::Extract::Tokenizer;
@@ -155,7 +155,7 @@ sub build ($html_ref) {
     }
     if ($type == Calvoria::Extract::Tokenizer::T_START) {
       if (@foreign) {
-        if ($BREAKOUT->{$name} || ($name eq 'font' && grep { /^(?:color|face|size)$/ } keys %$attrs)) {
+        if ($BREAKOUT->{$name}) {
           $pop_to->($foreign[0]);
         } else {
           my $id = $add->($name, $attrs, !$self_closing && !defined $raw);
