@@ -140,8 +140,9 @@ int RunExtractCommand(const QStringList& args)
 
 const ToolCommandRegistration kCommand{
     {"extract",
-     "FILE [--content-type TYPE] [--cache]   print the text the extraction script takes "
-     "from a saved page or a cache file",
+     "FILE [--content-type TYPE] [--cache]\n"
+     "                 print the text the extraction script takes from a saved page or a "
+     "cache file",
      RunExtractCommand}};
 
 } // namespace
