@@ -108,6 +108,15 @@ void CPerlWrap::MakeCurrent() const
     PERL_SET_CONTEXT(m_perl);
 }
 
+sv* CPerlWrap::Scalar(const char* name, bool create) const
+{
+    if (!m_perl)
+        return nullptr;
+    dTHXa(m_perl);
+    MakeCurrent();
+    return get_sv(Qualified(name).constData(), create ? GV_ADD : 0);
+}
+
 bool CPerlWrap::Eval(const QByteArray& text)
 {
     if (!m_perl)
@@ -153,13 +162,10 @@ double CPerlWrap::LastResultNumber() const
 
 bool CPerlWrap::SetStringUtf8(const char* name, const QByteArray& utf8)
 {
-    if (!m_perl)
-        return false;
-    dTHXa(m_perl);
-    MakeCurrent();
-    SV* value = get_sv(Qualified(name).constData(), GV_ADD);
+    SV* value = Scalar(name, true);
     if (!value)
         return false;
+    dTHXa(m_perl);
     const qsizetype length = qsizetype(qstrnlen(utf8.constData(), size_t(utf8.size())));
     sv_setpvn(value, utf8.constData(), STRLEN(length));
     if (!sv_utf8_decode(value)) {
@@ -172,65 +178,50 @@ bool CPerlWrap::SetStringUtf8(const char* name, const QByteArray& utf8)
 
 bool CPerlWrap::GetString(const char* name, QByteArray& value)
 {
-    if (!m_perl)
-        return false;
-    dTHXa(m_perl);
-    MakeCurrent();
-    SV* scalar = get_sv(Qualified(name).constData(), 0);
+    SV* scalar = Scalar(name, false);
     if (!scalar)
         return false;
+    dTHXa(m_perl);
     value = StringValue(aTHX_ scalar);
     return true;
 }
 
 bool CPerlWrap::SetNumber(const char* name, double value)
 {
-    if (!m_perl)
-        return false;
-    dTHXa(m_perl);
-    MakeCurrent();
-    SV* scalar = get_sv(Qualified(name).constData(), GV_ADD);
+    SV* scalar = Scalar(name, true);
     if (!scalar)
         return false;
+    dTHXa(m_perl);
     sv_setnv(scalar, value);
     return true;
 }
 
 bool CPerlWrap::SetInteger(const char* name, qint64 value)
 {
-    if (!m_perl)
-        return false;
-    dTHXa(m_perl);
-    MakeCurrent();
-    SV* scalar = get_sv(Qualified(name).constData(), GV_ADD);
+    SV* scalar = Scalar(name, true);
     if (!scalar)
         return false;
+    dTHXa(m_perl);
     sv_setiv(scalar, IV(value));
     return true;
 }
 
 bool CPerlWrap::GetNumber(const char* name, double& value)
 {
-    if (!m_perl)
-        return false;
-    dTHXa(m_perl);
-    MakeCurrent();
-    SV* scalar = get_sv(Qualified(name).constData(), 0);
+    SV* scalar = Scalar(name, false);
     if (!scalar)
         return false;
+    dTHXa(m_perl);
     value = SvNV(scalar);
     return true;
 }
 
 bool CPerlWrap::GetInteger(const char* name, qint64& value)
 {
-    if (!m_perl)
-        return false;
-    dTHXa(m_perl);
-    MakeCurrent();
-    SV* scalar = get_sv(Qualified(name).constData(), 0);
+    SV* scalar = Scalar(name, false);
     if (!scalar)
         return false;
+    dTHXa(m_perl);
     value = qint64(SvIV(scalar));
     return true;
 }

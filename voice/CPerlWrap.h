@@ -54,6 +54,9 @@ public:
 
 private:
     void MakeCurrent() const;
+    // The package variable name (main:: unless qualified), made current; null when it
+    // does not exist and create is false.
+    sv* Scalar(const char* name, bool create) const;
 
     interpreter* m_perl = nullptr;
     sv* m_lastResult = nullptr; // owned; null stands for undef
