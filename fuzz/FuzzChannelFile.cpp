@@ -1,43 +1,16 @@
 // Reads arbitrary bytes as a stored channel file. Whatever is read must save, and reading
 // that save must give the same file again.
 
-#include "CAppServices.h"
-#include "CFeedContext.h"
-#include "CPreferences.h"
+#include "FuzzWorld.h"
 #include "CRssChannel.h"
 #include "ChannelFile.h"
 #include "XmlHelpers.h"
 
-#include <QSettings>
-#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-
-struct FuzzWorld
-{
-    QTemporaryDir dir;
-    CAppServices app{dir.filePath(u"bin"_s)};
-    CFeedContext context{app};
-
-    FuzzWorld()
-    {
-        app.SetPrefs(std::make_unique<CPreferences>(
-            std::make_unique<QSettings>(dir.filePath(u"settings.ini"_s), QSettings::IniFormat),
-            app.ProgramFolder()));
-        if (!app.Prefs()->ChangeRoot(dir.filePath(u"data"_s)))
-            std::abort();
-        context.SetClock([] { return qint64(1700000000); });
-    }
-
-    QString File(const QString& name) const { return dir.filePath(name); }
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,17 +1,13 @@
 // Reads arbitrary bytes as data.opml. Whatever tree comes out must save, and a second
 // read of that save must give the same file again.
 
-#include "CAppServices.h"
-#include "CFeedContext.h"
-#include "CPreferences.h"
+#include "FuzzWorld.h"
 #include "CRssGroup.h"
 #include "OpmlFile.h"
 #include "XmlHelpers.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,32 +16,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct FuzzWorld
-{
-    QTemporaryDir dir;
-    CAppServices app{dir.filePath(u"bin"_s)};
-    CFeedContext context{app};
-
-    FuzzWorld()
-    {
-        app.SetPrefs(std::make_unique<CPreferences>(
-            std::make_unique<QSettings>(dir.filePath(u"settings.ini"_s), QSettings::IniFormat),
-            app.ProgramFolder()));
-        if (!app.Prefs()->ChangeRoot(dir.filePath(u"data"_s)))
-            std::abort();
-        context.SetClock([] { return qint64(1700000000); });
-    }
-
-    QString File(const QString& name) const { return app.Prefs()->DataRoot() + name; }
-
-    // Channel files of the last input must not be found by the next one.
-    void ForgetChannelFiles() const
-    {
-        const QString feeds = app.Prefs()->FeedsFolder();
-        QDir(feeds).removeRecursively();
-        QDir().mkpath(feeds);
-    }
-};
 
 QByteArray SaveTree(FuzzWorld& world, CRssGroup& root, const QString& name)
 {
