@@ -68,10 +68,8 @@ int RunLoadCommand(const QStringList& args)
     }
 
     CToolServices services;
-    if (!services.UseDataRoot(root)) {
-        err << "cannot use data folder " << root << '\n';
+    if (!services.UseDataRoot(root, err))
         return 1;
-    }
     CAppServices& app = services.App();
     CFeedContext context(app);
     auto tree = CRssGroup::Create(&context, true);

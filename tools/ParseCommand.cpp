@@ -73,10 +73,8 @@ int RunParseCommand(const QStringList& args)
     // user's touched.
     QTemporaryDir dir;
     CToolServices services;
-    if (!dir.isValid() || !services.UseDataRoot(dir.filePath(u"data"_s))) {
-        err << "cannot create a temporary folder\n";
+    if (!services.UseDataRoot(dir.filePath(u"data"_s), err))
         return 1;
-    }
     CAppServices& app = services.App();
     app.Prefs()->limitNewsPerChannel = false; // show everything the feed holds
     CToolLog log;

@@ -54,10 +54,8 @@ int RunRefreshCommand(const QStringList& args)
     }
 
     CToolServices services;
-    if (!services.UseDataRoot(root)) {
-        err << "cannot use data folder " << root << '\n';
+    if (!services.UseDataRoot(root, err))
         return 1;
-    }
     CAppServices& app = services.App();
     CHttpSession::GlobalInit();
     app.SetSession(CRefPtr<CHttpSession>::Make());

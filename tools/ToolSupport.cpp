@@ -49,7 +49,10 @@ CToolServices::CToolServices() : m_app(QCoreApplication::applicationDirPath())
         m_app.ProgramFolder()));
 }
 
-bool CToolServices::UseDataRoot(const QString& dataRoot)
+bool CToolServices::UseDataRoot(const QString& dataRoot, QTextStream& err)
 {
-    return m_app.Prefs()->ChangeRoot(dataRoot);
+    if (m_app.Prefs()->ChangeRoot(dataRoot))
+        return true;
+    err << "cannot use data folder " << dataRoot << '\n';
+    return false;
 }

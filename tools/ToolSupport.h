@@ -35,8 +35,8 @@ class CToolServices
 {
 public:
     CToolServices();
-    // False when the data folder cannot be used.
-    bool UseDataRoot(const QString& dataRoot);
+    // False, with a line on err, when the data folder cannot be used.
+    bool UseDataRoot(const QString& dataRoot, QTextStream& err);
     CAppServices& App() { return m_app; }
 
 private:

@@ -6,15 +6,12 @@
 #include "FeedTestSupport.h"
 
 #include <QElapsedTimer>
-#include <arpa/inet.h>
 #include <atomic>
 #include <gtest/gtest.h>
 #include "LocalServer.h"
 
 #include <httplib.h>
 #include <map>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -230,16 +227,9 @@ TEST_F(DownloadTest, StalledServerIsAbandonedAfterTheLowSpeedTime)
 
 TEST_F(DownloadTest, RefusedConnectionIsAFailedLoadWithAReason)
 {
-    // A bound socket that does not listen refuses connections.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    const QString url = u"http://127.0.0.1:%1/feed"_s.arg(ntohs(address.sin_port));
+    RefusingPort refusing;
+    ASSERT_NE(refusing.Port(), 0);
+    const QString url = refusing.Url("/feed");
 
     const FetchResult result = FetchUrl(*session, url);
     EXPECT_FALSE(result.ok);
@@ -250,7 +240,6 @@ TEST_F(DownloadTest, RefusedConnectionIsAFailedLoadWithAReason)
     auto channel = CRssChannel::Create(&env.context);
     EXPECT_EQ(channel->Download(url, false, true), kResourceNotFound);
     EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel: '%1'"_s.arg(url)));
-    ::close(fd);
 }
 
 TEST_F(DownloadTest, LiveDownloadMergesAndLogs)

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <httplib.h>
@@ -72,3 +76,38 @@ private:
     std::map<std::string, int> m_hits;
 };
 
+
+// A loopback port that refuses connections: bound, never listening.
+class RefusingPort
+{
+public:
+    RefusingPort() : m_fd(::socket(AF_INET, SOCK_STREAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            socklen_t length = sizeof address;
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+            m_port = ntohs(address.sin_port);
+        }
+    }
+    ~RefusingPort()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+
+    // 0 when no port could be bound.
+    int Port() const { return m_port; }
+    QString Url(const char* path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QString::fromLatin1(path));
+    }
+
+private:
+    int m_fd;
+    int m_port = 0;
+};

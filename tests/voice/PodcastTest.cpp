@@ -7,10 +7,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -137,20 +134,10 @@ TEST_F(PodcastTest, ConnectionBrokenMidwayIsLoggedAndLeavesThePartialFile)
 
 TEST_F(PodcastTest, NoResponseFailsWithoutALineOrAFile)
 {
-    // A bound socket that does not listen refuses connections.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-
-    EXPECT_FALSE(DownloadPodcast(
-        *session, u"http://127.0.0.1:%1/episode.mp3"_s.arg(ntohs(address.sin_port)), mp3));
+    RefusingPort refusing;
+    ASSERT_NE(refusing.Port(), 0);
+    EXPECT_FALSE(DownloadPodcast(*session, refusing.Url("/episode.mp3"), mp3));
     EXPECT_FALSE(DownloadPodcast(*session, u"file:///etc/hostname"_s, mp3));
-    ::close(fd);
     EXPECT_EQ(Logged(), QStringList());
     EXPECT_FALSE(QFile::exists(mp3));
 }
