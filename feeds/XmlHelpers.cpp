@@ -1,7 +1,7 @@
 #include "XmlHelpers.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "StoredFile.h"
+
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
@@ -28,20 +28,46 @@ void CollectText(const xmlNode* node, QByteArray& out)
     }
 }
 
+// Whether text[i] may stand in an XML 1.0 document; a surrogate only as half of a pair.
+bool IsXmlChar(const QString& text, qsizetype i)
+{
+    const char16_t c = text[i].unicode();
+    if (QChar::isHighSurrogate(c))
+        return i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    if (QChar::isLowSurrogate(c))
+        return i > 0 && text[i - 1].isHighSurrogate();
+    return c >= 0x20 ? c < 0xFFFE : c == u'\t' || c == u'\n' || c == u'\r';
+}
+
 } // namespace
+
+QString XmlSafeText(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (IsXmlChar(text, i))
+            out += text[i];
+    }
+    return out;
+}
 
 void XmlDocDeleter::operator()(xmlDoc* doc) const
 {
     xmlFreeDoc(doc);
 }
 
-XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError* error)
+XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError* error,
+                   XmlRecovery recovery, XmlOrigin origin)
 {
-    if (bytes.size() > kMaxXmlDocumentBytes) {
+    const bool stored = origin == XmlOrigin::StoredFile;
+    const qint64 maxBytes = stored ? kMaxStoredFileBytes : kMaxXmlDocumentBytes;
+    if (bytes.size() > maxBytes) {
         if (error)
-            *error = {0, QStringLiteral("document larger than 32 MB")};
+            *error = {0, QStringLiteral("document larger than %1 MB").arg(maxBytes / (1024 * 1024))};
         return nullptr;
     }
+    const bool recover = recovery == XmlRecovery::KeepWhatIsWhole;
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (!ctxt) {
         if (error)
@@ -51,8 +77,9 @@ XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError
     const QByteArray url = baseUrl.toUtf8();
     XmlDocPtr doc(xmlCtxtReadMemory(ctxt, bytes.constData(), int(bytes.size()),
                                     url.isEmpty() ? nullptr : url.constData(), nullptr,
-                                    kParseOptions));
-    if (!doc || !ctxt->wellFormed) {
+                                    kParseOptions | (recover ? XML_PARSE_RECOVER : 0) |
+                                        (stored ? XML_PARSE_HUGE : 0)));
+    if (!doc || (!recover && !ctxt->wellFormed)) {
         if (error) {
             const xmlError* e = xmlCtxtGetLastError(ctxt);
             *error = {e ? e->code : 1,
@@ -65,20 +92,17 @@ XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError
     return doc;
 }
 
-XmlDocPtr ParseXmlFile(const QString& path, XmlLoadError* error)
+XmlDocPtr ParseXmlFile(const QString& path, XmlLoadError* error, XmlRecovery recovery)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    QString reason;
+    const StoredRead read = ReadStoredFile(path, kMaxStoredFileBytes, bytes, &reason);
+    if (read != StoredRead::Ok) {
         if (error)
-            *error = {0, file.errorString()};
+            *error = {0, reason, read == StoredRead::Missing, read == StoredRead::Refused};
         return nullptr;
     }
-    if (file.size() > kMaxXmlDocumentBytes) {
-        if (error)
-            *error = {0, QStringLiteral("document larger than 32 MB")};
-        return nullptr;
-    }
-    return ParseXml(file.readAll(), path, error);
+    return ParseXml(bytes, path, error, recovery, XmlOrigin::StoredFile);
 }
 
 XmlDocPtr NewXmlDocument()
@@ -94,18 +118,6 @@ QByteArray SerializeXml(xmlDoc* doc)
     QByteArray bytes(reinterpret_cast<const char*>(mem), size);
     xmlFree(mem);
     return bytes;
-}
-
-bool SaveFileAtomically(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 xmlNode* AppendElement(xmlDoc* doc, xmlNode* parent, const char* name)

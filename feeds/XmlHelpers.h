@@ -12,26 +12,40 @@ struct XmlDocDeleter {
 };
 using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
 
-// Documents larger than this are refused.
+// Documents from outside larger than this are refused.
 constexpr qint64 kMaxXmlDocumentBytes = 32 * 1024 * 1024;
+// Our own stored files have a limit of their own, well above what any kept channel reaches,
+// so that what the program writes it can always read back.
+constexpr qint64 kMaxStoredFileBytes = 256 * 1024 * 1024;
 
 // Why a document could not be loaded.
 struct XmlLoadError {
     int code = 0;    // the XML library's error number, 0 when not a parse error
     QString message; // readable reason
+    bool missing = false; // the file does not exist
+    bool refused = false; // the file is not a regular file
 };
 
+// How much of a damaged document to take.
+enum class XmlRecovery { None, KeepWhatIsWhole };
+// Documents from outside are held to kMaxXmlDocumentBytes and the parser's own size limits;
+// our stored files to kMaxStoredFileBytes, and a text may pass the parser's 10 MB (texts
+// joined from several parts of a feed are written as one).
+enum class XmlOrigin { Outside, StoredFile };
+
 // Parses untrusted bytes: nothing is fetched from the network, no DTD is loaded, entities
-// are never expanded. Null on failure.
-XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError* error = nullptr);
-// Reads and parses a file (refused when larger than kMaxXmlDocumentBytes).
-XmlDocPtr ParseXmlFile(const QString& path, XmlLoadError* error = nullptr);
+// are never expanded. Null on failure; with KeepWhatIsWhole, a damaged document gives what
+// could be read of it (null only when nothing could).
+XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError* error = nullptr,
+                   XmlRecovery recovery = XmlRecovery::None,
+                   XmlOrigin origin = XmlOrigin::Outside);
+// Reads and parses one of our stored files: regular files only.
+XmlDocPtr ParseXmlFile(const QString& path, XmlLoadError* error = nullptr,
+                       XmlRecovery recovery = XmlRecovery::None);
 
 XmlDocPtr NewXmlDocument();
 // The document as the library saves it, UTF-8 with the XML declaration.
 QByteArray SerializeXml(xmlDoc* doc);
-// Replaces the file at path atomically: a temporary file renamed over the old one.
-bool SaveFileAtomically(const QString& path, const QByteArray& bytes);
 
 xmlNode* AppendElement(xmlDoc* doc, xmlNode* parent, const char* name);
 // An element holding one text node (no text node when text is empty).
@@ -48,3 +62,6 @@ QString NodeText(const xmlNode* node);
 // The node's name with its namespace prefix ("rdf:RDF").
 QString NodeName(const xmlNode* node);
 QString FromXmlChars(const unsigned char* text);
+// The text without the characters XML cannot carry (controls, lone surrogates, U+FFFE,
+// U+FFFF), which would make a stored file unreadable at the next start.
+QString XmlSafeText(const QString& text);

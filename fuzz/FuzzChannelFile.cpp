@@ -4,6 +4,7 @@
 #include "FuzzWorld.h"
 #include "CRssChannel.h"
 #include "ChannelFile.h"
+#include "StoredFile.h"
 #include "XmlHelpers.h"
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include "FuzzWorld.h"
 #include "CRssGroup.h"
 #include "OpmlFile.h"
+#include "StoredFile.h"
 #include "XmlHelpers.h"
 
 #include <QDir>
