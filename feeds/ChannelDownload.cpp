@@ -16,6 +16,12 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+// What one channel keeps is bounded, so that its file always stays readable: a live feed
+// counts with its first items only, and items that have left the feed go from the end of a
+// list that grew past the second bound.
+constexpr size_t kMaxFeedItems = 10000;
+constexpr size_t kMaxKeptItems = 50000;
+
 // What the channel held when the download started, taken under a short lock. An item read
 // with the same title and description as a known one gets its plain texts and identity
 // without cleaning the texts again, and an item already known needs no display date, since
@@ -90,16 +96,20 @@ struct ReadItems
 };
 
 ReadItems ReadAllItems(CRssChannel& channel, const std::vector<xmlNode*>& nodes, bool atomMode,
-                       qint64 now)
+                       bool storedMode, qint64 now)
 {
     const CKnownItems known(channel);
     ReadItems read;
-    read.entries.reserve(nodes.size());
+    const size_t count = storedMode ? nodes.size() : qMin(nodes.size(), kMaxFeedItems);
+    if (count < nodes.size())
+        LogFormat("Skipped %d items beyond the first %d", int(nodes.size() - count), int(count));
+    read.entries.reserve(count);
     try {
-        for (xmlNode* node : nodes) {
+        for (size_t i = 0; i < count; ++i) {
+            xmlNode* node = nodes[i];
             CRefPtr<CRssItem> item = CRssItem::Create(channel.Context());
             item->SetParent(&channel);
-            if (ReadItemFields(*item, node, atomMode) != kResultOk)
+            if (ReadItemFields(*item, node, atomMode, storedMode) != kResultOk)
                 continue;
             if (!known.CopyIdentity(*item))
                 item->UpdatePlainTextAndIdentity();
@@ -213,6 +223,17 @@ void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source,
             const CRssItem* item = AsItem(children[i]);
             return !item->inFeed && item->deleted;
         });
+        if (children.size() > kMaxKeptItems) {
+            size_t excess = children.size() - kMaxKeptItems;
+            std::vector<bool> drop(children.size(), false);
+            for (size_t i = children.size(); i-- > 0 && excess > 0;) {
+                if (!AsItem(children[i])->inFeed) {
+                    drop[i] = true;
+                    --excess;
+                }
+            }
+            RemoveChildren(children, released, [&](size_t i) { return bool(drop[i]); });
+        }
 
         LogFormat("Updating elements: '%s'", source.constData());
         channel.Recount(notify);
@@ -280,7 +301,7 @@ RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& so
                       sourceText.constData());
             return kGenericFailure;
         }
-        ReadItems read = ReadAllItems(channel, *nodes, reader.Kind() == RssFeedKind::Atom, now);
+        ReadItems read = ReadAllItems(channel, *nodes, reader.Kind() == RssFeedKind::Atom, storedMode, now);
         MergeItems(channel, read, sourceText, storedMode, notify);
         LogFormat("Channel downloading done: '%s'", sourceText.constData());
         return kResultOk;

@@ -260,9 +260,9 @@ std::optional<std::vector<xmlNode*>> CFeedReader::SelectItems()
     return nodes;
 }
 
-RssResult ReadItem(CRssItem& item, const xmlNode* node, bool atomMode, qint64 now)
+RssResult ReadItem(CRssItem& item, const xmlNode* node, bool atomMode, bool storedMode, qint64 now)
 {
-    const RssResult result = ReadItemFields(item, node, atomMode);
+    const RssResult result = ReadItemFields(item, node, atomMode, storedMode);
     if (result != kResultOk)
         return result;
     item.UpdatePlainTextAndIdentity();
@@ -271,7 +271,7 @@ RssResult ReadItem(CRssItem& item, const xmlNode* node, bool atomMode, qint64 no
     return kResultOk;
 }
 
-RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode)
+RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, bool storedMode)
 {
     if (!node || node->type != XML_ELEMENT_NODE)
         return kInvalidArgument;
@@ -310,6 +310,9 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode)
     if (item.title.isEmpty() && item.description.isEmpty())
         return kGenericFailure;
 
+    item.inFeed = true;
+    if (!storedMode)
+        return kResultOk;
     bool present = false;
     const QString isNew = Attribute(node, "new", &present);
     item.unread = !present || isNew == u"1"_s;
@@ -322,7 +325,6 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode)
         if (state >= 1 && state <= 6)
             item.SetState(RssItemState(state));
     }
-    item.inFeed = true;
     return kResultOk;
 }
 
