@@ -2,8 +2,10 @@
 
 #include "RssEvent.h"
 
+#include <QStringList>
 #include <QtGlobal>
 #include <functional>
+#include <mutex>
 
 class CAppServices;
 class CPreferences;
@@ -36,8 +38,15 @@ public:
     IItemJobs* ItemJobs() const { return m_itemJobs; }
     void SetItemJobs(IItemJobs* jobs) { m_itemJobs = jobs; }
 
+    // Stored files that could not be read whole, in words for the person; the document
+    // takes them after its load to show them.
+    void ReportStoredFileProblem(const QString& text);
+    QStringList TakeStoredFileProblems();
+
 private:
     CAppServices& m_app;
+    std::mutex m_problemsLock;
+    QStringList m_problems;
     std::function<qint64()> m_clock;
     IJobQueue* m_downloadQueue = nullptr;
     IItemJobs* m_itemJobs = nullptr;

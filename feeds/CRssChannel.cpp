@@ -5,9 +5,13 @@
 #include "CPreferences.h"
 #include "CRssItem.h"
 #include "ChannelFile.h"
+#include "DamagedFiles.h"
+#include "FeedParser.h"
+#include "StoredFile.h"
 #include "XmlHelpers.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -32,12 +36,16 @@ QString CRssChannel::Url() const
 
 void CRssChannel::SetNameAndUrl(const QString& name, const QString& url)
 {
+    // data.opml cannot carry some characters: the identity, which names the channel file,
+    // must come from the name and URL as they will read back at the next start.
+    const QString storedName = XmlSafeText(name);
+    const QString storedUrl = XmlSafeText(url);
     {
         std::lock_guard lock(m_fieldsLock);
-        m_name = name;
-        m_url = url;
+        m_name = storedName;
+        m_url = storedUrl;
     }
-    SetIdentity(ComputeIdentity(name, url));
+    SetIdentity(ComputeIdentity(storedName, storedUrl));
     Notify(RssEvent::ChannelChanged);
 }
 
@@ -148,15 +156,74 @@ QString CRssChannel::FilePath() const
     return Context()->Prefs().FeedsFolder() + IdentityHex(Identity()) + u".rss"_s;
 }
 
+void CRssChannel::AddChild(CRssNode* child, int index)
+{
+    CRssNode::AddChild(child, index);
+    Touch();
+}
+
+bool CRssChannel::RemoveChild(CRssNode* child)
+{
+    const bool removed = CRssNode::RemoveChild(child);
+    if (removed)
+        Touch();
+    return removed;
+}
+
+void CRssChannel::Clear()
+{
+    CRssNode::Clear();
+    Touch();
+}
+
 RssResult CRssChannel::LoadStoredFile(const QString& path)
 {
-    const RssResult result = Download(path, true, false);
-    if (result != kResultOk)
+    const QByteArray source = path.toUtf8();
+    LogFormat("Start downloading channel: '%s'", source.constData());
+    InitXmlLibrary();
+    QByteArray bytes;
+    XmlLoadError error;
+    const StoredRead read = ReadStoredFile(path, kMaxStoredFileBytes, bytes, &error.message);
+    XmlDocPtr doc;
+    try {
+        if (read == StoredRead::Ok)
+            doc = ParseXml(bytes, path, &error, XmlRecovery::None, XmlOrigin::StoredFile);
+    } catch (...) {
+        error.message = u"out of memory"_s;
+    }
+    RssResult result = kGenericFailure;
+    if (doc) {
+        result = MergeFeedDocument(*this, doc.get(), path, true, false);
+        if (result != kResultOk)
+            error.message = u"not a channel file"_s;
+    } else {
+        LogFormat("*ERROR: Cannot load channel: '%s'", source.constData());
+        result = read == StoredRead::Missing ? kResourceNotFound : LoadErrorCode(error);
+    }
+    if (result != kResultOk) {
+        if (read == StoredRead::Missing)
+            return result;
+        const QFileInfo file(path);
+        if (read == StoredRead::Refused && !file.isFile()) {
+            ReportRefusedFile(*Context(), path, error.message);
+            // A symlink is replaced by the save itself, never what it leads to.
+            if (!file.isSymLink()) {
+                std::lock_guard lock(m_saveLock);
+                m_keepPath = path;
+            }
+        } else if (!KeepDamagedFile(*Context(), path, error.message)) {
+            std::lock_guard lock(m_saveLock);
+            m_keepPath = path;
+        } else if (!doc && read == StoredRead::Ok) {
+            if (XmlDocPtr recovered = ParseXml(bytes, path, nullptr, XmlRecovery::KeepWhatIsWhole,
+                                               XmlOrigin::StoredFile))
+                MergeFeedDocument(*this, recovered.get(), path, true, false);
+        }
         return result;
+    }
     // Reading may change what a save would write (a voice file found missing, a date put
     // into its stored form); only a file that matches the content exactly counts as saved.
-    QFile file(path);
-    const bool same = file.open(QIODevice::ReadOnly) && file.readAll() == SerializeChannelFile(*this);
+    const bool same = bytes == SerializeChannelFile(*this);
     std::lock_guard lock(m_saveLock);
     if (same) {
         m_savedRevision = Revision();
@@ -165,14 +232,30 @@ RssResult CRssChannel::LoadStoredFile(const QString& path)
     return result;
 }
 
-RssResult CRssChannel::SaveFile(const QString& path)
+RssResult CRssChannel::SaveFile(const QString& path, QString* error)
 {
     std::lock_guard lock(m_saveLock);
     const quint64 revision = Revision();
-    if (revision == m_savedRevision && path == m_savedPath && QFile::exists(path))
+    if (revision == m_savedRevision && path == m_savedPath && QFileInfo(path).isFile())
         return kResultOk;
-    if (!SaveFileAtomically(path, SerializeChannelFile(*this)))
+    QString reason = u"a damaged file that could not be kept aside"_s;
+    bool saved = false;
+    if (path != m_keepPath) {
+        const QByteArray bytes = SerializeChannelFile(*this);
+        if (bytes.isEmpty())
+            reason = u"out of memory"_s;
+        else if (bytes.size() > kMaxStoredFileBytes)
+            reason = u"larger than %1 MB"_s.arg(kMaxStoredFileBytes / (1024 * 1024));
+        else
+            saved = SaveFileAtomically(path, bytes, &reason);
+    }
+    if (!saved) {
+        const QString line = u"*ERROR: Cannot save channel file '%1': %2"_s.arg(path, reason);
+        LogMessage(line);
+        if (error)
+            *error = line;
         return kGenericFailure;
+    }
     m_savedRevision = revision;
     m_savedPath = path;
     return kResultOk;

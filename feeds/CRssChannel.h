@@ -71,10 +71,18 @@ public:
     // Reads only the channel info of the feed at url (the New Channel dialog); failures are
     // logged.
     static bool VerifyChannel(CFeedContext& context, const QString& url, RssChannelInfo& info);
-    // Reads the channel file at path at start; afterwards the file is known to match.
+    // Reads the channel file at path at start; afterwards the file is known to match. A
+    // file that does not read whole is kept aside and what is whole in it is read; when it
+    // cannot be kept aside, SaveFile never replaces it.
     RssResult LoadStoredFile(const QString& path);
-    // Writes the channel file to path unless it already holds exactly this content.
-    RssResult SaveFile(const QString& path);
+    // Writes the channel file to path unless it already holds exactly this content. On
+    // failure the old file stays and the logged line goes to error.
+    RssResult SaveFile(const QString& path, QString* error = nullptr);
+
+    // Changes of the item list reach the channel file: each moves the revision.
+    void AddChild(CRssNode* child, int index = -1) override;
+    bool RemoveChild(CRssNode* child) override;
+    void Clear() override;
 
     // Every change that reaches the channel file moves the revision on; SaveFile skips a
     // channel whose revision has not moved since its file was last written or read.
@@ -101,4 +109,5 @@ private:
     std::mutex m_saveLock;
     quint64 m_savedRevision = 0;
     QString m_savedPath;
+    QString m_keepPath; // a damaged file that could not be kept aside: never replaced
 };

@@ -5,6 +5,7 @@
 #include "CFeedContext.h"
 #include "CPreferences.h"
 #include "OpmlFile.h"
+#include "StoredFile.h"
 #include "StringTable.h"
 #include "UpdateSchedule.h"
 
@@ -58,23 +59,53 @@ bool CRssReaderDoc::LoadNews()
 {
     LogMessage(u"Creating new document"_s);
     CloseNews();
+    m_loadProblems.clear();
+    const CPreferences& prefs = m_context.Prefs();
+    if (!m_folderLock.Acquire(prefs.DataRoot(), &m_loadError)) {
+        LogFormat("*ERROR: %s", qUtf8Printable(m_loadError));
+        LogMessage(u"Creating new document:FAILED"_s);
+        return false;
+    }
+    m_loadError.clear();
+    // Saves killed halfway leave their temporary files; nobody else writes here now.
+    RemoveStaleSaveFiles(prefs.DataRoot());
+    RemoveStaleSaveFiles(prefs.FeedsFolder());
+
+    m_context.TakeStoredFileProblems();
     LogMessage(u"Reading news"_s);
-    ReadOpmlFile(*m_rootGroup, OpmlFile());
+    ReadOpmlFile(*m_rootGroup, OpmlFile(), &m_opmlMayReplace);
     LogMessage(u"Reading saved news"_s);
     m_savedNews->LoadStoredFile(SavedNewsFile());
     LogMessage(u"Reading search news"_s);
     m_searchResults->LoadStoredFile(SearchResultsFile());
+    m_loadProblems = m_context.TakeStoredFileProblems();
     m_loaded = true;
     LogMessage(u"Document initialization done"_s);
     return true;
 }
 
-void CRssReaderDoc::SaveNews()
+bool CRssReaderDoc::SaveNews()
 {
     LogMessage(u"Saving news"_s);
-    WriteOpmlFile(*m_rootGroup, OpmlFile());
-    m_savedNews->SaveFile(SavedNewsFile());
+    m_saveErrors.clear();
+    if (m_opmlMayReplace) {
+        WriteOpmlFile(*m_rootGroup, OpmlFile(), &m_saveErrors);
+    } else {
+        const QString line =
+            u"*ERROR: Cannot save group '%1': the damaged file could not be kept aside"_s.arg(
+                OpmlFile());
+        LogMessage(line);
+        m_saveErrors << line;
+    }
+    QString error;
+    if (m_savedNews->SaveFile(SavedNewsFile(), &error) != kResultOk)
+        m_saveErrors << error;
+    if (!m_saveErrors.isEmpty()) {
+        LogMessage(u"*ERROR: Saving news: failed"_s);
+        return false;
+    }
     LogMessage(u"Saving news: done"_s);
+    return true;
 }
 
 void CRssReaderDoc::CloseNews()
@@ -82,12 +113,14 @@ void CRssReaderDoc::CloseNews()
     if (m_loaded)
         SaveNews();
     m_loaded = false;
+    m_opmlMayReplace = true;
     m_rootGroup->Clear();
     m_savedNews->Clear();
     m_searchResults->Clear();
     m_selectedChannel.reset();
     m_selectedItem.reset();
     m_selectedGroup.reset();
+    m_folderLock.Release();
 }
 
 bool CRssReaderDoc::IsSpecial(const CRssChannel* channel) const

@@ -3,6 +3,9 @@
 #include "CRssChannel.h"
 #include "CRssGroup.h"
 #include "CRssItem.h"
+#include "CDataFolderLock.h"
+
+#include <QStringList>
 
 class CFeedContext;
 
@@ -16,11 +19,19 @@ public:
     CRssReaderDoc(const CRssReaderDoc&) = delete;
     CRssReaderDoc& operator=(const CRssReaderDoc&) = delete;
 
-    // Reads "data.opml" (and every channel file), "saved.rss" and "search.rss".
+    // Takes the data folder's lock, then reads "data.opml" (and every channel file),
+    // "saved.rss" and "search.rss". False, with LoadError() for the person, when another
+    // program has the data folder.
     bool LoadNews();
-    // Writes "data.opml" (and the channel files that changed) and "saved.rss".
-    void SaveNews();
-    // Saves when loaded, then empties everything and the selection.
+    QString LoadError() const { return m_loadError; }
+    // The stored files that did not read whole at the last load, for the person.
+    QStringList LoadProblems() const { return m_loadProblems; }
+    // Writes "data.opml" (and the channel files that changed) and "saved.rss". False when
+    // any file could not be written; SaveErrors() then holds the logged lines.
+    bool SaveNews();
+    QStringList SaveErrors() const { return m_saveErrors; }
+    // Saves when loaded, then empties everything and the selection, and lets the data
+    // folder go.
     void CloseNews();
     bool IsLoaded() const { return m_loaded; }
 
@@ -66,4 +77,9 @@ private:
     CRefPtr<CRssChannel> m_selectedChannel;
     CRefPtr<CRssItem> m_selectedItem;
     bool m_loaded = false;
+    CDataFolderLock m_folderLock;
+    bool m_opmlMayReplace = true;
+    QString m_loadError;
+    QStringList m_loadProblems;
+    QStringList m_saveErrors;
 };

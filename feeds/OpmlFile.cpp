@@ -4,9 +4,12 @@
 #include "CFeedContext.h"
 #include "CRssChannel.h"
 #include "CRssGroup.h"
+#include "DamagedFiles.h"
 #include "DateHelpers.h"
+#include "StoredFile.h"
 #include "XmlHelpers.h"
 
+#include <QFileInfo>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
@@ -21,38 +24,18 @@ const char* Flag(bool value)
     return value ? "true" : "false";
 }
 
-// Whether text[i] may stand in an XML 1.0 document; a surrogate only as half of a pair.
-bool IsXmlChar(const QString& text, qsizetype i)
-{
-    const char16_t c = text[i].unicode();
-    if (QChar::isHighSurrogate(c))
-        return i + 1 < text.size() && text[i + 1].isLowSurrogate();
-    if (QChar::isLowSurrogate(c))
-        return i > 0 && text[i - 1].isHighSurrogate();
-    return c >= 0x20 ? c < 0xFFFE : c == u'\t' || c == u'\n' || c == u'\r';
-}
-
-// A character XML cannot carry would make the whole file unreadable at the next start, so
-// such characters (controls, lone surrogates, U+FFFE, U+FFFF) are left out.
-QString XmlSafe(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (IsXmlChar(text, i))
-            out += text[i];
-    }
-    return out;
-}
-
 void SetSafeAttribute(xmlNode* element, const char* name, const QString& value)
 {
-    SetAttribute(element, name, XmlSafe(value));
+    SetAttribute(element, name, XmlSafeText(value));
 }
 
-void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int indent);
+// The failures of one save, each as its log line.
+using SaveErrors = QStringList;
 
-void WriteChannelOutline(xmlNode* outline, CRssChannel& channel)
+void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int indent,
+                        SaveErrors& errors);
+
+void WriteChannelOutline(xmlNode* outline, CRssChannel& channel, SaveErrors& errors)
 {
     const QString name = channel.Name();
     SetAttribute(outline, "type", u"rss"_s);
@@ -66,21 +49,23 @@ void WriteChannelOutline(xmlNode* outline, CRssChannel& channel)
     SetAttribute(outline, "count", QString::number(channel.ChildCount()));
 
     // The outline stays even when the file cannot be saved: the channel must not vanish.
-    const QString file = channel.FilePath();
-    if (channel.SaveFile(file) != kResultOk)
-        LogFormat("*ERROR: Cannot save channel file '%s'", qUtf8Printable(file));
+    QString error;
+    if (channel.SaveFile(channel.FilePath(), &error) != kResultOk)
+        errors << error;
 }
 
-void WriteGroupOutline(xmlDoc* doc, xmlNode* outline, CRssGroup& group, int indent)
+void WriteGroupOutline(xmlDoc* doc, xmlNode* outline, CRssGroup& group, int indent,
+                       SaveErrors& errors)
 {
     SetAttribute(outline, "type", u"group"_s);
     SetSafeAttribute(outline, "text", group.Name());
     SetAttribute(outline, "expanded", QString::fromLatin1(Flag(group.Expanded())));
-    WriteGroupChildren(doc, outline, group, indent);
+    WriteGroupChildren(doc, outline, group, indent, errors);
 }
 
 // element sits at indent: its outlines go 2 deeper, its closing text at its own indent.
-void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int indent)
+void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int indent,
+                        SaveErrors& errors)
 {
     std::lock_guard lock(group.ChildrenLock());
     for (const CRefPtr<CRssNode>& node : group.LockedChildren()) {
@@ -89,9 +74,9 @@ void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int ind
         AppendLayout(doc, element, indent + 2);
         xmlNode* outline = AppendElement(doc, element, "outline");
         if (auto* channel = NodeCast<CRssChannel>(node.get()))
-            WriteChannelOutline(outline, *channel);
+            WriteChannelOutline(outline, *channel, errors);
         else
-            WriteGroupOutline(doc, outline, *NodeCast<CRssGroup>(node.get()), indent + 2);
+            WriteGroupOutline(doc, outline, *NodeCast<CRssGroup>(node.get()), indent + 2, errors);
     }
     AppendLayout(doc, element, indent);
 }
@@ -130,6 +115,18 @@ bool EqualsIgnoringAsciiCase(QStringView value, QLatin1StringView lowerExpected)
     return true;
 }
 
+// Whether the element or anything inside it subscribes to a feed.
+bool HoldsFeed(const xmlNode* element)
+{
+    if (xmlHasProp(element, reinterpret_cast<const xmlChar*>("xmlUrl")))
+        return true;
+    for (const xmlNode* child = element->children; child; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && HoldsFeed(child))
+            return true;
+    }
+    return false;
+}
+
 bool ReadChannel(CRssChannel& channel, const xmlNode* outline)
 {
     bool hasText = false, hasTitle = false, hasUrl = false;
@@ -153,7 +150,13 @@ bool ReadChannel(CRssChannel& channel, const xmlNode* outline)
     return true;
 }
 
-bool ReadGroup(CRssGroup& group, const xmlNode* element)
+// Groups nested deeper are not read: the file written from the tree must stay well inside
+// the depth the XML reader accepts.
+constexpr int kMaxGroupDepth = 200;
+
+// lostFeeds counts the outlines that subscribe to feeds, or groups too deep to keep, that are
+// left out.
+bool ReadGroup(CRssGroup& group, const xmlNode* element, int& lostFeeds, int depth = 0)
 {
     if (!group.IsRoot()) {
         bool hasText = false;
@@ -167,21 +170,25 @@ bool ReadGroup(CRssGroup& group, const xmlNode* element)
     CFeedContext* context = group.Context();
     group.SetLoading(true);
     for (const xmlNode* child = element->children; child; child = child->next) {
-        if (!IsElement(child, "outline"))
+        if (child->type != XML_ELEMENT_NODE)
             continue;
-        bool hasType = false;
-        const QString type = Attribute(child, "type", &hasType);
-        if (!hasType)
-            continue;
+        bool read = false;
+        const QString type = IsElement(child, "outline") ? Attribute(child, "type") : QString();
         if (EqualsIgnoringAsciiCase(type, "rss"_L1)) {
             CRefPtr<CRssChannel> channel = CRssChannel::Create(context);
-            if (ReadChannel(*channel, child))
+            if ((read = ReadChannel(*channel, child)))
                 group.AddChild(channel.get());
         } else if (EqualsIgnoringAsciiCase(type, "group"_L1)) {
+            if (depth >= kMaxGroupDepth) {
+                ++lostFeeds;
+                continue;
+            }
             CRefPtr<CRssGroup> subgroup = CRssGroup::Create(context);
-            if (ReadGroup(*subgroup, child))
+            if ((read = ReadGroup(*subgroup, child, lostFeeds, depth + 1)))
                 group.AddChild(subgroup.get());
         }
+        if (!read && HoldsFeed(child))
+            ++lostFeeds;
     }
     group.SetLoading(false);
     return true;
@@ -189,8 +196,9 @@ bool ReadGroup(CRssGroup& group, const xmlNode* element)
 
 } // namespace
 
-RssResult WriteOpmlFile(CRssGroup& root, const QString& path)
+RssResult WriteOpmlFile(CRssGroup& root, const QString& path, QStringList* errors)
 {
+    SaveErrors failures;
     XmlDocPtr doc = NewXmlDocument();
     if (!doc)
         return kOutOfMemory;
@@ -202,7 +210,7 @@ RssResult WriteOpmlFile(CRssGroup& root, const QString& path)
     xmlNode* head = AppendElement(doc.get(), opml, "head");
     const QString now = FormatGmtDate(root.Context()->Now());
     AppendLayout(doc.get(), head, 4);
-    AppendTextElement(doc.get(), head, "title", XmlSafe(u"Calvoria: "_s + root.Name()));
+    AppendTextElement(doc.get(), head, "title", XmlSafeText(u"Calvoria: "_s + root.Name()));
     AppendLayout(doc.get(), head, 4);
     AppendTextElement(doc.get(), head, "dateCreated", now);
     AppendLayout(doc.get(), head, 4);
@@ -212,19 +220,42 @@ RssResult WriteOpmlFile(CRssGroup& root, const QString& path)
     AppendLayout(doc.get(), opml, 2);
     xmlNode* body = AppendElement(doc.get(), opml, "body");
     SetAttribute(body, "expanded", QString::fromLatin1(Flag(root.Expanded())));
-    WriteGroupChildren(doc.get(), body, root, 2);
+    WriteGroupChildren(doc.get(), body, root, 2, failures);
     AppendLayout(doc.get(), opml, 0);
 
     const QByteArray bytes = SerializeXml(doc.get());
-    if (bytes.isEmpty() || !SaveFileAtomically(path, bytes))
-        return kGenericFailure;
-    return kResultOk;
+    QString error = u"out of memory"_s;
+    if (bytes.isEmpty() || !SaveFileAtomically(path, bytes, &error)) {
+        const QString line = u"*ERROR: Cannot save group '%1': %2"_s.arg(path, error);
+        LogMessage(line);
+        failures << line;
+    }
+    if (errors)
+        *errors << failures;
+    return failures.isEmpty() ? kResultOk : kGenericFailure;
 }
 
-RssResult ReadOpmlFile(CRssGroup& root, const QString& path)
+RssResult ReadOpmlFile(CRssGroup& root, const QString& path, bool* mayReplace)
 {
     LogFormat("Start Reading group: '%s'", qUtf8Printable(path));
     root.Clear();
+    CFeedContext& context = *root.Context();
+    bool replaceable = true;
+    const auto finish = [&](RssResult result) {
+        if (mayReplace)
+            *mayReplace = replaceable;
+        return result;
+    };
+    // A file that does not read whole is kept aside before anything may replace it; then
+    // what is whole in it is read.
+    bool keptAside = false;
+    const auto keepAside = [&](const QString& reason) {
+        if (!keptAside) {
+            keptAside = true;
+            replaceable = KeepDamagedFile(context, path, reason);
+        }
+        return replaceable;
+    };
 
     XmlLoadError error;
     XmlDocPtr doc = ParseXmlFile(path, &error);
@@ -232,22 +263,37 @@ RssResult ReadOpmlFile(CRssGroup& root, const QString& path)
         if (error.code == XML_ERR_NO_MEMORY ||
             (error.code == 0 && error.message == "out of memory"_L1)) {
             LogFormat("*ERROR: Failed to create XML parser %08X", kOutOfMemory);
-            return kOutOfMemory;
+            replaceable = false;
+            return finish(kOutOfMemory);
         }
         LogMessage(u"*ERROR: Cannot load group"_s);
-        return kGenericFailure;
+        if (error.refused) {
+            ReportRefusedFile(context, path, error.message);
+            // A symlink is replaced by the save itself, never what it leads to.
+            replaceable = QFileInfo(path).isSymLink();
+        }
+        if (error.missing || error.refused || !keepAside(error.message))
+            return finish(kGenericFailure);
+        doc = ParseXmlFile(path, nullptr, XmlRecovery::KeepWhatIsWhole);
+        if (!doc)
+            return finish(kGenericFailure);
     }
 
     const xmlNode* body = FindBody(doc.get());
     if (!body) {
         LogMessage(u"*ERROR: Cannot found body element"_s);
-        return kGenericFailure;
+        keepAside(u"no body element"_s);
+        return finish(kGenericFailure);
     }
 
-    if (!ReadGroup(root, body)) {
+    int lostFeeds = 0;
+    const bool read = ReadGroup(root, body, lostFeeds);
+    if (lostFeeds > 0)
+        keepAside(u"%1 subscriptions could not be read"_s.arg(lostFeeds));
+    if (!read || keptAside) {
         LogFormat("*ERROR: Reading group: failed %08X '%s'", kGenericFailure, qUtf8Printable(path));
-        return kGenericFailure;
+        return finish(kGenericFailure);
     }
     LogFormat("Reading group: done '%s'", qUtf8Printable(path));
-    return kResultOk;
+    return finish(kResultOk);
 }

@@ -3,6 +3,7 @@
 #include "ToolSupport.h"
 
 #include "CAppServices.h"
+#include "CDataFolderLock.h"
 #include "CFeedContext.h"
 #include "CPreferences.h"
 #include "CRssChannel.h"
@@ -92,6 +93,12 @@ int RunLoadCommand(const QStringList& args)
     }
     if (!save)
         return 0;
+    CDataFolderLock lock;
+    QString lockError;
+    if (!lock.Acquire(app.Prefs()->DataRoot(), &lockError)) {
+        err << lockError << '\n';
+        return 1;
+    }
 
     for (CRssChannel* channel : channels) {
         const CRssNode::Children items = channel->ChildrenSnapshot();

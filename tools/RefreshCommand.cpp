@@ -84,7 +84,12 @@ int RunRefreshCommand(const QStringList& args)
     context.SetDownloadQueue(&downloadQueue);
     context.SetItemJobs(&itemJobs);
     CRssReaderDoc doc(context);
-    doc.LoadNews();
+    if (!doc.LoadNews()) {
+        err << doc.LoadError() << '\n';
+        return 1;
+    }
+    for (const QString& problem : doc.LoadProblems())
+        err << problem << '\n';
 
     QElapsedTimer timer;
     timer.start();
@@ -98,7 +103,9 @@ int RunRefreshCommand(const QStringList& args)
     const qint64 refreshMs = timer.elapsed();
     downloadQueue.Stop();
     conversionQueue.Stop();
-    doc.SaveNews();
+    const bool saved = doc.SaveNews();
+    for (const QString& error : doc.SaveErrors())
+        err << error << '\n';
 
     std::vector<CRefPtr<CRssChannel>> channels;
     CollectChannels(doc.RootGroup(), channels);
@@ -120,7 +127,7 @@ int RunRefreshCommand(const QStringList& args)
     app.SetNotifier({});
     app.SetSession({});
     CHttpSession::GlobalCleanup();
-    return failed ? 1 : 0;
+    return failed || !saved || !doc.LoadProblems().isEmpty() ? 1 : 0;
 }
 
 const ToolCommandRegistration kCommand{{"refresh", "DATA-ROOT [--auto]\n                 update every channel (--auto: the auto-update ones) and save", RunRefreshCommand}};

@@ -138,9 +138,14 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     m_itemJobs->SetSpeechSettings(SpeechSettings::FromStore(m_services.Prefs()->Store()));
     m_feedContext->SetItemJobs(m_itemJobs.get());
     m_doc = std::make_unique<CRssReaderDoc>(*m_feedContext);
-    if (!m_doc->LoadNews())
+    if (!m_doc->LoadNews()) {
+        if (!m_doc->LoadError().isEmpty())
+            ShowError(m_doc->LoadError());
         return false;
+    }
     m_frame = new CMainFrame;
+    if (!m_doc->LoadProblems().isEmpty())
+        ShowLoadProblems(m_doc->LoadProblems());
     m_frame->StartNewsCheckTimer([this] { return int(m_services.Prefs()->checkIntervalMinutes); });
     connect(m_frame, &CMainFrame::newsCheckDue, this, [this] { m_doc->PeriodicUpdate(); });
     connect(m_frame, &CMainFrame::exitRequested, this, &QCoreApplication::quit);
@@ -183,6 +188,19 @@ bool CRssReaderApp::StopQueues()
     const bool conversions = m_conversionQueue.Stop();
     m_queuesStopped = downloads && conversions;
     return m_queuesStopped;
+}
+
+void CRssReaderApp::ShowLoadProblems(const QStringList& problems)
+{
+    const QString text = problems.join(u"\n\n"_s);
+    if (IsHeadless()) {
+        std::fprintf(stderr, "Calvoria: %s\n", qUtf8Printable(text));
+        return;
+    }
+    // Not modal: the start goes on, and the window comes up behind the message.
+    auto* box = new QMessageBox(QMessageBox::Warning, u"Calvoria"_s, text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
 void CRssReaderApp::ShowAbout()

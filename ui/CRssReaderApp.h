@@ -60,6 +60,8 @@ private:
     void ShowAbout();
     // True where nobody can see a window (the offscreen and minimal platforms).
     bool IsHeadless() const;
+    // Stored files that did not read whole: told to the person once the window exists.
+    void ShowLoadProblems(const QStringList& problems);
 
     CAppServices m_services;
     std::unique_ptr<CFeedContext> m_feedContext;
