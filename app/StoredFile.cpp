@@ -160,22 +160,17 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
 
 QString KeepFileAside(const QString& path)
 {
+    // A copy, not a second name: whoever writes the file in place later must not change
+    // what was kept.
+    QByteArray bytes;
+    if (ReadStoredFile(path, qint64(1) << 40, bytes) != StoredRead::Ok)
+        return {};
     const QString stem =
         path + u".bad-"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s);
-    const QByteArray source = QFile::encodeName(path);
     for (int n = 0; n < 1000; ++n) {
         const QString aside = n == 0 ? stem : stem + u'-' + QString::number(n);
         const QByteArray name = QFile::encodeName(aside);
-        // A second name costs nothing and cannot replace anything: link fails when the name
-        // is taken.
-        if (::link(source.constData(), name.constData()) == 0)
-            return aside;
-        if (errno == EEXIST)
-            continue;
-        // File systems without hard links: a copy, made under a name nobody else holds.
-        QByteArray bytes;
-        if (ReadStoredFile(path, qint64(1) << 40, bytes) != StoredRead::Ok)
-            return {};
+        // O_EXCL: a name that is taken is never written over.
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST)

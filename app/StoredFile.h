@@ -27,8 +27,8 @@ StoredRead ReadStoredFile(const QString& path, qint64 maxBytes, QByteArray& byte
 // error receives the reason.
 bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
-// Keeps a damaged stored file: a second name for it beside it, path + ".bad-" + the local
-// time ("data.opml.bad-20261207-104500"), never replacing an existing one. Returns the new
+// Keeps a damaged stored file: a copy beside it named path + ".bad-" + the local time
+// ("data.opml.bad-20261207-104500"), never replacing an existing one. Returns the copy's
 // name, or an empty string when it could not be kept.
 QString KeepFileAside(const QString& path);
 

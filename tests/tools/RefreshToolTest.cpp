@@ -2,12 +2,15 @@
 #include "CRssChannel.h"
 #include "CRssGroup.h"
 #include "CRssItem.h"
+#include "CPreferences.h"
+#include "DiskFaults.h"
 #include "FeedTestSupport.h"
 #include "LocalServer.h"
 #include "OpmlFile.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -33,6 +36,7 @@ struct RefreshRun {
     int exitCode = -1;
     QStringList channelLines;
     QString summary;
+    QString errors; // standard error
 };
 
 RefreshRun Refresh(const QString& root)
@@ -44,6 +48,7 @@ RefreshRun Refresh(const QString& root)
     if (!tool.waitForFinished(120000))
         return run;
     run.exitCode = tool.exitCode();
+    run.errors = QString::fromUtf8(tool.readAllStandardError());
     QStringList lines = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     if (lines.size() >= 2) {
         run.summary = lines.takeLast();
@@ -155,4 +160,45 @@ TEST(RefreshTool, AutoConvertChannelEndsWithOneDecodableMp3PerItem)
     ASSERT_EQ(channel->ChildCount(), kStories);
     for (const auto& node : channel->ChildrenSnapshot())
         EXPECT_EQ(static_cast<CRssItem*>(node.get())->State(), RssItemState::Ready);
+}
+
+TEST(RefreshTool, ARefreshThatCannotWriteSaysWhyAndExitsOne)
+{
+    LocalServer server;
+    server.Get("/feed0.xml", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(Feed(0), "application/rss+xml");
+    });
+    ScopedSmallDisk disk(1024 * 1024);
+    FeedEnvironment env;
+    if (disk.Mounted())
+        env.app.Prefs()->ChangeRoot(disk.Path() + u"/data"_s);
+    const QString root = env.DataRoot();
+    {
+        auto tree = CRssGroup::Create(&env.context, true);
+        auto channel = CRssChannel::Create(&env.context);
+        channel->SetNameAndUrl(u"Channel 0"_s, server.Url("/feed0.xml"));
+        tree->AddChild(channel.get());
+        ASSERT_EQ(WriteOpmlFile(*tree, root + u"data.opml"_s), kResultOk);
+    }
+    const QByteArray before = ReadFile(root + u"data.opml"_s);
+
+    // Another writer has the folder: refused before anything is read.
+    QProcess holder;
+    holder.start(u"flock"_s, {u"-n"_s, u"-o"_s, root + u"calvoria.lock"_s, u"sleep"_s, u"30"_s});
+    ASSERT_TRUE(holder.waitForStarted());
+    QThread::msleep(300);
+    RefreshRun locked = Refresh(root);
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_TRUE(locked.errors.contains(u"in use by"_s)) << locked.errors.toStdString();
+
+    if (!disk.Mounted() || !disk.SetReadOnly(true))
+        GTEST_SKIP() << "a read-only file system needs root";
+    RefreshRun readOnly = Refresh(root);
+    disk.SetReadOnly(false);
+    EXPECT_EQ(readOnly.exitCode, 1);
+    EXPECT_TRUE(readOnly.errors.contains(u"*ERROR: Cannot save group"_s)) << readOnly.errors.toStdString();
+    EXPECT_TRUE(readOnly.summary.contains(u"new 5,"_s)) << "the counts are still shown";
+    EXPECT_EQ(ReadFile(root + u"data.opml"_s), before);
 }
