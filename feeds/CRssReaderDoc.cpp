@@ -68,8 +68,8 @@ bool CRssReaderDoc::LoadNews()
     }
     m_loadError.clear();
     // Saves killed halfway leave their temporary files; nobody else writes here now.
-    RemoveStaleSaveFiles(prefs.DataRoot());
-    RemoveStaleSaveFiles(prefs.FeedsFolder());
+    if (const int stale = RemoveStaleSaveFiles(prefs.DataRoot()) + RemoveStaleSaveFiles(prefs.FeedsFolder()))
+        LogFormat("Removed %d temporary files of unfinished saves", stale);
 
     m_context.TakeStoredFileProblems();
     LogMessage(u"Reading news"_s);
