@@ -22,14 +22,9 @@ namespace {
 
 constexpr qint64 kTimeLimitMs = 5000;
 
-QString SourceDir()
-{
-    return qEnvironmentVariable("CALVORIA_SOURCE_DIR");
-}
-
 QString Tool()
 {
-    return qEnvironmentVariable("CALVORIA_BIN_DIR") + u"/calvoria-tool"_s;
+    return BinDir() + u"/calvoria-tool"_s;
 }
 
 // ---------------------------------------------------------------------------------------
