@@ -57,15 +57,16 @@ INSTANTIATE_TEST_SUITE_P(TextHelpers, TextHelpersClean,
                              CleanCase{u"&#&#66;"_s, u"&#B"_s},
                              CleanCase{u"a&#32;&#32;b&#10;"_s, u"a  b\n"_s}));
 
-TEST(TextHelpersCleanText, GivesTheSameResultOnEveryRunAndLocale)
+// Stored items get their identity from this text again at every start: what counts as
+// printable must not follow the C library's locale.
+TEST(TextHelpersCleanText, GivesTheSameResultInEveryLocale)
 {
     const QString text = u"<p>Gr\u00FC\u00DFe\t\u00A0\u2028 \u00AD\u0301x &#1071;</p>"_s;
-    const QString first = Cleaned(text);
     const char* const oldLocale = std::setlocale(LC_ALL, nullptr);
     const std::string saved = oldLocale ? oldLocale : "C";
     for (const char* locale : {"C", "C.UTF-8", "POSIX"}) {
         std::setlocale(LC_ALL, locale);
-        EXPECT_EQ(Cleaned(text), first) << locale;
+        EXPECT_EQ(Cleaned(text), u" Gr\u00FC\u00DFe \u00A0\u2028 \u0301x \u042F "_s) << locale;
     }
     std::setlocale(LC_ALL, saved.c_str());
 }

@@ -2,7 +2,6 @@
 #include "CPreferences.h"
 #include "CRssChannel.h"
 #include "CRssItem.h"
-#include "ChannelFile.h"
 #include "FeedTestSupport.h"
 
 #include <QFile>
@@ -139,7 +138,6 @@ TEST_F(ChannelStoreTest, UnchangedChannelIsNotRewrittenAndAChangedOneIs)
     Add(u"Two"_s, 1699800000);
     const QString path = channel->FilePath();
     ASSERT_EQ(channel->SaveFile(path), kResultOk);
-    const QByteArray first = ReadFile(path);
 
     // A marker only a rewrite would remove shows whether the file was written again.
     auto marked = [&] {
@@ -155,8 +153,13 @@ TEST_F(ChannelStoreTest, UnchangedChannelIsNotRewrittenAndAChangedOneIs)
     ASSERT_EQ(channel->SaveFile(path), kResultOk);
     const QByteArray rewritten = ReadFile(path);
     EXPECT_FALSE(rewritten.endsWith("<!-- untouched -->"));
-    EXPECT_EQ(rewritten, SerializeChannelFile(*channel)) << "byte for byte a full rewrite";
-    EXPECT_NE(rewritten, first);
+    EXPECT_TRUE(rewritten.contains("<item new=\"1\" deleted=\"0\" status=\"0\">\r\n"
+                                   "      <title>One</title>"))
+        << rewritten.constData();
+    EXPECT_TRUE(rewritten.contains("<item new=\"0\" deleted=\"0\" status=\"0\">\r\n"
+                                   "      <title>Two</title>"))
+        << rewritten.constData();
+    EXPECT_TRUE(rewritten.endsWith("</rss>\n")) << "a whole file";
 
     QFile::remove(path);
     ASSERT_EQ(channel->SaveFile(path), kResultOk);
@@ -179,7 +182,9 @@ TEST_F(ChannelStoreTest, FileReadAtStartIsNotRewrittenUntilSomethingChanges)
 
     ItemAt(*again, 0)->SetState(RssItemState::Failed);
     ASSERT_EQ(again->SaveFile(path), kResultOk);
-    EXPECT_EQ(ReadFile(path), SerializeChannelFile(*again));
+    const QByteArray saved = ReadFile(path);
+    EXPECT_TRUE(saved.contains("<item new=\"1\" deleted=\"0\" status=\"4\">")) << saved.constData();
+    EXPECT_TRUE(saved.endsWith("</rss>\n")) << saved.constData();
 }
 
 TEST_F(ChannelStoreTest, FileThatReadingChangesIsWrittenAtTheNextSave)
@@ -194,8 +199,12 @@ TEST_F(ChannelStoreTest, FileThatReadingChangesIsWrittenAtTheNextSave)
     ASSERT_TRUE(WriteFile(path, stored));
     auto again = ReadBack(path);
     ASSERT_EQ(again->SaveFile(path), kResultOk);
-    EXPECT_EQ(ReadFile(path), SerializeChannelFile(*again));
-    EXPECT_NE(ReadFile(path), stored);
+    // The arrival time (1700000000) stands in for the unreadable date and the missing one.
+    const QByteArray saved = ReadFile(path);
+    EXPECT_TRUE(saved.contains("<lastBuildDate>14 Nov 2023 22:13:20 GMT</lastBuildDate>"))
+        << saved.constData();
+    EXPECT_TRUE(saved.contains("<pubDate>14 Nov 2023 22:13:20 GMT</pubDate>")) << saved.constData();
+    EXPECT_TRUE(saved.contains("<generator>Calvoria</generator>")) << saved.constData();
 }
 
 TEST_F(ChannelStoreTest, UnwritableFolderReportsAFailureAndKeepsTheOldFile)

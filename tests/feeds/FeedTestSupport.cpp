@@ -54,5 +54,5 @@ QString FeedEnvironment::DataRoot() const
 
 QString FeedEnvironment::TestData(const QString& name)
 {
-    return qEnvironmentVariable("CALVORIA_SOURCE_DIR") + u"/tests/feeds/data/"_s + name;
+    return SourceDir() + u"/tests/feeds/data/"_s + name;
 }

@@ -87,3 +87,23 @@ QStringList ScopedLog::Lines() const
     }
     return lines;
 }
+
+namespace {
+
+QString FolderFromEnvironment(const char* name, const char* builtIn)
+{
+    const QString set = qEnvironmentVariable(name);
+    return set.isEmpty() ? QString::fromUtf8(builtIn) : set;
+}
+
+} // namespace
+
+QString SourceDir()
+{
+    return FolderFromEnvironment("CALVORIA_SOURCE_DIR", CALVORIA_BUILT_SOURCE_DIR);
+}
+
+QString BinDir()
+{
+    return FolderFromEnvironment("CALVORIA_BIN_DIR", CALVORIA_BUILT_BIN_DIR);
+}

@@ -59,3 +59,10 @@ private:
 bool WriteFile(const QString& path, const QByteArray& bytes);
 // The whole content of a file (empty when it cannot be read).
 QByteArray ReadFile(const QString& path);
+
+// The project's source folder and the folder of the built programs (calvoria-tool, the
+// modules' include/): CALVORIA_SOURCE_DIR and CALVORIA_BIN_DIR when the environment sets
+// them, else the folders of the build the test comes from, so that a test binary run by
+// hand from any folder finds its fixtures and tools.
+QString SourceDir();
+QString BinDir();

@@ -42,8 +42,7 @@ struct RefreshRun {
 RefreshRun Refresh(const QString& root)
 {
     QProcess tool;
-    tool.start(qEnvironmentVariable("CALVORIA_BIN_DIR") + u"/calvoria-tool"_s,
-               {u"refresh"_s, root});
+    tool.start(BinDir() + u"/calvoria-tool"_s, {u"refresh"_s, root});
     RefreshRun run;
     if (!tool.waitForFinished(120000))
         return run;

@@ -24,7 +24,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(QDir().mkpath(programFolder));
-        const QString built = qEnvironmentVariable("CALVORIA_BIN_DIR") + u"/calvoria"_s;
+        const QString built = BinDir() + u"/calvoria"_s;
         ASSERT_TRUE(QFile::copy(built, Program())) << built.toStdString();
     }
     void TearDown() override

@@ -3,7 +3,6 @@
 #include "CVoiceConverter.h"
 #include "TestSupport.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -16,9 +15,7 @@ const QByteArray kCodePointScript =
 
 QString ProgramFolder()
 {
-    const QString fromTest = qEnvironmentVariable("CALVORIA_BIN_DIR");
-    return fromTest.isEmpty() ? QCoreApplication::applicationDirPath() + u"/../bin/"_s
-                              : fromTest + u'/';
+    return BinDir() + u'/';
 }
 
 class ConverterTest : public ::testing::Test

@@ -163,7 +163,7 @@ TEST_F(ItemJobsTest, PageIsFetchedSpokenAndEncodedIntoATaggedMp3)
     });
     CHttpSession::GlobalInit();
     env.app.SetSession(CRefPtr<CHttpSession>::Make());
-    converter = std::make_unique<CVoiceConverter>(qEnvironmentVariable("CALVORIA_BIN_DIR"));
+    converter = std::make_unique<CVoiceConverter>(BinDir());
     ASSERT_TRUE(converter->Initialize());
     MakeJobs(converter.get());
 
