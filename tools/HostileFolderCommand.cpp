@@ -1,6 +1,7 @@
-// calvoria-tool hostile-folder DATA-ROOT [--rounds N] [--seed S]: damages copies of a data
-// folder in random ways and refreshes each with calvoria-tool refresh, checking that
-// nothing crashes or hangs and that no stored item readable before is lost.
+// calvoria-tool hostile-folder DATA-ROOT [--rounds N] [--seed S] [--tool PATH]: damages
+// copies of a data folder in random ways and refreshes each with calvoria-tool refresh (this
+// one, or another build given with --tool, to compare), checking that nothing crashes or
+// hangs and that no stored item readable before is lost.
 #include "ToolCommands.h"
 #include "ToolSupport.h"
 
@@ -148,8 +149,11 @@ int RunHostileFolderCommand(const QStringList& args)
     QString root;
     int rounds = 300;
     quint32 seed = 1;
+    QString tool = QCoreApplication::applicationFilePath();
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == u"--rounds"_s && i + 1 < args.size())
+        if (args[i] == u"--tool"_s && i + 1 < args.size())
+            tool = args[++i];
+        else if (args[i] == u"--rounds"_s && i + 1 < args.size())
             rounds = args[++i].toInt();
         else if (args[i] == u"--seed"_s && i + 1 < args.size())
             seed = args[++i].toUInt();
@@ -157,7 +161,7 @@ int RunHostileFolderCommand(const QStringList& args)
             root = QDir(args[i]).absolutePath() + u'/';
     }
     if (root.isEmpty() || StoredFiles(root).isEmpty()) {
-        err << "usage: calvoria-tool hostile-folder DATA-ROOT [--rounds N] [--seed S]\n"
+        err << "usage: calvoria-tool hostile-folder DATA-ROOT [--rounds N] [--seed S] [--tool PATH]\n"
                "       (DATA-ROOT holds data.opml and Feeds/)\n";
         return 2;
     }
@@ -196,7 +200,7 @@ int RunHostileFolderCommand(const QStringList& args)
         }
 
         QProcess refresh;
-        refresh.setProgram(QCoreApplication::applicationFilePath());
+        refresh.setProgram(tool);
         refresh.setArguments({u"refresh"_s, copy});
         refresh.start();
         if (!refresh.waitForFinished(kRefreshTimeoutMs)) {
@@ -248,7 +252,7 @@ int RunHostileFolderCommand(const QStringList& args)
 
 const ToolCommandRegistration kCommand{
     {"hostile-folder",
-     "DATA-ROOT [--rounds N] [--seed S]\n                 damage copies of a data folder in N "
+     "DATA-ROOT [--rounds N] [--seed S] [--tool PATH]\n                 damage copies of a data folder in N "
      "random ways, refresh each, check nothing is lost",
      RunHostileFolderCommand}};
 
