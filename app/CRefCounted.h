@@ -18,6 +18,18 @@ public:
         if (m_refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
             delete this;
     }
+    // Adds a reference unless the count has already reached zero (the object is being
+    // destroyed). For links that do not own the object, such as a child's link to its parent.
+    bool TryAddRef() const noexcept
+    {
+        long refs = m_refs.load(std::memory_order_relaxed);
+        do {
+            if (refs == 0)
+                return false;
+        } while (!m_refs.compare_exchange_weak(refs, refs + 1, std::memory_order_acquire,
+                                               std::memory_order_relaxed));
+        return true;
+    }
     long RefCount() const noexcept { return m_refs.load(std::memory_order_relaxed); }
 
 protected:
