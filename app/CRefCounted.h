@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <type_traits>
 #include <utility>
 
 // Base of everything shared between threads by counted references (tree nodes, jobs).
@@ -54,7 +55,9 @@ public:
     }
     CRefPtr(const CRefPtr& o) noexcept : CRefPtr(o.m_p) {}
     CRefPtr(CRefPtr&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
+    // Only towards a base: going down to a kind takes a checked cast (NodeCast).
     template <class U>
+        requires std::is_convertible_v<U*, T*>
     CRefPtr(const CRefPtr<U>& o) noexcept : CRefPtr(static_cast<T*>(o.get()))
     {
     }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
+#include <type_traits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -63,6 +64,12 @@ TEST(Nodes, ConcurrentAddsAndWalksKeepEveryChild)
     channel->Recount(false);
     EXPECT_EQ(channel->TotalCount(), 2000);
 }
+
+// A reference goes up to the base by itself; down to a kind only through NodeCast, which
+// checks the kind.
+static_assert(std::is_convertible_v<CRefPtr<CRssItem>, CRefPtr<CRssNode>>);
+static_assert(!std::is_convertible_v<CRefPtr<CRssNode>, CRefPtr<CRssItem>>);
+static_assert(!std::is_convertible_v<CRefPtr<CRssItem>, CRefPtr<CRssChannel>>);
 
 // Jobs finishing on worker threads ask an item for its channel while the tree drops the
 // channel's last reference: they must get the channel or nothing, never a dying one.
