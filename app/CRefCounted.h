@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <type_traits>
 #include <utility>
 
 // Base of everything shared between threads by counted references (tree nodes, jobs).
@@ -17,6 +18,18 @@ public:
     {
         if (m_refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
             delete this;
+    }
+    // Adds a reference unless the count has already reached zero (the object is being
+    // destroyed). For links that do not own the object, such as a child's link to its parent.
+    bool TryAddRef() const noexcept
+    {
+        long refs = m_refs.load(std::memory_order_relaxed);
+        do {
+            if (refs == 0)
+                return false;
+        } while (!m_refs.compare_exchange_weak(refs, refs + 1, std::memory_order_acquire,
+                                               std::memory_order_relaxed));
+        return true;
     }
     long RefCount() const noexcept { return m_refs.load(std::memory_order_relaxed); }
 
@@ -42,7 +55,9 @@ public:
     }
     CRefPtr(const CRefPtr& o) noexcept : CRefPtr(o.m_p) {}
     CRefPtr(CRefPtr&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
+    // Only towards a base: going down to a kind takes a checked cast (NodeCast).
     template <class U>
+        requires std::is_convertible_v<U*, T*>
     CRefPtr(const CRefPtr<U>& o) noexcept : CRefPtr(static_cast<T*>(o.get()))
     {
     }

@@ -1,6 +1,9 @@
 #include "CodePages.h"
 
+#include "CAppLog.h"
+
 #include <QHash>
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 
@@ -148,8 +151,14 @@ const QHash<QString, int>& CharsetTable()
     return table;
 }
 
-// Where glibc lacks a code page, the Mac CJK pages and ETEN use the double-byte set they
-// extend; they differ only in a few rarely used single bytes.
+// Where glibc lacks a code page, the nearest one it has stands in: the Mac CJK pages and
+// ETEN use the double-byte set they extend (they differ only in a few rarely used single
+// bytes); CNS Taiwan reads as EUC-TW (the same plane 1); EBCDIC Thai reads as the later
+// IBM page that adds the euro to it, EBCDIC Korean extended as the mixed IBM page whose
+// single-byte half it is; EBCDIC US-Canada and Japanese reads as the Japanese-Latin page,
+// which has the same double-byte set, plain Latin letters and digits. HZ is unwrapped to
+// GB2312 first. The pages given as null have nothing close in glibc: they are read as
+// ISO-8859-1.
 constexpr struct
 {
     int codePage;
@@ -210,7 +219,7 @@ constexpr struct
     {10029, "MAC-CENTRALEUROPE"},
     {10079, "MAC-IS"},
     {10081, nullptr},
-    {20000, nullptr},
+    {20000, "EUC-TW"},
     {20002, "BIG5"},
     {20105, nullptr},
     {20106, "ISO646-DE"},
@@ -227,8 +236,8 @@ constexpr struct
     {20420, "IBM420"},
     {20423, "IBM423"},
     {20424, "IBM424"},
-    {20833, nullptr},
-    {20838, nullptr},
+    {20833, "IBM1364"},
+    {20838, "IBM1160"},
     {20866, "KOI8-R"},
     {20871, "IBM871"},
     {20880, "IBM880"},
@@ -252,7 +261,7 @@ constexpr struct
     {50222, "ISO-2022-JP"},
     {50225, "ISO-2022-KR"},
     {50930, "IBM930"},
-    {50931, nullptr},
+    {50931, "IBM939"},
     {50933, "IBM933"},
     {50935, "IBM935"},
     {50937, "IBM937"},
@@ -260,7 +269,7 @@ constexpr struct
     {51932, "EUC-JP"},
     {51936, "EUC-CN"},
     {51949, "EUC-KR"},
-    {52936, nullptr},
+    {52936, "EUC-CN"},
     {57002, nullptr},
     {57003, nullptr},
     {57004, nullptr},
@@ -326,6 +335,34 @@ bool DecodeWithIconv(const QByteArray& bytes, const char* from, QString& text)
     return true;
 }
 
+// HZ (RFC 1843) to GB2312 in EUC form: "~{" starts and "~}" ends a run of two-byte
+// characters written in 7 bits, "~~" is a tilde and a tilde before a line end joins lines.
+QByteArray HzToEucCn(const QByteArray& hz)
+{
+    QByteArray out;
+    out.reserve(hz.size());
+    bool gb = false;
+    for (qsizetype i = 0; i < hz.size(); ++i) {
+        const char c = hz[i];
+        const char next = i + 1 < hz.size() ? hz[i + 1] : '\0';
+        if (c == '~' && (next == '{' || next == '}')) {
+            gb = next == '{';
+            ++i;
+        } else if (c == '~' && !gb && (next == '~' || next == '\n')) {
+            if (next == '~')
+                out += '~';
+            ++i;
+        } else if (gb && c >= 0x21 && c <= 0x7E) {
+            out += char(c | 0x80);
+        } else {
+            out += c; // the decoder turns anything out of place into U+FFFD
+        }
+    }
+    return out;
+}
+
+constexpr int kHzCodePage = 52936;
+
 } // namespace
 
 int CharsetToCodePage(const QString& contentType)
@@ -339,6 +376,15 @@ int CharsetToCodePage(const QString& contentType)
         name = contentType.mid(start, end < 0 ? -1 : end - start);
     }
     return CharsetTable().value(name.toLower(), 1252);
+}
+
+std::vector<int> CharsetTableCodePages()
+{
+    const QList<int> values = CharsetTable().values();
+    std::vector<int> pages(values.begin(), values.end());
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    return pages;
 }
 
 const char* CodePageToIconvName(int codePage)
@@ -356,6 +402,15 @@ bool DecodeCodePage(const QByteArray& bytes, int codePage, QString& text)
         text = QString::fromUtf8(bytes);
         return true;
     }
-    const char* name = CodePageToIconvName(codePage);
-    return name != nullptr && DecodeWithIconv(bytes, name, text);
+    const auto known = std::find_if(std::begin(kIconvNames), std::end(kIconvNames),
+                                    [codePage](const auto& e) { return e.codePage == codePage; });
+    if (known == std::end(kIconvNames))
+        return false;
+    if (known->iconvName != nullptr &&
+        DecodeWithIconv(codePage == kHzCodePage ? HzToEucCn(bytes) : bytes, known->iconvName, text))
+        return true;
+    // A wrong letter here and there is better than no text at all.
+    LogFormat("No converter for code page %d: reading the page as ISO-8859-1", codePage);
+    text = QString::fromLatin1(bytes);
+    return true;
 }

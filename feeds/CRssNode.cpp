@@ -9,14 +9,22 @@ CRssNode::CRssNode(RssNodeKind kind, CFeedContext* context) : m_kind(kind), m_co
 CRssNode::~CRssNode()
 {
     // Children outliving this node (held by a view or a job) must not point back at it.
+    // Until a child's link is cleared, Parent() on another thread may still look at our
+    // count (it finds 0 and gives nothing), so this must happen before the memory goes.
     for (const CRefPtr<CRssNode>& child : m_children)
         child->SetParent(nullptr);
 }
 
 CRefPtr<CRssNode> CRssNode::Parent() const
 {
+    // The parent's last reference may be going on another thread right now: its count is
+    // then 0 and it is destroyed whatever we do, so take a reference only while the count
+    // is above zero. The link itself stays valid while we hold our parent lock, since the
+    // dying parent clears it under that lock before its memory goes.
     std::lock_guard lock(m_parentLock);
-    return CRefPtr<CRssNode>(m_parent);
+    if (m_parent == nullptr || !m_parent->TryAddRef())
+        return {};
+    return CRefPtr<CRssNode>::Adopt(m_parent);
 }
 
 void CRssNode::SetParent(CRssNode* parent)

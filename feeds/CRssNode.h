@@ -30,7 +30,8 @@ public:
     const RssIdentity& Identity() const { return m_identity; }
     void SetIdentity(const RssIdentity& id) { m_identity = id; }
 
-    // The containing node, with a reference, or null.
+    // The containing node, with a reference; null when there is none or when it is being
+    // destroyed on another thread.
     CRefPtr<CRssNode> Parent() const;
     void SetParent(CRssNode* parent);
 

@@ -1,11 +1,59 @@
 #include "CSingleInstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QtDebug>
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A real folder (not a link) of ours that nobody else may write into. With exactMode the
+// folder must be 0700, as every folder we make for ourselves is.
+bool IsPrivateFolder(const QString& path, bool exactMode)
+{
+    struct stat st{};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    return exactMode ? (st.st_mode & 07777) == S_IRWXU : (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The folder for the socket and its lock: the user's runtime folder, or one of our own in
+// the shared temporary folder. Another user may have taken our name there first; we then
+// try the next name, the same series in every copy so that they still meet.
+QString SocketFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && IsPrivateFolder(runtime, false))
+        return runtime;
+    const QString base = QDir::tempPath() + u"/calvoria-"_s + QString::number(::getuid());
+    for (int i = 0; i < 10; ++i) {
+        const QString folder = i == 0 ? base : base + u'-' + QString::number(i);
+        if (::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) != 0 && errno != EEXIST)
+            continue;
+        if (IsPrivateFolder(folder, true))
+            return folder;
+    }
+    return {};
+}
+
+// Only a socket that this user made is a running copy; anything else at the name is not
+// to be talked to.
+bool IsOurSocket(const QString& path)
+{
+    struct stat st{};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+           st.st_uid == ::getuid();
+}
+
+} // namespace
 
 CSingleInstance::CSingleInstance(QObject* parent) : QObject(parent)
 {
@@ -14,28 +62,36 @@ CSingleInstance::CSingleInstance(QObject* parent) : QObject(parent)
 
 QString CSingleInstance::ServerName()
 {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::tempPath();
+    const QString folder = SocketFolder();
+    if (folder.isEmpty())
+        return {};
     return folder + u"/MainWindowCalvoria-"_s + QString::number(::getuid());
 }
 
 bool CSingleInstance::BecomePrimary()
 {
     const QString name = ServerName();
+    if (name.isEmpty()) {
+        // Better two copies than none: run without looking for another one.
+        qWarning("Calvoria: no private folder for the instance socket, not checking for a "
+                 "running copy");
+        return true;
+    }
     // Two copies started together must not both find no server and both listen.
     QLockFile lock(name + u".lock"_s);
     lock.tryLock(5000);
 
-    QLocalSocket socket;
-    socket.connectToServer(name);
-    if (socket.waitForConnected(1000)) {
-        socket.write(QByteArray::number(ShowMainWindow) + '\n');
-        socket.waitForBytesWritten(1000);
-        socket.disconnectFromServer();
-        return false;
+    if (IsOurSocket(name)) {
+        QLocalSocket socket;
+        socket.connectToServer(name);
+        if (socket.waitForConnected(1000)) {
+            socket.write(QByteArray::number(ShowMainWindow) + '\n');
+            socket.waitForBytesWritten(1000);
+            socket.disconnectFromServer();
+            return false;
+        }
     }
-    // Nobody answers: whatever socket file is there was left by a copy that crashed.
+    // Nobody answers, or what is there is not ours: take the name over.
     QLocalServer::removeServer(name);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     m_server.listen(name);

@@ -4,7 +4,8 @@
 #include <QObject>
 
 // Keeps one running copy per user. The first copy listens on a local socket; a later copy
-// asks it to show its window and ends.
+// asks it to show its window and ends. Other users can neither take the name nor pose as
+// the running copy.
 class CSingleInstance : public QObject
 {
     Q_OBJECT
@@ -18,6 +19,8 @@ public:
     // runs (it has been asked to show its window).
     bool BecomePrimary();
 
+    // The socket's path, in a folder that only this user can write into (made when
+    // missing); empty when no such folder can be had.
     static QString ServerName();
 
 Q_SIGNALS:

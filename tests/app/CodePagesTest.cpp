@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <set>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -116,6 +117,15 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{1201, QByteArray("\0A\x30\x42", 4), u"A\u3042"_s},
                       DecodeCase{37, "\xC8\x85\x93\x93\x96", u"Hello"_s},
                       DecodeCase{28591, "", QString()},
+                      // pages that glibc has under another name, or after unwrapping
+                      DecodeCase{10007, "\x80\x81\xDF", u"\u0410\u0411\u044F"_s},
+                      DecodeCase{20000, "\xC4\xE3\xC5\xC6", u"\u4E2D\u6587"_s},
+                      DecodeCase{20838, "\x42\x43", u"\u0E01\u0E02"_s},
+                      DecodeCase{20833, "\xC8\x85\x93\x93\x96\x43", u"Hello\uFFA1"_s},
+                      DecodeCase{50931, "\xC1\x0E\x45\x62\x45\x66\x0F\x81",
+                                 u"A\u65E5\u672Ca"_s},
+                      DecodeCase{52936, "GB~{<:Ky2;S{#,~}~~x~\ny",
+                                 u"GB\u5DF1\u6240\u4E0D\u6B32\uFF0C~xy"_s},
                       // invalid and cut-off sequences
                       DecodeCase{65001,
                                  "a\xFF"
@@ -132,9 +142,31 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{932, "a\x93", u"a\uFFFD"_s},
                       DecodeCase{1200, QByteArray("A\0\0\xD8", 4), u"A\uFFFD"_s}));
 
-TEST(CodePagesDecodeUnknown, CodePagesWithoutConverterFail)
+// A page of the table that no converter here can read is still read, as ISO-8859-1, and the
+// log says so; any other page is read by its converter, without that line.
+TEST(CodePagesDecodeUnknown, TablePagesWithoutConverterReadAsLatin1WithALogLine)
 {
-    for (int codePage : {720, 57002, 12345, -1}) {
+    const std::set<int> expectedFallbacks = {720,   10004, 10005, 10006, 10081, 20105,
+                                             29001, 57002, 57003, 57004, 57005, 57006,
+                                             57007, 57008, 57009, 57010, 57011};
+    const QByteArray noise = NoiseBytes(256);
+    ScopedLog log;
+    std::set<int> fellBack;
+    const std::vector<int> pages = CharsetTableCodePages();
+    EXPECT_EQ(pages.size(), 117u);
+    for (int codePage : pages) {
+        QString text;
+        ASSERT_TRUE(DecodeCodePage(noise, codePage, text)) << codePage;
+        const QString line =
+            u"No converter for code page %1: reading the page as ISO-8859-1"_s.arg(codePage);
+        if (log.Contains(line)) {
+            fellBack.insert(codePage);
+            EXPECT_EQ(text, QString::fromLatin1(noise)) << codePage;
+        }
+    }
+    EXPECT_EQ(fellBack, expectedFallbacks);
+
+    for (int codePage : {12345, -1}) {
         QString text = u"old"_s;
         EXPECT_FALSE(DecodeCodePage("abc", codePage, text)) << codePage;
         EXPECT_EQ(text, u"old"_s);

@@ -2,8 +2,10 @@
 #include "CRssItem.h"
 #include "FeedTestSupport.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
+#include <type_traits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -60,6 +62,66 @@ TEST(Nodes, ConcurrentAddsAndWalksKeepEveryChild)
     EXPECT_EQ(channel->ChildCount(), 2000);
     channel->Recount(false);
     EXPECT_EQ(channel->TotalCount(), 2000);
+}
+
+// A reference goes up to the base by itself; down to a kind only through NodeCast, which
+// checks the kind.
+static_assert(std::is_convertible_v<CRefPtr<CRssItem>, CRefPtr<CRssNode>>);
+static_assert(!std::is_convertible_v<CRefPtr<CRssNode>, CRefPtr<CRssItem>>);
+static_assert(!std::is_convertible_v<CRefPtr<CRssItem>, CRefPtr<CRssChannel>>);
+
+// Jobs finishing on worker threads ask an item for its channel while the tree drops the
+// channel's last reference: they must get the channel or nothing, never a dying one.
+TEST(Nodes, ParentAskedWhileTheLastReferenceGoesIsAliveOrNull)
+{
+    FeedEnvironment env;
+    constexpr int kThreads = 2, kRounds = 40, kPairs = 500;
+    std::vector<CRefPtr<CRssItem>> items(kPairs);
+    std::atomic<int> round{0}, started{0}, finished{0}, gotParent{0};
+    int stillHeld = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&] {
+            for (int seen = 0; seen < kRounds; ++seen) {
+                while (round.load() == seen)
+                    std::this_thread::yield();
+                started.fetch_add(1);
+                for (bool any = true; any;) {
+                    any = false;
+                    for (const CRefPtr<CRssItem>& item : items) {
+                        CRefPtr<CRssNode> parent = item->Parent();
+                        CRefPtr<CRssChannel> channel = item->Channel();
+                        if (parent || channel) {
+                            any = true;
+                            gotParent.fetch_add(1, std::memory_order_relaxed);
+                        }
+                    }
+                }
+                finished.fetch_add(1);
+            }
+        });
+    for (int r = 1; r <= kRounds; ++r) {
+        std::vector<CRefPtr<CRssChannel>> channels;
+        for (CRefPtr<CRssItem>& item : items) {
+            channels.push_back(CRssChannel::Create(&env.context));
+            item = CRssItem::Create(&env.context);
+            channels.back()->AddChild(item.get());
+        }
+        round = r;
+        while (started.load() < r * kThreads)
+            std::this_thread::yield();
+        for (CRefPtr<CRssChannel>& channel : channels)
+            channel.reset();
+        while (finished.load() < r * kThreads)
+            std::this_thread::yield();
+        for (const CRefPtr<CRssItem>& item : items)
+            stillHeld += item->RefCount() != 1;
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(stillHeld, 0);
+    // The workers met live channels while the drops went on.
+    EXPECT_GT(gotParent.load(), 0);
 }
 
 TEST(Channel, IdentityFollowsNameAndUrlAndNamesTheFile)
