@@ -88,8 +88,9 @@ CSpeechSynth::CSpeechSynth(SpeechSettings settings) : m_settings(std::move(setti
 int CSpeechSynth::WordsPerMinute(int rate)
 {
     rate = std::clamp(rate, -10, 10);
-    const long wpm = std::lround(espeakRATE_NORMAL * std::pow(3.0, rate / 10.0));
-    return int(std::clamp<long>(wpm, espeakRATE_MINIMUM, espeakRATE_MAXIMUM));
+    const double end = rate < 0 ? espeakRATE_MINIMUM : espeakRATE_MAXIMUM;
+    return int(
+        std::lround(espeakRATE_NORMAL * std::pow(end / espeakRATE_NORMAL, std::abs(rate) / 10.0)));
 }
 
 bool CSpeechSynth::Speak(const QString& text, const QString& wavPath, const QString& logName) const

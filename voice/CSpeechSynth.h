@@ -36,8 +36,8 @@ public:
     // file) and returns false, leaving whatever was written.
     bool Speak(const QString& text, const QString& wavPath, const QString& logName) const;
 
-    // Words per minute for a rate of -10 ... 10: 175 at 0, three times faster or slower at
-    // the ends, kept within what the engine can do.
+    // Words per minute for a rate of -10 ... 10: 175 at 0, the engine's slowest (80) and
+    // fastest (450) at the ends, each step in between a constant factor faster.
     static int WordsPerMinute(int rate);
     // Empty when the engine cannot be started.
     static std::vector<SpeechVoice> Voices();

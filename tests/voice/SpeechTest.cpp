@@ -120,6 +120,18 @@ TEST_F(SpeechTest, RatesGiveClearlyDifferentLengths)
     EXPECT_PRED2(SameLength, Samples(Speak({})), normal);
 }
 
+TEST(SpeechRate, EveryStepIsADistinctSpeedWithinTheEnginesRange)
+{
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(-10), 80);
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(0), 175);
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(10), 450);
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(-5), 118); // 175 x (80/175)^0.5
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(5), 281);  // 175 x (450/175)^0.5
+    for (int rate = -10; rate < 10; ++rate)
+        EXPECT_LT(CSpeechSynth::WordsPerMinute(rate), CSpeechSynth::WordsPerMinute(rate + 1))
+            << "rate " << rate;
+}
+
 TEST(SpeechSettings, VoiceAndRateComeFromTheTtsSection)
 {
     QTemporaryDir dir;
