@@ -2,9 +2,12 @@
 
 #include "CAppLog.h"
 #include "CWavSink.h"
+#include "SpokenText.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStorageInfo>
 #include <algorithm>
 #include <cmath>
 #include <espeak-ng/espeak_ng.h>
@@ -83,7 +86,10 @@ SpeechSettings SpeechSettings::FromStore(const QSettings& store)
     return settings;
 }
 
-CSpeechSynth::CSpeechSynth(SpeechSettings settings) : m_settings(std::move(settings)) {}
+CSpeechSynth::CSpeechSynth(SpeechSettings settings, SpeechLimits limits)
+    : m_settings(std::move(settings)), m_limits(std::move(limits))
+{
+}
 
 int CSpeechSynth::WordsPerMinute(int rate)
 {
@@ -91,6 +97,27 @@ int CSpeechSynth::WordsPerMinute(int rate)
     const double end = rate < 0 ? espeakRATE_MINIMUM : espeakRATE_MAXIMUM;
     return int(
         std::lround(espeakRATE_NORMAL * std::pow(end / espeakRATE_NORMAL, std::abs(rate) / 10.0)));
+}
+
+bool CSpeechSynth::EnoughSpace(const QString& wavPath, qsizetype words,
+                               const QString& logName) const
+{
+    const QString folder = QFileInfo(wavPath).absolutePath();
+    qint64 free = -1;
+    if (m_limits.freeBytes) {
+        free = m_limits.freeBytes(folder);
+    } else {
+        const QStorageInfo storage(folder);
+        if (storage.isValid() && storage.isReady())
+            free = storage.bytesAvailable();
+    }
+    const qint64 needed = CWavSink::kHeaderSize + qint64(words) * 60 * CWavSink::kBytesPerSecond /
+                                                      WordsPerMinute(m_settings.rate.value_or(0));
+    if (free < 0 || needed <= free)
+        return true;
+    LogFormat("*ITEM: not enough disk space for %lld MB of speech: '%s'",
+              qlonglong(needed / (1024 * 1024) + 1), qUtf8Printable(logName));
+    return false;
 }
 
 bool CSpeechSynth::Speak(const QString& text, const QString& wavPath, const QString& logName) const
@@ -111,7 +138,14 @@ bool CSpeechSynth::Speak(const QString& text, const QString& wavPath, const QStr
     }
     espeak_ng_SetParameter(espeakRATE, WordsPerMinute(m_settings.rate.value_or(0)), 0);
 
-    CWavSink sink;
+    const SpokenText spoken = PrepareSpokenText(text, m_limits.maxWords, m_limits.maxCharacters);
+    if (spoken.cut)
+        LogFormat("*ITEM: text cut after %lld words: '%s'", qlonglong(spoken.words),
+                  qUtf8Printable(logName));
+    if (!EnoughSpace(wavPath, spoken.words, logName))
+        return false;
+
+    CWavSink sink(m_limits.maxWavDataBytes);
     if (!sink.SetFormat(engine.sampleRate)) {
         LogItem("*ITEM: cannot set audio format: '%s'", logName);
         return false;
@@ -126,12 +160,16 @@ bool CSpeechSynth::Speak(const QString& text, const QString& wavPath, const QStr
     }
     espeak_SetSynthCallback(&OnSamples);
 
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = spoken.text.toUtf8();
     engine.sink = &sink;
     const espeak_ng_STATUS status =
         espeak_ng_Synthesize(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
                              espeakCHARS_UTF8, nullptr, nullptr);
     engine.sink = nullptr;
+    if (sink.TooLong()) {
+        LogItem("*ITEM: speech too long for a WAV file: '%s'", logName);
+        return false;
+    }
     if (status != ENS_OK || sink.Failed()) {
         LogItem("*ITEM: cannot speak item: '%s'", logName);
         return false;

@@ -33,10 +33,19 @@ QByteArray WavHeader(quint32 dataBytes)
 
 } // namespace
 
+CWavSink::CWavSink(qint64 maxDataBytes)
+    : m_maxDataBytes(std::clamp<qint64>(maxDataBytes, 0, kMaxDataBytes))
+{
+}
+
 CWavSink::~CWavSink()
 {
     if (m_resampler)
         src_delete(m_resampler);
+    if (m_file.isOpen()) {
+        m_file.close();
+        m_file.remove();
+    }
 }
 
 bool CWavSink::SetFormat(int inputRate)
@@ -68,11 +77,11 @@ bool CWavSink::Finish()
     const float none = 0;
     if (!Process(&none, 0, true))
         return false;
-    const quint32 dataBytes = quint32(std::min<qint64>(m_dataBytes, 0xFFFFFFFFll - 36));
-    const QByteArray header = WavHeader(dataBytes);
-    const bool ok = m_file.seek(0) && m_file.write(header) == kHeaderSize && m_file.flush();
+    const QByteArray header = WavHeader(quint32(m_dataBytes));
+    if (!m_file.seek(0) || m_file.write(header) != kHeaderSize || !m_file.flush())
+        return false;
     m_file.close();
-    return ok;
+    return m_file.error() == QFileDevice::NoError;
 }
 
 bool CWavSink::Process(const float* in, long count, bool last)
@@ -107,6 +116,10 @@ bool CWavSink::Write(long frames)
     src_float_to_short_array(m_out.data(), m_pcm.data(), int(frames));
     qToLittleEndian<qint16>(m_pcm.data(), frames, m_pcm.data());
     const qint64 bytes = qint64(frames) * 2;
+    if (m_dataBytes + bytes > m_maxDataBytes) {
+        m_tooLong = true; // stopped here rather than sizes that wrap round
+        return Fail();
+    }
     if (m_file.write(reinterpret_cast<const char*>(m_pcm.data()), bytes) != bytes)
         return Fail();
     m_dataBytes += bytes;
