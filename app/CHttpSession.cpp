@@ -1,5 +1,6 @@
 #include "CHttpSession.h"
 
+#include <QElapsedTimer>
 #include <curl/curl.h>
 
 namespace {
@@ -50,7 +51,7 @@ void CHttpSession::Unlock(CURL*, int data, void* self)
     static_cast<CHttpSession*>(self)->m_locks[size_t(data) % 8].unlock();
 }
 
-CURL* CHttpSession::NewRequest(const QByteArray& url) const
+CURL* CHttpSession::NewRequest(const QByteArray& url, const TransferLimits& limits) const
 {
     CURL* curl = curl_easy_init();
     if (!curl)
@@ -64,11 +65,25 @@ CURL* CHttpSession::NewRequest(const QByteArray& url) const
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, limits.totalSeconds);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &AbortWhenAsked);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<CHttpSession*>(this));
     return curl;
+}
+
+int CHttpSession::Perform(CURL* curl, const TransferLimits& limits, bool& timedOut)
+{
+    // The connect and low-speed time-outs end with the same code, sooner; curl's own
+    // timer may fire a millisecond or so before the limit.
+    constexpr qint64 kTimerSlackMs = 50;
+    QElapsedTimer timer;
+    timer.start();
+    const CURLcode code = curl_easy_perform(curl);
+    timedOut = code == CURLE_OPERATION_TIMEDOUT && limits.totalSeconds > 0 &&
+               timer.elapsed() + kTimerSlackMs >= qint64(limits.totalSeconds) * 1000;
+    return code;
 }

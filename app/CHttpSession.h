@@ -10,6 +10,16 @@
 typedef void CURL;
 typedef void CURLSH;
 
+// The time limits of one transfer, so that no worker can be held for ever.
+struct TransferLimits
+{
+    long connectSeconds = 30;
+    // The transfer is aborted when it moves less than 1 byte/s for this long.
+    long lowSpeedSeconds = 60;
+    // The whole transfer, redirects included, however steadily the bytes come.
+    long totalSeconds = 120;
+};
+
 // The one HTTP session of the application: a libcurl share (DNS cache, TLS sessions,
 // connections) that every request on any worker thread uses. Jobs hold a counted
 // reference, so a request still running at exit never outlives its session.
@@ -25,8 +35,11 @@ public:
 
     // A new request for url, set up with the session's rules: the user agent, at most 10
     // redirects over http/https only, gzip/deflate accepted, proxies from the environment,
-    // connect time-out 30 s, abort below 1 byte/s for 60 s. Free it with curl_easy_cleanup.
-    CURL* NewRequest(const QByteArray& url) const;
+    // and the time limits. Free it with curl_easy_cleanup.
+    CURL* NewRequest(const QByteArray& url, const TransferLimits& limits) const;
+    // Runs a request made with limits to its end and returns curl's result code;
+    // timedOut tells whether it failed by running into its total time limit.
+    static int Perform(CURL* curl, const TransferLimits& limits, bool& timedOut);
 
     // Makes every transfer of the session fail at once, now and from now on (exit).
     void AbortTransfers() { m_aborted.store(true); }

@@ -49,7 +49,9 @@ FetchResult FetchUrl(const CHttpSession& session, const QString& url, const Fetc
         return result;
     }
 
-    CURL* curl = session.NewRequest(parsed.toEncoded());
+    const TransferLimits limits{options.connectTimeoutSeconds, options.lowSpeedSeconds,
+                                options.totalSeconds};
+    CURL* curl = session.NewRequest(parsed.toEncoded(), limits);
     if (!curl) {
         result.error = u"cannot create a request"_s;
         return result;
@@ -60,18 +62,19 @@ FetchResult FetchUrl(const CHttpSession& session, const QString& url, const Fetc
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
     // Refuses at once when the announced length is over the cap; the write callback
     // catches bodies of unknown length and compressed bodies that grow when decoded.
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(options.maxBytes));
 
-    const CURLcode code = curl_easy_perform(curl);
+    bool tooSlow = false;
+    const auto code = CURLcode(CHttpSession::Perform(curl, limits, tooSlow));
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
     curl_easy_cleanup(curl);
 
     if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.error = SizeLimitText(options.maxBytes);
+    } else if (tooSlow) {
+        result.error = u"not done within %1 s"_s.arg(options.totalSeconds);
     } else if (code != CURLE_OK) {
         result.error = QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(code));
     } else if (result.status >= 400) {

@@ -17,6 +17,8 @@ struct FetchOptions
     long connectTimeoutSeconds = 30;
     // The transfer is aborted when it moves less than 1 byte/s for this long.
     long lowSpeedSeconds = 60;
+    // The whole transfer, however steadily a server drips its bytes.
+    long totalSeconds = 120;
     qint64 maxBytes = kMaxFeedBodyBytes;
 };
 
@@ -30,7 +32,8 @@ struct FetchResult
 
 // Fetches an http or https URL through the session (redirects, compression and proxies as
 // the session sets them up) and returns its body. Other schemes are refused; a 4xx or 5xx
-// status is a failure, as is a body over the cap, which aborts the transfer. Each call
+// status is a failure, as are a body over the cap and a transfer over the time limit,
+// which abort the transfer. Each call
 // uses its own request, so any number of threads may fetch at once.
 FetchResult FetchUrl(const CHttpSession& session, const QString& url,
                      const FetchOptions& options = {});

@@ -142,9 +142,10 @@ bool ReadText(QFile& file, quint32 length, QString& text)
 
 } // namespace
 
-bool WriteArticleCache(const CHttpSession& session, const QString& url, const QString& cachePath)
+bool WriteArticleCache(const CHttpSession& session, const QString& url, const QString& cachePath,
+                       const TransferLimits& limits)
 {
-    CURL* curl = session.NewRequest(QUrl(url).toEncoded());
+    CURL* curl = session.NewRequest(QUrl(url).toEncoded(), limits);
     if (!curl)
         return false;
     bool ok = false;
@@ -157,11 +158,23 @@ bool WriteArticleCache(const CHttpSession& session, const QString& url, const QS
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
         curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(kMaxArticleBytes));
+        // An error status ends the transfer before any of its body arrives.
+        curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
 
-        const CURLcode code = curl_easy_perform(curl);
+        bool tooSlow = false;
+        const auto code = CURLcode(CHttpSession::Perform(curl, limits, tooSlow));
         if (code == CURLE_OK && !transfer.started && !transfer.failed)
             StartFile(transfer);
-        if (!transfer.createFailed) {
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        if (code == CURLE_HTTP_RETURNED_ERROR) {
+            LogFormat("*ERROR: HTTP status %ld for html cache '%s'", status,
+                      qUtf8Printable(cachePath));
+            QFile::remove(cachePath); // what an earlier attempt left
+        } else if (tooSlow) {
+            LogFormat("*ERROR: Time limit of %ld s passed for html cache '%s'", limits.totalSeconds,
+                      qUtf8Printable(cachePath));
+        } else if (!transfer.createFailed) {
             ok = code == CURLE_OK && !transfer.failed;
             transfer.file.close();
             if (!ok)

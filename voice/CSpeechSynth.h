@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -23,6 +24,18 @@ struct SpeechSettings
     static SpeechSettings FromStore(const QSettings& store);
 };
 
+// How much one text may become.
+struct SpeechLimits
+{
+    // About ten hours at the normal rate; longer texts are cut at a word boundary.
+    qsizetype maxWords = 100000;
+    qsizetype maxCharacters = 1000000;
+    // What the 32-bit size fields of a WAV file can describe.
+    qint64 maxWavDataBytes = 0xFFFFFFFFll - 36;
+    // Free bytes in the folder of a path, negative when unknown; empty: the file system's.
+    std::function<qint64(const QString& folder)> freeBytes;
+};
+
 // Speaks text into a 16 kHz, 16-bit, mono PCM WAV file with espeak-ng. The engine is
 // process-wide: it is set up once, and one text is spoken at a time whatever the thread.
 class CSpeechSynth
@@ -30,18 +43,23 @@ class CSpeechSynth
 public:
     static constexpr int OutputSampleRate = 16000;
 
-    explicit CSpeechSynth(SpeechSettings settings = {});
+    explicit CSpeechSynth(SpeechSettings settings = {}, SpeechLimits limits = {});
 
-    // Replaces wavPath; on failure logs an "*ITEM: " line naming logName (the item's cache
-    // file) and returns false, leaving whatever was written.
+    // Replaces wavPath. A text over the limits is cut, with an "*ITEM: " line; speech that
+    // would not fit on the disk is refused before it starts, and speech that grows past
+    // the WAV format's size stopped. On failure logs an "*ITEM: " line naming logName (the
+    // item's cache file), removes what was written and returns false.
     bool Speak(const QString& text, const QString& wavPath, const QString& logName) const;
 
-    // Words per minute for a rate of -10 ... 10: 175 at 0, three times faster or slower at
-    // the ends, kept within what the engine can do.
+    // Words per minute for a rate of -10 ... 10: 175 at 0, the engine's slowest (80) and
+    // fastest (450) at the ends, each step in between a constant factor faster.
     static int WordsPerMinute(int rate);
     // Empty when the engine cannot be started.
     static std::vector<SpeechVoice> Voices();
 
 private:
+    bool EnoughSpace(const QString& wavPath, qsizetype words, const QString& logName) const;
+
     SpeechSettings m_settings;
+    SpeechLimits m_limits;
 };

@@ -225,6 +225,20 @@ TEST_F(DownloadTest, StalledServerIsAbandonedAfterTheLowSpeedTime)
     EXPECT_LT(timer.elapsed(), 10000);
 }
 
+TEST_F(DownloadTest, DrippingServerIsAbandonedAtTheTotalTimeLimit)
+{
+    server.GetSlowly("/drip", "application/rss+xml");
+    FetchOptions options;
+    options.totalSeconds = 2;
+    QElapsedTimer timer;
+    timer.start();
+    const FetchResult result = FetchUrl(*session, server.Url("/drip"), options);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, u"not done within 2 s"_s);
+    EXPECT_GE(timer.elapsed(), 1900);
+    EXPECT_LT(timer.elapsed(), 10000);
+}
+
 TEST_F(DownloadTest, RefusedConnectionIsAFailedLoadWithAReason)
 {
     RefusingPort refusing;

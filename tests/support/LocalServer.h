@@ -49,6 +49,23 @@ public:
             handler(request, response);
         });
     }
+    // Registers a handler that drips its body, two bytes a second, until the client gives
+    // up or the server is released.
+    void GetSlowly(const std::string& path, const std::string& contentType = "text/plain")
+    {
+        Get(path, [this, contentType](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider(
+                contentType, [this](size_t, httplib::DataSink& sink) {
+                    for (int i = 0; i < 20 && !released; ++i)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    if (released) {
+                        sink.done();
+                        return true;
+                    }
+                    return sink.write("..", 2);
+                });
+        });
+    }
     int Hits(const std::string& path) const
     {
         std::lock_guard lock(m_lock);

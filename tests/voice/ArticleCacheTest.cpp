@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <arpa/inet.h>
@@ -155,14 +156,22 @@ TEST_F(ArticleCacheWriteTest, AbsentHeadersGiveEightZeroBytes)
     EXPECT_EQ(ReadFile(CachePath()), QByteArray(8, '\0') + "plain words");
 }
 
-TEST_F(ArticleCacheWriteTest, AnErrorPageIsCachedLikeAnArticle)
+TEST_F(ArticleCacheWriteTest, AnErrorStatusFailsWithoutACacheFile)
 {
     server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;
         response.set_content("<h1>Not found</h1>", "text/html");
     });
-    ASSERT_TRUE(WriteArticleCache(*session, server.Url("/missing"), CachePath()));
-    EXPECT_EQ(ReadFile(CachePath()), Field(u"text/html") + Field(u"") + "<h1>Not found</h1>");
+    server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/missing");
+    });
+    // What an earlier attempt left is not taken for this page.
+    ASSERT_TRUE(WriteFile(CachePath(), QByteArray(8, '\0') + "<p>old</p>"));
+    EXPECT_FALSE(WriteArticleCache(*session, server.Url("/missing"), CachePath()));
+    EXPECT_FALSE(WriteArticleCache(*session, server.Url("/moved"), CachePath()));
+    EXPECT_EQ(log.Lines().mid(1),
+              QStringList(2, u"*ERROR: HTTP status 404 for html cache '%1'"_s.arg(CachePath())));
+    EXPECT_FALSE(QFile::exists(CachePath()));
 }
 
 TEST_F(ArticleCacheWriteTest, AnEmptyBodyStillWritesTheHeaders)
@@ -241,6 +250,20 @@ TEST_F(ArticleCacheWriteTest, APageOverSixteenMegabytesIsRefused)
     EXPECT_FALSE(WriteArticleCache(*session, server.Url("/unannounced"), CachePath()));
     EXPECT_EQ(log.Lines().count(ExceptionLine()), 2);
     EXPECT_LE(QFile(CachePath()).size(), kMaxArticleBytes + 8);
+}
+
+TEST_F(ArticleCacheWriteTest, ADrippingServerIsAbandonedAtTheTimeLimit)
+{
+    server.GetSlowly("/slow", "text/html");
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(
+        WriteArticleCache(*session, server.Url("/slow"), CachePath(), TransferLimits{30, 60, 2}));
+    EXPECT_GE(timer.elapsed(), 1900);
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_EQ(
+        log.Lines().mid(1),
+        QStringList{u"*ERROR: Time limit of 2 s passed for html cache '%1'"_s.arg(CachePath())});
 }
 
 TEST_F(ArticleCacheWriteTest, ARefusedConnectionIsLoggedAndWritesNoFile)

@@ -4,10 +4,14 @@
 #include "PodcastDownload.h"
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -23,6 +27,31 @@ std::string RandomBytes(size_t size)
     return bytes;
 }
 
+// Files of this process cannot grow past a size, as on a disk that has filled up.
+class ScopedFileSizeLimit
+{
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
 class PodcastTest : public ::testing::Test
 {
 protected:
@@ -32,9 +61,30 @@ protected:
         (void)initialized;
     }
 
-    bool Download(const char* path) { return DownloadPodcast(*session, server.Url(path), mp3); }
+    bool Download(const char* path, const PodcastLimits& limits = {})
+    {
+        return DownloadPodcast(*session, server.Url(path), 0, mp3, limits);
+    }
+    // Serves audio at /episode.mp3 with its length, and at /chunked.mp3 without.
+    void Serve(const std::string& audio)
+    {
+        server.Get("/episode.mp3", [&audio](const httplib::Request&, httplib::Response& response) {
+            response.set_content(audio, "audio/mpeg");
+        });
+        server.Get("/chunked.mp3", [&audio](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider(
+                "audio/mpeg", [&audio](size_t offset, httplib::DataSink& sink) {
+                    const size_t n = std::min<size_t>(65537, audio.size() - offset);
+                    sink.write(audio.data() + offset, n);
+                    if (offset + n == audio.size())
+                        sink.done();
+                    return true;
+                });
+        });
+    }
     // Lines of the log other than its first.
     QStringList Logged() const { return log.Lines().mid(1); }
+    QStringList Files() const { return QDir(dir.path()).entryList(QDir::Files); }
 
     // The server goes last, after the session has closed its kept-alive connections.
     LocalServer server;
@@ -46,34 +96,25 @@ protected:
 
 } // namespace
 
-TEST_F(PodcastTest, ErrorPageIsStoredAsTheFile)
+TEST_F(PodcastTest, ErrorStatusFailsAndLeavesNoFile)
 {
-    const std::string page = "<html><body><h1>404 Not Found</h1></body></html>";
-    server.Get("/episode.mp3", [&](const httplib::Request&, httplib::Response& response) {
+    server.Get("/episode.mp3", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;
-        response.set_content(page, "text/html");
+        response.set_content("<html><body><h1>404 Not Found</h1></body></html>", "text/html");
     });
-    EXPECT_TRUE(Download("/episode.mp3"));
-    EXPECT_EQ(ReadFile(mp3), QByteArray::fromStdString(page));
-    EXPECT_EQ(Logged(), QStringList());
+    server.Get("/empty.mp3",
+               [](const httplib::Request&, httplib::Response& response) { response.status = 503; });
+    EXPECT_FALSE(Download("/episode.mp3"));
+    EXPECT_FALSE(Download("/empty.mp3"));
+    EXPECT_EQ(Logged(), (QStringList{u"*ERROR: HTTP status 404 for podcast '%1'"_s.arg(mp3),
+                                     u"*ERROR: HTTP status 503 for podcast '%1'"_s.arg(mp3)}));
+    EXPECT_EQ(Files(), QStringList());
 }
 
 TEST_F(PodcastTest, LargeEnclosureIsStoredByteForByte)
 {
     const std::string audio = RandomBytes(6 * 1000 * 1000 + 123);
-    server.Get("/episode.mp3", [&](const httplib::Request&, httplib::Response& response) {
-        response.set_content(audio, "audio/mpeg");
-    });
-    server.Get("/chunked.mp3", [&](const httplib::Request&, httplib::Response& response) {
-        response.set_chunked_content_provider(
-            "audio/mpeg", [&](size_t offset, httplib::DataSink& sink) {
-                const size_t n = std::min<size_t>(65537, audio.size() - offset);
-                sink.write(audio.data() + offset, n);
-                if (offset + n == audio.size())
-                    sink.done();
-                return true;
-            });
-    });
+    Serve(audio);
     ASSERT_TRUE(Download("/episode.mp3"));
     EXPECT_TRUE(ReadFile(mp3) == QByteArray::fromStdString(audio));
     ASSERT_TRUE(Download("/chunked.mp3"));
@@ -106,12 +147,12 @@ TEST_F(PodcastTest, FileThatCannotBeCreatedFailsTheDownload)
     server.Get("/episode.mp3", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(std::string(50000, 'a'), "audio/mpeg");
     });
-    EXPECT_FALSE(DownloadPodcast(*session, server.Url("/episode.mp3"), target));
+    EXPECT_FALSE(DownloadPodcast(*session, server.Url("/episode.mp3"), 0, target));
     EXPECT_EQ(Logged(), QStringList{u"*ERROR: Cannot create podcast '%1'"_s.arg(target)});
     EXPECT_EQ(ReadFile(blocker), "not a folder");
 }
 
-TEST_F(PodcastTest, ConnectionBrokenMidwayIsLoggedAndLeavesThePartialFile)
+TEST_F(PodcastTest, ConnectionBrokenMidwayIsLoggedAndLeavesNoPartialFile)
 {
     const std::string audio = RandomBytes(400000);
     server.Get("/episode.mp3", [&](const httplib::Request&, httplib::Response& response) {
@@ -126,18 +167,65 @@ TEST_F(PodcastTest, ConnectionBrokenMidwayIsLoggedAndLeavesThePartialFile)
     });
     EXPECT_FALSE(Download("/episode.mp3"));
     EXPECT_EQ(Logged(), QStringList{u"Exception during item podcasting '%1'"_s.arg(mp3)});
-    const QByteArray partial = ReadFile(mp3);
-    EXPECT_GT(partial.size(), 0);
-    EXPECT_LT(partial.size(), qsizetype(audio.size()));
-    EXPECT_TRUE(QByteArray::fromStdString(audio).startsWith(partial));
+    EXPECT_EQ(Files(), QStringList());
+}
+
+TEST_F(PodcastTest, DownloadOverTheSizeCapStopsAndKeepsTheOldFile)
+{
+    const std::string audio = RandomBytes(400000);
+    Serve(audio);
+    ASSERT_TRUE(WriteFile(mp3, "ID3 earlier episode"));
+    PodcastLimits limits;
+    limits.maxBytes = 100000;
+    EXPECT_FALSE(Download("/episode.mp3", limits));
+    EXPECT_FALSE(Download("/chunked.mp3", limits));
+    EXPECT_EQ(Logged(),
+              QStringList(2, u"*ERROR: Podcast larger than 100000 bytes '%1'"_s.arg(mp3)));
+    EXPECT_EQ(Files(), QStringList{u"Episode_12_0123ABCD.mp3"_s});
+    EXPECT_EQ(ReadFile(mp3), "ID3 earlier episode");
+}
+
+TEST_F(PodcastTest, FullDiskStopsTheDownloadWithoutAPartialFile)
+{
+    const std::string audio = RandomBytes(3 * 1000 * 1000);
+    Serve(audio);
+    {
+        ScopedFileSizeLimit full(1000 * 1000);
+        EXPECT_FALSE(Download("/episode.mp3"));
+        EXPECT_FALSE(Download("/chunked.mp3"));
+    }
+    EXPECT_EQ(Logged(), QStringList(2, u"*ERROR: Cannot write podcast '%1'"_s.arg(mp3)));
+    EXPECT_EQ(Files(), QStringList());
+}
+
+TEST_F(PodcastTest, DrippingServerIsAbandonedAtTheTimeLimit)
+{
+    // The limit allows the announced length at 50 kB/s, and never less than half an hour.
+    const PodcastLimits defaults;
+    EXPECT_EQ(defaults.ForLength(0).totalSeconds, 1800);
+    EXPECT_EQ(defaults.ForLength(60 * 1000 * 1000).totalSeconds, 1800);
+    EXPECT_EQ(defaults.ForLength(200 * 1000 * 1000).totalSeconds, 4000);
+    EXPECT_EQ(defaults.ForLength(1ll << 40).totalSeconds, 42949) << "no more than the size cap";
+
+    server.GetSlowly("/slow.mp3", "audio/mpeg");
+    PodcastLimits limits;
+    limits.minSeconds = 2;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(Download("/slow.mp3", limits));
+    EXPECT_GE(timer.elapsed(), 1900);
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_EQ(Logged(),
+              QStringList{u"*ERROR: Time limit of 2 s passed for podcast '%1'"_s.arg(mp3)});
+    EXPECT_EQ(Files(), QStringList());
 }
 
 TEST_F(PodcastTest, NoResponseFailsWithoutALineOrAFile)
 {
     RefusingPort refusing;
     ASSERT_NE(refusing.Port(), 0);
-    EXPECT_FALSE(DownloadPodcast(*session, refusing.Url("/episode.mp3"), mp3));
-    EXPECT_FALSE(DownloadPodcast(*session, u"file:///etc/hostname"_s, mp3));
+    EXPECT_FALSE(DownloadPodcast(*session, refusing.Url("/episode.mp3"), 0, mp3));
+    EXPECT_FALSE(DownloadPodcast(*session, u"file:///etc/hostname"_s, 0, mp3));
     EXPECT_EQ(Logged(), QStringList());
     EXPECT_FALSE(QFile::exists(mp3));
 }

@@ -1,6 +1,9 @@
 // Speaking text into WAV files with espeak-ng.
 #include "CSpeechSynth.h"
+#include "SpokenText.h"
 #include "TestSupport.h"
+
+#include <QDir>
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -42,10 +45,11 @@ class SpeechTest : public ::testing::Test
 {
 protected:
     // Speaks kText and returns the samples; empty on failure.
-    QByteArray Speak(const SpeechSettings& settings, const QString& text = kText)
+    QByteArray Speak(const SpeechSettings& settings, const QString& text = kText,
+                     const SpeechLimits& limits = {})
     {
         const QString wav = dir.filePath(u"item.wav"_s);
-        if (!CSpeechSynth(settings).Speak(text, wav, cache))
+        if (!CSpeechSynth(settings, limits).Speak(text, wav, cache))
             return {};
         return ReadWav(wav).samples;
     }
@@ -118,6 +122,73 @@ TEST_F(SpeechTest, RatesGiveClearlyDifferentLengths)
     EXPECT_LT(fastest, normal * 2 / 3);
     // Without a stored rate the voice speaks at its normal speed, whatever came before.
     EXPECT_PRED2(SameLength, Samples(Speak({})), normal);
+}
+
+TEST(SpeechRate, EveryStepIsADistinctSpeedWithinTheEnginesRange)
+{
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(-10), 80);
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(0), 175);
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(10), 450);
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(-5), 118); // 175 x (80/175)^0.5
+    EXPECT_EQ(CSpeechSynth::WordsPerMinute(5), 281);  // 175 x (450/175)^0.5
+    for (int rate = -10; rate < 10; ++rate)
+        EXPECT_LT(CSpeechSynth::WordsPerMinute(rate), CSpeechSynth::WordsPerMinute(rate + 1))
+            << "rate " << rate;
+}
+
+TEST_F(SpeechTest, InvisibleBreaksInsideWordsAreNotSpoken)
+{
+    const QString plain = u"The unbelievably comfortable newspaper arrived."_s;
+    const QString marked = u"The un\u00ADbeliev\u200Bably com\u200Cfort\u200Dable "
+                           "\uFEFFnews\u2060pa\u00ADper arrived."_s;
+    const qint64 expected = Samples(Speak({}, plain));
+    ASSERT_GT(expected, 0);
+    EXPECT_PRED2(SameLength, Samples(Speak({}, marked)), expected);
+}
+
+TEST(SpokenText, InvisibleBreaksGoAndLongTextsEndAtAWordBoundary)
+{
+    const SpokenText marked = PrepareSpokenText(u"\uFEFFnews\u00ADpa\u200Bper  day"_s, 10, 100);
+    EXPECT_EQ(marked.text, u"newspaper  day"_s);
+    EXPECT_EQ(marked.words, 2);
+    EXPECT_FALSE(marked.cut);
+
+    const SpokenText byWords = PrepareSpokenText(u"one two\n three four"_s, 2, 100);
+    EXPECT_EQ(byWords.text, u"one two"_s);
+    EXPECT_EQ(byWords.words, 2);
+    EXPECT_TRUE(byWords.cut);
+
+    const SpokenText byLength = PrepareSpokenText(u"alpha beta gamma"_s, 10, 13);
+    EXPECT_EQ(byLength.text, u"alpha beta"_s);
+    EXPECT_EQ(byLength.words, 2);
+    EXPECT_TRUE(byLength.cut);
+    EXPECT_EQ(PrepareSpokenText(u"abcdefghij"_s, 10, 4).text, u"abcd"_s) << "one long word";
+}
+
+TEST_F(SpeechTest, TooMuchTextIsCutAndSpeechThatCannotFitIsRefused)
+{
+    const qint64 whole = Samples(Speak({}));
+    SpeechLimits fewWords;
+    fewWords.maxWords = 4;
+    EXPECT_LT(Samples(Speak({}, kText, fewWords)), whole / 2);
+    EXPECT_EQ(Logged(), QStringList{u"*ITEM: text cut after 4 words: '%1'"_s.arg(cache)});
+
+    // Seventeen words take about six seconds: 190 kB of samples.
+    QString folder;
+    SpeechLimits smallDisk;
+    smallDisk.freeBytes = [&folder](const QString& path) {
+        folder = path;
+        return qint64(100000);
+    };
+    EXPECT_TRUE(Speak({}, kText, smallDisk).isEmpty());
+    EXPECT_EQ(folder, dir.path());
+    SpeechLimits shortWav;
+    shortWav.maxWavDataBytes = 64000;
+    EXPECT_TRUE(Speak({}, kText, shortWav).isEmpty());
+    EXPECT_EQ(Logged().mid(1),
+              (QStringList{u"*ITEM: not enough disk space for 1 MB of speech: '%1'"_s.arg(cache),
+                           u"*ITEM: speech too long for a WAV file: '%1'"_s.arg(cache)}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()) << "no partial file";
 }
 
 TEST(SpeechSettings, VoiceAndRateComeFromTheTtsSection)

@@ -193,7 +193,9 @@ TEST_F(ItemJobsTest, FailuresEndInFailedWithTheItemsLine)
     ASSERT_TRUE(WriteFile(noConverter->HtmlFile(), QByteArray(8, '\0') + "<p>x</p>"));
     auto podcast = Item(u"Podcast404"_s, State::None, u"http://example.com/p"_s);
     podcast->enclosure = {server.Url("/missing.mp3"), 10, u"audio/mpeg"_s};
+    auto missingPage = Item(u"Page404"_s, State::None, server.Url("/missing.mp3"));
     RunQueues();
+    missingPage->RequestConversion(false, false, false);
     unreachable->RequestConversion(false, false, false);
     noConverter->ResumeJobs(false);
     podcast->RequestPodcast(false, false);
@@ -203,6 +205,11 @@ TEST_F(ItemJobsTest, FailuresEndInFailedWithTheItemsLine)
     ASSERT_TRUE(WaitForState(*noConverter, State::Failed));
     EXPECT_TRUE(env.log.Contains(u"*ITEM: No convertor: 'http://example.com/c'"_s));
     EXPECT_FALSE(QFile::exists(noConverter->HtmlFile()));
-    ASSERT_TRUE(WaitForState(*podcast, State::Ready)) << "an error page is stored like audio";
-    EXPECT_EQ(ReadFile(podcast->Mp3File()), "not here");
+    ASSERT_TRUE(WaitForState(*podcast, State::Failed)) << "an error page is no audio";
+    EXPECT_TRUE(env.log.Contains(u"*ITEM: Cannot podcast item: 'http://example.com/p'"_s));
+    EXPECT_FALSE(QFile::exists(podcast->Mp3File()));
+    ASSERT_TRUE(WaitForState(*missingPage, State::Failed)) << "an error page is not spoken";
+    EXPECT_TRUE(env.log.Contains(u"*ITEM: Cannot download item: '%1'"_s.arg(missingPage->link)));
+    EXPECT_FALSE(QFile::exists(missingPage->HtmlFile()));
+    EXPECT_EQ(conversions.PendingCount(), 0);
 }
