@@ -204,3 +204,30 @@ TEST_F(StartupProcess, CorruptSettingsStartWithDefaults)
     EXPECT_TRUE(Lines(LogFile()).contains(u"Prefernces does not exist"_s));
     Terminate(p);
 }
+
+TEST_F(StartupProcess, ADamagedTreeIsToldAndKeptAndAFolderInUseIsRefused)
+{
+    const QString root = home.File(u"data/Calvoria/"_s);
+    const QByteArray damaged = "<opml version=\"1.0\"><body><outline type=\"rss\" text=\"Kept\" "
+                               "xmlUrl=\"http://127.0.0.1:1/\"/><outline type=\"rss\" te";
+    ASSERT_TRUE(WriteFile(root + u"data.opml"_s, damaged));
+    QProcess& p = Start();
+    ASSERT_TRUE(WaitForLine(LogFile(), u"Initialization done"_s));
+    Terminate(p);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(u"could not be read whole"_s));
+    const QStringList bad = QDir(root).entryList({u"data.opml.bad-*"_s});
+    ASSERT_EQ(bad.size(), 1);
+    EXPECT_EQ(ReadFile(root + bad[0]), damaged);
+    EXPECT_TRUE(ReadFile(root + u"data.opml"_s).contains("text=\"Kept\""));
+
+    QProcess holder;
+    holder.start(u"flock"_s, {u"-n"_s, u"-o"_s, root + u"calvoria.lock"_s, u"sleep"_s, u"30"_s});
+    ASSERT_TRUE(holder.waitForStarted());
+    QThread::msleep(300);
+    QProcess& refused = Start();
+    ASSERT_TRUE(refused.waitForFinished(15000));
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_NE(refused.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(refused.readAllStandardError()).contains(u"is in use by"_s));
+}
