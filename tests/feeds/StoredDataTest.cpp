@@ -203,9 +203,20 @@ TEST_F(StoredDataTest, ChangesThroughTheItemListReachTheFilesInLaterRuns)
     EXPECT_EQ(doc.SavedNews().ChildCount(), 3);
 }
 
-TEST_F(StoredDataTest, ALargeChannelFileReadsBack)
+TEST_F(StoredDataTest, WhatAChannelKeepsIsBoundedAndItsFileAlwaysReadsBack)
 {
-    // Over the limit for documents from outside, which stored files must not share.
+    // A feed of very many items: only its newest ones are kept.
+    QByteArray feed = "<rss version=\"2.0\"><channel><title>Many</title>";
+    for (int i = 0; i < 12000; ++i)
+        feed += "<item><title>N" + QByteArray::number(i) + "</title></item>";
+    XmlDocPtr many = ParseXml(feed + "</channel></rss>", u"http://127.0.0.1:1/many"_s);
+    auto flood = CRssChannel::Create(&env.context);
+    ASSERT_EQ(MergeFeedDocument(*flood, many.get(), u"http://127.0.0.1:1/many"_s, false, false),
+              kResultOk);
+    EXPECT_EQ(flood->ChildCount(), 10000);
+    EXPECT_EQ(NodeCast<CRssItem>(flood->ChildrenSnapshot()[0])->title, u"N0"_s);
+
+    // A file over the limit for documents from outside, which stored files do not share.
     auto channel = CRssChannel::Create(&env.context);
     channel->SetNameAndUrl(u"Big"_s, u"http://127.0.0.1:1/big"_s);
     const QString text(3500, u'y');
