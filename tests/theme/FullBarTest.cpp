@@ -94,6 +94,12 @@ TEST_F(FullBar, ButtonsTriggerByMouseAndKeyboardButNotWhenDraggedOffOrDisabled)
         QTest::qWait(10);
     EXPECT_EQ(triggered.count(), 4);
 
+    actions[32835]->setEnabled(false);
+    QTest::keyClick(button, Qt::Key_Right);
+    EXPECT_EQ(bar->focusWidget(), bar->button(32838)) << "arrow skips the disabled button";
+    QTest::keyClick(bar->button(32838), Qt::Key_Left);
+    EXPECT_EQ(bar->focusWidget(), button);
+
     actions[32816]->setEnabled(false);
     EXPECT_FALSE(button->isEnabled());
     QTest::mouseClick(button, Qt::LeftButton, {}, inside);
@@ -130,6 +136,13 @@ TEST_F(FullBar, DrawsHotPressedAndDisabledButtonsInTheThemeColours)
     ExpectColorNear(image.pixel(origin + QPoint(1, h - 2)), 0xF8DC7E, 6, "pressed bottom");
     QTest::mouseRelease(button, Qt::LeftButton, {}, button->rect().center());
     button->setAttribute(Qt::WA_UnderMouse, false);
+
+    actions[32775]->setCheckable(true);
+    actions[32775]->setChecked(true);
+    image = bar->grab().toImage();
+    ExpectColorNear(image.pixel(origin + QPoint(1, 1)), 0xE87F08, 10, "checked top");
+    ExpectColorNear(image.pixel(origin + QPoint(1, h - 2)), 0xFFF6CF, 10, "checked bottom");
+    actions[32775]->setChecked(false);
 
     actions[32775]->setEnabled(false);
     image = bar->grab().toImage();

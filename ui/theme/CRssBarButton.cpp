@@ -99,7 +99,29 @@ void CRssBarButton::keyPressEvent(QKeyEvent* event)
             animateClick();
         return;
     }
+    const bool back = event->key() == Qt::Key_Left || event->key() == Qt::Key_Up;
+    const bool forward = event->key() == Qt::Key_Right || event->key() == Qt::Key_Down;
+    if ((back || forward) && parentWidget()) {
+        moveFocusAlong(forward);
+        return;
+    }
     QAbstractButton::keyPressEvent(event);
+}
+
+void CRssBarButton::moveFocusAlong(bool forward)
+{
+    // Arrow keys walk the bar's enabled buttons, wrapping at the ends.
+    const QList<CRssBarButton*> buttons =
+        parentWidget()->findChildren<CRssBarButton*>(Qt::FindDirectChildrenOnly);
+    const qsizetype count = buttons.size();
+    const qsizetype here = buttons.indexOf(this);
+    for (qsizetype step = 1; step < count; ++step) {
+        CRssBarButton* next = buttons[((here + (forward ? step : -step)) % count + count) % count];
+        if (next->isEnabled() && next->isVisible()) {
+            next->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 void CRssBarButton::paintEvent(QPaintEvent*)

@@ -9,7 +9,8 @@ class QAction;
 
 // One button of the themed tool bar. It triggers the action it was given and follows the
 // action's enabled and checked state; hot, pressed and checked looks use the theme's
-// gradients. Space, Enter and Return press it when it has the focus.
+// gradients. Space, Enter and Return press it when it has the focus; arrow keys move the
+// focus to the next or previous button.
 class CRssBarButton : public QAbstractButton
 {
     Q_OBJECT
@@ -39,6 +40,7 @@ protected:
 
 private:
     void followAction();
+    void moveFocusAlong(bool forward);
 
     QAction* m_action;
     const CThemeColors* m_theme;
