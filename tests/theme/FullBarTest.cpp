@@ -5,6 +5,7 @@
 #include "CThemeColors.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -53,8 +54,20 @@ TEST_F(FullBar, LaysOutLargeAndSmallButtonsWithSeparatorsAndBorders)
     EXPECT_EQ(bar->commandAt(QPoint(3 + 36 + 10, 10)), 32775);
     EXPECT_EQ(bar->commandAt(QPoint(3 + 3 * 36 + 4, 10)), 0); // the first separator
 
+    bar->setOrientation(Qt::Vertical);
+    EXPECT_EQ(bar->sizeHint(), QSize(36 + 6, 12 * 36 + 4 * 16 + 7));
+    bar->resize(bar->sizeHint());
+    EXPECT_EQ(bar->button(32775)->geometry(), QRect(3, 3 + 36, 36, 36));
+    bar->setOrientation(Qt::Horizontal);
+
+    auto* field = new QLineEdit;
+    bar->setHostedControl(32850, field);
+    EXPECT_EQ(bar->button(32850)->sizeHint().width(), field->sizeHint().width() + 4);
+    EXPECT_EQ(field->palette().color(QPalette::Window), QColor(Qt::white));
+
     ASSERT_TRUE(bar->reloadImages(169));
-    EXPECT_EQ(bar->sizeHint(), QSize(12 * 20 + 4 * 8 + 6, 16 + 4 + 7));
+    bar->removeButton(32850);
+    EXPECT_EQ(bar->sizeHint(), QSize(11 * 20 + 4 * 8 + 6, 16 + 4 + 7));
 
     bar->setButtonLabel(32772, 157);
     EXPECT_EQ(bar->button(32772)->label(), QStringLiteral("New Channel"));
