@@ -118,13 +118,11 @@ bool EqualsIgnoringAsciiCase(QStringView value, QLatin1StringView lowerExpected)
 // Whether the element or anything inside it subscribes to a feed.
 bool HoldsFeed(const xmlNode* element)
 {
-    if (xmlHasProp(element, reinterpret_cast<const xmlChar*>("xmlUrl")))
-        return true;
-    for (const xmlNode* child = element->children; child; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE && HoldsFeed(child))
-            return true;
-    }
-    return false;
+    const auto hasUrl = [](const xmlNode* node) {
+        return node->type == XML_ELEMENT_NODE &&
+               xmlHasProp(node, reinterpret_cast<const xmlChar*>("xmlUrl"));
+    };
+    return hasUrl(element) || VisitDescendants(element, hasUrl);
 }
 
 bool ReadChannel(CRssChannel& channel, const xmlNode* outline)

@@ -18,14 +18,12 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 
 void CollectText(const xmlNode* node, QByteArray& out)
 {
-    for (const xmlNode* child = node->children; child; child = child->next) {
-        if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
-            if (child->content)
-                out += reinterpret_cast<const char*>(child->content);
-        } else if (child->type == XML_ELEMENT_NODE) {
-            CollectText(child, out);
-        }
-    }
+    VisitDescendants(node, [&out](const xmlNode* child) {
+        if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) &&
+            child->content)
+            out += reinterpret_cast<const char*>(child->content);
+        return false;
+    });
 }
 
 // Whether text[i] may stand in an XML 1.0 document; a surrogate only as half of a pair.
@@ -40,6 +38,25 @@ bool IsXmlChar(const QString& text, qsizetype i)
 }
 
 } // namespace
+
+namespace XmlNodeWalk {
+bool IsElement(const xmlNode* node)
+{
+    return node->type == XML_ELEMENT_NODE;
+}
+const xmlNode* FirstChild(const xmlNode* node)
+{
+    return node->children;
+}
+const xmlNode* Next(const xmlNode* node)
+{
+    return node->next;
+}
+const xmlNode* Parent(const xmlNode* node)
+{
+    return node->parent;
+}
+} // namespace XmlNodeWalk
 
 QString XmlSafeText(const QString& text)
 {

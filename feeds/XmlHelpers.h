@@ -59,9 +59,45 @@ QString Attribute(const xmlNode* element, const char* name, bool* present = null
 // The text of a node: its text and CDATA descendants joined. Entity references are
 // never followed, so a hostile document cannot make this text grow.
 QString NodeText(const xmlNode* node);
+// Calls visit on every node below root in document order, going into elements only; stops
+// when visit returns true, and returns whether it did. No recursion: a recovered document
+// may be nested far deeper than any stack.
+template <class Visit>
+bool VisitDescendants(const xmlNode* root, Visit visit);
+
 // The node's name with its namespace prefix ("rdf:RDF").
 QString NodeName(const xmlNode* node);
 QString FromXmlChars(const unsigned char* text);
 // The text without the characters XML cannot carry (controls, lone surrogates, U+FFFE,
 // U+FFFF), which would make a stored file unreadable at the next start.
 QString XmlSafeText(const QString& text);
+
+// The libxml2 node types needed here, without its headers.
+namespace XmlNodeWalk {
+bool IsElement(const xmlNode* node);
+const xmlNode* FirstChild(const xmlNode* node);
+const xmlNode* Next(const xmlNode* node);
+const xmlNode* Parent(const xmlNode* node);
+} // namespace XmlNodeWalk
+
+template <class Visit>
+bool VisitDescendants(const xmlNode* root, Visit visit)
+{
+    using namespace XmlNodeWalk;
+    const xmlNode* node = FirstChild(root);
+    while (node) {
+        if (visit(node))
+            return true;
+        if (IsElement(node) && FirstChild(node)) {
+            node = FirstChild(node);
+            continue;
+        }
+        while (!Next(node)) {
+            node = Parent(node);
+            if (!node || node == root)
+                return false;
+        }
+        node = Next(node);
+    }
+    return false;
+}

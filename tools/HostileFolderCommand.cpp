@@ -53,17 +53,16 @@ bool CopyFolder(const QString& from, const QString& to)
     return true;
 }
 
-void CollectFeedUrls(const xmlNode* node, QSet<QString>& keys)
+void CollectFeedUrls(const xmlNode* root, QSet<QString>& keys)
 {
-    for (const xmlNode* child = node->children; child; child = child->next) {
-        if (child->type != XML_ELEMENT_NODE)
-            continue;
+    VisitDescendants(root, [&keys](const xmlNode* node) {
         bool hasUrl = false;
-        const QString url = Attribute(child, "xmlUrl", &hasUrl);
+        const QString url =
+            node->type == XML_ELEMENT_NODE ? Attribute(node, "xmlUrl", &hasUrl) : QString();
         if (hasUrl)
-            keys << Attribute(child, "text") + u'\n' + url;
-        CollectFeedUrls(child, keys);
-    }
+            keys << Attribute(node, "text") + u'\n' + url;
+        return false;
+    });
 }
 
 // What can be read of a stored file, as keys: the subscriptions of an OPML file, the item
