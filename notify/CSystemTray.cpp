@@ -68,7 +68,7 @@ CSystemTray::~CSystemTray()
 bool CSystemTray::create(const QHash<int, QAction*>& commands, const QString& tip)
 {
     QAction* show = commands.value(kShowCommand);
-    if (!show)
+    if (!show || m_icon)
         return false;
     m_defaultCommand = show;
 

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSystemTrayIcon>
 
 #include <functional>
@@ -44,7 +45,8 @@ public:
     ~CSystemTray() override;
 
     // Creates the hidden icon and its menu from the frame's actions by command id; a command
-    // without an action gets no item. Fails when the default command has no action.
+    // without an action gets no item. Fails when the default command has no action, or
+    // when the icon exists already.
     bool create(const QHash<int, QAction*>& commands, const QString& tip);
     void setIcon(const QIcon& icon);
     void showIcon();
