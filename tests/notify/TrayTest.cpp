@@ -1,0 +1,201 @@
+#include "CSystemTray.h"
+#include "CTrayAnimator.h"
+#include "TrayGeometry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QPixmap>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The main frame's side: one action per command, counting how often each fires.
+struct FrameCommands
+{
+    FrameCommands()
+    {
+        for (int id : {32848, 32816, 32771, 57664, 57665}) {
+            auto* action = new QAction(u"Frame %1"_s.arg(id), &owner);
+            QObject::connect(action, &QAction::triggered, &owner, [this, id] { ++fired[id]; });
+            actions.insert(id, action);
+        }
+    }
+    QObject owner;
+    QHash<int, QAction*> actions;
+    QHash<int, int> fired;
+};
+
+} // namespace
+
+TEST(SystemTray, MenuHoldsTheFrameCommandsUnderTheTrayTextsWithShowAsDefault)
+{
+    FrameCommands frame;
+    frame.actions[32816]->setEnabled(false);
+    CSystemTray tray(nullptr, [] { return true; });
+    ASSERT_TRUE(tray.create(frame.actions, u"Calvoria"_s));
+    EXPECT_EQ(tray.toolTip(), u"Calvoria"_s);
+    EXPECT_FALSE(tray.isIconShown()) << "the icon is created hidden";
+
+    const QList<QAction*> items = tray.menu()->actions();
+    const QStringList expected = {u"Show Calvoria"_s, {}, u"Update &all groups"_s,
+                                  u"&Options"_s,      {}, u"&About Calvoria..."_s,
+                                  u"Exit"_s};
+    ASSERT_EQ(items.size(), expected.size());
+    for (int i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i]->isSeparator(), expected[i].isEmpty()) << i;
+        EXPECT_EQ(items[i]->text(), expected[i]) << i;
+    }
+    EXPECT_EQ(tray.menu()->defaultAction(), items[0]);
+    EXPECT_EQ(items[0]->statusTip(), u"Show the main window"_s);
+    EXPECT_EQ(items[6]->statusTip(), u"Quit the program"_s);
+
+    // The items follow the frame's enabled state and fire the frame's commands.
+    EXPECT_FALSE(items[2]->isEnabled());
+    frame.actions[32816]->setEnabled(true);
+    EXPECT_TRUE(items[2]->isEnabled());
+    items[6]->trigger();
+    items[3]->trigger();
+    EXPECT_EQ(frame.fired.value(57665), 1);
+    EXPECT_EQ(frame.fired.value(32771), 1);
+    EXPECT_EQ(frame.fired.value(32848), 0);
+
+    // Without the restore command there is no tray.
+    QHash<int, QAction*> withoutShow = frame.actions;
+    withoutShow.remove(32848);
+    CSystemTray broken(nullptr, [] { return true; });
+    EXPECT_FALSE(broken.create(withoutShow, u"Calvoria"_s));
+}
+
+TEST(SystemTray, DoubleClickPostsExactlyOneRestoreAndTheIconShowsOnlyWithATray)
+{
+    FrameCommands frame;
+    bool available = true;
+    CSystemTray tray(nullptr, [&available] { return available; });
+    ASSERT_TRUE(tray.create(frame.actions, u"Calvoria"_s));
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::darkBlue);
+    tray.setIcon(QIcon(pixmap));
+
+    // The click that comes before the double-click, the menu click and the middle button
+    // restore nothing; the double-click restores once, after the click is handled.
+    tray.handleActivation(QSystemTrayIcon::Trigger);
+    tray.handleActivation(QSystemTrayIcon::DoubleClick);
+    tray.handleActivation(QSystemTrayIcon::Context);
+    tray.handleActivation(QSystemTrayIcon::MiddleClick);
+    EXPECT_EQ(frame.fired.value(32848), 0) << "the restore is posted, not run inside the click";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame.fired.value(32848), 1);
+    tray.handleActivation(QSystemTrayIcon::Trigger);
+    tray.handleActivation(QSystemTrayIcon::DoubleClick);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame.fired.value(32848), 2);
+    for (int id : {32816, 32771, 57664, 57665})
+        EXPECT_EQ(frame.fired.value(id), 0) << id;
+
+    EXPECT_TRUE(tray.canHideToTray());
+    tray.showIcon();
+    EXPECT_TRUE(tray.isIconShown());
+    tray.hideIcon();
+    EXPECT_FALSE(tray.isIconShown());
+
+    // No notification area: the icon stays hidden and hiding to the tray minimises.
+    available = false;
+    EXPECT_FALSE(tray.canHideToTray());
+    tray.showIcon();
+    EXPECT_FALSE(tray.isIconShown());
+    QWidget window;
+    window.show();
+    tray.animateToTray(&window);
+    EXPECT_TRUE(window.isMinimized());
+    EXPECT_TRUE(window.isVisible()) << "a minimised window can still be reached";
+    tray.animateFromTray(&window);
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST(SystemTray, NotificationAreaIsTheIconOrThePanelCornerOrTheWorkAreaCorner)
+{
+    const QRect screen(0, 0, 1920, 1080);
+    // The tray host tells where the icon is.
+    EXPECT_EQ(NotificationAreaRect(QRect(1800, 1050, 24, 24), screen, QRect(0, 0, 1920, 1040)),
+              QRect(1800, 1050, 24, 24));
+    // A panel at the bottom (40 px), at the top (32 px), at the right and at the left (64 px).
+    EXPECT_EQ(NotificationAreaRect({}, screen, QRect(0, 0, 1920, 1040)),
+              QRect(QPoint(1819, 1040), QPoint(1903, 1079)));
+    EXPECT_EQ(NotificationAreaRect({}, screen, QRect(0, 32, 1920, 1048)),
+              QRect(QPoint(1819, 0), QPoint(1903, 31)));
+    EXPECT_EQ(NotificationAreaRect({}, screen, QRect(0, 0, 1856, 1080)),
+              QRect(QPoint(1856, 979), QPoint(1919, 1063)));
+    EXPECT_EQ(NotificationAreaRect({}, screen, QRect(64, 0, 1856, 1080)),
+              QRect(QPoint(0, 979), QPoint(63, 1063)));
+    // No panel: the bottom right corner of the work area.
+    EXPECT_EQ(NotificationAreaRect({}, screen, screen),
+              QRect(QPoint(1769, 1049), QPoint(1919, 1079)));
+}
+
+TEST(SystemTray, AnimationsRunOnlyWhenWantedAndLeaveTheWindowAsItWas)
+{
+    FrameCommands frame;
+    CSystemTray tray(nullptr, [] { return true; });
+    ASSERT_TRUE(tray.create(frame.actions, u"Calvoria"_s));
+    CTrayAnimator& animator = tray.animator();
+    QWidget window;
+    const QRect own(200, 150, 640, 480);
+    window.setGeometry(own);
+    window.show();
+
+    // A desktop that asks for no motion (its general UI effects off) gets none.
+    const bool effects = QApplication::isEffectEnabled(Qt::UI_General);
+    QApplication::setEffectEnabled(Qt::UI_General, false);
+    EXPECT_FALSE(animator.animationsWanted(&window));
+    tray.animateToTray(&window);
+    EXPECT_FALSE(animator.isRunning());
+    EXPECT_FALSE(window.isVisible());
+    tray.animateFromTray(&window);
+    EXPECT_FALSE(animator.isRunning());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.geometry(), own);
+    // An explicit setting wins over the desktop.
+    QApplication::setEffectEnabled(Qt::UI_General, true);
+    animator.setMotion(CTrayAnimator::Motion::Off);
+    EXPECT_FALSE(animator.animationsWanted(&window));
+    animator.setMotion(CTrayAnimator::Motion::On);
+    EXPECT_TRUE(animator.animationsWanted(&window));
+    QApplication::setEffectEnabled(Qt::UI_General, effects);
+
+    // With motion the window shrinks away, then is hidden at its own geometry, opaque.
+    QSignalSpy finished(&animator, &CTrayAnimator::finished);
+    tray.animateToTray(&window);
+    EXPECT_TRUE(animator.isRunning());
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_TRUE(finished.wait(3000));
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.geometry(), own);
+    EXPECT_EQ(window.windowOpacity(), 1.0);
+
+    // It grows back out of the tray, and ends in place, opaque.
+    tray.animateFromTray(&window);
+    EXPECT_TRUE(animator.isRunning());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_LT(window.windowOpacity(), 1.0);
+    ASSERT_TRUE(finished.wait(3000));
+    EXPECT_EQ(window.geometry(), own);
+    EXPECT_EQ(window.windowOpacity(), 1.0);
+
+    // A restore during the shrink finishes the shrink first: the window ends shown, in place.
+    tray.animateToTray(&window);
+    QTest::qWait(50);
+    tray.animateFromTray(&window);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !animator.isRunning(); }, 3000));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.geometry(), own);
+    EXPECT_EQ(window.windowOpacity(), 1.0);
+}
