@@ -231,16 +231,17 @@ TEST_F(ArticleCacheWriteTest, ANewFetchReplacesTheOldFile)
 
 TEST_F(ArticleCacheWriteTest, APageOverSixteenMegabytesIsRefused)
 {
-    const std::string big(17 * 1024 * 1024, 'a');
-    server.Get("/announced", [&big](const httplib::Request&, httplib::Response& response) {
-        response.set_content(big, "text/html");
+    // Shared with the server: a transfer given up may still be sending after the test ends.
+    const auto big = std::make_shared<const std::string>(17 * 1024 * 1024, 'a');
+    server.Get("/announced", [big](const httplib::Request&, httplib::Response& response) {
+        response.set_content(*big, "text/html");
     });
-    server.Get("/unannounced", [&big](const httplib::Request&, httplib::Response& response) {
+    server.Get("/unannounced", [big](const httplib::Request&, httplib::Response& response) {
         response.set_chunked_content_provider(
-            "text/html", [&big](size_t offset, httplib::DataSink& sink) {
-                const size_t piece = std::min<size_t>(65536, big.size() - offset);
-                sink.write(big.data() + offset, piece);
-                if (offset + piece == big.size())
+            "text/html", [big](size_t offset, httplib::DataSink& sink) {
+                const size_t piece = std::min<size_t>(65536, big->size() - offset);
+                sink.write(big->data() + offset, piece);
+                if (offset + piece == big->size())
                     sink.done();
                 return true;
             });

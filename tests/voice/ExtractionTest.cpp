@@ -20,7 +20,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr qint64 kTimeLimitMs = 5000;
+// A guard against runaway patterns (they take minutes or hours), not a speed target: the
+// speed is measured by bench/ExtractBench, and a busy machine must not fail this.
+constexpr qint64 kTimeLimitMs = 30000;
 
 QString Tool()
 {

@@ -1,5 +1,6 @@
 // Podcast enclosures streamed from a local server into the MP3 folder.
 #include "CHttpSession.h"
+#include "DiskFaults.h"
 #include "LocalServer.h"
 #include "PodcastDownload.h"
 #include "TestSupport.h"
@@ -9,9 +10,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -27,31 +26,6 @@ std::string RandomBytes(size_t size)
     return bytes;
 }
 
-// Files of this process cannot grow past a size, as on a disk that has filled up.
-class ScopedFileSizeLimit
-{
-public:
-    explicit ScopedFileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~ScopedFileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
-    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
-
 class PodcastTest : public ::testing::Test
 {
 protected:
@@ -65,18 +39,21 @@ protected:
     {
         return DownloadPodcast(*session, server.Url(path), 0, mp3, limits);
     }
-    // Serves audio at /episode.mp3 with its length, and at /chunked.mp3 without.
-    void Serve(const std::string& audio)
+    // Serves audio at /episode.mp3 with its length, and at /chunked.mp3 without. The server
+    // keeps its own copy: a transfer the client gave up may still be sending it after the
+    // test's body has ended.
+    void Serve(const std::string& bytes)
     {
-        server.Get("/episode.mp3", [&audio](const httplib::Request&, httplib::Response& response) {
-            response.set_content(audio, "audio/mpeg");
+        auto audio = std::make_shared<const std::string>(bytes);
+        server.Get("/episode.mp3", [audio](const httplib::Request&, httplib::Response& response) {
+            response.set_content(*audio, "audio/mpeg");
         });
-        server.Get("/chunked.mp3", [&audio](const httplib::Request&, httplib::Response& response) {
+        server.Get("/chunked.mp3", [audio](const httplib::Request&, httplib::Response& response) {
             response.set_chunked_content_provider(
-                "audio/mpeg", [&audio](size_t offset, httplib::DataSink& sink) {
-                    const size_t n = std::min<size_t>(65537, audio.size() - offset);
-                    sink.write(audio.data() + offset, n);
-                    if (offset + n == audio.size())
+                "audio/mpeg", [audio](size_t offset, httplib::DataSink& sink) {
+                    const size_t n = std::min<size_t>(65537, audio->size() - offset);
+                    sink.write(audio->data() + offset, n);
+                    if (offset + n == audio->size())
                         sink.done();
                     return true;
                 });
