@@ -4,6 +4,7 @@
 #include "FeedTestSupport.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -140,8 +141,12 @@ TEST_F(SearchBar, EscapeClosesTheBarAndWithoutDocumentNothingHappens)
     EXPECT_TRUE(bar.history().isEmpty());
 }
 
-TEST_F(SearchBar, ResizeStretchesTheTextFieldAndKeepsTheButtonAtTheRightEdge)
+TEST_F(SearchBar, StretchesTheTextFieldOnResizeAndFollowsTheTheme)
 {
+    theme.setTheme(CThemeColors::Silver);
+    EXPECT_EQ(bar.palette().color(QPalette::Window), QColor(0xF3, 0xF3, 0xF7));
+    EXPECT_FALSE(bar.findChild<QLabel*>()->autoFillBackground());
+
     const QRect combo = bar.comboBox()->geometry();
     const QRect button = bar.findNowButton()->geometry();
     const int rightGap = bar.width() - button.right();

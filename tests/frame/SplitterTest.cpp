@@ -35,6 +35,9 @@ TEST(Splitter, OneByTwoStacksBarHeaderAndPaneAndDrawsInThemeColours)
     EXPECT_TRUE(splitter.setWindow(0xE901, rightPane));
     EXPECT_TRUE(splitter.setWindow(0xD900, leftHeader));
     EXPECT_TRUE(splitter.setWindow(0xD901, rightHeader));
+    auto* hiddenBar = new QWidget;
+    hiddenBar->hide();
+    EXPECT_TRUE(splitter.setWindow(0xDA00, hiddenBar)); // stays hidden until shown
     EXPECT_TRUE(splitter.setWindow(0xDA01, rightBar));
     EXPECT_FALSE(splitter.setWindow(0xE902, new QWidget(&splitter))); // no third column
     EXPECT_FALSE(splitter.setWindow(0xE910, new QWidget(&splitter))); // no second row
@@ -42,7 +45,8 @@ TEST(Splitter, OneByTwoStacksBarHeaderAndPaneAndDrawsInThemeColours)
 
     EXPECT_EQ(splitter.pane(0, 1), rightPane);
     EXPECT_EQ(splitter.window(0xDA01), rightBar);
-    EXPECT_EQ(splitter.window(0xDA00), nullptr);
+    EXPECT_EQ(splitter.window(0xDA00), hiddenBar);
+    EXPECT_FALSE(hiddenBar->isVisible());
     EXPECT_EQ(splitter.windowId(leftHeader), 0xD900);
     EXPECT_EQ(splitter.windowId(rightBar), 0xDA01);
     EXPECT_EQ(splitter.windowId(rightPane), 0xE901);

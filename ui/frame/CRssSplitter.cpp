@@ -75,10 +75,16 @@ bool CRssSplitter::setWindow(int id, QWidget* window)
         slot->removeEventFilter(this);
     slot = window;
     if (window) {
+        // Reparenting hides a widget: keep a bar or header hidden only when it was hidden
+        // on purpose (the search bar until the frame shows it).
+        const bool keepHidden = kind != KindPane && window->isHidden() &&
+                                window->testAttribute(Qt::WA_WState_ExplicitShowHide);
         window->setParent(this);
         window->installEventFilter(this);
-        if (kind == KindPane || !window->isHidden())
-            window->show();
+        // A bar or header nobody has sized yet starts at the height it asks for.
+        if (kind != KindPane && !window->testAttribute(Qt::WA_Resized))
+            window->resize(window->width(), window->sizeHint().height());
+        window->setVisible(!keepHidden);
     }
     recalcLayout();
     return true;
