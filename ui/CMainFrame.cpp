@@ -1,11 +1,23 @@
 #include "CMainFrame.h"
 
-#include "StringTable.h"
+#include "CCommandTable.h"
+#include "CDocumentCommands.h"
+#include "CRssFullBar.h"
+#include "CRssMenu.h"
+#include "CRssReaderDoc.h"
+#include "CRssSplitter.h"
+#include "CSearchDlg.h"
+#include "CSystemTray.h"
+#include "CThemeColors.h"
+#include "CommandTable.h"
+#include "StripCatalog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
-#include <QMenuBar>
+#include <QLayout>
+#include <QStatusBar>
+#include <QToolBar>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -13,35 +25,135 @@ namespace {
 
 constexpr int kAppAbout = 57664;
 constexpr int kAppExit = 57665;
+constexpr int kShowWindow = 32848;
+constexpr int kSearch = 32850;
 
-// The status-bar prompt of a command is the first line of its string.
-QString Prompt(int id)
+QHash<int, QAction*> ActionsById(const CCommandTable& table)
 {
-    return LoadString(id).section(u'\n', 0, 0);
+    QHash<int, QAction*> actions;
+    for (int id : table.ids())
+        actions.insert(id, table.action(id));
+    return actions;
 }
 
 } // namespace
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
+CMainFrame::CMainFrame(CRssReaderDoc* document, const FrameSettings& settings,
+                       std::function<bool()> trayAvailable, QWidget* parent)
+    : QMainWindow(parent),
+      m_document(document),
+      m_theme(new CThemeColors(settings.colorTheme, this)),
+      m_commands(new CCommandTable(this)),
+      m_documentCommands(std::make_unique<CDocumentCommands>(document)),
+      m_tray(new CSystemTray(this, std::move(trayAvailable)))
 {
     setObjectName(u"MainWindowCalvoria"_s);
     setWindowTitle(u"Calvoria"_s);
     resize(900, 600);
 
-    QMenu* file = menuBar()->addMenu(u"&File"_s);
-    QAction* exit = file->addAction(u"E&xit"_s);
-    exit->setShortcut(QKeySequence(u"Alt+X"_s));
-    exit->setStatusTip(Prompt(kAppExit));
-    connect(exit, &QAction::triggered, this, &CMainFrame::exitRequested);
+    // The document stands behind the views; until they exist it answers its commands as
+    // the only one.
+    m_router.addView(m_documentCommands.get());
+    m_router.setFrame(this);
+    m_router.attach(m_commands);
 
-    QMenu* help = menuBar()->addMenu(u"&Help"_s);
-    QAction* about = help->addAction(u"&About Calvoria..."_s);
-    about->setStatusTip(Prompt(kAppAbout));
-    connect(about, &QAction::triggered, this, &CMainFrame::aboutRequested);
+    auto* menu = new CRssMenu(m_theme, this);
+    m_commands->buildMainMenu(menu);
+    setMenuBar(menu);
+    m_router.updateOnMenuOpen(menu);
+    m_commands->addShortcutsTo(this);
 
-    auto* label = new QLabel(u"Calvoria"_s, this);
-    label->setAlignment(Qt::AlignCenter);
-    setCentralWidget(label);
+    CreateBars(settings.largeButtons);
+
+    m_panes = BuildFramePanes(m_theme, settings.readingPanePosition, this);
+    if (!m_panes.outer) // a stored position out of range: show the pane at the bottom
+        m_panes = BuildFramePanes(m_theme, 2, this);
+    setCentralWidget(m_panes.outer);
+    m_panes.searchBar->setDocument(document);
+    connect(m_panes.searchBar, &CSearchDlg::closed, this, [this] {
+        m_panes.searchBar->hide();
+        m_panes.outer->recalcLayout();
+    });
+
+    m_tray->create(ActionsById(*m_commands), u"Calvoria"_s);
+    m_tray->setIcon(QApplication::windowIcon());
+
+    // Tool bar buttons and shortcuts follow the enable state without a menu being opened.
+    m_router.updateActions();
+    connect(&m_updateTimer, &QTimer::timeout, &m_router, &CCommandRouter::updateActions);
+    m_updateTimer.start(250);
+}
+
+CMainFrame::~CMainFrame()
+{
+    m_router.attach(nullptr);
+    m_router.removeView(m_documentCommands.get());
+}
+
+void CMainFrame::CreateBars(bool largeButtons)
+{
+    m_toolBar = new CRssFullBar(m_theme);
+    const QHash<int, QAction*> actions = ActionsById(*m_commands);
+    m_toolBar->loadToolBar(CRssFullBar::MainToolBar(), actions,
+                           largeButtons ? RssStripToolLarge : RssStripToolSmall);
+    for (const ToolBarButton& button : ToolBarButtons())
+        m_toolBar->setButtonLabel(button.id, button.labelString);
+    auto* dock = new QToolBar(u"Tool bar"_s, this);
+    dock->setObjectName(u"toolBarDock"_s);
+    dock->setMovable(false);
+    dock->setFloatable(false);
+    dock->setContentsMargins(0, 0, 0, 0);
+    dock->layout()->setContentsMargins(0, 0, 0, 0);
+    dock->setStyleSheet(u"QToolBar { border: 0px; padding: 0px; spacing: 0px; }"_s);
+    dock->addWidget(m_toolBar);
+    addToolBar(Qt::TopToolBarArea, dock);
+
+    // Status tips of the actions show in its message pane.
+    statusBar()->setObjectName(u"statusBar"_s);
+}
+
+bool CMainFrame::HandlesCommand(int id) const
+{
+    return id == kAppExit || id == kAppAbout || id == kShowWindow || id == kSearch;
+}
+
+void CMainFrame::RunCommand(int id)
+{
+    switch (id) {
+    case kAppExit:
+        Q_EMIT exitRequested();
+        break;
+    case kAppAbout:
+        Q_EMIT aboutRequested();
+        break;
+    case kShowWindow:
+        ShowFromTray();
+        break;
+    case kSearch:
+        ToggleSearchBar();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::UpdateCommand(int id, CommandState& state)
+{
+    if (id == kSearch)
+        state.checked = m_panes.searchBar->isVisible();
+}
+
+void CMainFrame::ToggleSearchBar()
+{
+    CSearchDlg* bar = m_panes.searchBar;
+    if (bar->isVisible()) {
+        bar->hide();
+    } else {
+        bar->activate();
+        if (m_document)
+            m_document->Select(&m_document->SearchResults(), true);
+    }
+    m_panes.outer->recalcLayout();
 }
 
 void CMainFrame::StartNewsCheckTimer(std::function<int()> periodMinutes)
@@ -62,8 +174,31 @@ void CMainFrame::RestartNewsCheckTimer()
     m_newsCheckTimer.start(std::chrono::minutes(minutes));
 }
 
+void CMainFrame::HideToTray()
+{
+    if (m_hiddenInTray)
+        return;
+    if (!m_tray->canHideToTray()) {
+        // Nowhere to come back from: keep the window reachable in the task bar.
+        showMinimized();
+        return;
+    }
+    m_tray->showIcon();
+    m_wasMaximised = isMaximized();
+    m_tray->animateToTray(this);
+    m_hiddenInTray = true;
+}
+
 void CMainFrame::ShowFromTray()
 {
+    if (m_hiddenInTray) {
+        m_tray->animateFromTray(this);
+        if (m_wasMaximised)
+            showMaximized();
+        m_hiddenInTray = false;
+        m_tray->hideIcon();
+        return;
+    }
     if (isMinimized())
         showNormal();
     else
@@ -74,8 +209,11 @@ void CMainFrame::ShowFromTray()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    // Until the program has a tray icon the close box ends it, so it can never become
-    // unreachable.
+    if (m_closeAllowed) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // The close box never ends the program; Exit does.
     event->ignore();
-    Q_EMIT exitRequested();
+    HideToTray();
 }

@@ -62,6 +62,15 @@ void CRssReaderApp::OnInstanceCommand(int command)
         m_frame->ShowFromTray();
 }
 
+bool CRssReaderApp::event(QEvent* event)
+{
+    // Quitting first asks every window to close; the main window must then agree instead
+    // of going to the tray, or the program would never end.
+    if (event->type() == QEvent::Quit && m_frame)
+        m_frame->AllowClose();
+    return QApplication::event(event);
+}
+
 bool CRssReaderApp::notify(QObject* receiver, QEvent* event)
 {
     try {
@@ -143,7 +152,11 @@ bool CRssReaderApp::CreateDocumentAndFrame()
             ShowError(m_doc->LoadError());
         return false;
     }
-    m_frame = new CMainFrame;
+    FrameSettings settings;
+    settings.colorTheme = m_services.Prefs()->colorTheme;
+    settings.largeButtons = m_services.Prefs()->largeButtons;
+    settings.readingPanePosition = m_services.Prefs()->readingPanePosition;
+    m_frame = new CMainFrame(m_doc.get(), settings);
     if (!m_doc->LoadProblems().isEmpty())
         ShowLoadProblems(m_doc->LoadProblems());
     m_frame->StartNewsCheckTimer([this] { return int(m_services.Prefs()->checkIntervalMinutes); });

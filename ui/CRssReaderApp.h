@@ -43,6 +43,11 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+protected:
+    bool event(QEvent* event) override;
+
+public:
+
     // IStartupHost
     int ShowCommand() const override;
     bool ReadBrowserEngineVersion(int& major, int& minor) override;

@@ -110,7 +110,7 @@ TEST(SingleInstance, SocketLeftByACrashedCopyIsTakenOver)
 
 TEST(MainFrame, ShowCommandBringsAMinimisedOrHiddenWindowBack)
 {
-    CMainFrame frame;
+    CMainFrame frame(nullptr);
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("Calvoria"));
     frame.showMinimized();
     frame.ShowFromTray();
