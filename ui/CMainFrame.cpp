@@ -7,6 +7,7 @@
 #include "CRssReaderDoc.h"
 #include "CRssSplitter.h"
 #include "CSearchDlg.h"
+#include "CStatusPanes.h"
 #include "CSystemTray.h"
 #include "CThemeColors.h"
 #include "CommandTable.h"
@@ -80,7 +81,11 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, const FrameSettings& settings,
 
     // Tool bar buttons and shortcuts follow the enable state without a menu being opened.
     m_router.updateActions();
-    connect(&m_updateTimer, &QTimer::timeout, &m_router, &CCommandRouter::updateActions);
+    m_statusPanes->refresh();
+    connect(&m_updateTimer, &QTimer::timeout, this, [this] {
+        m_router.updateActions();
+        m_statusPanes->refresh();
+    });
     m_updateTimer.start(250);
 }
 
@@ -98,6 +103,8 @@ void CMainFrame::CreateBars(bool largeButtons)
                            largeButtons ? RssStripToolLarge : RssStripToolSmall);
     for (const ToolBarButton& button : ToolBarButtons())
         m_toolBar->setButtonLabel(button.id, button.labelString);
+    // The bar's gradient runs under the whole width of the window.
+    m_toolBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* dock = new QToolBar(u"Tool bar"_s, this);
     dock->setObjectName(u"toolBarDock"_s);
     dock->setMovable(false);
@@ -110,6 +117,8 @@ void CMainFrame::CreateBars(bool largeButtons)
 
     // Status tips of the actions show in its message pane.
     statusBar()->setObjectName(u"statusBar"_s);
+    m_statusPanes = new CStatusPanes(statusBar());
+    m_statusPanes->setDocument(m_document);
 }
 
 bool CMainFrame::HandlesCommand(int id) const

@@ -13,6 +13,7 @@ class CCommandTable;
 class CDocumentCommands;
 class CRssFullBar;
 class CRssReaderDoc;
+class CStatusPanes;
 class CSystemTray;
 class CThemeColors;
 
@@ -54,6 +55,7 @@ public:
     CSystemTray& Tray() const { return *m_tray; }
     const FramePanes& Panes() const { return m_panes; }
     CRssFullBar* ToolBar() const { return m_toolBar; }
+    CStatusPanes& StatusPanes() const { return *m_statusPanes; }
 
     // ICommandTarget
     bool HandlesCommand(int id) const override;
@@ -79,6 +81,7 @@ private:
     CCommandRouter m_router;
     std::unique_ptr<CDocumentCommands> m_documentCommands;
     CRssFullBar* m_toolBar = nullptr;
+    CStatusPanes* m_statusPanes = nullptr;
     CSystemTray* m_tray;
     FramePanes m_panes;
     bool m_hiddenInTray = false;

@@ -7,6 +7,7 @@
 #include "CPreferences.h"
 #include "CRssReaderDoc.h"
 #include "CMainFrame.h"
+#include "CStatusPanes.h"
 #include "CSingleInstance.h"
 #include "CVoiceConverter.h"
 #include "SpeechEngineCheck.h"
@@ -157,6 +158,9 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     settings.largeButtons = m_services.Prefs()->largeButtons;
     settings.readingPanePosition = m_services.Prefs()->readingPanePosition;
     m_frame = new CMainFrame(m_doc.get(), settings);
+    m_frame->StatusPanes().setQueueCounters(
+        [this] { return m_downloadQueue.PendingCount() + m_downloadQueue.RunningCount(); },
+        [this] { return m_conversionQueue.PendingCount() + m_conversionQueue.RunningCount(); });
     if (!m_doc->LoadProblems().isEmpty())
         ShowLoadProblems(m_doc->LoadProblems());
     m_frame->StartNewsCheckTimer([this] { return int(m_services.Prefs()->checkIntervalMinutes); });
@@ -178,8 +182,9 @@ void CRssReaderApp::RestorePlacementAndShow(int startShowState)
         return;
     switch (startShowState) {
     case 2:
-        // Without a tray icon a hidden window could not be reached: start minimised.
-        m_frame->showMinimized();
+        // Where there is no notification area this minimises instead.
+        m_frame->show();
+        m_frame->HideToTray();
         break;
     case 3:
         m_frame->showMaximized();

@@ -4,6 +4,7 @@
 #include "CRssReaderDoc.h"
 #include "CRssSplitter.h"
 #include "CSearchDlg.h"
+#include "CStatusPanes.h"
 #include "CSystemTray.h"
 #include "CTrayAnimator.h"
 #include "FeedTestSupport.h"
@@ -66,12 +67,15 @@ TEST_F(MainWindow, CtrlFTogglesTheSearchBarOnTheSearchResults)
     Show(frame);
     CSearchDlg* bar = frame.Panes().searchBar;
     EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(frame.StatusPanes().channelText(), QString()) << "no channel selected";
     const int newsTop = frame.Panes().outer->mapFromGlobal(
         frame.Panes().inner->mapToGlobal(QPoint(0, 0))).y();
 
     QTest::keyClick(&frame, Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(bar->isVisible());
     EXPECT_EQ(doc.SelectedChannel(), &doc.SearchResults());
+    doc.SearchResults().SetCounts(2, 5);
+    EXPECT_EQ(frame.StatusPanes().channelText(), u"Total 5, unread 2"_s);
     EXPECT_GT(frame.Panes().inner->y(), newsTop) << "the news side moves down under the bar";
     frame.Router().updateActions();
     EXPECT_TRUE(frame.Commands().action(32850)->isChecked());
