@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QLayout>
 #include <QStatusBar>
 #include <QToolBar>
@@ -77,7 +78,13 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, const FrameSettings& settings,
     });
 
     m_tray->create(ActionsById(*m_commands), u"Calvoria"_s);
-    m_tray->setIcon(QApplication::windowIcon());
+    // A tray icon without an image is an empty slot nobody can find: fall back on the
+    // feed picture while the program has no icon of its own.
+    QIcon icon = QApplication::windowIcon();
+    if (icon.isNull())
+        icon = QIcon(u":/theme/images/feed.svg"_s);
+    setWindowIcon(icon);
+    m_tray->setIcon(icon);
 
     // Tool bar buttons and shortcuts follow the enable state without a menu being opened.
     m_router.updateActions();

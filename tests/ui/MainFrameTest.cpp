@@ -91,6 +91,7 @@ TEST_F(MainWindow, CloseBoxHidesToTheTrayOrMinimises)
     Show(frame);
     frame.close();
     QTRY_VERIFY(!frame.isVisible());
+    EXPECT_FALSE(frame.windowIcon().pixmap(16).isNull()) << "the tray icon has a picture";
     EXPECT_TRUE(frame.IsHiddenInTray());
     EXPECT_TRUE(frame.Tray().isIconShown());
     // A double-click on the icon brings the window back and hides the icon.
