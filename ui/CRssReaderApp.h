@@ -43,11 +43,6 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-protected:
-    bool event(QEvent* event) override;
-
-public:
-
     // IStartupHost
     int ShowCommand() const override;
     bool ReadBrowserEngineVersion(int& major, int& minor) override;
@@ -60,6 +55,9 @@ public:
     bool StopQueues() override;
     bool CreateConverter() override;
     bool DestroyConverter() override;
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     void ShowAbout();
