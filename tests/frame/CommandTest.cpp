@@ -142,11 +142,11 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
     EXPECT_EQ(table.action(57665)->statusTip().toStdString(), "Quit the program");
     EXPECT_EQ(table.action(57665)->toolTip().toStdString(), "Exit");
     EXPECT_EQ(table.action(32837)->toolTip().toStdString(), "Add to Favorites");
-    EXPECT_EQ(FindCommandSpec(32811)->owner, CommandOwner::NewsList);
-    EXPECT_EQ(FindCommandSpec(32816)->owner, CommandOwner::Document);
-    EXPECT_EQ(FindCommandSpec(32850)->owner, CommandOwner::Frame);
-    EXPECT_EQ(FindCommandSpec(57665)->owner, CommandOwner::Application);
-    EXPECT_EQ(FindCommandSpec(32849), nullptr);
+    EXPECT_EQ(FindCommand(32811)->owner, CommandOwner::NewsList);
+    EXPECT_EQ(FindCommand(32816)->owner, CommandOwner::Document);
+    EXPECT_EQ(FindCommand(32850)->owner, CommandOwner::Frame);
+    EXPECT_EQ(FindCommand(57665)->owner, CommandOwner::Application);
+    EXPECT_EQ(FindCommand(32849), nullptr);
     for (int id : table.ids()) {
         EXPECT_FALSE(table.action(id)->statusTip().isEmpty()) << id;
         EXPECT_FALSE(table.action(id)->toolTip().isEmpty()) << id;

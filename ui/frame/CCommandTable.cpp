@@ -19,17 +19,17 @@ QString fromView(std::u16string_view text)
 
 CCommandTable::CCommandTable(QObject* parent) : QObject(parent)
 {
-    for (const CommandSpec& spec : CommandSpecs()) {
-        const QString text = fromView(spec.text);
+    for (const CommandEntry& command : CommandEntries()) {
+        const QString text = fromView(command.text);
         auto* action = new QAction(text.section(u'\t', 0, 0), this);
-        action->setData(spec.id);
-        if (!spec.keys.empty())
+        action->setData(command.id);
+        if (!command.keys.empty())
             action->setShortcut(
-                QKeySequence(QString::fromLatin1(spec.keys.data(), qsizetype(spec.keys.size()))));
-        action->setStatusTip(prompt(spec.id));
-        action->setToolTip(toolTip(spec.id));
-        m_actions.insert(spec.id, action);
-        m_ids.append(spec.id);
+                QKeySequence(QString::fromLatin1(command.keys.data(), qsizetype(command.keys.size()))));
+        action->setStatusTip(prompt(command.id));
+        action->setToolTip(toolTip(command.id));
+        m_actions.insert(command.id, action);
+        m_ids.append(command.id);
     }
 }
 

@@ -6,7 +6,7 @@
 namespace {
 
 // Sorted by id (checked below) so a lookup is a binary search.
-constexpr std::array kCommands = std::to_array<CommandSpec>({
+constexpr std::array kCommands = std::to_array<CommandEntry>({
     {32771, u"&Options", "", CommandOwner::Frame},
     {32772, u"&New channel\tCtrl+N", "Ctrl+N", CommandOwner::ChannelTree},
     {32775, u"New &group\tCtrl+G", "Ctrl+G", CommandOwner::ChannelTree},
@@ -55,7 +55,7 @@ constexpr std::array kCommands = std::to_array<CommandSpec>({
 });
 
 static_assert(std::ranges::adjacent_find(kCommands, std::ranges::greater_equal{},
-                                         &CommandSpec::id) == kCommands.end(),
+                                         &CommandEntry::id) == kCommands.end(),
               "keep the command table sorted by id without duplicates");
 
 constexpr std::array kMainMenu = std::to_array<MenuLine>({
@@ -132,14 +132,14 @@ constexpr std::array kToolBar = std::to_array<ToolBarButton>({
 
 } // namespace
 
-std::span<const CommandSpec> CommandSpecs()
+std::span<const CommandEntry> CommandEntries()
 {
     return kCommands;
 }
 
-const CommandSpec* FindCommandSpec(int id)
+const CommandEntry* FindCommand(int id)
 {
-    const auto* found = std::ranges::lower_bound(kCommands, id, {}, &CommandSpec::id);
+    const auto* found = std::ranges::lower_bound(kCommands, id, {}, &CommandEntry::id);
     return found != kCommands.end() && found->id == id ? found : nullptr;
 }
 

@@ -19,7 +19,7 @@ enum class CommandOwner
     ReadingPane,
 };
 
-struct CommandSpec
+struct CommandEntry
 {
     int id;
     std::u16string_view text; // menu text; the part after a tab names the shortcut
@@ -42,7 +42,7 @@ struct ToolBarButton
     int labelString; // string-table number of the button label
 };
 
-std::span<const CommandSpec> CommandSpecs();
-const CommandSpec* FindCommandSpec(int id);
+std::span<const CommandEntry> CommandEntries();
+const CommandEntry* FindCommand(int id);
 std::span<const MenuLine> MainMenuLines();
 std::span<const ToolBarButton> ToolBarButtons();
