@@ -1,8 +1,12 @@
 #include "CMainFrame.h"
 
+#include "CAppLog.h"
+#include "CAppServices.h"
 #include "CCommandTable.h"
 #include "CDocumentCommands.h"
+#include "CPreferences.h"
 #include "CRssFullBar.h"
+#include "CRssHeader.h"
 #include "CRssMenu.h"
 #include "CRssReaderDoc.h"
 #include "CRssSplitter.h"
@@ -10,25 +14,59 @@
 #include "CStatusPanes.h"
 #include "CSystemTray.h"
 #include "CThemeColors.h"
+#include "CTrayWarningDlg.h"
 #include "CommandTable.h"
+#include "FramePlacement.h"
+#include "StringTable.h"
 #include "StripCatalog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLayout>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUrl>
+
+#ifndef CALVORIA_RELEASES_URL
+#define CALVORIA_RELEASES_URL "https://calvoria.org/releases?ver="
+#endif
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int kAppAbout = 57664;
-constexpr int kAppExit = 57665;
+constexpr int kOptions = 32771;
+constexpr int kPaneRight = 32782;
+constexpr int kPaneBottom = 32783;
+constexpr int kPaneHidden = 32784;
+constexpr int kAutoPreview = 32785;
+constexpr int kHelp = 32800;
+constexpr int kCheckVersion = 32801;
+constexpr int kSynchronize = 32835;
 constexpr int kShowWindow = 32848;
 constexpr int kSearch = 32850;
+constexpr int kExploreVoice = 32861;
+constexpr int kAppAbout = 57664;
+constexpr int kAppExit = 57665;
+constexpr int kToolBar = 59392;
+constexpr int kStatusBar = 59393;
+
+constexpr int kSelectDestinationFolder = 134;
+constexpr int kMinimumPane = 100;
+// The queue counters in the status bar are read this often while any job waits or runs.
+constexpr int kQueueWatchMs = 500;
+
+const auto kPositionInfo = "Position/Info"_L1;
+const auto kPositionLayout = "Position/LayoutInfo"_L1;
 
 QHash<int, QAction*> ActionsById(const CCommandTable& table)
 {
@@ -38,26 +76,50 @@ QHash<int, QAction*> ActionsById(const CCommandTable& table)
     return actions;
 }
 
+int PanePositionOf(int command)
+{
+    return command == kPaneRight ? 1 : command == kPaneBottom ? 2 : 0;
+}
+
+// A stored rectangle from another screen arrangement would put the window where nobody
+// sees it: such a window comes up centred on the primary screen instead.
+QRect OnSomeScreen(const QRect& rect)
+{
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(rect))
+            return rect;
+    QRect moved = rect;
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        const QRect area = primary->availableGeometry();
+        moved.setSize(rect.size().boundedTo(area.size()));
+        moved.moveCenter(area.center());
+    }
+    return moved;
+}
+
 } // namespace
 
-CMainFrame::CMainFrame(CRssReaderDoc* document, const FrameSettings& settings,
-                       std::function<bool()> trayAvailable, QWidget* parent)
+CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
+                       std::function<bool()> trayAvailable, PaneViewMakers views, QWidget* parent)
     : QMainWindow(parent),
       m_document(document),
-      m_theme(new CThemeColors(settings.colorTheme, this)),
+      m_app(app),
+      m_prefs(*app.Prefs()),
+      m_theme(new CThemeColors(m_prefs.colorTheme, this)),
       m_commands(new CCommandTable(this)),
       m_documentCommands(std::make_unique<CDocumentCommands>(document)),
-      m_tray(new CSystemTray(this, std::move(trayAvailable)))
+      m_tray(new CSystemTray(this, std::move(trayAvailable))),
+      m_viewMakers(std::move(views))
 {
+    LogMessage(u"\nCreating frame ..."_s);
     setObjectName(u"MainWindowCalvoria"_s);
     setWindowTitle(u"Calvoria"_s);
+    setAccessibleName(u"Calvoria"_s);
     resize(900, 600);
 
-    // The document stands behind the views; until they exist it answers its commands as
-    // the only one.
-    m_router.addView(m_documentCommands.get());
     m_router.setFrame(this);
     m_router.attach(m_commands);
+    connect(&m_router, &CCommandRouter::routed, this, &CMainFrame::ScheduleUpdate);
 
     auto* menu = new CRssMenu(m_theme, this);
     m_commands->buildMainMenu(menu);
@@ -65,19 +127,34 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, const FrameSettings& settings,
     m_router.updateOnMenuOpen(menu);
     m_commands->addShortcutsTo(this);
 
-    CreateBars(settings.largeButtons);
+    CreateBars(m_prefs.largeButtons);
 
-    m_panes = BuildFramePanes(m_theme, settings.readingPanePosition, this);
-    if (!m_panes.outer) // a stored position out of range: show the pane at the bottom
-        m_panes = BuildFramePanes(m_theme, 2, this);
+    if (m_prefs.readingPanePosition < 0 || m_prefs.readingPanePosition > 2) {
+        // Only a damaged settings record holds another position: show the pane at the
+        // bottom rather than refuse to start.
+        LogFormat("*ERROR: Reading pane position %d is unknown, using the bottom",
+                  int(m_prefs.readingPanePosition));
+        m_prefs.readingPanePosition = 2;
+    }
+    m_panes = BuildFramePanes(m_theme, m_prefs.readingPanePosition, m_viewMakers, this);
     setCentralWidget(m_panes.outer);
+    AddViews();
     m_panes.searchBar->setDocument(document);
     connect(m_panes.searchBar, &CSearchDlg::closed, this, [this] {
         m_panes.searchBar->hide();
         m_panes.outer->recalcLayout();
+        ScheduleUpdate();
     });
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { FollowFocus(now); });
 
-    m_tray->create(ActionsById(*m_commands), u"Calvoria"_s);
+    // The person's browser stands in for an embedded one: nothing to make but the words.
+    LogMessage(u"Creating internal browser"_s);
+    LogMessage(u"Creating internal browser application"_s);
+
+    LogMessage(u"Creating tray icon"_s);
+    if (!m_tray->create(ActionsById(*m_commands), u"Calvoria"_s))
+        LogMessage(u"*ERROR: Cannot create tray icon"_s);
     // A tray icon without an image is an empty slot nobody can find: fall back on the
     // feed picture while the program has no icon of its own.
     QIcon icon = QApplication::windowIcon();
@@ -86,28 +163,38 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, const FrameSettings& settings,
     setWindowIcon(icon);
     m_tray->setIcon(icon);
 
-    // Tool bar buttons and shortcuts follow the enable state without a menu being opened.
-    m_router.updateActions();
-    m_statusPanes->refresh();
-    connect(&m_updateTimer, &QTimer::timeout, this, [this] {
-        m_router.updateActions();
-        m_statusPanes->refresh();
+    m_newsCheckTimer.setSingleShot(true);
+    connect(&m_newsCheckTimer, &QTimer::timeout, this, [this] {
+        Q_EMIT newsCheckDue();
+        RestartNewsCheckTimer();
     });
-    m_updateTimer.start(250);
+    RestartNewsCheckTimer();
+
+    // Nothing polls while the program is idle: the commands and counters are brought up to
+    // date after each command, notification and focus change, and the queue counters are
+    // watched only while jobs wait or run.
+    m_queueWatch.setInterval(kQueueWatchMs);
+    connect(&m_queueWatch, &QTimer::timeout, this, &CMainFrame::UpdateNow);
+    UpdateNow();
+    LogMessage(u"Frame creation done\n\n"_s);
 }
 
 CMainFrame::~CMainFrame()
 {
+    StorePlacement();
     m_router.attach(nullptr);
-    m_router.removeView(m_documentCommands.get());
+    RemoveViews();
 }
 
 void CMainFrame::CreateBars(bool largeButtons)
 {
     m_toolBar = new CRssFullBar(m_theme);
+    m_toolBar->setObjectName(u"fullBar"_s);
+    m_toolBar->setAccessibleName(u"Tool bar"_s);
     const QHash<int, QAction*> actions = ActionsById(*m_commands);
-    m_toolBar->loadToolBar(CRssFullBar::MainToolBar(), actions,
-                           largeButtons ? RssStripToolLarge : RssStripToolSmall);
+    if (!m_toolBar->loadToolBar(CRssFullBar::MainToolBar(), actions,
+                                largeButtons ? RssStripToolLarge : RssStripToolSmall))
+        LogMessage(u"*ERROR: Failed to create fullbar"_s);
     for (const ToolBarButton& button : ToolBarButtons())
         m_toolBar->setButtonLabel(button.id, button.labelString);
     // The bar's gradient runs under the whole width of the window.
@@ -124,29 +211,112 @@ void CMainFrame::CreateBars(bool largeButtons)
 
     // Status tips of the actions show in its message pane.
     statusBar()->setObjectName(u"statusBar"_s);
+    statusBar()->setAccessibleName(u"Status bar"_s);
     m_statusPanes = new CStatusPanes(statusBar());
     m_statusPanes->setDocument(m_document);
 }
 
+QList<QWidget*> CMainFrame::PaneViews() const
+{
+    QList<QWidget*> views;
+    for (QWidget* view : {m_panes.channelTree, m_panes.newsList, m_panes.readingPane})
+        if (view)
+            views << view;
+    return views;
+}
+
+void CMainFrame::AddViews()
+{
+    // The views come first, in pane order; the document answers what none of them takes.
+    m_router.removeView(m_documentCommands.get());
+    for (QWidget* view : PaneViews())
+        if (auto* target = dynamic_cast<ICommandTarget*>(view))
+            m_router.addView(target);
+    m_router.addView(m_documentCommands.get());
+}
+
+void CMainFrame::RemoveViews()
+{
+    m_router.setActiveView(nullptr);
+    for (QWidget* view : PaneViews())
+        if (auto* target = dynamic_cast<ICommandTarget*>(view))
+            m_router.removeView(target);
+}
+
+void CMainFrame::FollowFocus(QWidget* now)
+{
+    for (QWidget* view : PaneViews()) {
+        auto* target = dynamic_cast<ICommandTarget*>(view);
+        if (target && now && (now == view || view->isAncestorOf(now))) {
+            m_router.setActiveView(target);
+            break;
+        }
+    }
+    ScheduleUpdate();
+}
+
 bool CMainFrame::HandlesCommand(int id) const
 {
-    return id == kAppExit || id == kAppAbout || id == kShowWindow || id == kSearch;
+    switch (id) {
+    case kOptions: case kPaneRight: case kPaneBottom: case kPaneHidden: case kAutoPreview:
+    case kHelp: case kCheckVersion: case kSynchronize: case kShowWindow: case kSearch:
+    case kExploreVoice: case kAppAbout: case kAppExit: case kToolBar: case kStatusBar:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void CMainFrame::RunCommand(int id)
 {
     switch (id) {
-    case kAppExit:
-        Q_EMIT exitRequested();
+    case kOptions:
+        StorePlacement();
+        if (m_runOptions)
+            m_runOptions();
         break;
-    case kAppAbout:
-        Q_EMIT aboutRequested();
+    case kSynchronize:
+        StorePlacement();
+        if (m_runSynchronization)
+            m_runSynchronization();
+        break;
+    case kPaneRight:
+    case kPaneBottom:
+    case kPaneHidden:
+        SetReadingPanePosition(PanePositionOf(id));
+        break;
+    case kAutoPreview:
+        m_prefs.showPreview = !m_prefs.showPreview;
+        m_prefs.SaveAll();
+        m_app.NotifyAll(RssEvent::PreviewChanged, nullptr);
+        break;
+    case kHelp:
+        OpenLocalFile(ManualPath(), u"manual"_s);
+        break;
+    case kCheckVersion:
+        OpenInBrowser(VersionCheckUrl());
+        break;
+    case kExploreVoice:
+        OpenLocalFile(m_prefs.Mp3Folder(), u"voice folder"_s);
         break;
     case kShowWindow:
         ShowFromTray();
         break;
     case kSearch:
         ToggleSearchBar();
+        break;
+    case kToolBar:
+        if (auto* dock = findChild<QToolBar*>(u"toolBarDock"_s))
+            dock->setVisible(!dock->isVisible());
+        break;
+    case kStatusBar:
+        statusBar()->setVisible(!statusBar()->isVisible());
+        break;
+    case kAppExit:
+        Q_EMIT exitRequested();
+        break;
+    case kAppAbout:
+        Q_EMIT aboutRequested();
         break;
     default:
         break;
@@ -155,8 +325,72 @@ void CMainFrame::RunCommand(int id)
 
 void CMainFrame::UpdateCommand(int id, CommandState& state)
 {
-    if (id == kSearch)
+    switch (id) {
+    case kOptions:
+        state.enabled = bool(m_runOptions);
+        break;
+    case kSynchronize:
+        state.enabled = bool(m_runSynchronization);
+        break;
+    case kPaneRight:
+    case kPaneBottom:
+    case kPaneHidden:
+        state.checked = m_prefs.readingPanePosition == PanePositionOf(id);
+        break;
+    case kAutoPreview:
+        state.checked = m_prefs.showPreview;
+        break;
+    case kSearch:
         state.checked = m_panes.searchBar->isVisible();
+        break;
+    case kToolBar:
+        if (auto* dock = findChild<QToolBar*>(u"toolBarDock"_s))
+            state.checked = !dock->isHidden();
+        break;
+    case kStatusBar:
+        state.checked = !statusBar()->isHidden();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::ScheduleUpdate()
+{
+    if (m_updatePending)
+        return;
+    m_updatePending = true;
+    QTimer::singleShot(0, this, &CMainFrame::UpdateNow);
+}
+
+void CMainFrame::UpdateNow()
+{
+    m_updatePending = false;
+    m_router.updateActions();
+    m_statusPanes->refresh();
+    if (m_statusPanes->queuesBusy()) {
+        if (!m_queueWatch.isActive())
+            m_queueWatch.start();
+    } else {
+        m_queueWatch.stop();
+    }
+}
+
+void CMainFrame::OnUpdate(RssEvent code, CRefCounted* object)
+{
+    ScheduleUpdate();
+    if (code == RssEvent::NewItem) {
+        // A popup only where the person does not look at the window already.
+        const QWidget* active = QApplication::activeWindow();
+        const bool looking = isVisible() && !m_hiddenInTray && active &&
+                             (active == this || isAncestorOf(active));
+        if (m_prefs.showNewsPopup && !looking)
+            Q_EMIT newsPopupRequested(object);
+        return;
+    }
+    for (QWidget* view : PaneViews())
+        if (auto* follower = dynamic_cast<INotificationView*>(view))
+            follower->OnUpdate(code, object);
 }
 
 void CMainFrame::ToggleSearchBar()
@@ -172,25 +406,192 @@ void CMainFrame::ToggleSearchBar()
     m_panes.outer->recalcLayout();
 }
 
-void CMainFrame::StartNewsCheckTimer(std::function<int()> periodMinutes)
+void CMainFrame::HideSearchBarIfVisible()
 {
-    m_periodMinutes = std::move(periodMinutes);
-    m_newsCheckTimer.setSingleShot(true);
-    connect(&m_newsCheckTimer, &QTimer::timeout, this, [this] {
-        Q_EMIT newsCheckDue();
-        RestartNewsCheckTimer();
-    });
-    RestartNewsCheckTimer();
+    if (!m_panes.searchBar->isVisible())
+        return;
+    m_panes.searchBar->hide();
+    m_panes.outer->recalcLayout();
 }
 
 void CMainFrame::RestartNewsCheckTimer()
 {
     // A period of 0 (only the options page corrects it) would spin: check every minute.
-    const int minutes = std::max(1, m_periodMinutes());
+    const int minutes = std::max(1, int(m_prefs.checkIntervalMinutes));
     m_newsCheckTimer.start(std::chrono::minutes(minutes));
 }
 
-void CMainFrame::HideToTray()
+void CMainFrame::StorePlacement()
+{
+    if (!m_placementRestored)
+        return;
+    LogMessage(u"Storing frame position ..."_s);
+    WindowPlacement placement;
+    placement.normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    const bool maximised = m_hiddenInTray ? m_wasMaximised : isMaximized();
+    placement.showCommand = maximised        ? WindowPlacement::Maximized
+                            : isMinimized() ? WindowPlacement::Minimized
+                                             : WindowPlacement::Normal;
+    QSettings& store = m_prefs.Store();
+    store.setValue(kPositionInfo, placement.ToBytes());
+
+    PaneLayout layout;
+    layout.treeWidth = m_panes.outer->columnSize(0);
+    if (m_panes.inner && m_prefs.readingPanePosition == 1)
+        layout.listWidth = m_panes.inner->columnSize(0);
+    else if (m_panes.inner && m_prefs.readingPanePosition == 2)
+        layout.listHeight = m_panes.inner->rowSize(0);
+    store.setValue(kPositionLayout, layout.ToBytes());
+    store.sync();
+    LogMessage(u"Storing frame position: Done"_s);
+}
+
+void CMainFrame::RestorePlacement(int startShowState)
+{
+    LogMessage(u"Reading frame position ..."_s);
+    WindowPlacement placement;
+    if (WindowPlacement::FromBytes(m_prefs.Store().value(kPositionInfo).toByteArray(),
+                                   placement) &&
+        placement.normal.isValid()) {
+        const QRect& r = placement.normal;
+        LogFormat("Readed windows placement %d %d,%d,%d,%d", placement.showCommand, r.left(),
+                  r.top(), r.right() + 1, r.bottom() + 1);
+        setGeometry(OnSomeScreen(r));
+        if (placement.showCommand == WindowPlacement::Maximized)
+            showMaximized();
+        else
+            showNormal();
+    } else {
+        LogMessage(u"Placement does not exist"_s);
+        show();
+    }
+    ApplyPaneLayout();
+    m_placementRestored = true;
+    LogMessage(u"Reading frame position: Done"_s);
+
+    if (startShowState == 2) {
+        LogMessage(u"Minimize to tray after restore"_s);
+        HideToTray(false);
+    } else if (startShowState == 3) {
+        LogMessage(u"Maximize after restore"_s);
+        showMaximized();
+    }
+    m_app.startShowState = 1;
+}
+
+void CMainFrame::ApplyPaneLayout()
+{
+    PaneLayout stored;
+    PaneLayout::FromBytes(m_prefs.Store().value(kPositionLayout).toByteArray(), stored);
+    // A window that is about to be maximised has the screen's size already.
+    QSize size = geometry().size();
+    if (isMaximized() && screen())
+        size = screen()->availableGeometry().size();
+    const PaneLayout layout = stored.FittedTo(size);
+    m_panes.outer->setColumnInfo(0, layout.treeWidth, kMinimumPane);
+    m_panes.outer->recalcLayout();
+    if (m_panes.inner && m_prefs.readingPanePosition == 1)
+        m_panes.inner->setColumnInfo(0, layout.listWidth, kMinimumPane);
+    else if (m_panes.inner && m_prefs.readingPanePosition == 2)
+        m_panes.inner->setRowInfo(0, layout.listHeight, kMinimumPane);
+    if (m_panes.inner)
+        m_panes.inner->recalcLayout();
+}
+
+void CMainFrame::SetReadingPanePosition(int position)
+{
+    if (m_prefs.readingPanePosition == position)
+        return;
+    StorePlacement();
+    m_prefs.readingPanePosition = position;
+    m_prefs.SaveAll();
+    RebuildRightSide();
+}
+
+void CMainFrame::RebuildRightSide()
+{
+    m_placementRestored = false;
+    RemoveViews();
+    ::RebuildRightSide(m_panes, m_theme, m_prefs.readingPanePosition, m_viewMakers);
+    AddViews();
+    Q_EMIT viewsRebuilt();
+    RestorePlacement(1);
+}
+
+void CMainFrame::ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,
+                              bool buttonsChanged)
+{
+    if (layoutChanged)
+        RebuildRightSide();
+    if (previewChanged && !layoutChanged)
+        m_app.NotifyAll(RssEvent::PreviewChanged, nullptr);
+    if (buttonsChanged) {
+        m_toolBar->reloadImages(m_prefs.largeButtons ? RssStripToolLarge : RssStripToolSmall);
+        m_toolBar->updateGeometry();
+        if (QLayout* frameLayout = layout())
+            frameLayout->invalidate();
+        m_toolBar->update();
+    }
+    if (themeChanged) {
+        // The theme tells every themed window; the rest of the frame is drawn again here.
+        m_theme->setTheme(m_prefs.colorTheme);
+        for (QWidget* child : findChildren<QWidget*>())
+            child->update();
+        update();
+    }
+}
+
+bool CMainFrame::OpenInBrowser(const QString& url)
+{
+    // Addresses come from feeds: only web pages go to the browser, never a local program
+    // or file that some other scheme would start.
+    const QUrl address(url.trimmed(), QUrl::StrictMode);
+    const QString scheme = address.scheme().toLower();
+    if (!address.isValid() || (scheme != "http"_L1 && scheme != "https"_L1)) {
+        LogFormat("*ERROR: Not opening '%s' in the browser: not a web address",
+                  qUtf8Printable(url.left(200)));
+        return false;
+    }
+    return QDesktopServices::openUrl(address);
+}
+
+void CMainFrame::OpenLocalFile(const QString& path, const QString& what)
+{
+    if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        LogFormat("*ERROR: Cannot open the %s '%s'", qUtf8Printable(what), qUtf8Printable(path));
+        QMessageBox::warning(this, u"Calvoria"_s,
+                             u"Cannot open the %1:\n%2"_s.arg(what, QDir::toNativeSeparators(path)));
+    }
+}
+
+bool CMainFrame::BrowseForFolder(QString& path)
+{
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, LoadString(kSelectDestinationFolder), path, QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty())
+        return false;
+    path = chosen;
+    return true;
+}
+
+QString CMainFrame::VersionCheckUrl()
+{
+    return QString::fromUtf8(CALVORIA_RELEASES_URL) + u"1.0.52.150"_s;
+}
+
+QString CMainFrame::ManualPath() const
+{
+    return QDir::cleanPath(m_prefs.ProgramFolder() + u"../manual/index.html"_s);
+}
+
+bool CMainFrame::ShowTrayWarning()
+{
+    CTrayWarningDlg dialog(this);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    return ok && dialog.doNotShowAgain();
+}
+
+void CMainFrame::HideToTray(bool withWarning)
 {
     if (m_hiddenInTray)
         return;
@@ -200,6 +601,10 @@ void CMainFrame::HideToTray()
         return;
     }
     m_tray->showIcon();
+    if (withWarning && m_prefs.showTrayWarning && ShowTrayWarning()) {
+        m_prefs.showTrayWarning = false;
+        m_prefs.SaveAll();
+    }
     m_wasMaximised = isMaximized();
     m_tray->animateToTray(this);
     m_hiddenInTray = true;
@@ -226,10 +631,13 @@ void CMainFrame::ShowFromTray()
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (m_closeAllowed) {
+        // The window goes for good: its last placement is the one the next run starts with.
+        StorePlacement();
+        m_placementRestored = false;
         QMainWindow::closeEvent(event);
         return;
     }
     // The close box never ends the program; Exit does.
     event->ignore();
-    HideToTray();
+    HideToTray(true);
 }

@@ -2,6 +2,8 @@
 
 #include "CCommandRouter.h"
 #include "FramePanes.h"
+#include "INotificationView.h"
+#include "RssEvent.h"
 
 #include <QMainWindow>
 #include <QSystemTrayIcon>
@@ -9,46 +11,73 @@
 #include <functional>
 #include <memory>
 
+class CAppServices;
 class CCommandTable;
 class CDocumentCommands;
+class CPreferences;
+class CRefCounted;
 class CRssFullBar;
+class CRssHeader;
 class CRssReaderDoc;
 class CStatusPanes;
 class CSystemTray;
 class CThemeColors;
 
-// What the frame reads from the preferences when it is built.
-struct FrameSettings
-{
-    int colorTheme = 0;
-    bool largeButtons = true;
-    int readingPanePosition = 2;
-};
+Q_DECLARE_OPAQUE_POINTER(CRefCounted*)
+Q_DECLARE_METATYPE(CRefCounted*)
 
 // The main window: menu bar, tool bar, status bar, the panes and the tray icon. It wires
-// the commands to whoever carries them out and handles the window's own ones.
-class CMainFrame : public QMainWindow, public ICommandTarget
+// the commands to whoever carries them out, handles the window's own ones, keeps its
+// placement across runs and offers its services to the other windows.
+class CMainFrame : public QMainWindow, public ICommandTarget, public INotificationView
 {
     Q_OBJECT
 public:
-    // `trayAvailable` tells whether the desktop has a notification area.
-    explicit CMainFrame(CRssReaderDoc* document, const FrameSettings& settings = {},
-                        std::function<bool()> trayAvailable =
-                            &QSystemTrayIcon::isSystemTrayAvailable,
-                        QWidget* parent = nullptr);
+    // `trayAvailable` tells whether the desktop has a notification area; `views` makes
+    // the views of the panes (empty stand-ins where a maker is missing).
+    CMainFrame(CRssReaderDoc* document, CAppServices& app,
+               std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable,
+               PaneViewMakers views = {}, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Command 32848: show the window and bring it to the front.
     void ShowFromTray();
-    // The close box: hide to the tray where there is one, else minimise.
-    void HideToTray();
+    // Hides to the tray where there is one, else minimises; the close box asks with the
+    // warning, which tells once how to end the program.
+    void HideToTray(bool withWarning = false);
     bool IsHiddenInTray() const { return m_hiddenInTray; }
     // From now on a close request closes the window: the program is ending.
     void AllowClose() { m_closeAllowed = true; }
 
-    // Fires newsCheckDue once every period; the period is read anew after each tick, so a
-    // changed setting takes effect from the next one.
-    void StartNewsCheckTimer(std::function<int()> periodMinutes);
+    // The stored placement: applied and shown at start (startShowState 1 normal, 2 hidden
+    // in the tray, 3 maximised), written before anything that may change it.
+    void RestorePlacement(int startShowState);
+    void StorePlacement();
+    bool IsPlacementRestored() const { return m_placementRestored; }
+
+    // Services for the other windows.
+    // Opens a web address in the person's browser; other schemes are refused and logged.
+    bool OpenInBrowser(const QString& url);
+    // The folder picker; replaces `path` and returns true when a folder was chosen.
+    bool BrowseForFolder(QString& path);
+    void HideSearchBarIfVisible();
+    // The header above the news list, in whichever splitter holds it.
+    CRssHeader* RightSideHeader() const { return m_panes.newsHeader; }
+    // After the options changed: rebuild the panes, tell the views of the preview change,
+    // reload the tool bar images, recolour everything.
+    void ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,
+                      bool buttonsChanged);
+    // Commands 32782, 32783, 32784: 1 right, 2 bottom, 0 hidden.
+    void SetReadingPanePosition(int position);
+
+    // Every notification: the frame takes the new-item code (the popup's cue) and passes
+    // the others on to the views.
+    void OnUpdate(RssEvent code, CRefCounted* object) override;
+
+    // Runs the options sheet and the synchronisation dialog once they are installed; until
+    // then their commands are disabled.
+    void SetOptionsSheet(std::function<void()> run) { m_runOptions = std::move(run); }
+    void SetSynchronization(std::function<void()> run) { m_runSynchronization = std::move(run); }
 
     CCommandTable& Commands() const { return *m_commands; }
     CCommandRouter& Router() { return m_router; }
@@ -56,16 +85,31 @@ public:
     const FramePanes& Panes() const { return m_panes; }
     CRssFullBar* ToolBar() const { return m_toolBar; }
     CStatusPanes& StatusPanes() const { return *m_statusPanes; }
+    CThemeColors& Theme() const { return *m_theme; }
 
     // ICommandTarget
     bool HandlesCommand(int id) const override;
     void RunCommand(int id) override;
     void UpdateCommand(int id, CommandState& state) override;
 
+    // The views in the panes, as made by the view makers.
+    QList<QWidget*> PaneViews() const;
+
+    // The release page the version check opens, with this version.
+    static QString VersionCheckUrl();
+    // The manual's first page, beside the program folder.
+    QString ManualPath() const;
+
 Q_SIGNALS:
+    // Fires once every news-check period; the period is read anew after each tick, so a
+    // changed setting takes effect from the next one.
+    void newsCheckDue();
     void aboutRequested();
     void exitRequested();
-    void newsCheckDue();
+    // A new item arrived while the person looks elsewhere: the popup's cue.
+    void newsPopupRequested(CRefCounted* item);
+    // The right side was built again: the new views need their first update.
+    void viewsRebuilt();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,8 +118,19 @@ private:
     void CreateBars(bool largeButtons);
     void ToggleSearchBar();
     void RestartNewsCheckTimer();
+    void ApplyPaneLayout();
+    void RebuildRightSide();
+    void AddViews();
+    void RemoveViews();
+    void FollowFocus(QWidget* now);
+    void ScheduleUpdate();
+    void UpdateNow();
+    bool ShowTrayWarning();
+    void OpenLocalFile(const QString& path, const QString& what);
 
     CRssReaderDoc* m_document;
+    CAppServices& m_app;
+    CPreferences& m_prefs;
     CThemeColors* m_theme;
     CCommandTable* m_commands;
     CCommandRouter m_router;
@@ -83,11 +138,15 @@ private:
     CRssFullBar* m_toolBar = nullptr;
     CStatusPanes* m_statusPanes = nullptr;
     CSystemTray* m_tray;
+    PaneViewMakers m_viewMakers;
     FramePanes m_panes;
+    bool m_placementRestored = false;
     bool m_hiddenInTray = false;
     bool m_wasMaximised = false;
     bool m_closeAllowed = false;
-    QTimer m_updateTimer;
+    bool m_updatePending = false;
+    QTimer m_queueWatch;
     QTimer m_newsCheckTimer;
-    std::function<int()> m_periodMinutes;
+    std::function<void()> m_runOptions;
+    std::function<void()> m_runSynchronization;
 };

@@ -39,6 +39,8 @@ CRssReaderApp::~CRssReaderApp()
     m_feedContext->SetItemJobs(nullptr);
     m_services.SetNotifier({});
     m_services.SetDispatcher({});
+    if (m_frame)
+        m_notifications.RemoveView(m_frame);
     delete m_frame;
     m_doc.reset();
     SetProcessLog(nullptr);
@@ -153,17 +155,13 @@ bool CRssReaderApp::CreateDocumentAndFrame()
             ShowError(m_doc->LoadError());
         return false;
     }
-    FrameSettings settings;
-    settings.colorTheme = m_services.Prefs()->colorTheme;
-    settings.largeButtons = m_services.Prefs()->largeButtons;
-    settings.readingPanePosition = m_services.Prefs()->readingPanePosition;
-    m_frame = new CMainFrame(m_doc.get(), settings);
+    m_frame = new CMainFrame(m_doc.get(), m_services);
+    m_notifications.AddView(m_frame);
     m_frame->StatusPanes().setQueueCounters(
         [this] { return m_downloadQueue.PendingCount() + m_downloadQueue.RunningCount(); },
         [this] { return m_conversionQueue.PendingCount() + m_conversionQueue.RunningCount(); });
     if (!m_doc->LoadProblems().isEmpty())
         ShowLoadProblems(m_doc->LoadProblems());
-    m_frame->StartNewsCheckTimer([this] { return int(m_services.Prefs()->checkIntervalMinutes); });
     connect(m_frame, &CMainFrame::newsCheckDue, this, [this] { m_doc->PeriodicUpdate(); });
     connect(m_frame, &CMainFrame::exitRequested, this, &QCoreApplication::quit);
     connect(m_frame, &CMainFrame::aboutRequested, this, &CRssReaderApp::ShowAbout);
@@ -178,20 +176,8 @@ void CRssReaderApp::HideMainWindow()
 
 void CRssReaderApp::RestorePlacementAndShow(int startShowState)
 {
-    if (!m_frame)
-        return;
-    switch (startShowState) {
-    case 2:
-        // Where there is no notification area this minimises instead.
-        m_frame->show();
-        m_frame->HideToTray();
-        break;
-    case 3:
-        m_frame->showMaximized();
-        break;
-    default:
-        m_frame->show();
-    }
+    if (m_frame)
+        m_frame->RestorePlacement(startShowState);
 }
 
 void CRssReaderApp::StartQueues()

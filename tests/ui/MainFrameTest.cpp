@@ -7,9 +7,17 @@
 #include "CStatusPanes.h"
 #include "CSystemTray.h"
 #include "CTrayAnimator.h"
+#include "CTrayWarningDlg.h"
+#include "FramePlacement.h"
+#include "CPreferences.h"
+#include "CRssHeader.h"
+#include "INotificationView.h"
 #include "FeedTestSupport.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QSettings>
+#include <QTimer>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -37,7 +45,7 @@ protected:
 
 TEST_F(MainWindow, MenuBarCarriesTheCommandsToTheirTargets)
 {
-    CMainFrame frame(&doc);
+    CMainFrame frame(&doc, env.app);
     auto* menu = qobject_cast<CRssMenu*>(frame.menuBar());
     ASSERT_NE(menu, nullptr);
     QStringList titles;
@@ -63,7 +71,7 @@ TEST_F(MainWindow, MenuBarCarriesTheCommandsToTheirTargets)
 
 TEST_F(MainWindow, CtrlFTogglesTheSearchBarOnTheSearchResults)
 {
-    CMainFrame frame(&doc);
+    CMainFrame frame(&doc, env.app);
     Show(frame);
     CSearchDlg* bar = frame.Panes().searchBar;
     EXPECT_FALSE(bar->isVisible());
@@ -87,9 +95,23 @@ TEST_F(MainWindow, CtrlFTogglesTheSearchBarOnTheSearchResults)
 
 TEST_F(MainWindow, CloseBoxHidesToTheTrayOrMinimises)
 {
-    CMainFrame frame(&doc, {}, [] { return true; });
+    CMainFrame frame(&doc, env.app, [] { return true; });
     Show(frame);
+    // The first time, the warning tells how to end the program; the person asks not to
+    // see it again.
+    ASSERT_TRUE(env.app.Prefs()->showTrayWarning);
+    bool warned = false;
+    QTimer::singleShot(50, [&] {
+        auto* warning = qobject_cast<CTrayWarningDlg*>(QApplication::activeModalWidget());
+        if (!warning)
+            return;
+        warned = true;
+        warning->doNotShowBox()->setChecked(true);
+        warning->accept();
+    });
     frame.close();
+    EXPECT_TRUE(warned);
+    EXPECT_FALSE(env.app.Prefs()->showTrayWarning);
     QTRY_VERIFY(!frame.isVisible());
     EXPECT_FALSE(frame.windowIcon().pixmap(16).isNull()) << "the tray icon has a picture";
     EXPECT_TRUE(frame.IsHiddenInTray());
@@ -99,8 +121,11 @@ TEST_F(MainWindow, CloseBoxHidesToTheTrayOrMinimises)
     QTRY_VERIFY(frame.isVisible());
     EXPECT_FALSE(frame.IsHiddenInTray());
     EXPECT_FALSE(frame.Tray().isIconShown());
+    frame.showMinimized();
+    frame.ShowFromTray();
+    EXPECT_FALSE(frame.isMinimized());
 
-    CMainFrame noTray(&doc, {}, [] { return false; });
+    CMainFrame noTray(&doc, env.app, [] { return false; });
     Show(noTray);
     QSignalSpy exitSpy(&noTray, &CMainFrame::exitRequested);
     noTray.close();
@@ -110,6 +135,110 @@ TEST_F(MainWindow, CloseBoxHidesToTheTrayOrMinimises)
     EXPECT_EQ(exitSpy.count(), 0);
     noTray.Commands().action(32848)->trigger();
     QTRY_VERIFY(!noTray.isMinimized());
+}
+
+// A news list that counts the commands and notifications it gets.
+class NewsListStub : public QWidget, public ICommandTarget, public INotificationView
+{
+public:
+    bool HandlesCommand(int id) const override { return id == 32811; }
+    void RunCommand(int) override { ++deletes; }
+    void OnUpdate(RssEvent hint, CRefCounted*) override { hints << int(hint); }
+    int deletes = 0;
+    QList<int> hints;
+};
+
+TEST_F(MainWindow, PlacementAndPaneSizesSurviveRunsAndPaneSwitches)
+{
+    EXPECT_EQ((PaneLayout{1, 2, -3}.ToBytes()), QByteArray::fromHex("0100000002000000fdffffff"));
+    QSettings& store = env.app.Prefs()->Store();
+    WindowPlacement stored;
+    stored.normal = QRect(60, 70, 800, 500);
+    store.setValue(u"Position/Info"_s, stored.ToBytes());
+    store.setValue(u"Position/LayoutInfo"_s, PaneLayout{240, 0, 260}.ToBytes());
+    env.app.Prefs()->readingPanePosition = 1;
+    {
+        CMainFrame frame(&doc, env.app);
+        frame.Tray().animator().setMotion(CTrayAnimator::Motion::Off);
+        frame.RestorePlacement(1);
+        EXPECT_TRUE(env.log.Contains(u"Readed windows placement 1 60,70,860,570"_s));
+        EXPECT_EQ(frame.geometry(), QRect(60, 70, 800, 500));
+        EXPECT_EQ(frame.Panes().outer->columnSize(0), 240);
+        EXPECT_EQ(frame.Panes().inner->columnSize(0), 260);
+
+        // The position already in force changes and stores nothing.
+        frame.Commands().action(32782)->trigger();
+        EXPECT_FALSE(env.log.Contains(u"Storing frame position ..."_s));
+
+        // To the bottom: the width beside the pane is kept, the height is written as 0 and
+        // so falls back to half the window.
+        frame.Commands().action(32783)->trigger();
+        EXPECT_EQ(store.value(u"Position/LayoutInfo"_s).toByteArray(),
+                  (PaneLayout{240, 0, 260}.ToBytes()));
+        EXPECT_EQ(env.app.Prefs()->readingPanePosition, 2);
+        ASSERT_NE(frame.Panes().inner, nullptr);
+        EXPECT_EQ(frame.Panes().inner->rowCount(), 2);
+        EXPECT_EQ(frame.Panes().inner->rowSize(0), 250);
+        EXPECT_EQ(frame.RightSideHeader(), frame.Panes().inner->window(0xD900));
+        frame.Router().updateActions();
+        EXPECT_TRUE(frame.Commands().action(32783)->isChecked());
+        EXPECT_FALSE(frame.Commands().action(32782)->isChecked());
+
+        frame.Commands().action(32784)->trigger();
+        EXPECT_EQ(frame.Panes().inner, nullptr);
+        EXPECT_EQ(frame.RightSideHeader(), frame.Panes().outer->window(0xD901));
+        frame.setGeometry(30, 40, 900, 600);
+    } // the window goes: its placement is stored
+    WindowPlacement reread;
+    ASSERT_TRUE(WindowPlacement::FromBytes(store.value(u"Position/Info"_s).toByteArray(), reread));
+    EXPECT_EQ(reread.normal, QRect(30, 40, 900, 600));
+
+    // Values of the wrong size are not read: the window and the panes take their defaults.
+    store.setValue(u"Position/Info"_s, stored.ToBytes().left(43));
+    store.setValue(u"Position/LayoutInfo"_s, PaneLayout{240, 0, 260}.ToBytes() + '\0');
+    CMainFrame frame(&doc, env.app);
+    frame.resize(900, 600);
+    frame.RestorePlacement(1);
+    EXPECT_TRUE(env.log.Contains(u"Placement does not exist"_s));
+    EXPECT_EQ(frame.Panes().outer->columnSize(0), 300);
+}
+
+TEST_F(MainWindow, ViewsGetTheirCommandsAndNotificationsAfterTheFrame)
+{
+    QWidget* tree = nullptr;
+    NewsListStub* news = nullptr;
+    PaneViewMakers makers;
+    makers.channelTree = [&] {
+        tree = new QWidget;
+        tree->setFocusPolicy(Qt::StrongFocus);
+        return tree;
+    };
+    makers.newsList = [&] { return news = new NewsListStub; };
+    CMainFrame frame(&doc, env.app, [] { return true; }, makers);
+    Show(frame);
+    env.app.Prefs()->showTrayWarning = false;
+
+    // A news-list command reaches the news list while the tree has the focus, also after
+    // the panes were built again.
+    for (int position : {2, 0}) {
+        frame.SetReadingPanePosition(position);
+        tree->setFocus();
+        QTRY_VERIFY(tree->hasFocus());
+        QTest::keyClick(tree, Qt::Key_Delete);
+        EXPECT_EQ(news->deletes, 1) << position;
+    }
+
+    QSignalSpy popups(&frame, &CMainFrame::newsPopupRequested);
+    frame.OnUpdate(RssEvent::ChannelReloaded, nullptr);
+    frame.OnUpdate(RssEvent::NewItem, nullptr);
+    EXPECT_EQ(news->hints, QList<int>{int(RssEvent::ChannelReloaded)}) << "the frame takes new items";
+    EXPECT_EQ(popups.count(), 0) << "the person is looking at the window";
+    frame.HideToTray(true);
+    frame.OnUpdate(RssEvent::NewItem, nullptr);
+    EXPECT_EQ(popups.count(), 1);
+    env.app.Prefs()->showNewsPopup = false;
+    frame.OnUpdate(RssEvent::NewItem, nullptr);
+    EXPECT_EQ(popups.count(), 1);
 }
 
 } // namespace

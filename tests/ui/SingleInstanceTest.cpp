@@ -1,4 +1,3 @@
-#include "CMainFrame.h"
 #include "CSingleInstance.h"
 #include "TestSupport.h"
 
@@ -106,17 +105,4 @@ TEST(SingleInstance, SocketLeftByACrashedCopyIsTakenOver)
     ASSERT_TRUE(WriteFile(CSingleInstance::ServerName(), "stale"));
     CSingleInstance instance;
     EXPECT_TRUE(instance.BecomePrimary());
-}
-
-TEST(MainFrame, ShowCommandBringsAMinimisedOrHiddenWindowBack)
-{
-    CMainFrame frame(nullptr);
-    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Calvoria"));
-    frame.showMinimized();
-    frame.ShowFromTray();
-    EXPECT_TRUE(frame.isVisible());
-    EXPECT_FALSE(frame.isMinimized());
-    frame.hide();
-    frame.ShowFromTray();
-    EXPECT_TRUE(frame.isVisible());
 }

@@ -72,6 +72,7 @@ bool CCommandRouter::route(int id)
     if (!state.enabled)
         return false;
     target->RunCommand(id);
+    Q_EMIT routed(id);
     return true;
 }
 

@@ -60,6 +60,10 @@ public:
     // Enables and checks every action of the attached table through the update handlers.
     void updateActions();
 
+Q_SIGNALS:
+    // A command ran at its target.
+    void routed(int id);
+
 private:
     QList<ICommandTarget*> order() const;
 

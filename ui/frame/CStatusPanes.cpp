@@ -74,3 +74,8 @@ void CStatusPanes::refresh()
     m_download->setText(downloadText());
     m_conversion->setText(conversionText());
 }
+
+bool CStatusPanes::queuesBusy() const
+{
+    return (m_downloads && m_downloads() > 0) || (m_conversions && m_conversions() > 0);
+}

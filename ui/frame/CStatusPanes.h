@@ -22,6 +22,9 @@ public:
     // Reads the counts again.
     void refresh();
 
+    // Whether any job waits or runs in either queue.
+    bool queuesBusy() const;
+
     QString channelText() const;
     QString downloadText() const;
     QString conversionText() const;

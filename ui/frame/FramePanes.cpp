@@ -14,8 +14,11 @@ namespace {
 constexpr int kMyChannels = 132;
 constexpr int kMinimumPane = 100;
 
-QWidget* Placeholder(const QString& name)
+QWidget* MakePane(const std::function<QWidget*()>& maker, const QString& name)
 {
+    if (maker)
+        if (QWidget* view = maker())
+            return view;
     auto* pane = new QFrame;
     pane->setObjectName(name);
     pane->setFrameShape(QFrame::NoFrame);
@@ -24,40 +27,23 @@ QWidget* Placeholder(const QString& name)
     return pane;
 }
 
-} // namespace
-
-FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition, QWidget* parent)
+bool BuildRightSide(FramePanes& panes, const CThemeColors* theme, int position,
+                    const PaneViewMakers& makers)
 {
-    if (readingPanePosition < 0 || readingPanePosition > 2)
-        return {};
-    FramePanes panes;
-    panes.outer = new CRssSplitter(theme, parent);
-    panes.outer->setObjectName(u"outerSplitter"_s);
-    panes.outer->createStatic(1, 2);
-    panes.outer->setColumnInfo(0, 250, kMinimumPane);
-
-    panes.channelTree = Placeholder(u"channelTreePane"_s);
-    panes.outer->setWindow(CRssSplitter::PaneId(0, 0), panes.channelTree);
-    panes.treeHeader = new CRssHeader(theme);
-    panes.treeHeader->setText(LoadString(kMyChannels));
-    panes.outer->setWindow(CRssSplitter::HeaderId(0, 0), panes.treeHeader);
-
-    panes.searchBar = new CSearchDlg(theme);
-    panes.searchBar->setObjectName(u"searchBar"_s);
-    panes.outer->setWindow(CRssSplitter::BarId(0, 1), panes.searchBar);
-    panes.searchBar->hide();
-
-    panes.newsList = Placeholder(u"newsListPane"_s);
+    if (position < 0 || position > 2)
+        return false;
+    panes.newsList = MakePane(makers.newsList, u"newsListPane"_s);
     panes.newsHeader = new CRssHeader(theme);
-    if (readingPanePosition == 0) {
+    panes.newsHeader->setObjectName(u"newsHeader"_s);
+    if (position == 0) {
         panes.outer->setWindow(CRssSplitter::HeaderId(0, 1), panes.newsHeader);
         panes.outer->setWindow(CRssSplitter::PaneId(0, 1), panes.newsList);
-        return panes;
+        return true;
     }
     panes.inner = new CRssSplitter(theme);
     panes.inner->setObjectName(u"innerSplitter"_s);
-    panes.readingPane = Placeholder(u"readingPane"_s);
-    if (readingPanePosition == 1) {
+    panes.readingPane = MakePane(makers.readingPane, u"readingPane"_s);
+    if (position == 1) {
         panes.inner->createStatic(1, 2);
         panes.inner->setColumnInfo(0, 300, kMinimumPane);
         panes.inner->setWindow(CRssSplitter::PaneId(0, 1), panes.readingPane);
@@ -69,5 +55,55 @@ FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition, Q
     panes.inner->setWindow(CRssSplitter::HeaderId(0, 0), panes.newsHeader);
     panes.inner->setWindow(CRssSplitter::PaneId(0, 0), panes.newsList);
     panes.outer->setWindow(CRssSplitter::PaneId(0, 1), panes.inner);
+    return true;
+}
+
+} // namespace
+
+FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition,
+                           const PaneViewMakers& makers, QWidget* parent)
+{
+    if (readingPanePosition < 0 || readingPanePosition > 2)
+        return {};
+    FramePanes panes;
+    panes.outer = new CRssSplitter(theme, parent);
+    panes.outer->setObjectName(u"outerSplitter"_s);
+    panes.outer->createStatic(1, 2);
+    panes.outer->setColumnInfo(0, 250, kMinimumPane);
+
+    panes.channelTree = MakePane(makers.channelTree, u"channelTreePane"_s);
+    panes.outer->setWindow(CRssSplitter::PaneId(0, 0), panes.channelTree);
+    panes.treeHeader = new CRssHeader(theme);
+    panes.treeHeader->setObjectName(u"treeHeader"_s);
+    panes.treeHeader->setText(LoadString(kMyChannels));
+    panes.outer->setWindow(CRssSplitter::HeaderId(0, 0), panes.treeHeader);
+
+    panes.searchBar = new CSearchDlg(theme);
+    panes.searchBar->setObjectName(u"searchBar"_s);
+    panes.outer->setWindow(CRssSplitter::BarId(0, 1), panes.searchBar);
+    panes.searchBar->hide();
+
+    BuildRightSide(panes, theme, readingPanePosition, makers);
     return panes;
+}
+
+bool RebuildRightSide(FramePanes& panes, const CThemeColors* theme, int readingPanePosition,
+                      const PaneViewMakers& makers)
+{
+    // The outer splitter lets go of the cell first, then its windows go.
+    panes.outer->setWindow(CRssSplitter::PaneId(0, 1), nullptr);
+    panes.outer->setWindow(CRssSplitter::HeaderId(0, 1), nullptr);
+    if (panes.inner) {
+        delete panes.inner; // takes the news header, the list and the reading pane with it
+    } else {
+        delete panes.newsList;
+        delete panes.newsHeader;
+    }
+    panes.inner = nullptr;
+    panes.newsList = nullptr;
+    panes.newsHeader = nullptr;
+    panes.readingPane = nullptr;
+    const bool built = BuildRightSide(panes, theme, readingPanePosition, makers);
+    panes.outer->recalcLayout();
+    return built;
 }

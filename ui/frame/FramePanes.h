@@ -1,14 +1,24 @@
 #pragma once
 
+#include <functional>
+
 class CRssHeader;
 class CRssSplitter;
 class CSearchDlg;
 class CThemeColors;
 class QWidget;
 
+// Makes the views that fill the panes. A maker left empty gives an empty stand-in pane.
+struct PaneViewMakers
+{
+    std::function<QWidget*()> channelTree;
+    std::function<QWidget*()> newsList;
+    std::function<QWidget*()> readingPane;
+};
+
 // The windows of the main frame's client area: the channel tree at the left, the search
 // bar, the news list and (unless hidden) the reading pane at the right, each pane under
-// its header. The panes are empty stand-ins until the views exist.
+// its header.
 struct FramePanes
 {
     CRssSplitter* outer = nullptr;
@@ -23,4 +33,11 @@ struct FramePanes
 
 // Builds the panes for reading-pane position 0 (hidden), 1 (right) or 2 (bottom) as
 // children of `parent`; any other position builds nothing (all members null).
-FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition, QWidget* parent);
+FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition,
+                           const PaneViewMakers& makers, QWidget* parent);
+
+// Removes the news header, the news list and the reading pane (with the inner splitter)
+// from the outer splitter, and builds them again for another reading-pane position. False,
+// with the right side empty, for a position other than 0, 1 and 2.
+bool RebuildRightSide(FramePanes& panes, const CThemeColors* theme, int readingPanePosition,
+                      const PaneViewMakers& makers);
