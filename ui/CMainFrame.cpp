@@ -628,10 +628,18 @@ void CMainFrame::ShowFromTray()
     activateWindow();
 }
 
+void CMainFrame::CloseForExit()
+{
+    // The window goes for good: its last placement is the one the next run starts with.
+    StorePlacement();
+    m_placementRestored = false;
+    m_closeAllowed = true;
+    close();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (m_closeAllowed) {
-        // The window goes for good: its last placement is the one the next run starts with.
         StorePlacement();
         m_placementRestored = false;
         QMainWindow::closeEvent(event);

@@ -48,6 +48,8 @@ public:
     bool IsHiddenInTray() const { return m_hiddenInTray; }
     // From now on a close request closes the window: the program is ending.
     void AllowClose() { m_closeAllowed = true; }
+    // Stores the placement and closes the window for good, hidden in the tray or not.
+    void CloseForExit();
 
     // The stored placement: applied and shown at start (startShowState 1 normal, 2 hidden
     // in the tray, 3 maximised), written before anything that may change it.

@@ -54,6 +54,8 @@ bool CRssReaderApp::Start()
 bool CRssReaderApp::Exit()
 {
     // The document saves the tree and the saved news as it closes with the main window.
+    if (m_frame)
+        m_frame->CloseForExit();
     if (m_doc)
         m_doc->CloseNews();
     return RunExit(m_services, *this);
