@@ -13,7 +13,7 @@
 #include "SpeechEngineCheck.h"
 
 #include <QMessageBox>
-#include <QtWebEngineCore/qtwebenginecoreglobal.h>
+#include <QtWebEngineCore/qtwebenginecoreversion.h>
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
@@ -97,7 +97,9 @@ int CRssReaderApp::ShowCommand() const
 
 bool CRssReaderApp::ReadBrowserEngineVersion(int& major, int& minor)
 {
-    const QStringList parts = QString::fromLatin1(qWebEngineVersion()).split(u'.');
+    // The version the program was built with: asking the engine itself would load it, and
+    // with it a graphics context, before any page needs it.
+    const QStringList parts = QString::fromLatin1(QTWEBENGINECORE_VERSION_STR).split(u'.');
     if (parts.size() < 3)
         return false;
     bool okMajor = false, okMinor = false;

@@ -1,8 +1,10 @@
 #include "CRssReaderApp.h"
 #include "CSingleInstance.h"
+#include "CStallMeter.h"
 #include "QuitOnSignal.h"
 
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -14,8 +16,12 @@ int main(int argc, char** argv)
                      &CRssReaderApp::OnInstanceCommand);
     QuitOnTerminationSignals(&app);
     int result = 1;
-    if (app.Start())
+    if (app.Start()) {
+        std::unique_ptr<CStallMeter> stalls;
+        if (qEnvironmentVariableIsSet("CALVORIA_MEASURE_STALLS"))
+            stalls = std::make_unique<CStallMeter>();
         result = app.exec();
+    }
     if (!app.Exit()) {
         // A worker is still inside a job that may use anything the application owns: end
         // here, with the log closed, rather than free what it uses under its feet.

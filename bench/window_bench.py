@@ -1,0 +1,191 @@
+#!/usr/bin/env python3
+"""Times the real window: start until the main window is mapped, memory once loaded, idle
+CPU, and a refresh of every channel from the window against the headless companion.
+
+    xvfb-run -a -s "-screen 0 1280x800x24" bench/window_bench.py [--channels 500]
+        [--items 50] [--runs 5] [--idle 20] [--no-refresh] [--program build/bin/calvoria]
+
+Feeds are served from 127.0.0.1 by serve_feeds.py; the data folder comes from
+make_data_folder.py. The program runs from a copy of its folder so its log is its own.
+"""
+import argparse
+import ctypes
+import os
+import shutil
+import socket
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ap = argparse.ArgumentParser()
+ap.add_argument("--channels", type=int, default=500)
+ap.add_argument("--items", type=int, default=50)
+ap.add_argument("--runs", type=int, default=5)
+ap.add_argument("--idle", type=int, default=20)
+ap.add_argument("--no-refresh", action="store_true")
+ap.add_argument("--program", default=f"{top}/build/bin/calvoria")
+args = ap.parse_args()
+
+# --- X11: wait for the main window's MapNotify ---
+x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XDefaultRootWindow.restype = ctypes.c_ulong
+x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x11.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+x11.XPending.argtypes = [ctypes.c_void_p]
+x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+x11.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
+x11.XConnectionNumber.argtypes = [ctypes.c_void_p]
+display = x11.XOpenDisplay(None)
+root = x11.XDefaultRootWindow(display)
+SUBSTRUCTURE_NOTIFY = 1 << 19
+MAP_NOTIFY = 19
+
+
+class MapEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("event", ctypes.c_ulong), ("window", ctypes.c_ulong),
+                ("override_redirect", ctypes.c_int), ("pad", ctypes.c_long * 24)]
+
+
+def wait_for_main_window(start, timeout=30.0):
+    """Seconds from `start` until a window named Calvoria, larger than 1x1, is mapped."""
+    event = MapEvent()
+    while time.monotonic() - start < timeout:
+        while x11.XPending(display):
+            x11.XNextEvent(display, ctypes.byref(event))
+            if event.type != MAP_NOTIFY:
+                continue
+            mapped = time.monotonic()
+            name = ctypes.c_char_p()
+            if x11.XFetchName(display, event.window, ctypes.byref(name)) and name.value == b"Calvoria":
+                out = subprocess.run(["xwininfo", "-id", str(event.window)], capture_output=True,
+                                     text=True).stdout
+                if "Width: 1\n" not in out:
+                    return mapped - start, event.window
+        time.sleep(0.001)
+    return None, None
+
+
+def rss_kb(pid):
+    for line in open(f"/proc/{pid}/status"):
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1])
+    return 0
+
+
+def cpu_seconds(pid):
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_quiet(pid, seconds=1.0, limit=60):
+    """Waits until the process used under 2 % of a core over `seconds`."""
+    end = time.monotonic() + limit
+    while time.monotonic() < end:
+        before = cpu_seconds(pid)
+        time.sleep(seconds)
+        if cpu_seconds(pid) - before < 0.02 * seconds:
+            return True
+    return False
+
+
+work = tempfile.mkdtemp(prefix="calvoria-bench-")
+server = None
+try:
+    env = dict(os.environ, HOME=work, XDG_DATA_HOME=f"{work}/data", XDG_CONFIG_HOME=f"{work}/config",
+               XDG_STATE_HOME=f"{work}/state", XDG_RUNTIME_DIR=f"{work}/run",
+               QTWEBENGINE_DISABLE_SANDBOX="1")
+    env.pop("QT_QPA_PLATFORM", None)
+    os.makedirs(f"{work}/run", mode=0o700)
+    os.makedirs(f"{work}/config/Trevane Labs")
+    shutil.copytree(os.path.dirname(args.program), f"{work}/prog/bin", symlinks=True,
+                    ignore=shutil.ignore_patterns("log.txt", "test_*"))
+    program = f"{work}/prog/bin/calvoria"
+    log = f"{work}/prog/bin/log.txt"
+    port = free_port()
+    server = subprocess.Popen([sys.executable, f"{top}/bench/serve_feeds.py", str(port), "--count",
+                               str(args.channels), "--items", str(args.items)],
+                              stdout=subprocess.DEVNULL)
+    data = f"{work}/data/Calvoria"
+    subprocess.run([sys.executable, f"{top}/bench/make_data_folder.py", data, "--channels",
+                    str(args.channels), "--items", str(args.items), "--url-base",
+                    f"http://127.0.0.1:{port}/"], check=True, stdout=subprocess.DEVNULL)
+    # The default settings but the tray warning (nobody would answer it) and no timed update.
+    record = struct.pack("<10i8B2i", 6, 2, 2, 2000, 0, -4, 600, 0, 3, 15,
+                         1, 0, 1, 1, 1, 1, 1, 1, 200, 4)
+    with open(f"{work}/config/Trevane Labs/Calvoria.conf", "w") as conf:
+        conf.write("[Options]\nMain=@ByteArray(" + "".join("\\x%02x" % b for b in record) + ")\n")
+    # Warm the cache.
+    subprocess.run(["cat"] + [os.path.join(dp, f) for dp, _, fs in os.walk(data) for f in fs],
+                   stdout=subprocess.DEVNULL)
+    print(f"data: {args.channels} channels x {args.items} items = {args.channels * args.items} news")
+
+    x11.XSelectInput(display, root, SUBSTRUCTURE_NOTIFY)
+    starts = []
+    for run in range(args.runs):
+        start = time.monotonic()
+        p = subprocess.Popen([program], env=env, stderr=subprocess.DEVNULL)
+        shown, window = wait_for_main_window(start)
+        starts.append(shown)
+        if run == args.runs - 1:
+            wait_quiet(p.pid)
+            loaded_rss = rss_kb(p.pid)
+            before = cpu_seconds(p.pid)
+            time.sleep(args.idle)
+            idle = (cpu_seconds(p.pid) - before) / args.idle * 100
+        p.terminate()
+        p.wait(120)
+
+    refresh_s = None
+    stall = []
+    if not args.no_refresh:
+        # Once more with the stall meter, which wakes the window thread all the time.
+        start = time.monotonic()
+        p = subprocess.Popen([program], env=dict(env, CALVORIA_MEASURE_STALLS="1"),
+                             stderr=subprocess.PIPE, text=True)
+        _, window = wait_for_main_window(start)
+        wait_quiet(p.pid)
+        done_before = open(log).read().count("Channel downloading done: 'http")
+        subprocess.run(["xdotool", "windowfocus", "--sync", str(window), "key", "--window",
+                        str(window), "ctrl+shift+F5"], stderr=subprocess.DEVNULL)
+        t0 = time.monotonic()
+        while open(log).read().count("Channel downloading done: 'http") < done_before + args.channels:
+            if time.monotonic() - t0 > 600:
+                break
+            time.sleep(0.005)
+        refresh_s = time.monotonic() - t0
+        peak_rss = rss_kb(p.pid)
+        p.terminate()
+        _, err = p.communicate(timeout=120)
+        stall = [l for l in err.splitlines() if "longest event-loop stall" in l]
+    print("window shown (s): " + " ".join(f"{s:.3f}" if s else "none" for s in starts)
+          + f"   median {statistics.median([s for s in starts if s]):.3f}")
+    print(f"resident memory once loaded: {loaded_rss / 1024:.0f} MB")
+    print(f"idle CPU over {args.idle} s: {idle:.2f} % of one core")
+    if refresh_s is not None:
+        print(f"refresh of {args.channels} feeds from the window: {refresh_s:.2f} s"
+              f" (resident memory after: {peak_rss / 1024:.0f} MB)")
+        tool = os.path.join(os.path.dirname(args.program), "calvoria-tool")
+        copy = f"{work}/tool-data"
+        shutil.copytree(data, copy)
+        t0 = time.monotonic()
+        out = subprocess.run([tool, "refresh", copy], env=env, capture_output=True, text=True).stdout
+        print(f"calvoria-tool refresh of the same feeds: {time.monotonic() - t0:.2f} s in all; "
+              + (out.strip().splitlines() or [""])[-1])
+    print("; ".join(stall) if stall else "no stall figure")
+finally:
+    if server:
+        server.kill()
+    shutil.rmtree(work, ignore_errors=True)

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+// Measures how long the window thread stays away from its event loop: a timer asks to run
+// every few milliseconds and the longest lateness is kept. Only for benchmarks (the
+// environment variable CALVORIA_MEASURE_STALLS): it wakes the thread all the time.
+class CStallMeter : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CStallMeter(QObject* parent = nullptr);
+    ~CStallMeter() override;
+
+    qint64 LongestStallMs() const { return m_longest; }
+
+private:
+    void Tick();
+
+    static constexpr int kPeriodMs = 5;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
