@@ -3,9 +3,11 @@
 # person sees, one PNG per named state:
 #     theme-<blue|silver|olive|system>-<large|small>.png   each colour theme, both button sizes
 #     search-bar.png                                        the search bar open (Ctrl+F)
+#     tray-menu.png                                         hidden in the tray, its menu open
+#     about.png                                             Help > About Calvoria...
 #
 #     scripts/screenshots.sh OUTDIR
-# Needs xvfb-run and ImageMagick's import; the search bar needs xdotool. Uses build/.
+# Needs xvfb-run, ImageMagick's import, xdotool, xwininfo and trayer. Uses build/.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${1:?usage: screenshots.sh OUTDIR}
@@ -19,8 +21,13 @@ trap 'rm -rf "$work"' EXIT
 export HOME=$work XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config \
        XDG_STATE_HOME=$work/state XDG_RUNTIME_DIR=$work/run QTWEBENGINE_DISABLE_SANDBOX=1
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Trevane Labs" && chmod 700 "$XDG_RUNTIME_DIR"
+# A sample data folder whose channels are served from this machine.
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 "$top/bench/serve_feeds.py" "$port" --count 12 --items 20 > /dev/null 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
 python3 "$top/bench/make_data_folder.py" "$XDG_DATA_HOME/Calvoria" --groups 3 --channels 12 \
-    --items 20 --url-base http://127.0.0.1:1/ > /dev/null
+    --items 20 --url-base "http://127.0.0.1:$port/" > /dev/null
 
 # The preferences record ("Options/Main", 56 bytes, little-endian) with the defaults but
 # for the colour theme and the button size.
@@ -34,12 +41,16 @@ print("[Options]\nMain=@ByteArray(" + "".join("\\x%x" % b for b in record) + ")"
 EOF
 }
 
-# Runs the program on its own virtual screen, waits for its window, then runs "$@".
+# Runs the program on its own virtual screen with a notification area (trayer at the top
+# right), waits for its window, then runs "$@".
 shoot() {
     local name=$1
     shift
     xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
-        "$0" & pid=$!
+        trayer --edge top --align right --widthtype pixel --width 60 --heighttype pixel \
+            --height 30 --SetDockType false --transparent false 2> /dev/null & tray=$!
+        sleep 0.5
+        "$0" 2> /dev/null & pid=$!
         for _ in $(seq 100); do
             xwininfo -root -tree 2>/dev/null | grep -q "\"Calvoria\"" && break
             sleep 0.1
@@ -47,7 +58,7 @@ shoot() {
         sleep 1.5
         '"$*"'
         import -window root "'"$out/$name"'.png"
-        kill $pid; wait $pid' "$program"
+        kill $pid $tray; wait $pid' "$program"
     echo "$out/$name.png"
 }
 
@@ -61,8 +72,8 @@ for theme in 0 1 2 3; do
 done
 
 write_settings 0 1
-if command -v xdotool > /dev/null; then
-    shoot search-bar 'xdotool search --name "^Calvoria$" windowfocus --sync key ctrl+f; sleep 0.7'
-else
-    echo "xdotool is missing: no search-bar.png" >&2
-fi
+focus='xdotool search --name "^Calvoria$" windowfocus --sync 2> /dev/null'
+shoot search-bar "$focus key ctrl+f 2> /dev/null; sleep 0.7"
+shoot about "$focus key alt+h 2> /dev/null; sleep 0.4; xdotool key a 2> /dev/null; sleep 0.8"
+CALVORIA_SHOW_COMMAND=2 shoot tray-menu \
+    "sleep 0.5; xdotool mousemove \$(python3 '$top/scripts/tray_icon_center.py') click 3; sleep 0.8"
