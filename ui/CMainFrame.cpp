@@ -31,6 +31,7 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
+#include <QShortcut>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
@@ -145,6 +146,11 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
         m_panes.outer->recalcLayout();
         ScheduleUpdate();
     });
+    // F6 and Shift+F6 walk the panes, as in other three-pane programs.
+    auto* nextPane = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(nextPane, &QShortcut::activated, this, [this] { MoveFocusToPane(+1); });
+    auto* previousPane = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
+    connect(previousPane, &QShortcut::activated, this, [this] { MoveFocusToPane(-1); });
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { FollowFocus(now); });
 
@@ -241,6 +247,24 @@ void CMainFrame::RemoveViews()
     for (QWidget* view : PaneViews())
         if (auto* target = dynamic_cast<ICommandTarget*>(view))
             m_router.removeView(target);
+}
+
+void CMainFrame::MoveFocusToPane(int step)
+{
+    QList<QWidget*> stops{m_panes.channelTree};
+    if (m_panes.searchBar->isVisible())
+        stops << m_panes.searchBar;
+    stops << m_panes.newsList;
+    if (m_panes.readingPane)
+        stops << m_panes.readingPane;
+    const QWidget* focus = QApplication::focusWidget();
+    qsizetype current = -1;
+    for (qsizetype i = 0; i < stops.size(); ++i)
+        if (focus && (stops[i] == focus || stops[i]->isAncestorOf(focus)))
+            current = i;
+    const qsizetype count = stops.size();
+    const qsizetype next = current < 0 ? (step > 0 ? 0 : count - 1) : (current + step + count) % count;
+    stops[next]->setFocus(step > 0 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
 void CMainFrame::FollowFocus(QWidget* now)

@@ -125,6 +125,8 @@ private:
     void AddViews();
     void RemoveViews();
     void FollowFocus(QWidget* now);
+    // F6 (+1) and Shift+F6 (-1): the next pane, the search bar while it shows, takes the focus.
+    void MoveFocusToPane(int step);
     void ScheduleUpdate();
     void UpdateNow();
     bool ShowTrayWarning();

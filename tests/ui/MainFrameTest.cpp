@@ -226,7 +226,13 @@ TEST_F(MainWindow, ViewsGetTheirCommandsAndNotificationsAfterTheFrame)
         QTRY_VERIFY(tree->hasFocus());
         QTest::keyClick(tree, Qt::Key_Delete);
         EXPECT_EQ(news->deletes, 1) << position;
+        news->deletes = 0;
     }
+    // F6 walks the panes from the keyboard: tree, news list, reading pane, tree.
+    QTest::keyClick(tree, Qt::Key_F6);
+    QTRY_VERIFY(news->hasFocus());
+    QTest::keyClick(news, Qt::Key_F6, Qt::ShiftModifier);
+    QTRY_VERIFY(tree->hasFocus());
 
     QSignalSpy popups(&frame, &CMainFrame::newsPopupRequested);
     frame.OnUpdate(RssEvent::ChannelReloaded, nullptr);

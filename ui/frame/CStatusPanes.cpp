@@ -21,8 +21,11 @@ constexpr int kChannelFormat = 32859;
 CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar)
 {
     m_channel = addPane(bar, kChannelPane);
+    m_channel->setAccessibleName(tr("News of the selected channel"));
     m_download = addPane(bar, kDownloadPane);
+    m_download->setAccessibleName(tr("Downloads waiting or running"));
     m_conversion = addPane(bar, kConversionPane);
+    m_conversion->setAccessibleName(tr("Conversions waiting or running"));
 }
 
 QLabel* CStatusPanes::addPane(QStatusBar* bar, int sizingString)

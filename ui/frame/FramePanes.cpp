@@ -14,7 +14,8 @@ namespace {
 constexpr int kMyChannels = 132;
 constexpr int kMinimumPane = 100;
 
-QWidget* MakePane(const std::function<QWidget*()>& maker, const QString& name)
+QWidget* MakePane(const std::function<QWidget*()>& maker, const QString& name,
+                  const QString& accessibleName)
 {
     if (maker)
         if (QWidget* view = maker())
@@ -24,6 +25,9 @@ QWidget* MakePane(const std::function<QWidget*()>& maker, const QString& name)
     pane->setFrameShape(QFrame::NoFrame);
     pane->setBackgroundRole(QPalette::Base);
     pane->setAutoFillBackground(true);
+    pane->setAccessibleName(accessibleName);
+    // Reachable with F6 like the views that will take its place.
+    pane->setFocusPolicy(Qt::StrongFocus);
     return pane;
 }
 
@@ -32,7 +36,7 @@ bool BuildRightSide(FramePanes& panes, const CThemeColors* theme, int position,
 {
     if (position < 0 || position > 2)
         return false;
-    panes.newsList = MakePane(makers.newsList, u"newsListPane"_s);
+    panes.newsList = MakePane(makers.newsList, u"newsListPane"_s, u"News"_s);
     panes.newsHeader = new CRssHeader(theme);
     panes.newsHeader->setObjectName(u"newsHeader"_s);
     if (position == 0) {
@@ -42,7 +46,7 @@ bool BuildRightSide(FramePanes& panes, const CThemeColors* theme, int position,
     }
     panes.inner = new CRssSplitter(theme);
     panes.inner->setObjectName(u"innerSplitter"_s);
-    panes.readingPane = MakePane(makers.readingPane, u"readingPane"_s);
+    panes.readingPane = MakePane(makers.readingPane, u"readingPane"_s, u"Reading pane"_s);
     if (position == 1) {
         panes.inner->createStatic(1, 2);
         panes.inner->setColumnInfo(0, 300, kMinimumPane);
@@ -71,7 +75,7 @@ FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition,
     panes.outer->createStatic(1, 2);
     panes.outer->setColumnInfo(0, 250, kMinimumPane);
 
-    panes.channelTree = MakePane(makers.channelTree, u"channelTreePane"_s);
+    panes.channelTree = MakePane(makers.channelTree, u"channelTreePane"_s, u"Channels"_s);
     panes.outer->setWindow(CRssSplitter::PaneId(0, 0), panes.channelTree);
     panes.treeHeader = new CRssHeader(theme);
     panes.treeHeader->setObjectName(u"treeHeader"_s);
