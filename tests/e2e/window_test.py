@@ -6,7 +6,7 @@
 Serves six feeds from 127.0.0.1, starts trayer and the program on a data folder of channels
 pointing at them, and checks: the window comes up; Ctrl+Shift+F5 refreshes every channel
 (the channel files change on disk); the close box hides the window to the tray and shows
-the icon; a double-click on the icon brings the window back; Exit from the tray menu ends
+the icon, also after the panel restarts; a double-click on the icon brings the window back; Exit from the tray menu ends
 the program through the whole exit sequence.
 """
 import ctypes
@@ -143,10 +143,15 @@ try:
         conf.write("[Options]\nMain=@ByteArray(" + "".join("\\x%02x" % b for b in record) + ")\n")
     wait_for(lambda: socket.socket().connect_ex(("127.0.0.1", port)) == 0, 10)
 
-    processes.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype",
-                                       "pixel", "--width", "60", "--heighttype", "pixel", "--height",
-                                       "30", "--SetDockType", "false", "--transparent", "false"],
-                                      stderr=subprocess.DEVNULL))
+    def start_tray_host():
+        host = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
+                                 "--width", "60", "--heighttype", "pixel", "--height", "30",
+                                 "--SetDockType", "false", "--transparent", "false"],
+                                stderr=subprocess.DEVNULL)
+        processes.append(host)
+        return host
+
+    tray_host = start_tray_host()
     time.sleep(0.5)
     before = digest(f"{root}/Feeds")
     calvoria = subprocess.Popen([f"{work}/prog/bin/calvoria"], env=env)
@@ -171,6 +176,13 @@ try:
     check(wait_for(lambda: not is_viewable(window), 10), "the close box hides the window")
     check(wait_for(lambda: tray_icon_center() is not None, 10), "the tray icon is shown")
     check(calvoria.poll() is None, "the program still runs")
+
+    # The panel goes away and comes back (a desktop restarting it): the icon comes back too.
+    tray_host.terminate()
+    tray_host.wait()
+    wait_for(lambda: not xdotool("search", "--name", "^panel$"), 5)
+    tray_host = start_tray_host()
+    check(wait_for(lambda: tray_icon_center() is not None, 10), "the icon comes back with the panel")
 
     xdotool("mousemove", *tray_icon_center(), "click", "--repeat", "2", "--delay", "80", "1")
     check(wait_for(lambda: is_viewable(window), 10), "a double-click on the icon restores the window")
