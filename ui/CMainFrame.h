@@ -2,6 +2,7 @@
 
 #include "CCommandRouter.h"
 #include "FramePanes.h"
+#include "IFrameServices.h"
 #include "INotificationView.h"
 #include "RssEvent.h"
 
@@ -29,7 +30,10 @@ Q_DECLARE_METATYPE(CRefCounted*)
 // The main window: menu bar, tool bar, status bar, the panes and the tray icon. It wires
 // the commands to whoever carries them out, handles the window's own ones, keeps its
 // placement across runs and offers its services to the other windows.
-class CMainFrame : public QMainWindow, public ICommandTarget, public INotificationView
+class CMainFrame : public QMainWindow,
+                   public ICommandTarget,
+                   public INotificationView,
+                   public IFrameServices
 {
     Q_OBJECT
 public:
@@ -57,14 +61,11 @@ public:
     void StorePlacement();
     bool IsPlacementRestored() const { return m_placementRestored; }
 
-    // Services for the other windows.
-    // Opens a web address in the person's browser; other schemes are refused and logged.
-    bool OpenInBrowser(const QString& url);
-    // The folder picker; replaces `path` and returns true when a folder was chosen.
-    bool BrowseForFolder(QString& path);
-    void HideSearchBarIfVisible();
-    // The header above the news list, in whichever splitter holds it.
-    CRssHeader* RightSideHeader() const { return m_panes.newsHeader; }
+    // IFrameServices
+    bool OpenInBrowser(const QString& url) override;
+    bool BrowseForFolder(QString& path) override;
+    void HideSearchBarIfVisible() override;
+    CRssHeader* RightSideHeader() const override { return m_panes.newsHeader; }
     // After the options changed: rebuild the panes, tell the views of the preview change,
     // reload the tool bar images, recolour everything.
     void ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,

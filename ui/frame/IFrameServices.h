@@ -1,0 +1,19 @@
+#pragma once
+
+class CRssHeader;
+class QString;
+
+// What the main frame does for the views and dialogs inside it.
+class IFrameServices
+{
+public:
+    virtual ~IFrameServices() = default;
+
+    // Opens a web address in the person's browser; other schemes are refused and logged.
+    virtual bool OpenInBrowser(const QString& url) = 0;
+    // The folder picker; replaces `path` and returns true when a folder was chosen.
+    virtual bool BrowseForFolder(QString& path) = 0;
+    virtual void HideSearchBarIfVisible() = 0;
+    // The header above the news list, in whichever splitter holds it.
+    virtual CRssHeader* RightSideHeader() const = 0;
+};
