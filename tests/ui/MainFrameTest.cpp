@@ -6,6 +6,8 @@
 #include "CSearchDlg.h"
 #include "CStatusPanes.h"
 #include "CSystemTray.h"
+#include "CThemeColors.h"
+#include "CRssFullBar.h"
 #include "CTrayAnimator.h"
 #include "CTrayWarningDlg.h"
 #include "FramePlacement.h"
@@ -245,6 +247,26 @@ TEST_F(MainWindow, ViewsGetTheirCommandsAndNotificationsAfterTheFrame)
     env.app.Prefs()->showNewsPopup = false;
     frame.OnUpdate(RssEvent::NewItem, nullptr);
     EXPECT_EQ(popups.count(), 1);
+}
+
+TEST_F(MainWindow, ChangedOptionsApplyWithoutARestart)
+{
+    CMainFrame frame(&doc, env.app);
+    Show(frame);
+    const int largeBar = frame.ToolBar()->sizeHint().height();
+    CPreferences& prefs = *env.app.Prefs();
+    prefs.colorTheme = 2;
+    prefs.largeButtons = false;
+    prefs.readingPanePosition = 0;
+    prefs.showPreview = false;
+    env.ClearNotifications();
+    frame.ApplyOptions(true, true, true, true);
+    EXPECT_EQ(frame.Theme().theme(), CThemeColors::Olive);
+    EXPECT_LT(frame.ToolBar()->sizeHint().height(), largeBar) << "small buttons";
+    EXPECT_EQ(frame.Panes().inner, nullptr) << "the reading pane is hidden";
+    EXPECT_EQ(env.Count(RssEvent::PreviewChanged), 0) << "the rebuilt views read the preview anew";
+    frame.ApplyOptions(true, false, false, false);
+    EXPECT_EQ(env.Count(RssEvent::PreviewChanged), 1);
 }
 
 } // namespace
