@@ -127,6 +127,8 @@ try:
                          1, 0, 1, 1, 1, 1, 1, 1, 200, 4)
     with open(f"{work}/config/Trevane Labs/Calvoria.conf", "w") as conf:
         conf.write("[Options]\nMain=@ByteArray(" + "".join("\\x%02x" % b for b in record) + ")\n")
+    # The companion refreshes the same folder as it is before the window's refresh.
+    shutil.copytree(data, f"{work}/tool-data")
     # Warm the cache.
     subprocess.run(["cat"] + [os.path.join(dp, f) for dp, _, fs in os.walk(data) for f in fs],
                    stdout=subprocess.DEVNULL)
@@ -179,7 +181,6 @@ try:
               f" (resident memory after: {peak_rss / 1024:.0f} MB)")
         tool = os.path.join(os.path.dirname(args.program), "calvoria-tool")
         copy = f"{work}/tool-data"
-        shutil.copytree(data, copy)
         t0 = time.monotonic()
         out = subprocess.run([tool, "refresh", copy], env=env, capture_output=True, text=True).stdout
         print(f"calvoria-tool refresh of the same feeds: {time.monotonic() - t0:.2f} s in all; "
