@@ -262,8 +262,13 @@ void CRssItem::ResumeJobs(bool checkOnly)
             TrySetState(RssItemState::Ready, RssItemState::FileMissing);
         return;
     }
-    if (checkOnly)
-        return;
+    if (!checkOnly)
+        ResumePendingJob();
+}
+
+void CRssItem::ResumePendingJob()
+{
+    const RssItemState state = State();
     if (state != RssItemState::PageCached && state != RssItemState::DownloadPending &&
         state != RssItemState::PodcastPending)
         return;

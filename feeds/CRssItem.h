@@ -78,6 +78,8 @@ public:
     // checkOnly: a Ready item whose MP3 file is gone becomes FileMissing. Otherwise also
     // re-posts the job of an item left pending by the last run.
     void ResumeJobs(bool checkOnly);
+    // Re-posts the job of an item left pending by the last run (no file check).
+    void ResumePendingJob();
 
 private:
     explicit CRssItem(CFeedContext* context);

@@ -209,7 +209,7 @@ void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source,
             CRssItem* item = AsItem(children[i]);
             if (item->deleted)
                 continue;
-            item->ResumeJobs(false);
+            item->ResumeJobs(channel.DefersItemJobs());
             if (!storedMode) {
                 if (autoConvert)
                     item->RequestConversion(false, false, true);
@@ -318,6 +318,11 @@ RssResult CRssChannel::Download(const QString& source, bool storedMode, bool not
 {
     const QByteArray sourceText = source.toUtf8();
     LogFormat("Start downloading channel: '%s'", sourceText.constData());
+    if (!storedMode && !FileRead()) {
+        // Merging now would leave the stored items out of the channel file for good.
+        LogFormat("*ERROR: Channel file not read yet: '%s'", sourceText.constData());
+        return kGenericFailure;
+    }
     try {
         XmlLoadError error;
         XmlDocPtr doc = LoadFeedDocument(*Context(), source, storedMode, error);
