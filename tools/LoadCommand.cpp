@@ -8,6 +8,7 @@
 #include "CRssReaderDoc.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 #include <sys/resource.h>
 
@@ -40,6 +41,18 @@ long PeakMemoryKb()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+long ResidentMemoryKb()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
 }
 
 int RunLoadCommand(const QStringList& args)
@@ -84,7 +97,8 @@ int RunLoadCommand(const QStringList& args)
     Count(doc.RootGroup(), counts, channels);
     out << "groups\t" << counts.groups << "\nchannels\t" << counts.channels << "\nitems\t"
         << counts.items << "\ntree ms\t" << treeMs << "\nload ms\t" << loadMs
-        << "\npeak memory KB\t" << PeakMemoryKb() << '\n';
+        << "\npeak memory KB\t" << PeakMemoryKb() << "\nresident memory KB\t"
+        << ResidentMemoryKb() << '\n';
     out.flush();
     for (const QString& problem : doc.LoadProblems())
         err << problem << '\n';
