@@ -85,6 +85,17 @@ void CRssChannel::AdoptStoredFile(CRssChannel& detached)
         RequestUpdate(*this, held == HeldUpdate::Urgent);
 }
 
+void CRssChannel::MarkFileUnread(int storedCount)
+{
+    m_storedCount = storedCount;
+    m_fileRead.store(false);
+}
+
+int CRssChannel::OutlineCount() const
+{
+    return FileRead() ? ChildCount() : m_storedCount;
+}
+
 bool CRssChannel::HoldUpdate(bool urgent)
 {
     std::lock_guard lock(m_saveLock);

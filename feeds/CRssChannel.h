@@ -84,7 +84,10 @@ public:
     // or refreshed: SaveFile leaves the file alone, a live Download fails and an update
     // request waits (HoldUpdate) until AdoptStoredFile starts it.
     bool FileRead() const { return m_fileRead.load(); }
-    void MarkFileUnread() { m_fileRead.store(false); }
+    // storedCount: the item count data.opml gave, written back while the file is unread.
+    void MarkFileUnread(int storedCount);
+    // The items in the list, or the stored count while the file is unread.
+    int OutlineCount() const;
     // A channel outside the tree that a worker reads a channel file into; the items it
     // reads resume their voice jobs only once a tree channel adopts them.
     // favorite: the tree channel's flag, which the file carries too.
@@ -130,6 +133,7 @@ private:
     QString m_keepPath; // a damaged file that could not be kept aside: never replaced
 
     std::atomic<bool> m_fileRead{true};
+    int m_storedCount = 0;
     bool m_defersItemJobs = false;
     enum class HeldUpdate { None, Normal, Urgent };
     HeldUpdate m_heldUpdate = HeldUpdate::None; // under m_saveLock

@@ -7,9 +7,12 @@
 #include "DamagedFiles.h"
 #include "DateHelpers.h"
 #include "StoredFile.h"
+#include "TextHelpers.h"
 #include "XmlHelpers.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <climits>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
@@ -46,7 +49,7 @@ void WriteChannelOutline(xmlNode* outline, CRssChannel& channel, SaveErrors& err
     SetAttribute(outline, "favorite", QString::fromLatin1(Flag(channel.Favorite())));
     SetAttribute(outline, "autoupdate", QString::fromLatin1(Flag(channel.AutoUpdate())));
     SetAttribute(outline, "autoconvert", QString::fromLatin1(Flag(channel.AutoConvert())));
-    SetAttribute(outline, "count", QString::number(channel.ChildCount()));
+    SetAttribute(outline, "count", QString::number(channel.OutlineCount()));
 
     // The outline stays even when the file cannot be saved: the channel must not vanish.
     QString error;
@@ -144,10 +147,16 @@ bool ReadChannel(CRssChannel& channel, const xmlNode* outline, ChannelFiles file
 
     channel.SetNameAndUrl(name, url);
     // Logs its own failures; a channel without a readable file is still a subscription.
-    if (files == ChannelFiles::Read)
+    if (files == ChannelFiles::Read) {
         channel.LoadStoredFile(channel.FilePath());
-    else
-        channel.MarkFileUnread();
+    } else {
+        // Until the file is read, a save writes back what data.opml said of it.
+        RssChannelInfo info;
+        info.description = Attribute(outline, "description");
+        channel.SetInfo(info);
+        const qint64 count = LeadingInt(Attribute(outline, "count"));
+        channel.MarkFileUnread(int(std::clamp<qint64>(count, 0, INT_MAX)));
+    }
     return true;
 }
 

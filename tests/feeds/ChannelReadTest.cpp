@@ -139,6 +139,7 @@ TEST_F(ChannelReadTest, ExitWhileReadingLeavesEveryChannelFileAsItWas)
             doc.reset(); // no save: the readers must still be gone before the tree
         doc.reset();
         EXPECT_EQ(ChannelFiles(), before);
+        EXPECT_EQ(ReadFile(env.DataRoot() + u"data.opml"_s).count("count=\"60\""), 40);
     }
     CRssReaderDoc doc(env.context);
     ASSERT_TRUE(doc.LoadNews());
