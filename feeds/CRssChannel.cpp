@@ -55,7 +55,7 @@ void CRssChannel::AdoptStoredFile(CRssChannel& detached)
         if (m_name.isEmpty())
             m_name = info.title;
     }
-    Recount(false);
+    Recount(true); // the tree shows the counts
 
     QString savedPath, keepPath;
     bool matches = false;
