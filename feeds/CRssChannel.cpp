@@ -8,6 +8,7 @@
 #include "DamagedFiles.h"
 #include "FeedParser.h"
 #include "StoredFile.h"
+#include "UpdateSchedule.h"
 #include "XmlHelpers.h"
 
 #include <QFile>
@@ -21,6 +22,89 @@ CRefPtr<CRssChannel> CRssChannel::Create(CFeedContext* context)
 }
 
 CRssChannel::CRssChannel(CFeedContext* context) : CRssNode(RssNodeKind::Channel, context) {}
+
+CRefPtr<CRssChannel> CRssChannel::CreateForFileRead(CFeedContext* context, bool favorite)
+{
+    CRefPtr<CRssChannel> channel = Create(context);
+    channel->m_defersItemJobs = true;
+    channel->m_favorite.store(favorite);
+    return channel;
+}
+
+void CRssChannel::AdoptStoredFile(CRssChannel& detached)
+{
+    Children items;
+    {
+        std::lock_guard lock(detached.ChildrenLock());
+        items.swap(detached.LockedChildren());
+    }
+    {
+        std::lock_guard lock(ChildrenLock());
+        Children& children = LockedChildren();
+        for (const CRefPtr<CRssNode>& item : items)
+            item->SetParent(this);
+        if (children.empty())
+            children.swap(items);
+        else
+            children.insert(children.end(), items.begin(), items.end());
+    }
+    const RssChannelInfo info = detached.Info();
+    {
+        std::lock_guard lock(m_fieldsLock);
+        m_info = info;
+        if (m_name.isEmpty())
+            m_name = info.title;
+    }
+    Recount(true); // the tree shows the counts
+
+    QString savedPath, keepPath;
+    bool matches = false;
+    {
+        std::lock_guard lock(detached.m_saveLock);
+        matches = detached.m_savedRevision == detached.Revision() && !detached.m_savedPath.isEmpty();
+        savedPath = detached.m_savedPath;
+        keepPath = detached.m_keepPath;
+    }
+    HeldUpdate held = HeldUpdate::None;
+    {
+        std::lock_guard lock(m_saveLock);
+        if (matches && Favorite() == detached.Favorite()) {
+            m_savedRevision = Revision();
+            m_savedPath = savedPath;
+        }
+        m_keepPath = keepPath;
+        m_fileRead.store(true);
+        held = std::exchange(m_heldUpdate, HeldUpdate::None);
+    }
+    for (const CRefPtr<CRssNode>& node : ChildrenSnapshot()) {
+        auto* item = static_cast<CRssItem*>(node.get());
+        if (!item->deleted)
+            item->ResumePendingJob();
+    }
+    if (held != HeldUpdate::None)
+        RequestUpdate(*this, held == HeldUpdate::Urgent);
+}
+
+void CRssChannel::MarkFileUnread(int storedCount)
+{
+    m_storedCount = storedCount;
+    m_fileRead.store(false);
+}
+
+int CRssChannel::OutlineCount() const
+{
+    return FileRead() ? ChildCount() : m_storedCount;
+}
+
+bool CRssChannel::HoldUpdate(bool urgent)
+{
+    std::lock_guard lock(m_saveLock);
+    if (m_fileRead.load())
+        return false;
+    if (urgent || m_heldUpdate == HeldUpdate::None)
+        m_heldUpdate = urgent ? HeldUpdate::Urgent : HeldUpdate::Normal;
+    return true;
+}
 
 QString CRssChannel::Name() const
 {
@@ -235,6 +319,9 @@ RssResult CRssChannel::LoadStoredFile(const QString& path)
 RssResult CRssChannel::SaveFile(const QString& path, QString* error)
 {
     std::lock_guard lock(m_saveLock);
+    // Not read yet: the file on disk is all there is of the channel.
+    if (!m_fileRead.load())
+        return kResultOk;
     const quint64 revision = Revision();
     if (revision == m_savedRevision && path == m_savedPath && QFileInfo(path).isFile())
         return kResultOk;

@@ -79,6 +79,27 @@ public:
     // failure the old file stays and the logged line goes to error.
     RssResult SaveFile(const QString& path, QString* error = nullptr);
 
+    // A channel read from data.opml whose file is read later, on a worker (see
+    // CChannelFileReader). Until its file is read the channel is never saved, merged into
+    // or refreshed: SaveFile leaves the file alone, a live Download fails and an update
+    // request waits (HoldUpdate) until AdoptStoredFile starts it.
+    bool FileRead() const { return m_fileRead.load(); }
+    // storedCount: the item count data.opml gave, written back while the file is unread.
+    void MarkFileUnread(int storedCount);
+    // The items in the list, or the stored count while the file is unread.
+    int OutlineCount() const;
+    // A channel outside the tree that a worker reads a channel file into; the items it
+    // reads resume their voice jobs only once a tree channel adopts them.
+    // favorite: the tree channel's flag, which the file carries too.
+    static CRefPtr<CRssChannel> CreateForFileRead(CFeedContext* context, bool favorite);
+    bool DefersItemJobs() const { return m_defersItemJobs; }
+    // Window thread: takes the items, channel info and saved state that LoadStoredFile read
+    // into detached, marks the file read, resumes the items' pending jobs and starts an
+    // update that was held.
+    void AdoptStoredFile(CRssChannel& detached);
+    // True when the file is not read yet: the update is then started once it is.
+    bool HoldUpdate(bool urgent);
+
     // Changes of the item list reach the channel file: each moves the revision.
     void AddChild(CRssNode* child, int index = -1) override;
     bool RemoveChild(CRssNode* child) override;
@@ -110,4 +131,10 @@ private:
     quint64 m_savedRevision = 0;
     QString m_savedPath;
     QString m_keepPath; // a damaged file that could not be kept aside: never replaced
+
+    std::atomic<bool> m_fileRead{true};
+    int m_storedCount = 0;
+    bool m_defersItemJobs = false;
+    enum class HeldUpdate { None, Normal, Urgent };
+    HeldUpdate m_heldUpdate = HeldUpdate::None; // under m_saveLock
 };

@@ -58,23 +58,40 @@ CRefPtr<CRssItem> CRssItem::Create(CFeedContext* context, const QString& title,
 {
     CRefPtr<CRssItem> item = Create(context);
     item->title = title.trimmed();
-    item->description = description.trimmed();
+    item->SetDescription(description.trimmed());
     const qint64 now = NowOf(context);
     item->pubDate = FormatGmtDate(now);
     item->SetPublicationTime(now);
-    item->UpdatePlainTextAndIdentity();
+    item->UpdateIdentity();
     return item;
 }
 
 CRssItem::CRssItem(CFeedContext* context) : CRssNode(RssNodeKind::Item, context) {}
 
-void CRssItem::UpdatePlainTextAndIdentity()
+QByteArray CRssItem::Utf8Of(const QString& text)
 {
-    plainTitle = title;
-    CleanText(plainTitle);
-    plainDescription = description;
-    CleanText(plainDescription);
-    SetIdentity(ComputeIdentity(plainTitle, plainDescription));
+    QByteArray bytes = text.toUtf8();
+    bytes.squeeze();
+    return bytes;
+}
+
+QString CRssItem::PlainTitle() const
+{
+    QString text = title;
+    CleanText(text);
+    return text;
+}
+
+QString CRssItem::PlainDescription() const
+{
+    QString text = Description();
+    CleanText(text);
+    return text;
+}
+
+void CRssItem::UpdateIdentity()
+{
+    SetIdentity(ComputeIdentity(PlainTitle(), PlainDescription()));
 }
 
 QString CRssItem::DisplayDate() const
@@ -109,6 +126,7 @@ CRefPtr<CRssChannel> CRssItem::Channel() const
 
 QString CRssItem::AudioFileName() const
 {
+    const QString plainTitle = PlainTitle();
     QString name;
     name.reserve(plainTitle.size());
     bool hasLetter = false;
@@ -222,14 +240,12 @@ CRefPtr<CRssItem> CRssItem::Copy() const
 {
     CRefPtr<CRssItem> copy = Create(Context());
     copy->title = title;
-    copy->link = link;
-    copy->description = description;
+    copy->m_link = m_link;
+    copy->m_description = m_description;
     copy->pubDate = pubDate;
     copy->author = author;
     copy->category = category;
     copy->enclosure = enclosure;
-    copy->plainTitle = plainTitle;
-    copy->plainDescription = plainDescription;
     copy->publicationTime = publicationTime;
     copy->unread = unread;
     copy->inFeed = inFeed;
@@ -238,8 +254,8 @@ CRefPtr<CRssItem> CRssItem::Copy() const
 
 bool CRssItem::Matches(const QString& lowerText) const
 {
-    return plainTitle.toLower().contains(lowerText) ||
-           plainDescription.toLower().contains(lowerText);
+    return PlainTitle().toLower().contains(lowerText) ||
+           PlainDescription().toLower().contains(lowerText);
 }
 
 void CRssItem::RequestConversion(bool retry, bool urgent, bool preferPodcast)
@@ -262,8 +278,13 @@ void CRssItem::ResumeJobs(bool checkOnly)
             TrySetState(RssItemState::Ready, RssItemState::FileMissing);
         return;
     }
-    if (checkOnly)
-        return;
+    if (!checkOnly)
+        ResumePendingJob();
+}
+
+void CRssItem::ResumePendingJob()
+{
+    const RssItemState state = State();
     if (state != RssItemState::PageCached && state != RssItemState::DownloadPending &&
         state != RssItemState::PodcastPending)
         return;

@@ -2,6 +2,7 @@
 
 #include "CRssNode.h"
 
+#include <QByteArray>
 #include <QString>
 #include <atomic>
 
@@ -19,22 +20,32 @@ public:
     static CRefPtr<CRssItem> Create(CFeedContext* context, const QString& title,
                                     const QString& description);
 
-    QString title;       // trimmed
-    QString link;
-    QString description; // trimmed, may hold HTML
+    QString title; // trimmed
     QString pubDate;
     QString author;
     QString category;
     RssEnclosure enclosure;
-    QString plainTitle;  // CleanText(title)
-    QString plainDescription;
     qint64 publicationTime = 0; // seconds since 1970 UTC
     bool unread = true;
     bool deleted = false;
     bool inFeed = false;
 
-    // Cleans title and description into the plain texts and computes the identity.
-    void UpdatePlainTextAndIdentity();
+    // The link and the description are kept as UTF-8: a channel holds thousands of items
+    // and most are never shown, so they take half the memory of UTF-16.
+    QString Link() const { return QString::fromUtf8(m_link); }
+    void SetLink(const QString& link) { m_link = Utf8Of(link); }
+    // Trimmed, may hold HTML.
+    QString Description() const { return QString::fromUtf8(m_description); }
+    void SetDescription(const QString& description) { m_description = Utf8Of(description); }
+    bool HasDescription() const { return !m_description.isEmpty(); }
+    // The same texts, for comparing without converting.
+    const QByteArray& DescriptionUtf8() const { return m_description; }
+    // CleanText of the title and of the description, made when asked rather than kept.
+    QString PlainTitle() const;
+    QString PlainDescription() const;
+
+    // Computes the identity from the plain title and plain description.
+    void UpdateIdentity();
     void SetPublicationTime(qint64 time) { publicationTime = time; }
     // The publication time as local long date and time; made when shown, since formatting
     // local times is slow and most items are never shown.
@@ -78,9 +89,15 @@ public:
     // checkOnly: a Ready item whose MP3 file is gone becomes FileMissing. Otherwise also
     // re-posts the job of an item left pending by the last run.
     void ResumeJobs(bool checkOnly);
+    // Re-posts the job of an item left pending by the last run (no file check).
+    void ResumePendingJob();
 
 private:
     explicit CRssItem(CFeedContext* context);
+    // toUtf8 leaves room for three bytes a character: only the text itself is kept.
+    static QByteArray Utf8Of(const QString& text);
 
+    QByteArray m_link;
+    QByteArray m_description;
     std::atomic<int> m_state{int(RssItemState::None)};
 };

@@ -10,6 +10,7 @@
 #include "UpdateSchedule.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
@@ -33,12 +34,15 @@ CRefPtr<CRssChannel> MakeSpecialChannel(CFeedContext& context, int nameId)
 CRssReaderDoc::CRssReaderDoc(CFeedContext& context)
     : m_context(context), m_rootGroup(CRssGroup::Create(&context, true)),
       m_savedNews(MakeSpecialChannel(context, kSavedNews)),
-      m_searchResults(MakeSpecialChannel(context, kSearchResult))
+      m_searchResults(MakeSpecialChannel(context, kSearchResult)), m_reader(context)
 {
     m_rootGroup->Rename(LoadString(kMyFeeds));
 }
 
-CRssReaderDoc::~CRssReaderDoc() = default;
+CRssReaderDoc::~CRssReaderDoc()
+{
+    m_reader.Stop();
+}
 
 QString CRssReaderDoc::OpmlFile() const
 {
@@ -73,7 +77,7 @@ bool CRssReaderDoc::LoadNews()
 
     m_context.TakeStoredFileProblems();
     LogMessage(u"Reading news"_s);
-    ReadOpmlFile(*m_rootGroup, OpmlFile(), &m_opmlMayReplace);
+    ReadOpmlFile(*m_rootGroup, OpmlFile(), &m_opmlMayReplace, ChannelFiles::Later);
     LogMessage(u"Reading saved news"_s);
     m_savedNews->LoadStoredFile(SavedNewsFile());
     LogMessage(u"Reading search news"_s);
@@ -108,8 +112,61 @@ bool CRssReaderDoc::SaveNews()
     return true;
 }
 
+namespace {
+
+void CollectUnread(CRssNode& node, std::vector<CRefPtr<CRssChannel>>& channels)
+{
+    std::lock_guard lock(node.ChildrenLock());
+    for (const CRefPtr<CRssNode>& child : node.LockedChildren()) {
+        if (CRefPtr<CRssChannel> channel = NodeCast<CRssChannel>(child)) {
+            if (!channel->FileRead())
+                channels.push_back(std::move(channel));
+        } else if (child->IsGroup()) {
+            CollectUnread(*child, channels);
+        }
+    }
+}
+
+} // namespace
+
+void CRssReaderDoc::StartReadingChannels(const std::vector<CRssChannel*>& first)
+{
+    if (!m_loaded || m_readingStarted)
+        return;
+    m_readingStarted = true;
+    std::vector<CRefPtr<CRssChannel>> unread;
+    CollectUnread(*m_rootGroup, unread);
+    std::vector<CRefPtr<CRssChannel>> order;
+    order.reserve(unread.size());
+    for (CRssChannel* channel : first) {
+        const auto it = std::find_if(unread.begin(), unread.end(),
+                                     [&](const CRefPtr<CRssChannel>& c) { return c.get() == channel; });
+        if (it != unread.end()) {
+            order.push_back(std::move(*it));
+            unread.erase(it);
+        }
+    }
+    for (CRefPtr<CRssChannel>& channel : unread)
+        order.push_back(std::move(channel));
+    m_reader.Start(
+        std::move(order), [this](CRssChannel& channel) { Tell(RssEvent::ChannelReloaded, &channel, true); },
+        [this] {
+            m_loadProblems << m_context.TakeStoredFileProblems();
+            if (m_channelsRead)
+                m_channelsRead();
+        });
+}
+
+void CRssReaderDoc::WaitForChannels()
+{
+    StartReadingChannels();
+    m_reader.Wait();
+}
+
 void CRssReaderDoc::CloseNews()
 {
+    m_reader.Stop();
+    m_readingStarted = false;
     if (m_loaded)
         SaveNews();
     m_loaded = false;
@@ -148,6 +205,7 @@ void CRssReaderDoc::Select(CRssNode* node, bool post)
         m_selectedGroup = NodeCast<CRssGroup>(channel->Parent());
         m_selectedItem.reset();
         Tell(RssEvent::ChannelSelected, channel, post);
+        m_reader.MoveToFront(*channel);
         // The special channels have no feed to fetch.
         if (!IsSpecial(channel) && channel->DownloadState() != CRssChannel::Downloaded)
             RequestUpdate(*channel, true);
@@ -191,8 +249,10 @@ bool CRssReaderDoc::CanUpdateChannel() const
 
 void CRssReaderDoc::UpdateChannel()
 {
-    if (CanUpdateChannel())
+    if (CanUpdateChannel()) {
+        m_reader.MoveToFront(*m_selectedChannel);
         RequestUpdate(*m_selectedChannel, true);
+    }
 }
 
 bool CRssReaderDoc::CanUpdateGroup() const

@@ -4,8 +4,11 @@
 #include "CRssGroup.h"
 #include "CRssItem.h"
 #include "CDataFolderLock.h"
+#include "ChannelFileReader.h"
 
 #include <QStringList>
+#include <functional>
+#include <vector>
 
 class CFeedContext;
 
@@ -19,19 +22,31 @@ public:
     CRssReaderDoc(const CRssReaderDoc&) = delete;
     CRssReaderDoc& operator=(const CRssReaderDoc&) = delete;
 
-    // Takes the data folder's lock, then reads "data.opml" (and every channel file),
-    // "saved.rss" and "search.rss". False, with LoadError() for the person, when another
-    // program has the data folder.
+    // Takes the data folder's lock, then reads "data.opml" (the tree, without the channel
+    // files), "saved.rss" and "search.rss". False, with LoadError() for the person, when
+    // another program has the data folder. StartReadingChannels reads the channel files.
     bool LoadNews();
     QString LoadError() const { return m_loadError; }
-    // The stored files that did not read whole at the last load, for the person.
+    // Reads every channel file on worker threads: the given channels first, then the rest
+    // in tree order. Each channel is adopted on this thread and told with ChannelReloaded
+    // (posted); until then it is never saved, merged into or refreshed (an update waits
+    // for it). When all are read, LoadProblems() holds the channel files' problems too and
+    // the handler set with SetChannelsReadHandler runs.
+    void StartReadingChannels(const std::vector<CRssChannel*>& first = {});
+    bool ChannelsRead() const { return m_loaded && m_readingStarted && !m_reader.Running(); }
+    void SetChannelsReadHandler(std::function<void()> handler) { m_channelsRead = std::move(handler); }
+    // Blocks until every channel file is read (the command-line tool, tests); starts the
+    // reading when it has not started.
+    void WaitForChannels();
+    // The stored files that did not read whole at the last load, for the person: those of
+    // LoadNews, and once ChannelsRead(), those of the channel files.
     QStringList LoadProblems() const { return m_loadProblems; }
     // Writes "data.opml" (and the channel files that changed) and "saved.rss". False when
     // any file could not be written; SaveErrors() then holds the logged lines.
     bool SaveNews();
     QStringList SaveErrors() const { return m_saveErrors; }
-    // Saves when loaded, then empties everything and the selection, and lets the data
-    // folder go.
+    // Stops reading channel files (the unread ones stay as they are on disk), saves when
+    // loaded, then empties everything and the selection, and lets the data folder go.
     void CloseNews();
     bool IsLoaded() const { return m_loaded; }
 
@@ -82,4 +97,8 @@ private:
     QString m_loadError;
     QStringList m_loadProblems;
     QStringList m_saveErrors;
+    std::function<void()> m_channelsRead;
+    bool m_readingStarted = false;
+    // Last: stopped before the tree goes.
+    CChannelFileReader m_reader;
 };

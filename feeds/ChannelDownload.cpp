@@ -23,8 +23,8 @@ constexpr size_t kMaxFeedItems = 10000;
 constexpr size_t kMaxKeptItems = 50000;
 
 // What the channel held when the download started, taken under a short lock. An item read
-// with the same title and description as a known one gets its plain texts and identity
-// without cleaning the texts again, and an item already known needs no display date, since
+// with the same title and description as a known one gets its identity without cleaning
+// the texts again, and an item already known needs no display date, since
 // the merge drops it. The merge itself decides against the list as it is by then.
 class CKnownItems
 {
@@ -38,8 +38,7 @@ public:
             const auto* item = static_cast<const CRssItem*>(node.get());
             if (item->Identity() == RssIdentity{})
                 continue;
-            m_items.push_back({item->title, item->description, item->plainTitle,
-                               item->plainDescription, item->Identity()});
+            m_items.push_back({item->title, item->DescriptionUtf8(), item->Identity()});
         }
         m_byTitle.reserve(m_items.size());
         m_identities.reserve(m_items.size());
@@ -55,9 +54,7 @@ public:
         auto [first, last] = m_byTitle.equal_range(item.title);
         for (auto it = first; it != last; ++it) {
             const Known& known = m_items[it->second];
-            if (known.description == item.description) {
-                item.plainTitle = known.plainTitle;
-                item.plainDescription = known.plainDescription;
+            if (known.description == item.DescriptionUtf8()) {
                 item.SetIdentity(known.identity);
                 return true;
             }
@@ -70,9 +67,7 @@ private:
     struct Known
     {
         QString title;
-        QString description;
-        QString plainTitle;
-        QString plainDescription;
+        QByteArray description;
         RssIdentity identity;
     };
     std::vector<Known> m_items;
@@ -112,7 +107,7 @@ ReadItems ReadAllItems(CRssChannel& channel, const std::vector<xmlNode*>& nodes,
             if (ReadItemFields(*item, node, atomMode, storedMode) != kResultOk)
                 continue;
             if (!known.CopyIdentity(*item))
-                item->UpdatePlainTextAndIdentity();
+                item->UpdateIdentity();
             ReadItemTime(*item, atomMode, now);
             const bool isNew = !known.Contains(item->Identity());
             if (isNew)
@@ -175,12 +170,12 @@ void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source,
         for (ReadEntry& entry : read.entries) {
             CRssItem* item = entry.item.get();
             if (!seen.insert(item->Identity()).second) {
-                LogFormat("Skipped dublicate item '%s'\n", qUtf8Printable(item->plainTitle));
+                LogFormat("Skipped dublicate item '%s'\n", qUtf8Printable(item->PlainTitle()));
                 continue;
             }
             if (auto it = existing.find(item->Identity()); it != existing.end()) {
                 it->second->inFeed = true;
-                it->second->link = item->link;
+                it->second->SetLink(item->Link());
                 continue;
             }
             if (!entry.dated) // known when reading began, gone since
@@ -209,7 +204,7 @@ void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source,
             CRssItem* item = AsItem(children[i]);
             if (item->deleted)
                 continue;
-            item->ResumeJobs(false);
+            item->ResumeJobs(channel.DefersItemJobs());
             if (!storedMode) {
                 if (autoConvert)
                     item->RequestConversion(false, false, true);
@@ -318,6 +313,11 @@ RssResult CRssChannel::Download(const QString& source, bool storedMode, bool not
 {
     const QByteArray sourceText = source.toUtf8();
     LogFormat("Start downloading channel: '%s'", sourceText.constData());
+    if (!storedMode && !FileRead()) {
+        // Merging now would leave the stored items out of the channel file for good.
+        LogFormat("*ERROR: Channel file not read yet: '%s'", sourceText.constData());
+        return kGenericFailure;
+    }
     try {
         XmlLoadError error;
         XmlDocPtr doc = LoadFeedDocument(*Context(), source, storedMode, error);

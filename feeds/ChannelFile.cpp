@@ -150,8 +150,8 @@ void WriteItem(NodeWriter& w, xmlNode* element, const CRssItem& item, int indent
     w.Attribute(element, "status", qint64(item.State()));
     const int inner = indent + 2;
     w.TextChild(element, inner, "title", item.title);
-    w.TextChild(element, inner, "link", item.link);
-    w.TextChild(element, inner, "description", item.description);
+    w.TextChild(element, inner, "link", item.Link());
+    w.TextChild(element, inner, "description", item.Description());
     w.TextChild(element, inner, "pubDate", item.pubDate);
     if (!item.author.isEmpty())
         w.TextChild(element, inner, "author", item.author);

@@ -265,7 +265,7 @@ RssResult ReadItem(CRssItem& item, const xmlNode* node, bool atomMode, bool stor
     const RssResult result = ReadItemFields(item, node, atomMode, storedMode);
     if (result != kResultOk)
         return result;
-    item.UpdatePlainTextAndIdentity();
+    item.UpdateIdentity();
     ReadItemTime(item, atomMode, now);
     item.SetPublicationTime(item.publicationTime);
     return kResultOk;
@@ -283,15 +283,15 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
             item.title = ChildText(child);
         } else if (IsNamed(child, "link")) {
             if (!atomMode) {
-                item.link = ChildText(child);
+                item.SetLink(ChildText(child));
             } else {
                 bool present = false;
                 const QString href = Attribute(child, "href", &present).trimmed();
                 if (present)
-                    item.link = href;
+                    item.SetLink(href);
             }
         } else if (IsNamed(child, "description") || IsNamed(child, "content")) {
-            item.description = ChildText(child);
+            item.SetDescription(ChildText(child));
         } else if (IsNamed(child, "pubDate") || IsNamed(child, "created")) {
             item.pubDate = ChildText(child);
         } else if (IsNamed(child, "author")) {
@@ -307,7 +307,7 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
             item.enclosure = hasUrl && hasType && hasLength ? enclosure : RssEnclosure{};
         }
     }
-    if (item.title.isEmpty() && item.description.isEmpty())
+    if (item.title.isEmpty() && !item.HasDescription())
         return kGenericFailure;
 
     item.inFeed = true;

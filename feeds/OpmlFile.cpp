@@ -7,9 +7,12 @@
 #include "DamagedFiles.h"
 #include "DateHelpers.h"
 #include "StoredFile.h"
+#include "TextHelpers.h"
 #include "XmlHelpers.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <climits>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
@@ -46,7 +49,7 @@ void WriteChannelOutline(xmlNode* outline, CRssChannel& channel, SaveErrors& err
     SetAttribute(outline, "favorite", QString::fromLatin1(Flag(channel.Favorite())));
     SetAttribute(outline, "autoupdate", QString::fromLatin1(Flag(channel.AutoUpdate())));
     SetAttribute(outline, "autoconvert", QString::fromLatin1(Flag(channel.AutoConvert())));
-    SetAttribute(outline, "count", QString::number(channel.ChildCount()));
+    SetAttribute(outline, "count", QString::number(channel.OutlineCount()));
 
     // The outline stays even when the file cannot be saved: the channel must not vanish.
     QString error;
@@ -125,7 +128,7 @@ bool HoldsFeed(const xmlNode* element)
     return hasUrl(element) || VisitDescendants(element, hasUrl);
 }
 
-bool ReadChannel(CRssChannel& channel, const xmlNode* outline)
+bool ReadChannel(CRssChannel& channel, const xmlNode* outline, ChannelFiles files)
 {
     bool hasText = false, hasTitle = false, hasUrl = false;
     QString name = Attribute(outline, "text", &hasText);
@@ -144,7 +147,16 @@ bool ReadChannel(CRssChannel& channel, const xmlNode* outline)
 
     channel.SetNameAndUrl(name, url);
     // Logs its own failures; a channel without a readable file is still a subscription.
-    channel.LoadStoredFile(channel.FilePath());
+    if (files == ChannelFiles::Read) {
+        channel.LoadStoredFile(channel.FilePath());
+    } else {
+        // Until the file is read, a save writes back what data.opml said of it.
+        RssChannelInfo info;
+        info.description = Attribute(outline, "description");
+        channel.SetInfo(info);
+        const qint64 count = LeadingInt(Attribute(outline, "count"));
+        channel.MarkFileUnread(int(std::clamp<qint64>(count, 0, INT_MAX)));
+    }
     return true;
 }
 
@@ -154,7 +166,8 @@ constexpr int kMaxGroupDepth = 200;
 
 // lostFeeds counts the outlines that subscribe to feeds, or groups too deep to keep, that are
 // left out.
-bool ReadGroup(CRssGroup& group, const xmlNode* element, int& lostFeeds, int depth = 0)
+bool ReadGroup(CRssGroup& group, const xmlNode* element, ChannelFiles files, int& lostFeeds,
+               int depth = 0)
 {
     if (!group.IsRoot()) {
         bool hasText = false;
@@ -174,7 +187,7 @@ bool ReadGroup(CRssGroup& group, const xmlNode* element, int& lostFeeds, int dep
         const QString type = IsElement(child, "outline") ? Attribute(child, "type") : QString();
         if (EqualsIgnoringAsciiCase(type, "rss"_L1)) {
             CRefPtr<CRssChannel> channel = CRssChannel::Create(context);
-            if ((read = ReadChannel(*channel, child)))
+            if ((read = ReadChannel(*channel, child, files)))
                 group.AddChild(channel.get());
         } else if (EqualsIgnoringAsciiCase(type, "group"_L1)) {
             if (depth >= kMaxGroupDepth) {
@@ -182,7 +195,7 @@ bool ReadGroup(CRssGroup& group, const xmlNode* element, int& lostFeeds, int dep
                 continue;
             }
             CRefPtr<CRssGroup> subgroup = CRssGroup::Create(context);
-            if ((read = ReadGroup(*subgroup, child, lostFeeds, depth + 1)))
+            if ((read = ReadGroup(*subgroup, child, files, lostFeeds, depth + 1)))
                 group.AddChild(subgroup.get());
         }
         if (!read && HoldsFeed(child))
@@ -233,7 +246,7 @@ RssResult WriteOpmlFile(CRssGroup& root, const QString& path, QStringList* error
     return failures.isEmpty() ? kResultOk : kGenericFailure;
 }
 
-RssResult ReadOpmlFile(CRssGroup& root, const QString& path, bool* mayReplace)
+RssResult ReadOpmlFile(CRssGroup& root, const QString& path, bool* mayReplace, ChannelFiles files)
 {
     LogFormat("Start Reading group: '%s'", qUtf8Printable(path));
     root.Clear();
@@ -285,7 +298,7 @@ RssResult ReadOpmlFile(CRssGroup& root, const QString& path, bool* mayReplace)
     }
 
     int lostFeeds = 0;
-    const bool read = ReadGroup(root, body, lostFeeds);
+    const bool read = ReadGroup(root, body, files, lostFeeds);
     if (lostFeeds > 0)
         keepAside(u"%1 subscriptions could not be read"_s.arg(lostFeeds));
     if (!read || keptAside) {

@@ -18,4 +18,8 @@ RssResult WriteOpmlFile(CRssGroup& root, const QString& path, QStringList* error
 // aside and reported to the context, and what is whole in it is read. mayReplace tells
 // whether a save may replace the file: false when a damaged file could not be kept aside
 // or the path is not a regular file.
-RssResult ReadOpmlFile(CRssGroup& root, const QString& path, bool* mayReplace = nullptr);
+// With ChannelFiles::Later the channels are only marked unread (CRssChannel::FileRead) and
+// their files are left to a CChannelFileReader.
+enum class ChannelFiles { Read, Later };
+RssResult ReadOpmlFile(CRssGroup& root, const QString& path, bool* mayReplace = nullptr,
+                       ChannelFiles files = ChannelFiles::Read);

@@ -14,7 +14,7 @@ constexpr int kRefreshList = 0;
 void RequestUpdate(CRssChannel& channel, bool urgent)
 {
     IJobQueue* queue = channel.Context()->DownloadQueue();
-    if (!queue)
+    if (!queue || channel.HoldUpdate(urgent))
         return;
     const int state = channel.DownloadState();
     if (state == CRssChannel::Downloading ||

@@ -90,7 +90,7 @@ QSet<QString> ReadableKeys(CFeedContext& context, const QString& path)
             // A deleted item may go at a refresh: it is not the person's news any more.
             if (ReadItemFields(*item, node, false, true) != kResultOk || item->deleted)
                 continue;
-            item->UpdatePlainTextAndIdentity();
+            item->UpdateIdentity();
             keys << IdentityHex(item->Identity());
         }
     } catch (...) {

@@ -2,17 +2,13 @@
 #include "ToolCommands.h"
 #include "ToolSupport.h"
 
-#include "CAppServices.h"
-#include "CDataFolderLock.h"
 #include "CFeedContext.h"
-#include "CPreferences.h"
 #include "CRssChannel.h"
-#include "CRssGroup.h"
 #include "CRssItem.h"
-#include "OpmlFile.h"
+#include "CRssReaderDoc.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 #include <sys/resource.h>
 
@@ -47,6 +43,18 @@ long PeakMemoryKb()
     return usage.ru_maxrss;
 }
 
+long ResidentMemoryKb()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
 int RunLoadCommand(const QStringList& args)
 {
     QTextStream out(stdout);
@@ -71,34 +79,33 @@ int RunLoadCommand(const QStringList& args)
     CToolServices services;
     if (!services.UseDataRoot(root, err))
         return 1;
-    CAppServices& app = services.App();
-    CFeedContext context(app);
-    auto tree = CRssGroup::Create(&context, true);
-    tree->Rename(u"My Feeds"_s);
-    const QString opml = app.Prefs()->DataRoot() + u"data.opml"_s;
+    CFeedContext context(services.App());
+    CRssReaderDoc doc(context);
 
+    // As at start: the tree first (the window shows then), the channel files after it.
     QElapsedTimer timer;
     timer.start();
-    const RssResult result = ReadOpmlFile(*tree, opml);
+    if (!doc.LoadNews()) {
+        err << doc.LoadError() << '\n';
+        return 1;
+    }
+    const qint64 treeMs = timer.elapsed();
+    doc.WaitForChannels();
     const qint64 loadMs = timer.elapsed();
     TreeCounts counts;
     std::vector<CRssChannel*> channels;
-    Count(*tree, counts, channels);
+    Count(doc.RootGroup(), counts, channels);
     out << "groups\t" << counts.groups << "\nchannels\t" << counts.channels << "\nitems\t"
-        << counts.items << "\nload ms\t" << loadMs << "\npeak memory KB\t" << PeakMemoryKb()
-        << '\n';
-    if (result != kResultOk) {
-        err << "cannot read " << opml << '\n';
+        << counts.items << "\ntree ms\t" << treeMs << "\nload ms\t" << loadMs
+        << "\npeak memory KB\t" << PeakMemoryKb() << "\nresident memory KB\t"
+        << ResidentMemoryKb() << '\n';
+    out.flush();
+    for (const QString& problem : doc.LoadProblems())
+        err << problem << '\n';
+    if (!doc.LoadProblems().isEmpty())
         return 1;
-    }
     if (!save)
         return 0;
-    CDataFolderLock lock;
-    QString lockError;
-    if (!lock.Acquire(app.Prefs()->DataRoot(), &lockError)) {
-        err << lockError << '\n';
-        return 1;
-    }
 
     for (CRssChannel* channel : channels) {
         const CRssNode::Children items = channel->ChildrenSnapshot();
@@ -108,9 +115,11 @@ int RunLoadCommand(const QStringList& args)
         }
     }
     timer.restart();
-    const RssResult saved = WriteOpmlFile(*tree, opml);
+    const bool saved = doc.SaveNews();
     out << "save ms\t" << timer.elapsed() << "\npeak memory KB\t" << PeakMemoryKb() << '\n';
-    return saved == kResultOk ? 0 : 1;
+    for (const QString& error : doc.SaveErrors())
+        err << error << '\n';
+    return saved ? 0 : 1;
 }
 
 const ToolCommandRegistration kCommand{{"load", "DATA-ROOT [--save] [--touch-one|--touch-all]\n                 load a data folder as the program does; time it and the save", RunLoadCommand}};

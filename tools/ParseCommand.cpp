@@ -123,7 +123,7 @@ int RunParseCommand(const QStringList& args)
     for (const CRefPtr<CRssNode>& node : channel->ChildrenSnapshot()) {
         const CRefPtr<CRssItem> item = NodeCast<CRssItem>(node);
         out << IdentityHex(item->Identity()) << '\t' << UtcText(item->publicationTime) << '\t'
-            << OneLine(item->title) << '\t' << OneLine(item->link);
+            << OneLine(item->title) << '\t' << OneLine(item->Link());
         if (!item->enclosure.url.isEmpty())
             out << '\t' << item->enclosure.url;
         out << '\n';

@@ -88,6 +88,7 @@ int RunRefreshCommand(const QStringList& args)
         err << doc.LoadError() << '\n';
         return 1;
     }
+    doc.WaitForChannels();
     for (const QString& problem : doc.LoadProblems())
         err << problem << '\n';
 

@@ -20,7 +20,7 @@ using State = RssItemState;
 
 void LogItem(const char* format, const CRssItem& item)
 {
-    LogFormat(format, qUtf8Printable(item.link));
+    LogFormat(format, qUtf8Printable(item.Link()));
 }
 
 // The item a job was posted for, when it still waits in the state the job serves.
@@ -135,7 +135,7 @@ void CItemJobs::DownloadPageJob(CRefCounted* argument)
     CItemJobs& jobs = JobsOf(*item);
     // The job's own reference: the transfer may outlive the application's at exit.
     const CRefPtr<CHttpSession> session = jobs.m_app.Session();
-    if (session && WriteArticleCache(*session, item->link, item->HtmlFile())) {
+    if (session && WriteArticleCache(*session, item->Link(), item->HtmlFile())) {
         item->SetState(State::PageCached);
         jobs.PostConversion(*item);
     } else {
@@ -163,10 +163,10 @@ void CItemJobs::ConvertJob(CRefCounted* argument)
             LogItem("*ITEM: Cannot convert to text: '%s'", *item);
         } else {
             Mp3Tag tag;
-            tag.title = item->plainTitle;
+            tag.title = item->PlainTitle();
             if (CRefPtr<CRssChannel> channel = item->Channel())
                 tag.artist = channel->Name();
-            tag.comment = item->link;
+            tag.comment = item->Link();
             tag.time = item->publicationTime;
             done = jobs.m_converter->WavToMp3(wav, mp3, tag);
             if (!done)

@@ -28,8 +28,8 @@ CRefPtr<CRssItem> AddItem(FeedEnvironment& env, CRssChannel& channel, const Item
 {
     CRefPtr<CRssItem> item = CRssItem::Create(&env.context);
     item->title = f.title;
-    item->link = f.link;
-    item->description = f.description;
+    item->SetLink(f.link);
+    item->SetDescription(f.description);
     item->pubDate = f.pubDate;
     item->author = f.author;
     item->category = f.category;
@@ -37,7 +37,7 @@ CRefPtr<CRssItem> AddItem(FeedEnvironment& env, CRssChannel& channel, const Item
     item->unread = f.unread;
     item->deleted = f.deleted;
     item->inFeed = true;
-    item->UpdatePlainTextAndIdentity();
+    item->UpdateIdentity();
     item->SetState(f.state);
     channel.AddChild(item.get());
     return item;

@@ -30,12 +30,12 @@ protected:
     {
         auto item = CRssItem::Create(&env.context);
         item->title = title;
-        item->link = u"http://example.com/"_s + title;
-        item->description = u"<b>About</b> "_s + title;
+        item->SetLink(u"http://example.com/"_s + title);
+        item->SetDescription(u"<b>About</b> "_s + title);
         item->pubDate = FormatDate(time);
         item->author = u"Ann"_s;
         item->inFeed = true;
-        item->UpdatePlainTextAndIdentity();
+        item->UpdateIdentity();
         item->SetPublicationTime(time);
         channel->AddChild(item.get());
         item->SetState(state);
@@ -99,8 +99,8 @@ TEST_F(ChannelStoreTest, EveryFieldAndFlagSurvivesARoundTrip)
         CRssItem* a = ItemAt(*channel, i);
         CRssItem* b = ItemAt(*again, i);
         EXPECT_EQ(b->title, a->title);
-        EXPECT_EQ(b->link, a->link);
-        EXPECT_EQ(b->description, a->description);
+        EXPECT_EQ(b->Link(), a->Link());
+        EXPECT_EQ(b->Description(), a->Description());
         EXPECT_EQ(b->pubDate, a->pubDate);
         EXPECT_EQ(b->author, a->author);
         EXPECT_EQ(b->category, a->category);

@@ -172,8 +172,8 @@ TEST(ItemReading, RssItemsReadEveryKnownChildCaseInsensitively)
 
     const CRssItem& budget = *m.items[0];
     EXPECT_EQ(budget.title, u"Budget approved"_s);
-    EXPECT_EQ(budget.link, u"http://council.example.com/budget"_s);
-    EXPECT_EQ(budget.description, u"<p>The <b>2024</b> budget passed by 31 votes to 12.</p>"_s);
+    EXPECT_EQ(budget.Link(), u"http://council.example.com/budget"_s);
+    EXPECT_EQ(budget.Description(), u"<p>The <b>2024</b> budget passed by 31 votes to 12.</p>"_s);
     EXPECT_EQ(budget.author, u"clerk@council.example.com"_s);
     EXPECT_EQ(budget.category, u"Finance"_s);
     EXPECT_EQ(budget.pubDate, u"Tue, 14 Nov 2023 10:00:00 +0200"_s);
@@ -186,8 +186,8 @@ TEST(ItemReading, RssItemsReadEveryKnownChildCaseInsensitively)
 
     const CRssItem& bridge = *m.items[1];
     EXPECT_EQ(bridge.title, u"Bridge repairs"_s);
-    EXPECT_EQ(bridge.link, u"http://council.example.com/bridge"_s);
-    EXPECT_EQ(bridge.description, u"Closed for two weeks."_s);
+    EXPECT_EQ(bridge.Link(), u"http://council.example.com/bridge"_s);
+    EXPECT_EQ(bridge.Description(), u"Closed for two weeks."_s);
     EXPECT_EQ(bridge.publicationTime, Utc(2023, 11, 13, 22, 45, 0));
     EXPECT_EQ(bridge.enclosure.url, u"http://council.example.com/bridge.mp3"_s);
     EXPECT_EQ(bridge.enclosure.type, u"audio/mpeg"_s);
@@ -201,7 +201,7 @@ TEST(ItemReading, LaterChildrenWinAndAnIncompleteEnclosureIsDropped)
     ASSERT_EQ(m.items.size(), 3u);
     const CRssItem& minutes = *m.items[2];
     EXPECT_EQ(minutes.title, u"Meeting minutes (corrected)"_s);
-    EXPECT_EQ(minutes.description, u"Second text wins"_s);
+    EXPECT_EQ(minutes.Description(), u"Second text wins"_s);
     EXPECT_EQ(minutes.enclosure, RssEnclosure{});
     // An unreadable date: the arrival time, written back in the stored form.
     EXPECT_EQ(minutes.publicationTime, env.Now());
@@ -214,15 +214,15 @@ TEST(ItemReading, AtomEntriesTakeCreatedAndTheLastHref)
     Merged m = MergeFile(env, u"atom03.xml"_s);
     ASSERT_EQ(m.items.size(), 2u);
     const CRssItem& snow = *m.items[0];
-    EXPECT_EQ(snow.link, u"http://diary.example.org/snow-photos"_s);
-    EXPECT_EQ(snow.description, u"<p>The pass is closed.</p>"_s);
+    EXPECT_EQ(snow.Link(), u"http://diary.example.org/snow-photos"_s);
+    EXPECT_EQ(snow.Description(), u"<p>The pass is closed.</p>"_s);
     // The zone of an ISO date is ignored: the wall time is taken as UTC.
     EXPECT_EQ(snow.publicationTime, Utc(2023, 11, 12, 8, 30, 15));
     EXPECT_EQ(snow.pubDate, u"12 Nov 2023 08:30:15 GMT"_s);
 
     const CRssItem& hut = *m.items[1];
-    EXPECT_EQ(hut.link, u"http://diary.example.org/hut"_s); // the link without href is skipped
-    EXPECT_EQ(hut.description, QString());                  // summary is not read
+    EXPECT_EQ(hut.Link(), u"http://diary.example.org/hut"_s); // the link without href is skipped
+    EXPECT_EQ(hut.Description(), QString());                  // summary is not read
     EXPECT_EQ(hut.publicationTime, Utc(2023, 11, 11, 7, 5, 0));
 }
 
@@ -235,7 +235,7 @@ TEST(ItemReading, AtomEntryWithoutCreatedGetsTheArrivalTime)
         EXPECT_EQ(item->publicationTime, env.Now());
         EXPECT_EQ(item->pubDate, u"14 Nov 2023 22:13:20 GMT"_s);
     }
-    EXPECT_EQ(m.items[0]->description, u"<p>Twelve nights of music.</p>"_s);
+    EXPECT_EQ(m.items[0]->Description(), u"<p>Twelve nights of music.</p>"_s);
 }
 
 TEST(ItemReading, FutureDateIsClampedToNow)

@@ -18,8 +18,8 @@ CRefPtr<CRssItem> MakeItem(FeedEnvironment& env, const QString& title,
 {
     CRefPtr<CRssItem> item = CRssItem::Create(&env.context);
     item->title = title;
-    item->description = description;
-    item->UpdatePlainTextAndIdentity();
+    item->SetDescription(description);
+    item->UpdateIdentity();
     return item;
 }
 
@@ -99,8 +99,8 @@ TEST(ItemCreate, ItemBuiltByHandIsDatedNowAndHasItsIdentity)
     FeedEnvironment env;
     auto item = CRssItem::Create(&env.context, u"  A <b>bold</b> title "_s, u"Text&#65;"_s);
     EXPECT_EQ(item->title, u"A <b>bold</b> title"_s);
-    EXPECT_EQ(item->plainTitle, u"A bold title"_s);
-    EXPECT_EQ(item->plainDescription, u"TextA"_s);
+    EXPECT_EQ(item->PlainTitle(), u"A bold title"_s);
+    EXPECT_EQ(item->PlainDescription(), u"TextA"_s);
     EXPECT_EQ(item->publicationTime, env.Now());
     EXPECT_EQ(item->pubDate, u"14 Nov 2023 22:13:20 GMT"_s);
     EXPECT_FALSE(item->DisplayDate().isEmpty());
@@ -285,7 +285,7 @@ TEST(ItemCopy, CopyKeepsTheRecordButNotStateDeletionOrIdentity)
     FeedEnvironment env;
     auto channel = CRssChannel::Create(&env.context);
     auto item = MakeItem(env, u"Title"_s, u"<i>Text</i>"_s);
-    item->link = u"http://example.com/1"_s;
+    item->SetLink(u"http://example.com/1"_s);
     item->pubDate = u"Mon, 09 Sep 2002 08:00:00 GMT"_s;
     item->author = u"ann"_s;
     item->category = u"World"_s;
@@ -299,15 +299,15 @@ TEST(ItemCopy, CopyKeepsTheRecordButNotStateDeletionOrIdentity)
 
     CRefPtr<CRssItem> copy = item->Copy();
     EXPECT_EQ(copy->title, item->title);
-    EXPECT_EQ(copy->link, item->link);
-    EXPECT_EQ(copy->description, item->description);
+    EXPECT_EQ(copy->Link(), item->Link());
+    EXPECT_EQ(copy->Description(), item->Description());
     EXPECT_EQ(copy->pubDate, item->pubDate);
     EXPECT_EQ(copy->author, item->author);
     EXPECT_EQ(copy->category, item->category);
     EXPECT_EQ(copy->enclosure, item->enclosure);
     EXPECT_EQ(copy->DisplayDate(), item->DisplayDate());
-    EXPECT_EQ(copy->plainTitle, item->plainTitle);
-    EXPECT_EQ(copy->plainDescription, item->plainDescription);
+    EXPECT_EQ(copy->PlainTitle(), item->PlainTitle());
+    EXPECT_EQ(copy->PlainDescription(), item->PlainDescription());
     EXPECT_EQ(copy->publicationTime, 1031558400);
     EXPECT_FALSE(copy->unread);
     EXPECT_TRUE(copy->inFeed);

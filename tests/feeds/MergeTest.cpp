@@ -154,7 +154,7 @@ TEST_F(MergeTest, SecondDownloadOfAnUnchangedFeedAddsNothingAndOnlyRefreshesLink
     EXPECT_EQ(env.Count(RssEvent::NewItem), 0);
     auto same = Find(*channel, u"Story 2"_s);
     EXPECT_EQ(same.get(), first.get());
-    EXPECT_EQ(same->link, u"http://news.example.com/moved"_s);
+    EXPECT_EQ(same->Link(), u"http://news.example.com/moved"_s);
     EXPECT_EQ(same->pubDate, u"Tue, 14 Nov 2023 08:00:00 GMT"_s);
     EXPECT_FALSE(same->unread);
     EXPECT_EQ(channel->UnreadCount(), 3);
@@ -169,7 +169,7 @@ TEST_F(MergeTest, DuplicateInOneFeedIsKeptOnceAndLoggedOnce)
     // The second "Market day" differs only in blanks and link; the item with a description
     // but no title stays; the items with neither are dropped.
     EXPECT_EQ(Titles(*channel), (QStringList{u"Market day"_s, QString()}));
-    EXPECT_EQ(Items(*channel)[0]->link, u"http://echo.example.com/market-1"_s);
+    EXPECT_EQ(Items(*channel)[0]->Link(), u"http://echo.example.com/market-1"_s);
     EXPECT_EQ(env.log.Lines().count(u"Skipped dublicate item 'Market day'"_s), 1);
     EXPECT_EQ(env.Count(RssEvent::NewItem), 2);
 }

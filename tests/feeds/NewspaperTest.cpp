@@ -75,7 +75,7 @@ protected:
         item->unread = unread;
         item->inFeed = true;
         item->SetPublicationTime(time);
-        item->UpdatePlainTextAndIdentity();
+        item->UpdateIdentity();
         channel.AddChild(item.get());
         return item;
     }
@@ -307,7 +307,7 @@ protected:
     {
         auto item = CRssItem::Create(&env.context);
         item->title = title;
-        item->UpdatePlainTextAndIdentity();
+        item->UpdateIdentity();
         item->publicationTime = time;
         item->unread = unread;
         item->SetState(state);

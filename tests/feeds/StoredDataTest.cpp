@@ -49,6 +49,7 @@ protected:
     std::map<QString, int> Load(CRssReaderDoc& doc)
     {
         EXPECT_TRUE(doc.LoadNews());
+        doc.WaitForChannels();
         std::map<QString, int> counts;
         for (const CRefPtr<CRssNode>& node : doc.RootGroup().ChildrenSnapshot())
             if (auto channel = NodeCast<CRssChannel>(node))

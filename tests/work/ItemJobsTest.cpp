@@ -47,7 +47,7 @@ protected:
     CRefPtr<CRssItem> Item(const QString& title, State state, const QString& link = {})
     {
         auto item = CRssItem::Create(&env.context, title, u"Story"_s);
-        item->link = link.isEmpty() ? u"http://127.0.0.1:1/"_s + title : link;
+        item->SetLink(link.isEmpty() ? u"http://127.0.0.1:1/"_s + title : link);
         channel->AddChild(item.get());
         item->SetState(state);
         return item;
@@ -209,7 +209,7 @@ TEST_F(ItemJobsTest, FailuresEndInFailedWithTheItemsLine)
     EXPECT_TRUE(env.log.Contains(u"*ITEM: Cannot podcast item: 'http://example.com/p'"_s));
     EXPECT_FALSE(QFile::exists(podcast->Mp3File()));
     ASSERT_TRUE(WaitForState(*missingPage, State::Failed)) << "an error page is not spoken";
-    EXPECT_TRUE(env.log.Contains(u"*ITEM: Cannot download item: '%1'"_s.arg(missingPage->link)));
+    EXPECT_TRUE(env.log.Contains(u"*ITEM: Cannot download item: '%1'"_s.arg(missingPage->Link())));
     EXPECT_FALSE(QFile::exists(missingPage->HtmlFile()));
     EXPECT_EQ(conversions.PendingCount(), 0);
 }
