@@ -18,6 +18,22 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+void CollectFavorites(const CRssGroup& group, std::vector<CRssChannel*>& favorites)
+{
+    for (const CRefPtr<CRssNode>& child : group.ChildrenSnapshot()) {
+        if (auto* channel = NodeCast<CRssChannel>(child.get())) {
+            if (channel->Favorite())
+                favorites.push_back(channel);
+        } else if (auto* subgroup = NodeCast<CRssGroup>(child.get())) {
+            CollectFavorites(*subgroup, favorites);
+        }
+    }
+}
+
+} // namespace
+
 CRssReaderApp::CRssReaderApp(int& argc, char** argv)
     : QApplication(argc, argv), m_services(applicationDirPath()),
       m_feedContext(std::make_unique<CFeedContext>(m_services))
@@ -164,8 +180,18 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     m_frame->StatusPanes().setQueueCounters(
         [this] { return m_downloadQueue.PendingCount() + m_downloadQueue.RunningCount(); },
         [this] { return m_conversionQueue.PendingCount() + m_conversionQueue.RunningCount(); });
-    if (!m_doc->LoadProblems().isEmpty())
-        ShowLoadProblems(m_doc->LoadProblems());
+    // Problems of data.opml and the saved news now, those of the channel files once they
+    // are all read.
+    const QStringList early = m_doc->LoadProblems();
+    if (!early.isEmpty())
+        ShowLoadProblems(early);
+    m_doc->SetChannelsReadHandler([this, early] {
+        QStringList later = m_doc->LoadProblems();
+        for (const QString& shown : early)
+            later.removeOne(shown);
+        if (!later.isEmpty())
+            ShowLoadProblems(later);
+    });
     connect(m_frame, &CMainFrame::newsCheckDue, this, [this] { m_doc->PeriodicUpdate(); });
     connect(m_frame, &CMainFrame::exitRequested, this, &QCoreApplication::quit);
     connect(m_frame, &CMainFrame::aboutRequested, this, &CRssReaderApp::ShowAbout);
@@ -180,8 +206,14 @@ void CRssReaderApp::HideMainWindow()
 
 void CRssReaderApp::RestorePlacementAndShow(int startShowState)
 {
-    if (m_frame)
-        m_frame->RestorePlacement(startShowState);
+    if (!m_frame)
+        return;
+    m_frame->RestorePlacement(startShowState);
+    // The window is up; the channel files come in behind it, favourites first, and their
+    // counts and lists fill in as they arrive.
+    std::vector<CRssChannel*> first;
+    CollectFavorites(m_doc->RootGroup(), first);
+    m_doc->StartReadingChannels(first);
 }
 
 void CRssReaderApp::StartQueues()

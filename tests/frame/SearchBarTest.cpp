@@ -120,7 +120,7 @@ TEST_F(SearchBar, EmptyTextMatchesEveryTreeItemAndNoMatchLeavesOneReadNotice)
     const auto* notice =
         static_cast<const CRssItem*>(doc.SearchResults().ChildrenSnapshot().front().get());
     EXPECT_FALSE(notice->unread);
-    EXPECT_TRUE(notice->description.startsWith(
+    EXPECT_TRUE(notice->Description().startsWith(
         u"Your search did not match any news. <br /><br /> Suggestions: <ul>"_s));
     EXPECT_EQ(env.Count(RssEvent::ChannelReloaded), 2);
 }

@@ -127,8 +127,12 @@ TEST_F(StartupProcess, CleanStartAndExitWriteTheirLinesInOrder)
                  u"Reading search news"_s,
                  u"Start downloading channel: '"_s + root + u"search.rss'"_s,
                  u"*ERROR: Cannot load channel: '"_s + root + u"search.rss'"_s,
-                 u"Document initialization done"_s, u"Hide main window"_s,
-                 u"Restoring main frame position"_s, u"Starting queues"_s,
+                 u"Document initialization done"_s, QString(), u"Creating frame ..."_s,
+                 u"Creating internal browser"_s, u"Creating internal browser application"_s,
+                 u"Creating tray icon"_s, u"Frame creation done"_s, QString(),
+                 u"Hide main window"_s, u"Restoring main frame position"_s,
+                 u"Reading frame position ..."_s, u"Placement does not exist"_s,
+                 u"Reading frame position: Done"_s, u"Starting queues"_s,
                  u"Initialization done"_s, QString(82, u'-'), QString()});
     for (const char* folder : {"Feeds", "Voice", "MP3"})
         EXPECT_TRUE(QDir(root + QLatin1String(folder)).exists()) << folder;
@@ -139,10 +143,11 @@ TEST_F(StartupProcess, CleanStartAndExitWriteTheirLinesInOrder)
     QStringList lines = Lines(LogFile());
     const qsizetype start = lines.indexOf(u"Initialization done"_s) + 3;
     ExpectLines(lines.mid(start),
-                {u"Saving news"_s, u"Saving news: done"_s, QString(), QString(66, u'-'),
+                {u"Storing frame position ..."_s, u"Storing frame position: Done"_s,
+                 u"Saving news"_s, u"Saving news: done"_s, QString(), QString(66, u'-'),
                  u"Start Exiting"_s, u"Queue stopped"_s, u"Converted destroyed"_s,
                  u"Internet Session closed"_s, u"Exit Done"_s, u"Log file closed"_s});
-    EXPECT_EQ(lines.size(), start + 10);
+    EXPECT_EQ(lines.size(), start + 12);
     EXPECT_TRUE(QFile::exists(root + u"data.opml"_s)) << "the document saved as it closed";
 }
 
