@@ -137,7 +137,7 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
                   int(m_prefs.readingPanePosition));
         m_prefs.readingPanePosition = 2;
     }
-    m_panes = BuildFramePanes(m_theme, m_prefs.readingPanePosition, m_viewMakers, this);
+    m_panes = BuildFramePanes(*this, m_prefs.readingPanePosition, m_viewMakers, this);
     setCentralWidget(m_panes.outer);
     AddViews();
     m_panes.searchBar->setDocument(document);
@@ -536,7 +536,7 @@ void CMainFrame::RebuildRightSide()
 {
     m_placementRestored = false;
     RemoveViews();
-    ::RebuildRightSide(m_panes, m_theme, m_prefs.readingPanePosition, m_viewMakers);
+    ::RebuildRightSide(m_panes, *this, m_prefs.readingPanePosition, m_viewMakers);
     AddViews();
     Q_EMIT viewsRebuilt();
     RestorePlacement(1);

@@ -66,6 +66,7 @@ public:
     bool BrowseForFolder(QString& path) override;
     void HideSearchBarIfVisible() override;
     CRssHeader* RightSideHeader() const override { return m_panes.newsHeader; }
+    CThemeColors& Theme() const override { return *m_theme; }
     // After the options changed: rebuild the panes, tell the views of the preview change,
     // reload the tool bar images, recolour everything.
     void ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,
@@ -88,7 +89,6 @@ public:
     const FramePanes& Panes() const { return m_panes; }
     CRssFullBar* ToolBar() const { return m_toolBar; }
     CStatusPanes& StatusPanes() const { return *m_statusPanes; }
-    CThemeColors& Theme() const { return *m_theme; }
 
     // ICommandTarget
     bool HandlesCommand(int id) const override;

@@ -210,12 +210,12 @@ TEST_F(MainWindow, ViewsGetTheirCommandsAndNotificationsAfterTheFrame)
     QWidget* tree = nullptr;
     NewsListStub* news = nullptr;
     PaneViewMakers makers;
-    makers.channelTree = [&] {
+    makers.channelTree = [&](IFrameServices&) {
         tree = new QWidget;
         tree->setFocusPolicy(Qt::StrongFocus);
         return tree;
     };
-    makers.newsList = [&] { return news = new NewsListStub; };
+    makers.newsList = [&](IFrameServices&) { return news = new NewsListStub; };
     CMainFrame frame(&doc, env.app, [] { return true; }, makers);
     Show(frame);
     env.app.Prefs()->showTrayWarning = false;

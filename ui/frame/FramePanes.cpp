@@ -3,6 +3,7 @@
 #include "CRssHeader.h"
 #include "CRssSplitter.h"
 #include "CSearchDlg.h"
+#include "IFrameServices.h"
 #include "StringTable.h"
 
 #include <QFrame>
@@ -14,11 +15,11 @@ namespace {
 constexpr int kMyChannels = 132;
 constexpr int kMinimumPane = 100;
 
-QWidget* MakePane(const std::function<QWidget*()>& maker, const QString& name,
+QWidget* MakePane(const PaneViewMakers::Maker& maker, IFrameServices& frame, const QString& name,
                   const QString& accessibleName)
 {
     if (maker)
-        if (QWidget* view = maker())
+        if (QWidget* view = maker(frame))
             return view;
     auto* pane = new QFrame;
     pane->setObjectName(name);
@@ -31,12 +32,13 @@ QWidget* MakePane(const std::function<QWidget*()>& maker, const QString& name,
     return pane;
 }
 
-bool BuildRightSide(FramePanes& panes, const CThemeColors* theme, int position,
+bool BuildRightSide(FramePanes& panes, IFrameServices& frame, int position,
                     const PaneViewMakers& makers)
 {
+    const CThemeColors* theme = &frame.Theme();
     if (position < 0 || position > 2)
         return false;
-    panes.newsList = MakePane(makers.newsList, u"newsListPane"_s, u"News"_s);
+    panes.newsList = MakePane(makers.newsList, frame, u"newsListPane"_s, u"News"_s);
     panes.newsHeader = new CRssHeader(theme);
     panes.newsHeader->setObjectName(u"newsHeader"_s);
     if (position == 0) {
@@ -46,7 +48,7 @@ bool BuildRightSide(FramePanes& panes, const CThemeColors* theme, int position,
     }
     panes.inner = new CRssSplitter(theme);
     panes.inner->setObjectName(u"innerSplitter"_s);
-    panes.readingPane = MakePane(makers.readingPane, u"readingPane"_s, u"Reading pane"_s);
+    panes.readingPane = MakePane(makers.readingPane, frame, u"readingPane"_s, u"Reading pane"_s);
     if (position == 1) {
         panes.inner->createStatic(1, 2);
         panes.inner->setColumnInfo(0, 300, kMinimumPane);
@@ -64,9 +66,10 @@ bool BuildRightSide(FramePanes& panes, const CThemeColors* theme, int position,
 
 } // namespace
 
-FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition,
+FramePanes BuildFramePanes(IFrameServices& frame, int readingPanePosition,
                            const PaneViewMakers& makers, QWidget* parent)
 {
+    const CThemeColors* theme = &frame.Theme();
     if (readingPanePosition < 0 || readingPanePosition > 2)
         return {};
     FramePanes panes;
@@ -75,7 +78,7 @@ FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition,
     panes.outer->createStatic(1, 2);
     panes.outer->setColumnInfo(0, 250, kMinimumPane);
 
-    panes.channelTree = MakePane(makers.channelTree, u"channelTreePane"_s, u"Channels"_s);
+    panes.channelTree = MakePane(makers.channelTree, frame, u"channelTreePane"_s, u"Channels"_s);
     panes.outer->setWindow(CRssSplitter::PaneId(0, 0), panes.channelTree);
     panes.treeHeader = new CRssHeader(theme);
     panes.treeHeader->setObjectName(u"treeHeader"_s);
@@ -87,11 +90,11 @@ FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition,
     panes.outer->setWindow(CRssSplitter::BarId(0, 1), panes.searchBar);
     panes.searchBar->hide();
 
-    BuildRightSide(panes, theme, readingPanePosition, makers);
+    BuildRightSide(panes, frame, readingPanePosition, makers);
     return panes;
 }
 
-bool RebuildRightSide(FramePanes& panes, const CThemeColors* theme, int readingPanePosition,
+bool RebuildRightSide(FramePanes& panes, IFrameServices& frame, int readingPanePosition,
                       const PaneViewMakers& makers)
 {
     // The outer splitter lets go of the cell first, then its windows go.
@@ -107,7 +110,7 @@ bool RebuildRightSide(FramePanes& panes, const CThemeColors* theme, int readingP
     panes.newsList = nullptr;
     panes.newsHeader = nullptr;
     panes.readingPane = nullptr;
-    const bool built = BuildRightSide(panes, theme, readingPanePosition, makers);
+    const bool built = BuildRightSide(panes, frame, readingPanePosition, makers);
     panes.outer->recalcLayout();
     return built;
 }

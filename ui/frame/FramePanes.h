@@ -6,14 +6,17 @@ class CRssHeader;
 class CRssSplitter;
 class CSearchDlg;
 class CThemeColors;
+class IFrameServices;
 class QWidget;
 
-// Makes the views that fill the panes. A maker left empty gives an empty stand-in pane.
+// Makes the views that fill the panes, given the frame they live in. A maker left empty
+// gives an empty stand-in pane.
 struct PaneViewMakers
 {
-    std::function<QWidget*()> channelTree;
-    std::function<QWidget*()> newsList;
-    std::function<QWidget*()> readingPane;
+    using Maker = std::function<QWidget*(IFrameServices& frame)>;
+    Maker channelTree;
+    Maker newsList;
+    Maker readingPane;
 };
 
 // The windows of the main frame's client area: the channel tree at the left, the search
@@ -33,11 +36,11 @@ struct FramePanes
 
 // Builds the panes for reading-pane position 0 (hidden), 1 (right) or 2 (bottom) as
 // children of `parent`; any other position builds nothing (all members null).
-FramePanes BuildFramePanes(const CThemeColors* theme, int readingPanePosition,
+FramePanes BuildFramePanes(IFrameServices& frame, int readingPanePosition,
                            const PaneViewMakers& makers, QWidget* parent);
 
 // Removes the news header, the news list and the reading pane (with the inner splitter)
 // from the outer splitter, and builds them again for another reading-pane position. False,
 // with the right side empty, for a position other than 0, 1 and 2.
-bool RebuildRightSide(FramePanes& panes, const CThemeColors* theme, int readingPanePosition,
+bool RebuildRightSide(FramePanes& panes, IFrameServices& frame, int readingPanePosition,
                       const PaneViewMakers& makers);

@@ -1,6 +1,7 @@
 #pragma once
 
 class CRssHeader;
+class CThemeColors;
 class QString;
 
 // What the main frame does for the views and dialogs inside it.
@@ -16,4 +17,6 @@ public:
     virtual void HideSearchBarIfVisible() = 0;
     // The header above the news list, in whichever splitter holds it.
     virtual CRssHeader* RightSideHeader() const = 0;
+    // The colours every window of the frame draws with.
+    virtual CThemeColors& Theme() const = 0;
 };
