@@ -1,0 +1,202 @@
+#include "CCommandTable.h"
+#include "CMainFrame.h"
+#include "CRssReaderView.h"
+#include "NewsListModel.h"
+#include "NewsTestSupport.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr qint64 kT0 = 1700000000 - 86400;
+
+// "Desk": A, B, C and D from newest to oldest; B and D are read.
+class NewsView : public ::testing::Test, public NewsFixture
+{
+protected:
+    NewsView()
+    {
+        desk = AddChannel(u"Desk"_s, 0, kT0);
+        for (const QString& title : {u"D"_s, u"C"_s, u"B"_s, u"A"_s}) {
+            CRefPtr<CRssItem> item = AddItem(*desk, title, kT0 + 10 * (u'E' - title[0].unicode()));
+            item->link = u"http://news.example.com/"_s + title;
+            item->SetUnread(title == u"A"_s || title == u"C"_s, true);
+        }
+    }
+
+    void Open(CRssReaderView& view, CRssNode* node)
+    {
+        view.resize(500, 300);
+        view.show();
+        view.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+        view.setFocus();
+        view.InitialUpdate();
+        view.OnUpdate(RssEvent::ChannelSelected, node);
+    }
+
+    static QStringList Titles(const CRssReaderView& view)
+    {
+        QStringList titles;
+        for (int row = 0; row < view.Model().rowCount(); ++row)
+            titles << view.Model().index(row, NewsColumnTitle).data().toString();
+        return titles;
+    }
+
+    static QString Selected(const CRssReaderView& view)
+    {
+        return view.SelectedItem() ? view.SelectedItem()->plainTitle : u"(none)"_s;
+    }
+
+    static bool Enabled(CRssReaderView& view, int id)
+    {
+        CommandState state;
+        view.UpdateCommand(id, state);
+        return state.enabled;
+    }
+
+    CRefPtr<CRssChannel> desk;
+};
+
+TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStored)
+{
+    {
+        CRssReaderView view(doc, frame.theme, frame, Prefs());
+        Open(view, desk.get());
+        ASSERT_EQ(Titles(view), (QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s}));
+        ASSERT_EQ(desk->UnreadCount(), 2);
+        view.setCurrentIndex(view.Model().index(0, NewsColumnTitle));
+
+        QTest::keyClick(&view, Qt::Key_Space);
+        EXPECT_FALSE(view.Model().index(0, 0).data(NewsListModel::UnreadRole).toBool());
+        EXPECT_EQ(desk->UnreadCount(), 1);
+        QTest::keyClick(&view, Qt::Key_Space);
+        EXPECT_EQ(desk->UnreadCount(), 2);
+
+        // Ctrl+U goes to C and marks A read on the way; at the last unread it stays.
+        QTest::keyClick(&view, Qt::Key_U, Qt::ControlModifier);
+        EXPECT_EQ(Selected(view), u"C"_s);
+        EXPECT_EQ(desk->UnreadCount(), 1);
+        QTest::keyClick(&view, Qt::Key_U, Qt::ControlModifier);
+        EXPECT_EQ(Selected(view), u"C"_s);
+        EXPECT_TRUE(view.Model().index(2, 0).data(NewsListModel::UnreadRole).toBool());
+        EXPECT_FALSE(Enabled(view, 32839));
+        EXPECT_FALSE(Enabled(view, 32838)) << "A and B above are read";
+
+        QTest::keyClick(&view, Qt::Key_Return);
+        EXPECT_EQ(frame.opened, QStringList{u"http://news.example.com/C"_s});
+
+        // Deleting the last row selects the one above; another row's place goes to the next.
+        view.setCurrentIndex(view.Model().index(3, NewsColumnTitle));
+        QTest::keyClick(&view, Qt::Key_Delete);
+        EXPECT_EQ(Titles(view), (QStringList{u"A"_s, u"B"_s, u"C"_s}));
+        EXPECT_EQ(Selected(view), u"C"_s);
+        view.setCurrentIndex(view.Model().index(0, NewsColumnTitle));
+        QTest::keyClick(&view, Qt::Key_Delete);
+        EXPECT_EQ(Selected(view), u"B"_s);
+        EXPECT_EQ(desk->TotalCount(), 2);
+    }
+    doc.CloseNews();
+
+    CRssReaderDoc reloaded(env.context);
+    ASSERT_TRUE(reloaded.LoadNews());
+    CRssChannel* channel = NodeCast<CRssChannel>(reloaded.RootGroup().ChildrenSnapshot().at(0).get());
+    ASSERT_NE(channel, nullptr);
+    CRssReaderView view(reloaded, frame.theme, frame, Prefs());
+    Open(view, channel);
+    EXPECT_EQ(Titles(view), (QStringList{u"B"_s, u"C"_s}));
+
+    // Items read back from the file are only marked deleted; the last one leaves nothing
+    // selected.
+    view.setCurrentIndex(view.Model().index(1, NewsColumnTitle));
+    QTest::keyClick(&view, Qt::Key_Delete);
+    EXPECT_EQ(Selected(view), u"B"_s);
+    QTest::keyClick(&view, Qt::Key_Delete);
+    EXPECT_EQ(view.Model().rowCount(), 0);
+    EXPECT_EQ(Selected(view), u"(none)"_s);
+    EXPECT_FALSE(Enabled(view, 32811));
+    EXPECT_EQ(channel->TotalCount(), 0);
+}
+
+TEST_F(NewsView, MovedToSavedLeavesTheChannelForSavedNewsAndItsFile)
+{
+    CRssReaderView view(doc, frame.theme, frame, Prefs());
+    Open(view, desk.get());
+    view.setCurrentIndex(view.Model().index(1, NewsColumnTitle)); // B, read
+    EXPECT_TRUE(Enabled(view, 32852));
+    view.RunCommand(32852);
+
+    EXPECT_EQ(Titles(view), (QStringList{u"A"_s, u"C"_s, u"D"_s}));
+    EXPECT_EQ(Selected(view), u"C"_s);
+    EXPECT_EQ(desk->TotalCount(), 3);
+    ASSERT_EQ(doc.SavedNews().ChildCount(), 1);
+    auto* saved = NodeCast<CRssItem>(doc.SavedNews().ChildrenSnapshot()[0].get());
+    EXPECT_EQ(saved->plainTitle, u"B"_s);
+    EXPECT_TRUE(saved->unread);
+    QFile file(doc.SavedNewsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<title>B</title>"));
+
+    view.OnUpdate(RssEvent::ChannelSelected, &doc.SavedNews());
+    view.setCurrentIndex(view.Model().index(0, NewsColumnTitle));
+    EXPECT_FALSE(Enabled(view, 32852)) << "already in Saved News";
+    EXPECT_EQ(frame.searchBarHidden, 2);
+}
+
+// Hands the frame's services to a view made while the frame is still being built.
+struct FrameForward : IFrameServices
+{
+    bool OpenInBrowser(const QString& url) override { return frame && frame->OpenInBrowser(url); }
+    bool BrowseForFolder(QString& path) override { return frame && frame->BrowseForFolder(path); }
+    void HideSearchBarIfVisible() override
+    {
+        if (frame)
+            frame->HideSearchBarIfVisible();
+    }
+    CRssHeader* RightSideHeader() const override { return frame ? frame->RightSideHeader() : nullptr; }
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(NewsView, InTheMainFrameTheMenuCommandsReachTheList)
+{
+    FrameForward forward;
+    CRssReaderView* view = nullptr;
+    PaneViewMakers makers;
+    makers.newsList = [&] {
+        view = new CRssReaderView(doc, frame.theme, forward, Prefs());
+        return view;
+    };
+    CMainFrame window(&doc, env.app, [] { return false; }, makers);
+    forward.frame = &window;
+    window.resize(900, 600);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_NE(view, nullptr);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(view->IsInitialized()) << "the first update comes by itself";
+
+    window.OnUpdate(RssEvent::ChannelSelected, desk.get());
+    EXPECT_EQ(window.Panes().newsHeader->text(), u"Desk"_s);
+    view->setFocus();
+    view->setCurrentIndex(view->Model().index(0, NewsColumnTitle));
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(desk->UnreadCount(), 1);
+    window.Commands().action(32810)->trigger();
+    EXPECT_EQ(desk->UnreadCount(), 2);
+    window.Router().updateActions();
+    EXPECT_TRUE(window.Commands().action(32811)->isEnabled());
+    EXPECT_TRUE(window.Commands().action(32787)->isChecked()) << "sorted by date";
+    EXPECT_FALSE(window.Commands().action(32863)->isEnabled()) << "no voice yet";
+
+    if (const QByteArray shot = qgetenv("CALVORIA_NEWS_SHOT"); !shot.isEmpty())
+        window.grab().save(QString::fromLocal8Bit(shot));
+}
+
+} // namespace
