@@ -187,11 +187,12 @@ TEST_F(NewsList, HeaderClicksSortAndTheSameColumnAgainReverses)
     click(NewsColumnTitle);
     EXPECT_EQ(Titles(view), (QStringList{u"Alpha"_s, u"alpha"_s, u"beta"_s})) << "code units";
     EXPECT_EQ(int(Prefs().sortOrder), 3);
-    EXPECT_EQ(view.header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    // Qt draws the up arrow for DescendingOrder: up while ascending, down while descending.
+    EXPECT_EQ(view.header()->sortIndicatorOrder(), Qt::DescendingOrder);
     click(NewsColumnTitle);
     EXPECT_EQ(Titles(view), (QStringList{u"beta"_s, u"alpha"_s, u"Alpha"_s}));
     EXPECT_EQ(int(Prefs().sortOrder), -3);
-    EXPECT_EQ(view.header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(view.header()->sortIndicatorOrder(), Qt::AscendingOrder);
     EXPECT_EQ(view.SelectedItem()->plainTitle, u"Alpha"_s) << "the selection follows its item";
     click(NewsColumnDate);
     EXPECT_EQ(Titles(view), (QStringList{u"beta"_s, u"alpha"_s, u"Alpha"_s})) << "oldest first";

@@ -261,8 +261,9 @@ void CRssReaderView::ApplySortArrow()
     const bool arrow = sortValue != 0 && kind >= NewsColumnTitle && kind <= NewsColumnCategory &&
                        m_layout.IsShown(kind);
     header()->setSortIndicatorShown(arrow);
+    // The arrow points down for a descending order; Qt draws that one for AscendingOrder.
     if (arrow)
-        header()->setSortIndicator(kind, sortValue < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+        header()->setSortIndicator(kind, sortValue < 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void CRssReaderView::SortByKind(int kind)
