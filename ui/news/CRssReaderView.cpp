@@ -70,13 +70,6 @@ CRssReaderView::CRssReaderView(CRssReaderDoc& doc, CThemeColors& theme, IFrameSe
     for (int kind = 0; kind < kNewsColumnCount; ++kind)
         head->setSectionHidden(kind, true);
 
-    // Whatever changes under the list, the rows in sight stay in sight.
-    connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, &CRssReaderView::RememberScroll);
-    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, &CRssReaderView::RememberScroll);
-    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, &CRssReaderView::RememberScroll);
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &CRssReaderView::RestoreScroll);
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &CRssReaderView::RestoreScroll);
-    connect(m_model, &QAbstractItemModel::layoutChanged, this, &CRssReaderView::RestoreScroll);
     // The frame and the theme are only used from the first update on: the frame may still
     // be building its panes while it makes this view.
     QTimer::singleShot(0, this, &CRssReaderView::InitialUpdate);
@@ -142,8 +135,12 @@ void CRssReaderView::OnUpdate(RssEvent hint, CRefCounted* object)
     auto* node = dynamic_cast<CRssNode*>(object);
     switch (hint) {
     case RssEvent::ChannelReloaded:
-        if (m_model->Covers(node))
+        if (m_model->Covers(node)) {
+            // The rows in sight stay in sight while news come and go above them.
+            RememberScroll();
             m_model->Refresh(node);
+            RestoreScroll();
+        }
         break;
     case RssEvent::ItemChanged:
         if (auto* item = NodeCast<CRssItem>(node))
