@@ -80,6 +80,14 @@ TEST_F(NewsList, NewsArrivingInTheShownChannelAreInsertedWhileTheReaderStaysPut)
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(view.Model().rowCount(), 150);
     EXPECT_FALSE(Titles(view).contains(u"Between"_s));
+
+    // Without the preview a row is one line of text and 4 pixels.
+    const int previewHeight = view.visualRect(view.Model().index(0, 0)).height();
+    Prefs().showPreview = false;
+    view.OnUpdate(RssEvent::PreviewChanged, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.visualRect(view.Model().index(0, 0)).height(), view.fontMetrics().height() + 4);
+    EXPECT_GT(previewHeight, 2 * view.fontMetrics().height());
 }
 
 TEST_F(NewsList, AGroupShowsTheNewsOfAllItsChannelsAndFollowsEachOne)

@@ -300,10 +300,13 @@ void CRssReaderView::drawRow(QPainter* painter, const QStyleOptionViewItem& opti
     m_delegate->PaintRow(*painter, row, index, cells, selected, hasFocus());
 }
 
-void CRssReaderView::resizeEvent(QResizeEvent* event)
+bool CRssReaderView::viewportEvent(QEvent* event)
 {
-    QTreeView::resizeEvent(event);
-    ApplyColumnWidths();
+    const bool handled = QTreeView::viewportEvent(event);
+    // The viewport also narrows when the scroll bar appears: the columns fill it anew.
+    if (event->type() == QEvent::Resize)
+        ApplyColumnWidths();
+    return handled;
 }
 
 void CRssReaderView::focusInEvent(QFocusEvent* event)
