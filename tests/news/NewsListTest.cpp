@@ -96,6 +96,9 @@ TEST_F(NewsList, AGroupShowsTheNewsOfAllItsChannelsAndFollowsEachOne)
     CRefPtr<CRssChannel> sport = AddChannel(u"Sport"_s, 2, kT0 + 30, u"Sport"_s);
     CRssReaderView view(doc, frame.theme, frame, Prefs());
     QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    view.resize(500, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.InitialUpdate();
     view.OnUpdate(RssEvent::GroupSelected, &doc.RootGroup());
     EXPECT_EQ(Titles(view), (QStringList{u"World 2"_s, u"Sport 1"_s, u"World 1"_s, u"Sport 0"_s,
@@ -108,6 +111,13 @@ TEST_F(NewsList, AGroupShowsTheNewsOfAllItsChannelsAndFollowsEachOne)
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(Titles(view).first(), u"Sport late"_s);
     EXPECT_EQ(view.Model().rowCount(), 6);
+
+    // Enough news for a scroll bar: the columns still fill the narrower rows.
+    EXPECT_FALSE(view.verticalScrollBar()->isVisible());
+    AddItems(*world, u"More"_s, 40, kT0 - 10000);
+    view.OnUpdate(RssEvent::ChannelReloaded, world.get());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.verticalScrollBar()->isVisible(); }, 2000));
+    EXPECT_EQ(view.header()->length(), view.viewport()->width());
 }
 
 TEST_F(NewsList, ColumnSharesRescaleAndDividersTradeWidth)
@@ -160,7 +170,14 @@ TEST_F(NewsList, TheColumnLayoutSurvivesANewViewAndABadEntryGivesTheDefaults)
 
     CRssReaderView again(doc, frame.theme, frame, Prefs());
     again.resize(640, 300);
+    again.show();
     again.InitialUpdate();
+    // Dragging the Title's divider takes the width from the Date column next to it.
+    QHeaderView* head = again.header();
+    const int titleAndDate = head->sectionSize(NewsColumnTitle) + head->sectionSize(NewsColumnDate);
+    head->resizeSection(NewsColumnTitle, head->sectionSize(NewsColumnTitle) - 50);
+    EXPECT_EQ(head->sectionSize(NewsColumnTitle) + head->sectionSize(NewsColumnDate), titleAndDate);
+    EXPECT_EQ(head->length(), again.viewport()->width());
     EXPECT_EQ(again.Layout().Visible(), (QList<int>{NewsColumnState, NewsColumnTitle,
                                                     NewsColumnDate, NewsColumnAuthor}));
     EXPECT_TRUE(again.header()->isSectionHidden(NewsColumnRead));

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -91,6 +92,9 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
 
         QTest::keyClick(&view, Qt::Key_Return);
         EXPECT_EQ(frame.opened, QStringList{u"http://news.example.com/C"_s});
+        QTest::keyClicks(&view, u"b"_s); // type-ahead over the titles
+        EXPECT_EQ(Selected(view), u"B"_s);
+        view.setCurrentIndex(view.Model().index(2, NewsColumnTitle));
 
         // Deleting the last row selects the one above; another row's place goes to the next.
         view.setCurrentIndex(view.Model().index(3, NewsColumnTitle));
@@ -129,6 +133,14 @@ TEST_F(NewsView, MovedToSavedLeavesTheChannelForSavedNewsAndItsFile)
     CRssReaderView view(doc, frame.theme, frame, Prefs());
     Open(view, desk.get());
     view.setCurrentIndex(view.Model().index(1, NewsColumnTitle)); // B, read
+    std::unique_ptr<QMenu> menu(view.CreateItemMenu(nullptr));
+    QStringList lines;
+    for (QAction* action : menu->actions())
+        lines << (action->isSeparator() ? u"-"_s : action->text() + (action->isEnabled() ? u""_s : u" (off)"_s));
+    EXPECT_EQ(lines, (QStringList{u"Open in browser"_s, u"&Mark read/unread"_s, u"-"_s,
+                                  u"Moved to saved"_s, u"&Delete news"_s, u"-"_s,
+                                  u"Convert to voice (off)"_s, u"Download podcast audio (off)"_s,
+                                  u"&Play news (off)"_s, u"&Save voice as ... (off)"_s}));
     EXPECT_TRUE(Enabled(view, 32852));
     view.RunCommand(32852);
 

@@ -300,13 +300,11 @@ void CRssReaderView::drawRow(QPainter* painter, const QStyleOptionViewItem& opti
     m_delegate->PaintRow(*painter, row, index, cells, selected, hasFocus());
 }
 
-bool CRssReaderView::viewportEvent(QEvent* event)
+void CRssReaderView::resizeEvent(QResizeEvent* event)
 {
-    const bool handled = QTreeView::viewportEvent(event);
-    // The viewport also narrows when the scroll bar appears: the columns fill it anew.
-    if (event->type() == QEvent::Resize)
-        ApplyColumnWidths();
-    return handled;
+    // Also called when the scroll bar comes or goes and only the viewport changes.
+    QTreeView::resizeEvent(event);
+    ApplyColumnWidths();
 }
 
 void CRssReaderView::focusInEvent(QFocusEvent* event)
