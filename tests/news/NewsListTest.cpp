@@ -197,6 +197,7 @@ TEST_F(NewsList, HeaderClicksSortAndTheSameColumnAgainReverses)
     AddItem(*channel, u"Alpha"_s, kT0 + 30);
     AddItem(*channel, u"alpha"_s, kT0 + 20);
     CRssReaderView view(doc, frame.theme, frame, Prefs());
+    QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     view.resize(640, 300);
     view.show();
     view.InitialUpdate();

@@ -4,6 +4,7 @@
 #include "NewsListModel.h"
 #include "NewsTestSupport.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QFile>
 #include <QMenu>
@@ -69,6 +70,7 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
 {
     {
         CRssReaderView view(doc, frame.theme, frame, Prefs());
+        QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         Open(view, desk.get());
         ASSERT_EQ(Titles(view), (QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s}));
         ASSERT_EQ(desk->UnreadCount(), 2);
@@ -131,6 +133,7 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
 TEST_F(NewsView, MovedToSavedLeavesTheChannelForSavedNewsAndItsFile)
 {
     CRssReaderView view(doc, frame.theme, frame, Prefs());
+    QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     Open(view, desk.get());
     view.setCurrentIndex(view.Model().index(1, NewsColumnTitle)); // B, read
     std::unique_ptr<QMenu> menu(view.CreateItemMenu(nullptr));
@@ -159,6 +162,48 @@ TEST_F(NewsView, MovedToSavedLeavesTheChannelForSavedNewsAndItsFile)
     view.setCurrentIndex(view.Model().index(0, NewsColumnTitle));
     EXPECT_FALSE(Enabled(view, 32852)) << "already in Saved News";
     EXPECT_EQ(frame.searchBarHidden, 2);
+}
+
+TEST_F(NewsView, TheVoiceFileIsSavedAsAskedAndAMissingOneIsNoticed)
+{
+    CRssReaderView view(doc, frame.theme, frame, Prefs());
+    Open(view, desk.get());
+    view.setCurrentIndex(view.Model().index(0, NewsColumnTitle)); // A
+    CRssItem* item = view.SelectedItem();
+    EXPECT_FALSE(Enabled(view, 32863));
+    item->SetState(RssItemState::Ready);
+    QFile voice(item->Mp3File());
+    ASSERT_TRUE(voice.open(QIODevice::WriteOnly));
+    voice.write("ID3 voice");
+    voice.close();
+    EXPECT_TRUE(Enabled(view, 32863));
+    EXPECT_TRUE(Enabled(view, 32864));
+
+    const QString target = env.home.File(u"copy.mp3"_s);
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older file");
+    old.close();
+    QString suggested;
+    view.SetSavePathChooser([&](const QString& path) {
+        suggested = path;
+        return target;
+    });
+    view.RunCommand(32863);
+    EXPECT_EQ(suggested, item->Mp3File());
+    QFile copy(target);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), QByteArray("ID3 voice")) << "an existing file is replaced";
+
+    QFile::remove(item->Mp3File());
+    view.RunCommand(32864);
+    EXPECT_EQ(item->State(), RssItemState::FileMissing) << "nothing to play";
+    EXPECT_FALSE(Enabled(view, 32864));
+
+    // A double click opens the news like Enter.
+    const QRect row = view.visualRect(view.Model().index(2, NewsColumnTitle));
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(frame.opened, QStringList{u"http://news.example.com/C"_s});
 }
 
 // Hands the frame's services to a view made while the frame is still being built.
