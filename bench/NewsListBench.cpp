@@ -1,7 +1,8 @@
 // The news list over a group of 500 channels of 200 items each: showing the 100,000 rows,
 // sorting them by date and by title, and painting one screen of rows with the preview on.
 //     bench_news [--news-shot=FILE.png] [benchmark options]
-// The shot option also saves a picture of the list with a few sample items.
+// The shot option also saves pictures of the list with a few sample items, with and
+// without the preview.
 
 #include "CAppServices.h"
 #include "CFeedContext.h"
@@ -222,6 +223,14 @@ void SaveShot(const QString& path)
     view.setCurrentIndex(view.Model().index(1, 2));
     QApplication::processEvents();
     view.grab().save(path);
+    // The same without the preview, with the focus elsewhere: "<name>-plain.png".
+    CPreferences& prefs = *world.app.Prefs();
+    prefs.showPreview = false;
+    view.OnUpdate(RssEvent::PreviewChanged, nullptr);
+    view.clearFocus();
+    QApplication::processEvents();
+    view.grab().save(QString(path).replace(u".png"_s, u"-plain.png"_s));
+    prefs.showPreview = true;
     view.SetColumnShown(4, false);
 }
 
