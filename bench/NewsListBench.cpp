@@ -129,8 +129,14 @@ void Sort100000(benchmark::State& state, int kind)
     }
 }
 
-void SortByDate(benchmark::State& state) { Sort100000(state, 3); }
-void SortByTitle(benchmark::State& state) { Sort100000(state, 2); }
+void SortByDate(benchmark::State& state)
+{
+    Sort100000(state, 3);
+}
+void SortByTitle(benchmark::State& state)
+{
+    Sort100000(state, 2);
+}
 
 void PaintOneScreen(benchmark::State& state)
 {
@@ -196,8 +202,8 @@ void SaveShot(const QString& path)
          u"Our reporters explain what the new budget means for schools, trains and the harbour.",
          u"Gazette Audio", 240, true, RssItemState::PodcastPending, true},
         {u"Festival programme announced",
-         u"Forty concerts over nine days, with the opening night on the harbour wall.",
-         u"Ada Brun", 1600, false, RssItemState::DownloadPending, false},
+         u"Forty concerts over nine days, with the opening night on the harbour wall.", u"Ada Brun",
+         1600, false, RssItemState::DownloadPending, false},
         {u"Village school wins the science fair",
          u"Pupils built a water filter from sand and charcoal that impressed the judges.",
          u"Mira Olsen", 3000, false, RssItemState::Failed, false},

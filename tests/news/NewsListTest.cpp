@@ -38,7 +38,8 @@ TEST_F(NewsList, NewsArrivingInTheShownChannelAreInsertedWhileTheReaderStaysPut)
 {
     CRefPtr<CRssChannel> world = AddChannel(u"World"_s, 100, kT0);
     CRssReaderView view(doc, frame.theme, frame, Prefs());
-    QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&view.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     view.resize(500, 300);
     view.show();
     view.InitialUpdate();
@@ -95,14 +96,15 @@ TEST_F(NewsList, AGroupShowsTheNewsOfAllItsChannelsAndFollowsEachOne)
     CRefPtr<CRssChannel> world = AddChannel(u"World"_s, 3, kT0, u"World"_s);
     CRefPtr<CRssChannel> sport = AddChannel(u"Sport"_s, 2, kT0 + 30, u"Sport"_s);
     CRssReaderView view(doc, frame.theme, frame, Prefs());
-    QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&view.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     view.resize(500, 300);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.InitialUpdate();
     view.OnUpdate(RssEvent::GroupSelected, &doc.RootGroup());
-    EXPECT_EQ(Titles(view), (QStringList{u"World 2"_s, u"Sport 1"_s, u"World 1"_s, u"Sport 0"_s,
-                                         u"World 0"_s}));
+    EXPECT_EQ(Titles(view),
+              (QStringList{u"World 2"_s, u"Sport 1"_s, u"World 1"_s, u"Sport 0"_s, u"World 0"_s}));
     EXPECT_EQ(frame.header->text(), u"My Feeds"_s);
 
     QSignalSpy resets(&view.Model(), &QAbstractItemModel::modelReset);
@@ -164,8 +166,13 @@ TEST_F(NewsList, TheColumnLayoutSurvivesANewViewAndABadEntryGivesTheDefaults)
         EXPECT_FALSE(state.enabled) << "the Source column cannot be chosen";
     }
     const QByteArray columns = store.value(u"Items/Columns"_s).toByteArray();
-    EXPECT_EQ(columns, QByteArray::fromHex("01000000" "02000000" "03000000" "04000000"
-                                           "ffffffff" "ffffffff" "ffffffff"));
+    EXPECT_EQ(columns, QByteArray::fromHex("01000000"
+                                           "02000000"
+                                           "03000000"
+                                           "04000000"
+                                           "ffffffff"
+                                           "ffffffff"
+                                           "ffffffff"));
     EXPECT_EQ(store.value(u"Items/Sizes"_s).toByteArray().size(), 28);
 
     CRssReaderView again(doc, frame.theme, frame, Prefs());
@@ -178,15 +185,15 @@ TEST_F(NewsList, TheColumnLayoutSurvivesANewViewAndABadEntryGivesTheDefaults)
     head->resizeSection(NewsColumnTitle, head->sectionSize(NewsColumnTitle) - 50);
     EXPECT_EQ(head->sectionSize(NewsColumnTitle) + head->sectionSize(NewsColumnDate), titleAndDate);
     EXPECT_EQ(head->length(), again.viewport()->width());
-    EXPECT_EQ(again.Layout().Visible(), (QList<int>{NewsColumnState, NewsColumnTitle,
-                                                    NewsColumnDate, NewsColumnAuthor}));
+    EXPECT_EQ(again.Layout().Visible(),
+              (QList<int>{NewsColumnState, NewsColumnTitle, NewsColumnDate, NewsColumnAuthor}));
     EXPECT_TRUE(again.header()->isSectionHidden(NewsColumnRead));
     EXPECT_FALSE(again.header()->isSectionHidden(NewsColumnAuthor));
 
     store.setValue(u"Items/Sizes"_s, QByteArray(27, '\0'));
     CRssReaderView damaged(doc, frame.theme, frame, Prefs());
-    EXPECT_EQ(damaged.Layout().Visible(), (QList<int>{NewsColumnRead, NewsColumnState,
-                                                      NewsColumnTitle, NewsColumnDate}));
+    EXPECT_EQ(damaged.Layout().Visible(),
+              (QList<int>{NewsColumnRead, NewsColumnState, NewsColumnTitle, NewsColumnDate}));
     EXPECT_EQ(damaged.Layout().shares[NewsColumnTitle], 6600);
 }
 
@@ -197,7 +204,8 @@ TEST_F(NewsList, HeaderClicksSortAndTheSameColumnAgainReverses)
     AddItem(*channel, u"Alpha"_s, kT0 + 30);
     AddItem(*channel, u"alpha"_s, kT0 + 20);
     CRssReaderView view(doc, frame.theme, frame, Prefs());
-    QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&view.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     view.resize(640, 300);
     view.show();
     view.InitialUpdate();

@@ -51,8 +51,8 @@ public:
 
     CRefPtr<CRssItem> AddItem(CRssChannel& channel, const QString& title, qint64 time)
     {
-        CRefPtr<CRssItem> item =
-            CRssItem::Create(&env.context, title, QStringLiteral("About ") + title + QStringLiteral("."));
+        CRefPtr<CRssItem> item = CRssItem::Create(
+            &env.context, title, QStringLiteral("About ") + title + QStringLiteral("."));
         item->SetPublicationTime(time);
         channel.AddChild(item.get(), 0); // downloads put new news first
         channel.Recount(false);

@@ -70,7 +70,8 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
 {
     {
         CRssReaderView view(doc, frame.theme, frame, Prefs());
-        QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        QAbstractItemModelTester tester(&view.Model(),
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
         Open(view, desk.get());
         ASSERT_EQ(Titles(view), (QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s}));
         ASSERT_EQ(desk->UnreadCount(), 2);
@@ -112,7 +113,8 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
 
     CRssReaderDoc reloaded(env.context);
     ASSERT_TRUE(reloaded.LoadNews());
-    CRssChannel* channel = NodeCast<CRssChannel>(reloaded.RootGroup().ChildrenSnapshot().at(0).get());
+    CRssChannel* channel =
+        NodeCast<CRssChannel>(reloaded.RootGroup().ChildrenSnapshot().at(0).get());
     ASSERT_NE(channel, nullptr);
     CRssReaderView view(reloaded, frame.theme, frame, Prefs());
     Open(view, channel);
@@ -133,13 +135,16 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
 TEST_F(NewsView, MovedToSavedLeavesTheChannelForSavedNewsAndItsFile)
 {
     CRssReaderView view(doc, frame.theme, frame, Prefs());
-    QAbstractItemModelTester tester(&view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&view.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     Open(view, desk.get());
     view.setCurrentIndex(view.Model().index(1, NewsColumnTitle)); // B, read
     std::unique_ptr<QMenu> menu(view.CreateItemMenu(nullptr));
     QStringList lines;
     for (QAction* action : menu->actions())
-        lines << (action->isSeparator() ? u"-"_s : action->text() + (action->isEnabled() ? u""_s : u" (off)"_s));
+        lines << (action->isSeparator()
+                      ? u"-"_s
+                      : action->text() + (action->isEnabled() ? u""_s : u" (off)"_s));
     EXPECT_EQ(lines, (QStringList{u"Open in browser"_s, u"&Mark read/unread"_s, u"-"_s,
                                   u"Moved to saved"_s, u"&Delete news"_s, u"-"_s,
                                   u"Convert to voice (off)"_s, u"Download podcast audio (off)"_s,
@@ -216,7 +221,10 @@ struct FrameForward : IFrameServices
         if (frame)
             frame->HideSearchBarIfVisible();
     }
-    CRssHeader* RightSideHeader() const override { return frame ? frame->RightSideHeader() : nullptr; }
+    CRssHeader* RightSideHeader() const override
+    {
+        return frame ? frame->RightSideHeader() : nullptr;
+    }
     CMainFrame* frame = nullptr;
 };
 
@@ -229,7 +237,8 @@ TEST_F(NewsView, InTheMainFrameTheMenuCommandsReachTheList)
         view = new CRssReaderView(doc, frame.theme, forward, Prefs());
         return view;
     };
-    CMainFrame window(&doc, env.app, [] { return false; }, makers);
+    CMainFrame window(
+        &doc, env.app, [] { return false; }, makers);
     forward.frame = &window;
     window.resize(900, 600);
     window.show();

@@ -29,13 +29,8 @@ int KindOfSortValue(int sortValue)
 
 CRssReaderView::CRssReaderView(CRssReaderDoc& doc, CThemeColors& theme, IFrameServices& frame,
                                CPreferences& prefs, QWidget* parent)
-    : QTreeView(parent),
-      m_doc(doc),
-      m_theme(theme),
-      m_frame(frame),
-      m_prefs(prefs),
-      m_model(new NewsListModel(this)),
-      m_delegate(new NewsRowDelegate(theme, this)),
+    : QTreeView(parent), m_doc(doc), m_theme(theme), m_frame(frame), m_prefs(prefs),
+      m_model(new NewsListModel(this)), m_delegate(new NewsRowDelegate(theme, this)),
       m_layout(NewsColumnLayout::Load(prefs.Store()))
 {
     setObjectName(u"newsList"_s);
@@ -384,11 +379,18 @@ void CRssReaderView::keyPressEvent(QKeyEvent* event)
     int command = 0;
     if (modifiers == Qt::NoModifier) {
         switch (event->key()) {
-        case Qt::Key_Space: command = 32810; break;
-        case Qt::Key_Delete: command = 32811; break;
+        case Qt::Key_Space:
+            command = 32810;
+            break;
+        case Qt::Key_Delete:
+            command = 32811;
+            break;
         case Qt::Key_Return:
-        case Qt::Key_Enter: command = 32851; break;
-        default: break;
+        case Qt::Key_Enter:
+            command = 32851;
+            break;
+        default:
+            break;
         }
     } else if (modifiers == Qt::ControlModifier && event->key() == Qt::Key_U) {
         command = 32839;

@@ -52,26 +52,40 @@ enum Command
 int ArrangeKind(int id)
 {
     switch (id) {
-    case kArrangeRead: return NewsColumnRead;
-    case kArrangeState: return NewsColumnState;
-    case kArrangeTitle: return NewsColumnTitle;
-    case kArrangeDate: return NewsColumnDate;
-    case kArrangeAuthor: return NewsColumnAuthor;
-    case kArrangeCategory: return NewsColumnCategory;
-    default: return -1;
+    case kArrangeRead:
+        return NewsColumnRead;
+    case kArrangeState:
+        return NewsColumnState;
+    case kArrangeTitle:
+        return NewsColumnTitle;
+    case kArrangeDate:
+        return NewsColumnDate;
+    case kArrangeAuthor:
+        return NewsColumnAuthor;
+    case kArrangeCategory:
+        return NewsColumnCategory;
+    default:
+        return -1;
     }
 }
 
 int ColumnKind(int id)
 {
     switch (id) {
-    case kColumnRead: return NewsColumnRead;
-    case kColumnState: return NewsColumnState;
-    case kColumnDate: return NewsColumnDate;
-    case kColumnAuthor: return NewsColumnAuthor;
-    case kColumnCategory: return NewsColumnCategory;
-    case kColumnSource: return NewsColumnSource;
-    default: return -1;
+    case kColumnRead:
+        return NewsColumnRead;
+    case kColumnState:
+        return NewsColumnState;
+    case kColumnDate:
+        return NewsColumnDate;
+    case kColumnAuthor:
+        return NewsColumnAuthor;
+    case kColumnCategory:
+        return NewsColumnCategory;
+    case kColumnSource:
+        return NewsColumnSource;
+    default:
+        return -1;
     }
 }
 
@@ -85,8 +99,16 @@ bool HasVoice(const CRssItem& item)
 bool CRssReaderView::HandlesCommand(int id) const
 {
     switch (id) {
-    case kMarkRead: case kDelete: case kConvert: case kPrevUnread: case kNextUnread:
-    case kOpenInBrowser: case kMoveToSaved: case kSaveVoice: case kPlay: case kPodcast:
+    case kMarkRead:
+    case kDelete:
+    case kConvert:
+    case kPrevUnread:
+    case kNextUnread:
+    case kOpenInBrowser:
+    case kMoveToSaved:
+    case kSaveVoice:
+    case kPlay:
+    case kPodcast:
         return true;
     default:
         return ArrangeKind(id) >= 0 || ColumnKind(id) >= 0;
@@ -152,12 +174,24 @@ void CRssReaderView::RunCommand(int id)
     }
     CRssItem* item = SelectedItem();
     switch (id) {
-    case kMarkRead: ToggleRead(); break;
-    case kDelete: DeleteSelected(); break;
-    case kNextUnread: StepUnread(+1); break;
-    case kPrevUnread: StepUnread(-1); break;
-    case kOpenInBrowser: OpenSelected(); break;
-    case kMoveToSaved: MoveToSaved(); break;
+    case kMarkRead:
+        ToggleRead();
+        break;
+    case kDelete:
+        DeleteSelected();
+        break;
+    case kNextUnread:
+        StepUnread(+1);
+        break;
+    case kPrevUnread:
+        StepUnread(-1);
+        break;
+    case kOpenInBrowser:
+        OpenSelected();
+        break;
+    case kMoveToSaved:
+        MoveToSaved();
+        break;
     case kConvert:
         if (item && HasVoice(*item))
             item->RequestConversion(true, false, false);
@@ -166,9 +200,14 @@ void CRssReaderView::RunCommand(int id)
         if (item)
             item->RequestPodcast(true, false);
         break;
-    case kSaveVoice: SaveVoice(); break;
-    case kPlay: PlayVoice(); break;
-    default: break;
+    case kSaveVoice:
+        SaveVoice();
+        break;
+    case kPlay:
+        PlayVoice();
+        break;
+    default:
+        break;
     }
 }
 
@@ -212,8 +251,9 @@ void CRssReaderView::MoveToSaved()
     if (channel) {
         std::lock_guard lock(channel->ChildrenLock());
         const CRssNode::Children& children = channel->LockedChildren();
-        const auto at = std::find_if(children.begin(), children.end(),
-                                     [&](const CRefPtr<CRssNode>& n) { return n.get() == item.get(); });
+        const auto at =
+            std::find_if(children.begin(), children.end(),
+                         [&](const CRefPtr<CRssNode>& n) { return n.get() == item.get(); });
         channel->AddChild(copy.get(), int(at - children.begin()));
         channel->RemoveChild(item.get());
     }
@@ -300,16 +340,17 @@ QMenu* CRssReaderView::CreateItemMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     menu->setAccessibleName(u"News item"_s);
-    const int lines[] = {kOpenInBrowser, kMarkRead, 0,      kMoveToSaved, kDelete, 0,
-                         kConvert,       kPodcast,  kPlay,  kSaveVoice};
+    const int lines[] = {kOpenInBrowser, kMarkRead, 0,     kMoveToSaved, kDelete, 0,
+                         kConvert,       kPodcast,  kPlay, kSaveVoice};
     for (int id : lines) {
         if (id == 0) {
             menu->addSeparator();
             continue;
         }
         const CommandEntry* entry = FindCommand(id);
-        const QString text = entry ? QString::fromUtf16(entry->text.data(), qsizetype(entry->text.size()))
-                                   : QString::number(id);
+        const QString text =
+            entry ? QString::fromUtf16(entry->text.data(), qsizetype(entry->text.size()))
+                  : QString::number(id);
         QAction* action = menu->addAction(text.section(u'\t', 0, 0));
         if (text.contains(u'\t'))
             action->setShortcut(QKeySequence(text.section(u'\t', 1)));

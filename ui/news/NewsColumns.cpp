@@ -10,24 +10,36 @@ namespace NewsColumns {
 QString Header(int kind)
 {
     switch (kind) {
-    case NewsColumnTitle: return LoadString(143);
-    case NewsColumnDate: return LoadString(144);
-    case NewsColumnAuthor: return LoadString(145);
-    case NewsColumnCategory: return LoadString(146);
-    case NewsColumnSource: return LoadString(147);
-    default: return {};
+    case NewsColumnTitle:
+        return LoadString(143);
+    case NewsColumnDate:
+        return LoadString(144);
+    case NewsColumnAuthor:
+        return LoadString(145);
+    case NewsColumnCategory:
+        return LoadString(146);
+    case NewsColumnSource:
+        return LoadString(147);
+    default:
+        return {};
     }
 }
 
 QString Text(const CRssItem& item, int kind)
 {
     switch (kind) {
-    case NewsColumnTitle: return item.plainTitle;
-    case NewsColumnDate: return item.DateText();
-    case NewsColumnAuthor: return item.author;
-    case NewsColumnCategory: return item.category;
-    case NewsColumnSource: return u"None"_s;
-    default: return {};
+    case NewsColumnTitle:
+        return item.plainTitle;
+    case NewsColumnDate:
+        return item.DateText();
+    case NewsColumnAuthor:
+        return item.author;
+    case NewsColumnCategory:
+        return item.category;
+    case NewsColumnSource:
+        return u"None"_s;
+    default:
+        return {};
     }
 }
 
@@ -72,26 +84,40 @@ QString ReadWords(const CRssItem& item)
 QString StateWords(RssItemState state)
 {
     switch (state) {
-    case RssItemState::PageCached: return u"Page downloaded, voice waiting"_s;
-    case RssItemState::DownloadPending: return u"Page download waiting"_s;
-    case RssItemState::Ready: return u"Voice ready"_s;
-    case RssItemState::Failed: return u"Voice failed"_s;
-    case RssItemState::FileMissing: return u"Voice file missing"_s;
-    case RssItemState::PodcastPending: return u"Podcast download waiting"_s;
-    default: return u"No voice"_s;
+    case RssItemState::PageCached:
+        return u"Page downloaded, voice waiting"_s;
+    case RssItemState::DownloadPending:
+        return u"Page download waiting"_s;
+    case RssItemState::Ready:
+        return u"Voice ready"_s;
+    case RssItemState::Failed:
+        return u"Voice failed"_s;
+    case RssItemState::FileMissing:
+        return u"Voice file missing"_s;
+    case RssItemState::PodcastPending:
+        return u"Podcast download waiting"_s;
+    default:
+        return u"No voice"_s;
     }
 }
 
 SortKey KeyOf(const CRssItem& item, int kind)
 {
     switch (kind) {
-    case NewsColumnRead: return {item.unread ? 0 : 1, {}};
-    case NewsColumnState: return {qint64(item.State()), {}};
-    case NewsColumnTitle: return {0, item.plainTitle};
-    case NewsColumnDate: return {item.publicationTime, {}};
-    case NewsColumnAuthor: return {0, item.author};
-    case NewsColumnCategory: return {0, item.category};
-    default: return {};
+    case NewsColumnRead:
+        return {item.unread ? 0 : 1, {}};
+    case NewsColumnState:
+        return {qint64(item.State()), {}};
+    case NewsColumnTitle:
+        return {0, item.plainTitle};
+    case NewsColumnDate:
+        return {item.publicationTime, {}};
+    case NewsColumnAuthor:
+        return {0, item.author};
+    case NewsColumnCategory:
+        return {0, item.category};
+    default:
+        return {};
     }
 }
 

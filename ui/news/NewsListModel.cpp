@@ -226,11 +226,12 @@ void NewsListModel::InsertSorted(Rows added)
         int at = int(m_rows.size());
         if (sorted) {
             const NewsColumns::SortKey key = NewsColumns::KeyOf(*row.item, kind);
-            const auto it = std::upper_bound(
-                m_rows.begin(), m_rows.end(), key, [&](const NewsColumns::SortKey& k, const Row& r) {
-                    const int c = NewsColumns::Compare(k, NewsColumns::KeyOf(*r.item, kind), kind);
-                    return descending ? c > 0 : c < 0;
-                });
+            const auto it = std::upper_bound(m_rows.begin(), m_rows.end(), key,
+                                             [&](const NewsColumns::SortKey& k, const Row& r) {
+                                                 const int c = NewsColumns::Compare(
+                                                     k, NewsColumns::KeyOf(*r.item, kind), kind);
+                                                 return descending ? c > 0 : c < 0;
+                                             });
             at = int(it - m_rows.begin());
         }
         if (runs.empty() || runs.back().at != at)

@@ -22,13 +22,20 @@ int ReadImage(bool unread, bool audio)
 int StateImage(RssItemState state)
 {
     switch (state) {
-    case RssItemState::PageCached: return 3;
-    case RssItemState::DownloadPending: return 2;
-    case RssItemState::Ready: return 5;
-    case RssItemState::Failed: return 4;
-    case RssItemState::FileMissing: return 6;
-    case RssItemState::PodcastPending: return 9;
-    default: return -1;
+    case RssItemState::PageCached:
+        return 3;
+    case RssItemState::DownloadPending:
+        return 2;
+    case RssItemState::Ready:
+        return 5;
+    case RssItemState::Failed:
+        return 4;
+    case RssItemState::FileMissing:
+        return 6;
+    case RssItemState::PodcastPending:
+        return 9;
+    default:
+        return -1;
     }
 }
 
@@ -144,8 +151,8 @@ void NewsRowDelegate::PaintCell(QPainter& painter, const Cell& cell, const QMode
         const bool unread = cellIndex.data(NewsListModel::UnreadRole).toBool();
         painter.setFont(unread ? m_bold : m_font);
         painter.setPen(text);
-        const QRect textRect = QRect(rect.left(), rect.top(), rect.width(), line + 4)
-                                   .adjusted(2, 2, -2, -2);
+        const QRect textRect =
+            QRect(rect.left(), rect.top(), rect.width(), line + 4).adjusted(2, 2, -2, -2);
         const QString elided = QFontMetrics(painter.font())
                                    .elidedText(cellIndex.data().toString(), Qt::ElideRight,
                                                textRect.width(), Qt::TextSingleLine);
