@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -240,6 +241,12 @@ TEST_F(NewsList, HeaderClicksSortAndTheSameColumnAgainReverses)
     CommandState arrange;
     view.UpdateCommand(32787, arrange);
     EXPECT_FALSE(arrange.checked);
+
+    // A damaged settings record sorts nothing; the next click starts afresh.
+    Prefs().sortOrder = std::numeric_limits<qint32>::min();
+    view.Model().Sort(Prefs().sortOrder);
+    click(NewsColumnTitle);
+    EXPECT_EQ(int(Prefs().sortOrder), 3);
 }
 
 } // namespace

@@ -18,15 +18,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-int KindOfSortValue(int sortValue)
-{
-    return sortValue > 0 ? sortValue - 1 : -sortValue - 1;
-}
-
-} // namespace
-
 CRssReaderView::CRssReaderView(CRssReaderDoc& doc, CThemeColors& theme, IFrameServices& frame,
                                CPreferences& prefs, QWidget* parent)
     : QTreeView(parent), m_doc(doc), m_theme(theme), m_frame(frame), m_prefs(prefs),
@@ -249,9 +240,9 @@ void CRssReaderView::OnSectionResized(int logical, int, int newSize)
 void CRssReaderView::ApplySortArrow()
 {
     const int sortValue = m_prefs.sortOrder;
-    const int kind = KindOfSortValue(sortValue);
-    const bool arrow = sortValue != 0 && kind >= NewsColumnTitle && kind <= NewsColumnCategory &&
-                       m_layout.IsShown(kind);
+    const int kind = SortKindOf(sortValue);
+    const bool arrow =
+        kind >= NewsColumnTitle && kind <= NewsColumnCategory && m_layout.IsShown(kind);
     header()->setSortIndicatorShown(arrow);
     // The arrow points down for a descending order; Qt draws that one for AscendingOrder.
     if (arrow)
@@ -263,7 +254,7 @@ void CRssReaderView::SortByKind(int kind)
     if (kind < 0 || kind >= kNewsColumnCount)
         return;
     const int current = m_prefs.sortOrder;
-    m_prefs.sortOrder = current != 0 && KindOfSortValue(current) == kind ? -current : kind + 1;
+    m_prefs.sortOrder = SortKindOf(current) == kind ? -current : kind + 1;
     m_prefs.SaveAll();
     ApplySortArrow();
     m_model->Sort(m_prefs.sortOrder);

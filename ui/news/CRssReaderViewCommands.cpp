@@ -121,7 +121,7 @@ void CRssReaderView::UpdateCommand(int id, CommandState& state)
     const int sortValue = m_prefs.sortOrder;
     if (const int kind = ArrangeKind(id); kind >= 0) {
         state.enabled = true;
-        state.checked = sortValue != 0 && (sortValue > 0 ? sortValue - 1 : -sortValue - 1) == kind;
+        state.checked = SortKindOf(sortValue) == kind;
         return;
     }
     if (const int kind = ColumnKind(id); kind >= 0) {

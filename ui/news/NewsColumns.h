@@ -20,6 +20,15 @@ enum NewsColumn
 };
 constexpr int kNewsColumnCount = 7;
 
+// The column kind a sort preference names: +(kind + 1) ascending, -(kind + 1) descending;
+// -1 for a value that names none (0, or out of range in a damaged settings record).
+constexpr int SortKindOf(int sortValue)
+{
+    if (sortValue == 0 || sortValue > kNewsColumnCount || sortValue < -kNewsColumnCount)
+        return -1;
+    return sortValue > 0 ? sortValue - 1 : -sortValue - 1;
+}
+
 // Everything the news list reads from an item goes through these functions, so a change
 // in how items keep their texts touches this file only.
 namespace NewsColumns {

@@ -8,17 +8,6 @@
 #include <algorithm>
 #include <numeric>
 
-namespace {
-
-// The column kind of a sort value, or -1.
-int KindOf(int sortValue)
-{
-    const int kind = sortValue > 0 ? sortValue - 1 : -sortValue - 1;
-    return sortValue != 0 && kind < kNewsColumnCount ? kind : -1;
-}
-
-} // namespace
-
 NewsListModel::NewsListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 NewsListModel::~NewsListModel() = default;
@@ -112,7 +101,7 @@ std::vector<int> NewsListModel::SortedOrder(const Rows& rows, int sortValue)
 {
     std::vector<int> order(rows.size());
     std::iota(order.begin(), order.end(), 0);
-    const int kind = KindOf(sortValue);
+    const int kind = SortKindOf(sortValue);
     if (kind < 0 || kind == NewsColumnSource)
         return order;
     // Keys are read once: the state can change on a worker while sorting.
@@ -211,7 +200,7 @@ void NewsListModel::InsertSorted(Rows added)
     if (added.empty())
         return;
     const std::vector<int> order = SortedOrder(added, m_sortValue);
-    const int kind = KindOf(m_sortValue);
+    const int kind = SortKindOf(m_sortValue);
     const bool sorted = kind >= 0 && kind != NewsColumnSource;
     const bool descending = m_sortValue < 0;
     // Where each new row goes among the present rows, after the rows it ties with.

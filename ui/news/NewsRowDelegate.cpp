@@ -153,9 +153,11 @@ void NewsRowDelegate::PaintCell(QPainter& painter, const Cell& cell, const QMode
         painter.setPen(text);
         const QRect textRect =
             QRect(rect.left(), rect.top(), rect.width(), line + 4).adjusted(2, 2, -2, -2);
-        const QString elided = QFontMetrics(painter.font())
-                                   .elidedText(cellIndex.data().toString(), Qt::ElideRight,
-                                               textRect.width(), Qt::TextSingleLine);
+        // Only the start of a very long text can show.
+        const QString full = cellIndex.data().toString().left(textRect.width() + 16);
+        const QString elided =
+            QFontMetrics(painter.font())
+                .elidedText(full, Qt::ElideRight, textRect.width(), Qt::TextSingleLine);
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, elided);
     }
     painter.restore();
