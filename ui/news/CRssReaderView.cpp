@@ -82,7 +82,7 @@ void CRssReaderView::InitialUpdate()
     CRssNode* shown = m_doc.SelectedChannel();
     if (!shown)
         shown = m_doc.SelectedGroup();
-    if (shown) {
+    if (shown && shown != m_model->Shown()) {
         if (shown != &m_doc.SearchResults())
             m_frame.HideSearchBarIfVisible();
         ShowNode(shown);
