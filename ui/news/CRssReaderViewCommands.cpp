@@ -1,0 +1,389 @@
+// The news list's commands: what each does to the selected item, and when it is enabled.
+
+#include "CRssReaderView.h"
+
+#include "CAppLog.h"
+#include "CAppServices.h"
+#include "CFeedContext.h"
+#include "CPreferences.h"
+#include "CRssReaderDoc.h"
+#include "CommandTable.h"
+#include "IFrameServices.h"
+#include "NewsColumns.h"
+#include "NewsListModel.h"
+
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QUrl>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+enum Command
+{
+    kArrangeDate = 32787,
+    kArrangeTitle = 32788,
+    kArrangeAuthor = 32789,
+    kArrangeCategory = 32790,
+    kArrangeRead = 32791,
+    kArrangeState = 32793,
+    kColumnRead = 32803,
+    kColumnDate = 32804,
+    kColumnCategory = 32805,
+    kColumnAuthor = 32806,
+    kColumnSource = 32807,
+    kColumnState = 32809,
+    kMarkRead = 32810,
+    kDelete = 32811,
+    kConvert = 32834,
+    kPrevUnread = 32838,
+    kNextUnread = 32839,
+    kOpenInBrowser = 32851,
+    kMoveToSaved = 32852,
+    kSaveVoice = 32863,
+    kPlay = 32864,
+    kPodcast = 32866,
+};
+
+int ArrangeKind(int id)
+{
+    switch (id) {
+    case kArrangeRead:
+        return NewsColumnRead;
+    case kArrangeState:
+        return NewsColumnState;
+    case kArrangeTitle:
+        return NewsColumnTitle;
+    case kArrangeDate:
+        return NewsColumnDate;
+    case kArrangeAuthor:
+        return NewsColumnAuthor;
+    case kArrangeCategory:
+        return NewsColumnCategory;
+    default:
+        return -1;
+    }
+}
+
+int ColumnKind(int id)
+{
+    switch (id) {
+    case kColumnRead:
+        return NewsColumnRead;
+    case kColumnState:
+        return NewsColumnState;
+    case kColumnDate:
+        return NewsColumnDate;
+    case kColumnAuthor:
+        return NewsColumnAuthor;
+    case kColumnCategory:
+        return NewsColumnCategory;
+    case kColumnSource:
+        return NewsColumnSource;
+    default:
+        return -1;
+    }
+}
+
+bool HasVoice(const CRssItem& item)
+{
+    return item.Context() && item.Context()->App().hasVoice;
+}
+
+} // namespace
+
+bool CRssReaderView::HandlesCommand(int id) const
+{
+    switch (id) {
+    case kMarkRead:
+    case kDelete:
+    case kConvert:
+    case kPrevUnread:
+    case kNextUnread:
+    case kOpenInBrowser:
+    case kMoveToSaved:
+    case kSaveVoice:
+    case kPlay:
+    case kPodcast:
+        return true;
+    default:
+        return ArrangeKind(id) >= 0 || ColumnKind(id) >= 0;
+    }
+}
+
+void CRssReaderView::UpdateCommand(int id, CommandState& state)
+{
+    CRssItem* item = SelectedItem();
+    const int sortValue = m_prefs.sortOrder;
+    if (const int kind = ArrangeKind(id); kind >= 0) {
+        state.enabled = true;
+        state.checked = SortKindOf(sortValue) == kind;
+        return;
+    }
+    if (const int kind = ColumnKind(id); kind >= 0) {
+        state.enabled = kind != NewsColumnSource;
+        state.checked = m_layout.IsShown(kind);
+        return;
+    }
+    switch (id) {
+    case kMarkRead:
+    case kOpenInBrowser:
+        state.enabled = true;
+        break;
+    case kDelete:
+        state.enabled = item && hasFocus();
+        break;
+    case kNextUnread:
+        state.enabled = UnreadRowFrom(CurrentRow(), +1) >= 0;
+        break;
+    case kPrevUnread:
+        state.enabled = UnreadRowFrom(CurrentRow(), -1) >= 0;
+        break;
+    case kMoveToSaved:
+        state.enabled = item && item->Channel().get() != &m_doc.SavedNews();
+        break;
+    case kConvert:
+        state.enabled = item && HasVoice(*item);
+        break;
+    case kPodcast:
+        state.enabled = item && NewsColumns::HasAudio(*item);
+        break;
+    case kSaveVoice:
+    case kPlay:
+        state.enabled = item && NewsColumns::State(*item) == RssItemState::Ready;
+        break;
+    default:
+        break;
+    }
+}
+
+void CRssReaderView::RunCommand(int id)
+{
+    if (const int kind = ArrangeKind(id); kind >= 0) {
+        SortByKind(kind);
+        return;
+    }
+    if (const int kind = ColumnKind(id); kind >= 0) {
+        if (kind != NewsColumnSource)
+            SetColumnShown(kind, !m_layout.IsShown(kind));
+        return;
+    }
+    CRssItem* item = SelectedItem();
+    switch (id) {
+    case kMarkRead:
+        ToggleRead();
+        break;
+    case kDelete:
+        DeleteSelected();
+        break;
+    case kNextUnread:
+        StepUnread(+1);
+        break;
+    case kPrevUnread:
+        StepUnread(-1);
+        break;
+    case kOpenInBrowser:
+        OpenSelected();
+        break;
+    case kMoveToSaved:
+        MoveToSaved();
+        break;
+    case kConvert:
+        if (item && HasVoice(*item))
+            item->RequestConversion(true, false, false);
+        break;
+    case kPodcast:
+        if (item)
+            item->RequestPodcast(true, false);
+        break;
+    case kSaveVoice:
+        SaveVoice();
+        break;
+    case kPlay:
+        PlayVoice();
+        break;
+    default:
+        break;
+    }
+}
+
+void CRssReaderView::ToggleRead()
+{
+    CRssItem* item = SelectedItem();
+    if (!item)
+        return;
+    item->SetUnread(!NewsColumns::IsUnread(*item), true);
+    m_model->ItemChanged(item);
+}
+
+void CRssReaderView::RemoveRowAndSelectNext(int row)
+{
+    m_model->RemoveRow(row);
+    SelectRow(std::min(row, m_model->rowCount() - 1));
+}
+
+void CRssReaderView::DeleteSelected()
+{
+    const int row = CurrentRow();
+    CRefPtr<CRssItem> item(m_model->ItemAt(row));
+    if (!item)
+        return;
+    item->Delete(true);
+    RemoveRowAndSelectNext(row);
+}
+
+void CRssReaderView::MoveToSaved()
+{
+    const int row = CurrentRow();
+    CRefPtr<CRssItem> item(m_model->ItemAt(row));
+    CRefPtr<CRssChannel> channel = item ? item->Channel() : CRefPtr<CRssChannel>();
+    CRssChannel& saved = m_doc.SavedNews();
+    if (!item || channel.get() == &saved)
+        return;
+    // A copy takes the item's place in its channel and is deleted there, so the channel
+    // keeps a deleted marker that stops the next download bringing the news back.
+    CRefPtr<CRssItem> copy = item->Copy();
+    copy->SetIdentity(item->Identity());
+    if (channel) {
+        std::lock_guard lock(channel->ChildrenLock());
+        const CRssNode::Children& children = channel->LockedChildren();
+        const auto at =
+            std::find_if(children.begin(), children.end(),
+                         [&](const CRefPtr<CRssNode>& n) { return n.get() == item.get(); });
+        channel->AddChild(copy.get(), int(at - children.begin()));
+        channel->RemoveChild(item.get());
+    }
+    m_model->ReplaceItem(row, copy.get(), channel.get());
+    item->SetUnread(true, false);
+    saved.AddChild(item.get());
+    saved.Recount(true);
+    QString error;
+    if (saved.SaveFile(m_doc.SavedNewsFile(), &error) != kResultOk)
+        LogMessage(error);
+    if (channel)
+        copy->Delete(false);
+    RemoveRowAndSelectNext(row);
+}
+
+void CRssReaderView::OpenSelected()
+{
+    if (CRssItem* item = SelectedItem())
+        m_frame.OpenInBrowser(NewsColumns::Link(*item));
+}
+
+int CRssReaderView::UnreadRowFrom(int row, int step) const
+{
+    const int rows = m_model->rowCount();
+    for (int r = row + step; r >= 0 && r < rows; r += step)
+        if (NewsColumns::IsUnread(*m_model->ItemAt(r)))
+            return r;
+    return -1;
+}
+
+void CRssReaderView::StepUnread(int step)
+{
+    const int row = CurrentRow();
+    const int found = UnreadRowFrom(row, step);
+    if (found < 0)
+        return;
+    CRefPtr<CRssItem> before(m_model->ItemAt(row));
+    SelectRow(found);
+    if (before && NewsColumns::IsUnread(*before)) {
+        before->SetUnread(false, true);
+        m_model->ItemChanged(before.get());
+    }
+}
+
+void CRssReaderView::SaveVoice()
+{
+    CRssItem* item = SelectedItem();
+    if (!item)
+        return;
+    item->ResumeJobs(true);
+    if (NewsColumns::State(*item) != RssItemState::Ready)
+        return;
+    const QString source = item->Mp3File();
+    QString target;
+    if (m_chooseSavePath) {
+        target = m_chooseSavePath(source);
+    } else {
+        QFileDialog dialog(this, u"Save voice as"_s, source);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(u"mp3"_s);
+        dialog.setNameFilters({u"MP3 files (*.mp3)"_s, u"All files (*.*)"_s});
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            target = dialog.selectedFiles().constFirst();
+    }
+    if (target.isEmpty() || target == source)
+        return;
+    if (QFile::exists(target))
+        QFile::remove(target);
+    if (!QFile::copy(source, target))
+        LogFormat("*ERROR: Cannot copy the voice file to '%s'", qUtf8Printable(target));
+}
+
+void CRssReaderView::PlayVoice()
+{
+    CRssItem* item = SelectedItem();
+    if (!item)
+        return;
+    item->ResumeJobs(true);
+    if (NewsColumns::State(*item) == RssItemState::Ready)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(item->Mp3File()));
+}
+
+QMenu* CRssReaderView::CreateItemMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->setAccessibleName(u"News item"_s);
+    const int lines[] = {kOpenInBrowser, kMarkRead, 0,     kMoveToSaved, kDelete, 0,
+                         kConvert,       kPodcast,  kPlay, kSaveVoice};
+    for (int id : lines) {
+        if (id == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        const CommandEntry* entry = FindCommand(id);
+        const QString text =
+            entry ? QString::fromUtf16(entry->text.data(), qsizetype(entry->text.size()))
+                  : QString::number(id);
+        QAction* action = menu->addAction(text.section(u'\t', 0, 0));
+        if (text.contains(u'\t'))
+            action->setShortcut(QKeySequence(text.section(u'\t', 1)));
+        action->setShortcutVisibleInContextMenu(true);
+        CommandState state;
+        UpdateCommand(id, state);
+        action->setEnabled(state.enabled);
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+    }
+    return menu;
+}
+
+void CRssReaderView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QPoint at = event->pos();
+    QModelIndex index = indexAt(at);
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        index = currentIndex();
+        at = visualRect(index).center();
+    }
+    if (!index.isValid() || !m_model->ItemAt(index.row()))
+        return;
+    if (index.row() != CurrentRow())
+        SelectRow(index.row());
+    QMenu* menu = CreateItemMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(viewport()->mapToGlobal(at));
+}
+
+void CRssReaderView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTreeView::mouseDoubleClickEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && index.row() == CurrentRow())
+        OpenSelected();
+}
