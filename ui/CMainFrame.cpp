@@ -187,6 +187,9 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
 
 CMainFrame::~CMainFrame()
 {
+    // The children go after this body: their focus changes must not reach a frame that is
+    // half gone.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     StorePlacement();
     m_router.attach(nullptr);
     RemoveViews();

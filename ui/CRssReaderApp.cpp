@@ -7,6 +7,7 @@
 #include "CPreferences.h"
 #include "CRssReaderDoc.h"
 #include "CMainFrame.h"
+#include "CRssReaderView.h"
 #include "CStatusPanes.h"
 #include "CSingleInstance.h"
 #include "CVoiceConverter.h"
@@ -175,7 +176,12 @@ bool CRssReaderApp::CreateDocumentAndFrame()
             ShowError(m_doc->LoadError());
         return false;
     }
-    m_frame = new CMainFrame(m_doc.get(), m_services);
+    PaneViewMakers views;
+    views.newsList = [this](IFrameServices& frame) -> QWidget* {
+        return new CRssReaderView(*m_doc, frame.Theme(), frame, *m_services.Prefs());
+    };
+    m_frame = new CMainFrame(m_doc.get(), m_services, &QSystemTrayIcon::isSystemTrayAvailable,
+                             std::move(views));
     m_notifications.AddView(m_frame);
     m_frame->StatusPanes().setQueueCounters(
         [this] { return m_downloadQueue.PendingCount() + m_downloadQueue.RunningCount(); },

@@ -68,7 +68,7 @@ TEST_F(NewsList, NewsArrivingInTheShownChannelAreInsertedWhileTheReaderStaysPut)
     const QStringList titles = Titles(view);
     EXPECT_EQ(titles.first(), u"Fresh 49"_s);
     EXPECT_EQ(titles.indexOf(u"Between"_s), titles.indexOf(u"News 51"_s) + 1);
-    EXPECT_EQ(view.SelectedItem()->plainTitle, u"News 39"_s);
+    EXPECT_EQ(view.SelectedItem()->PlainTitle(), u"News 39"_s);
     EXPECT_EQ(view.currentIndex().row(), 111);
     EXPECT_EQ(TitleAt(view, {5, 5}), top) << "the rows in sight stay in sight";
     EXPECT_EQ(view.visualRect(view.indexAt({5, 5})).top(), topY);
@@ -228,7 +228,7 @@ TEST_F(NewsList, HeaderClicksSortAndTheSameColumnAgainReverses)
     EXPECT_EQ(Titles(view), (QStringList{u"beta"_s, u"alpha"_s, u"Alpha"_s}));
     EXPECT_EQ(int(Prefs().sortOrder), -3);
     EXPECT_EQ(view.header()->sortIndicatorOrder(), Qt::AscendingOrder);
-    EXPECT_EQ(view.SelectedItem()->plainTitle, u"Alpha"_s) << "the selection follows its item";
+    EXPECT_EQ(view.SelectedItem()->PlainTitle(), u"Alpha"_s) << "the selection follows its item";
     click(NewsColumnDate);
     EXPECT_EQ(Titles(view), (QStringList{u"beta"_s, u"alpha"_s, u"Alpha"_s})) << "oldest first";
     EXPECT_EQ(int(Prefs().sortOrder), 4);

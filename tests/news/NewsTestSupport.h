@@ -21,8 +21,9 @@ public:
     bool BrowseForFolder(QString&) override { return false; }
     void HideSearchBarIfVisible() override { ++searchBarHidden; }
     CRssHeader* RightSideHeader() const override { return header; }
+    CThemeColors& Theme() const override { return theme; }
 
-    CThemeColors theme;
+    mutable CThemeColors theme;
     CRssHeader headerWidget{&theme};
     CRssHeader* header = &headerWidget;
     QStringList opened;

@@ -29,7 +29,7 @@ QString Text(const CRssItem& item, int kind)
 {
     switch (kind) {
     case NewsColumnTitle:
-        return item.plainTitle;
+        return item.PlainTitle();
     case NewsColumnDate:
         return item.DateText();
     case NewsColumnAuthor:
@@ -45,12 +45,12 @@ QString Text(const CRssItem& item, int kind)
 
 QString Preview(const CRssItem& item)
 {
-    return item.plainDescription;
+    return item.PlainDescription();
 }
 
 QString Link(const CRssItem& item)
 {
-    return item.link;
+    return item.Link();
 }
 
 bool IsUnread(const CRssItem& item)
@@ -109,7 +109,7 @@ SortKey KeyOf(const CRssItem& item, int kind)
     case NewsColumnState:
         return {qint64(item.State()), {}};
     case NewsColumnTitle:
-        return {0, item.plainTitle};
+        return {0, item.PlainTitle()};
     case NewsColumnDate:
         return {item.publicationTime, {}};
     case NewsColumnAuthor:
