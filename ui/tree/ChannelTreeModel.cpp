@@ -335,6 +335,8 @@ void ChannelTreeModel::SyncTree()
 {
     SyncGroup(m_rootGroup);
     SyncFavorites();
+    if (m_busy.isEmpty())
+        m_busyTimer.stop();
 }
 
 void ChannelTreeModel::SyncGroup(Row* row)
