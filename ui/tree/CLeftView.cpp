@@ -144,8 +144,6 @@ void CLeftView::SelectQuietly(const QModelIndex& index)
 void CLeftView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QTreeView::currentChanged(current, previous);
-    m_favoriteCopySelected =
-        m_model->KindAt(current) == ChannelTreeModel::RowKind::FavoriteCopy && current.isValid();
     if (!m_selectionHandling || !current.isValid())
         return;
     if (CRssNode* node = m_model->NodeAt(current))
@@ -168,6 +166,9 @@ void CLeftView::OnUpdate(RssEvent hint, CRefCounted* object)
     case RssEvent::GroupSelected:
         FollowDocument(dynamic_cast<CRssNode*>(object));
         break;
+    case RssEvent::TreeChanged:
+        AfterShapeChange();
+        break;
     default:
         m_model->OnUpdate(hint, object);
         break;
@@ -179,10 +180,16 @@ void CLeftView::AfterShapeChange()
     // The group posts TreeChanged too; showing the change now keeps the tree in step
     // with what the person just did.
     m_model->SyncTree();
-    CRssNode* current = m_document.SelectedChannel();
-    if (!current)
-        current = m_document.SelectedGroup();
-    FollowDocument(current);
+    CRssNode* selected = m_document.SelectedChannel();
+    if (!selected)
+        selected = m_document.SelectedGroup();
+    if (selected && !m_model->IndexOf(selected).isValid()) {
+        // The selected node left the tree: the document follows the current row instead.
+        if (CRssNode* current = m_model->NodeAt(currentIndex()))
+            m_document.Select(current, true);
+        return;
+    }
+    FollowDocument(selected);
 }
 
 // ---- commands ----
@@ -401,7 +408,7 @@ bool CLeftView::event(QEvent* event)
     if (event->type() == QEvent::ShortcutOverride && state() != EditingState) {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool plain = key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
-        const bool groupRow = m_model->GroupAt(currentIndex()) &&
+        const bool groupRow = m_model->hasChildren(currentIndex()) &&
                               !m_model->IsUserChannel(currentIndex());
         if ((key->key() == Qt::Key_Delete && plain) ||
             ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && plain && groupRow)) {
@@ -421,8 +428,8 @@ void CLeftView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    if ((event->key() == Qt::Key_Menu && plain) ||
-        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+    // The menu key arrives as a context-menu event of its own; Shift+F10 does not.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
         ShowContextMenu(current, viewport()->mapToGlobal(visualRect(current).center()));
         event->accept();
         return;

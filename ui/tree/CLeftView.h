@@ -88,5 +88,4 @@ private:
     CChannelTreeDelegate* m_delegate;
     bool m_selectionHandling = true;
     bool m_favoritesExpanded = true;
-    bool m_favoriteCopySelected = false;
 };
