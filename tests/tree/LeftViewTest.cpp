@@ -8,6 +8,7 @@
 #include "TreeTestSupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -146,6 +147,12 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     QTest::keyClick(editor, Qt::Key_Return);
     QTRY_COMPARE(tech->Name(), u"News"_s);
     EXPECT_EQ(model.IndexOf(tech).data().toString(), u"News"_s);
+    // Left folds the group and Enter opens it again; the group keeps the state for data.opml.
+    QTest::keyClick(&view, Qt::Key_Left);
+    EXPECT_FALSE(tech->Expanded());
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_TRUE(tech->Expanded());
+    EXPECT_TRUE(view.isExpanded(model.IndexOf(tech)));
 
     // Menus: none on the favourites and the special channels; a channel's shows its state.
     for (const QModelIndex& index : {model.FavoritesIndex(), model.SavedNewsIndex(), model.SearchResultsIndex()})
@@ -258,6 +265,8 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
         verify->click();
         waitVerified();
         kept = name->text();
+        if (const QByteArray dir = qgetenv("CALVORIA_TREE_SCREENSHOT"); !dir.isEmpty())
+            dialog->grab().save(QString::fromLocal8Bit(dir) + u"/new-channel.png"_s);
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
     ASSERT_TRUE(Enabled(view, 32772));
@@ -288,6 +297,20 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
     ASSERT_NE(sport, nullptr);
     EXPECT_EQ(sport->Name(), u"Sport"_s);
     EXPECT_EQ(view.Model().IndexOf(sport).data().toString(), u"Sport"_s);
+
+    // Properties: a changed option enables Apply; OK keeps it.
+    bool applyEnabled = false;
+    WithNextDialog<CNewChannel>([&](CNewChannel* dialog) {
+        auto* apply = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply);
+        const bool before = apply->isEnabled();
+        Child<QCheckBox>(dialog, "autoUpdateBox")->click();
+        applyEnabled = !before && apply->isEnabled();
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    view.RunRowCommand(CLeftView::ChannelPropertiesCmd, old);
+    EXPECT_TRUE(applyEnabled);
+    EXPECT_FALSE(old->AutoUpdate());
+    EXPECT_EQ(old->Name(), u"Old"_s);
     w.env.app.SetSession({});
 }
 

@@ -434,8 +434,9 @@ void CLeftView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // The Enter that ends a rename comes here too, from the editor: it only ends the edit.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plain &&
-        current.isValid() && m_model->hasChildren(current)) {
+        state() != EditingState && current.isValid() && m_model->hasChildren(current)) {
         setExpanded(current, !isExpanded(current));
         event->accept();
         return;
