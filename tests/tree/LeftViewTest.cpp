@@ -174,6 +174,18 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     }
     EXPECT_TRUE(gamma->AutoConvert());
     EXPECT_EQ(model.IndexOf(gamma).data(ChannelTreeModel::ImageRole).toInt(), 7);
+    // Shift+F10 opens the row's menu at the current row.
+    view.setCurrentIndex(model.IndexOf(gamma));
+    QTimer::singleShot(50, [] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+            for (QAction* action : popup->actions())
+                if (action->data().toInt() == CLeftView::DisableConversionCmd) {
+                    popup->setActiveAction(action);
+                    QTest::keyClick(popup, Qt::Key_Return);
+                }
+    });
+    QTest::keyClick(&view, Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(!gamma->AutoConvert());
 
     // Del on a channel asks first; Yes deletes it with its file.
     view.setCurrentIndex(model.IndexOf(alpha));
