@@ -61,8 +61,8 @@ TEST(ChannelTreeModel, FollowsTheFeedTreeRowByRowAndKeepsFavouritesInStep)
 
     ChannelTreeModel model(w.doc);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    EXPECT_EQ(Labels(model, {}),
-              (QStringList{u"Favorite Channels"_s, u"My Feeds"_s, u"Saved News"_s, u"Search Result"_s}));
+    EXPECT_EQ(Labels(model, {}), (QStringList{u"Favorite Channels"_s, u"My Feeds"_s,
+                                              u"Saved News"_s, u"Search Result"_s}));
     EXPECT_EQ(Labels(model, model.RootGroupIndex()), (QStringList{u"Tech"_s, u"Gamma"_s}));
     EXPECT_EQ(Labels(model, model.IndexOf(tech)), (QStringList{u"Alpha"_s, u"Beta (3)"_s}));
     EXPECT_EQ(Labels(model, model.FavoritesIndex()), QStringList{u"Beta (3)"_s});
@@ -121,7 +121,8 @@ TEST(ChannelTreeModel, FollowsTheFeedTreeRowByRowAndKeepsFavouritesInStep)
     root.RemoveChild(gamma);
     root.AddChild(gamma, 0);
     model.OnUpdate(RssEvent::TreeChanged, &root);
-    EXPECT_EQ(Labels(model, model.RootGroupIndex()), (QStringList{u"Gamma"_s, u"Tech"_s, u"Many"_s}));
+    EXPECT_EQ(Labels(model, model.RootGroupIndex()),
+              (QStringList{u"Gamma"_s, u"Tech"_s, u"Many"_s}));
     EXPECT_EQ(Labels(model, model.IndexOf(tech)), QStringList{u"Bravo (5)"_s});
     EXPECT_FALSE(alphaRow.isValid());
     EXPECT_TRUE(betaCopy.isValid());

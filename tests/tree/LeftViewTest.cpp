@@ -55,8 +55,7 @@ private:
 };
 
 // Runs `fill` on the next modal dialog of type D, inside its event loop.
-template <class D, class F>
-void WithNextDialog(F fill)
+template <class D, class F> void WithNextDialog(F fill)
 {
     auto* poll = new QTimer;
     poll->setInterval(10);
@@ -70,8 +69,7 @@ void WithNextDialog(F fill)
     poll->start();
 }
 
-template <class W>
-W* Child(QWidget* parent, const char* name)
+template <class W> W* Child(QWidget* parent, const char* name)
 {
     return parent->findChild<W*>(QString::fromLatin1(name));
 }
@@ -155,7 +153,8 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     EXPECT_TRUE(view.isExpanded(model.IndexOf(tech)));
 
     // Menus: none on the favourites and the special channels; a channel's shows its state.
-    for (const QModelIndex& index : {model.FavoritesIndex(), model.SavedNewsIndex(), model.SearchResultsIndex()})
+    for (const QModelIndex& index :
+         {model.FavoritesIndex(), model.SavedNewsIndex(), model.SearchResultsIndex()})
         EXPECT_EQ(view.ContextMenuFor(index), nullptr);
     std::unique_ptr<QMenu> menu(view.ContextMenuFor(model.IndexOf(gamma)));
     ASSERT_TRUE(menu);
@@ -164,7 +163,8 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     for (const QAction* action : menu->actions())
         if (!action->isSeparator() && !action->isEnabled())
             disabled << action->text();
-    EXPECT_EQ(disabled, (QStringList{u"&Mark channel as read"_s, u"D&isable convertion to voice"_s}));
+    EXPECT_EQ(disabled,
+              (QStringList{u"&Mark channel as read"_s, u"D&isable convertion to voice"_s}));
     menu.reset(view.ContextMenuFor(model.IndexOf(tech)));
     EXPECT_EQ(MenuIds(*menu), (QList<int>{32831, 32832, 32824, 32826, 32830, 32829}));
     {
@@ -222,7 +222,8 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     {
         BoxAnswer yes(QMessageBox::Yes);
         QTest::keyClick(&view, Qt::Key_Delete);
-        EXPECT_EQ(yes.question, u"Are you sure you want to delete this group and all subchannels?"_s);
+        EXPECT_EQ(yes.question,
+                  u"Are you sure you want to delete this group and all subchannels?"_s);
     }
     EXPECT_EQ(root.ChildCount(), 1);
     EXPECT_EQ(model.rowCount(model.FavoritesIndex()), 0);
@@ -296,7 +297,8 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
     ASSERT_NE(added, nullptr);
     EXPECT_EQ(added->Name(), u"Nearby"_s);
     EXPECT_EQ(added->Url(), feedUrl);
-    EXPECT_EQ(view.Model().NodeAt(view.currentIndex()), added) << "the new channel is shown selected";
+    EXPECT_EQ(view.Model().NodeAt(view.currentIndex()), added)
+        << "the new channel is shown selected";
     EXPECT_EQ(w.doc.SelectedChannel(), added);
     EXPECT_TRUE(ReadFile(w.doc.OpmlFile()).contains("Nearby"));
 
@@ -349,11 +351,13 @@ TEST_F(LeftView, KeepsItsPlaceWhileContentChangesAndPaintsInTheTheme)
     if (const QByteArray dir = qgetenv("CALVORIA_TREE_SCREENSHOT"); !dir.isEmpty())
         picture.save(QString::fromLocal8Bit(dir) + u"/tree.png"_s);
     const QRect betaRect = view.visualRect(model.IndexOf(beta)).translated(view.viewport()->pos());
-    EXPECT_EQ(picture.pixelColor(betaRect.left() + 19, betaRect.center().y()), QColor(0x31, 0x6A, 0xC5))
+    EXPECT_EQ(picture.pixelColor(betaRect.left() + 19, betaRect.center().y()),
+              QColor(0x31, 0x6A, 0xC5))
         << "focused selection in the blue theme";
     view.clearFocus();
     const QImage unfocused = view.grab().toImage();
-    EXPECT_EQ(unfocused.pixelColor(betaRect.left() + 19, betaRect.center().y()), QColor(0xEC, 0xE9, 0xD8));
+    EXPECT_EQ(unfocused.pixelColor(betaRect.left() + 19, betaRect.center().y()),
+              QColor(0xEC, 0xE9, 0xD8));
     view.setFocus();
 
     // Type-ahead finds a channel; refreshes and changes elsewhere leave it and the scroll alone.

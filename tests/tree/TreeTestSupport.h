@@ -29,8 +29,7 @@ struct TreeWorld
     CRssChannel* AddChannel(CRssGroup& group, const QString& name, int unread = 0);
     CRssGroup* AddGroup(CRssGroup& parent, const QString& name);
     // Hands the notifications posted so far to `view` as the frame would, in order.
-    template <class View>
-    void Deliver(View& view)
+    template <class View> void Deliver(View& view)
     {
         const auto notes = env.Notifications();
         env.ClearNotifications();

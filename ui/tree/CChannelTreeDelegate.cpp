@@ -79,8 +79,7 @@ QSize CChannelTreeDelegate::sizeHint(const QStyleOptionViewItem& option,
             qMax(imageHeight, metrics.height()) + 2};
 }
 
-void CChannelTreeDelegate::updateEditorGeometry(QWidget* editor,
-                                                const QStyleOptionViewItem& option,
+void CChannelTreeDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                                                 const QModelIndex&) const
 {
     editor->setGeometry(option.rect.adjusted(ImageWidth() + kTextMargin, 0, 0, 0));

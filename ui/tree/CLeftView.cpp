@@ -247,7 +247,8 @@ QMenu* CLeftView::ContextMenuFor(const QModelIndex& index, QWidget* parent) cons
 {
     using Kind = ChannelTreeModel::RowKind;
     const Kind kind = m_model->KindAt(index);
-    if (!index.isValid() || (kind != Kind::Channel && kind != Kind::FavoriteCopy && kind != Kind::Group))
+    if (!index.isValid() ||
+        (kind != Kind::Channel && kind != Kind::FavoriteCopy && kind != Kind::Group))
         return nullptr;
     auto* menu = new QMenu(parent);
     auto add = [menu](int id, const QString& text, bool enabled = true) {
@@ -292,8 +293,8 @@ void CLeftView::RunRowCommand(int id, CRssNode* node)
     // Held for the whole command: a dialog or a message box lets notifications through.
     const CRefPtr<CRssNode> keep(node);
     CRssChannel* channel = NodeCast<CRssChannel>(node);
-    CRefPtr<CRssGroup> group =
-        channel ? NodeCast<CRssGroup>(channel->Parent()) : CRefPtr<CRssGroup>(NodeCast<CRssGroup>(node));
+    CRefPtr<CRssGroup> group = channel ? NodeCast<CRssGroup>(channel->Parent())
+                                       : CRefPtr<CRssGroup>(NodeCast<CRssGroup>(node));
     const bool userChannel = channel && !m_document.IsSpecial(channel);
 
     switch (id) {
@@ -322,7 +323,8 @@ void CLeftView::RunRowCommand(int id, CRssNode* node)
         if (AskYesNo(this, kAskConvertExisting, QMessageBox::Question)) {
             for (const CRefPtr<CRssNode>& child : channel->ChildrenSnapshot()) {
                 auto* item = NodeCast<CRssItem>(child.get());
-                if (item && (item->State() == RssItemState::None || item->State() == RssItemState::Failed))
+                if (item &&
+                    (item->State() == RssItemState::None || item->State() == RssItemState::Failed))
                     item->RequestConversion(true, true, true);
             }
         }
@@ -396,8 +398,8 @@ void CLeftView::contextMenuEvent(QContextMenuEvent* event)
 {
     const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
     const QModelIndex index = keyboard ? currentIndex() : indexAt(event->pos());
-    const QPoint at = keyboard ? viewport()->mapToGlobal(visualRect(index).center())
-                               : event->globalPos();
+    const QPoint at =
+        keyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos();
     ShowContextMenu(index, at);
 }
 
@@ -407,9 +409,10 @@ bool CLeftView::event(QEvent* event)
     // accelerators (Del would delete news, Enter open one in the browser).
     if (event->type() == QEvent::ShortcutOverride && state() != EditingState) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const bool plain = key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
-        const bool groupRow = m_model->hasChildren(currentIndex()) &&
-                              !m_model->IsUserChannel(currentIndex());
+        const bool plain =
+            key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
+        const bool groupRow =
+            m_model->hasChildren(currentIndex()) && !m_model->IsUserChannel(currentIndex());
         if ((key->key() == Qt::Key_Delete && plain) ||
             ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && plain && groupRow)) {
             event->accept();
@@ -422,7 +425,8 @@ bool CLeftView::event(QEvent* event)
 void CLeftView::keyPressEvent(QKeyEvent* event)
 {
     const QModelIndex current = currentIndex();
-    const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    const bool plain =
+        event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
     if (event->key() == Qt::Key_Delete && plain) {
         DeleteRowNode(current);
         event->accept();
@@ -494,9 +498,11 @@ void CLeftView::drawBranches(QPainter* painter, const QRect& rect, const QModelI
 
     if (m_model->hasChildren(index) && !m_strip.isNull()) {
         const QSize glyph = m_strip.imageSize();
-        const QPoint at(left + (indent - glyph.width()) / 2, top + (rect.height() - glyph.height()) / 2);
+        const QPoint at(left + (indent - glyph.width()) / 2,
+                        top + (rect.height() - glyph.height()) / 2);
         m_strip.draw(*painter, at,
-                     isExpanded(index) ? ChannelTreeModel::ImageExpanded : ChannelTreeModel::ImageCollapsed);
+                     isExpanded(index) ? ChannelTreeModel::ImageExpanded
+                                       : ChannelTreeModel::ImageCollapsed);
     }
     painter->restore();
 }

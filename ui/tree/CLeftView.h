@@ -25,7 +25,8 @@ class CLeftView : public QTreeView, public ICommandTarget, public INotificationV
 
 public:
     // Commands of the context menus (the main menu's own are in the command table).
-    enum RowCommand {
+    enum RowCommand
+    {
         UpdateChannelCmd = 32823,
         UpdateGroupCmd = 32824,
         MarkChannelReadCmd = 32825,
@@ -66,7 +67,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+    void drawBranches(QPainter* painter, const QRect& rect,
+                      const QModelIndex& index) const override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -116,7 +116,8 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
             UpdateButtons();
         });
     connect(m_verify, &QPushButton::clicked, this, &CNewChannel::Verify);
-    connect(m_go, &QPushButton::clicked, this, [this] { m_frame.OpenInBrowser(m_webpage->text()); });
+    connect(m_go, &QPushButton::clicked, this,
+            [this] { m_frame.OpenInBrowser(m_webpage->text()); });
     UpdateButtons();
 }
 

@@ -18,7 +18,11 @@ class CNewChannel : public QDialog
     Q_OBJECT
 
 public:
-    enum class Mode { NewChannel, Properties };
+    enum class Mode
+    {
+        NewChannel,
+        Properties
+    };
 
     CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame, QWidget* parent = nullptr);
     ~CNewChannel() override;

@@ -1,10 +1,11 @@
 #include "ChannelTreeModel.h"
 
+#include "ChannelTreeRow.h"
+
 #include "CRssReaderDoc.h"
 #include "StringTable.h"
 
 #include <QFont>
-#include <QMimeData>
 
 #include <algorithm>
 
@@ -16,29 +17,9 @@ constexpr int kFavoriteChannels = 130;
 
 } // namespace
 
-struct ChannelTreeModel::Row
-{
-    RowKind kind;
-    CRefPtr<CRssNode> node;
-    Row* parent = nullptr;
-    std::vector<std::unique_ptr<Row>> children;
-
-    int Position() const
-    {
-        if (!parent)
-            return 0;
-        const auto& siblings = parent->children;
-        for (size_t i = 0; i < siblings.size(); ++i)
-            if (siblings[i].get() == this)
-                return int(i);
-        return -1;
-    }
-    CRssChannel* Channel() const { return NodeCast<CRssChannel>(node.get()); }
-    CRssGroup* Group() const { return NodeCast<CRssGroup>(node.get()); }
-};
-
 ChannelTreeModel::ChannelTreeModel(CRssReaderDoc& document, QObject* parent)
-    : QAbstractItemModel(parent), m_document(document), m_root(MakeRow(RowKind::Favorites, nullptr, nullptr))
+    : QAbstractItemModel(parent), m_document(document),
+      m_root(MakeRow(RowKind::Favorites, nullptr, nullptr))
 {
     m_clock.start();
     m_busyTimer.setInterval(kBusyIntervalMs);
@@ -194,7 +175,8 @@ QVariant ChannelTreeModel::data(const QModelIndex& index, int role) const
     case Qt::AccessibleDescriptionRole: {
         if (!channel)
             return row->kind == RowKind::Favorites ? u"Favourites"_s : u"Group"_s;
-        QString text = u"Channel, %1 unread of %2"_s.arg(channel->UnreadCount()).arg(channel->TotalCount());
+        QString text =
+            u"Channel, %1 unread of %2"_s.arg(channel->UnreadCount()).arg(channel->TotalCount());
         if (channel->DownloadState() == CRssChannel::Downloading)
             text += u", downloading"_s;
         return text;
@@ -477,7 +459,7 @@ void ChannelTreeModel::AnimateBusy()
 {
     QSet<CRssChannel*> still;
     for (CRssChannel* channel : std::as_const(m_busy)) {
-        Row* row = channel == m_savedNews->node.get()      ? m_savedNews
+        Row* row = channel == m_savedNews->node.get()       ? m_savedNews
                    : channel == m_searchResults->node.get() ? m_searchResults
                                                             : m_rows.value(channel);
         if (!row)
@@ -492,118 +474,4 @@ void ChannelTreeModel::AnimateBusy()
     m_busy = still;
     if (m_busy.isEmpty())
         m_busyTimer.stop();
-}
-
-// ---- moving by drag and drop ----
-
-bool ChannelTreeModel::CanMoveNode(const CRssNode* node, const CRssGroup* target) const
-{
-    const Row* row = m_rows.value(node);
-    if (!row || !target || !m_rows.contains(target) || row == m_rootGroup)
-        return false;
-    // Never into itself or its own subtree.
-    for (const Row* up = m_rows.value(target); up; up = up->parent)
-        if (up == row)
-            return false;
-    return true;
-}
-
-bool ChannelTreeModel::MoveNode(CRssNode* node, CRssGroup* target, int position)
-{
-    if (!CanMoveNode(node, target))
-        return false;
-    Row* row = m_rows.value(node);
-    CRssGroup* from = row->parent->Group();
-    const int oldPosition = row->Position();
-    if (from == target) {
-        if (position < 0 || position > int(row->parent->children.size()))
-            position = int(row->parent->children.size());
-        if (position == oldPosition || position == oldPosition + 1)
-            return false;
-        if (position > oldPosition)
-            --position;
-    }
-    CRefPtr<CRssNode> keep(node);
-    from->RemoveChild(node);
-    target->AddChild(node, position);
-    SyncTree();
-    if (m_document.IsLoaded())
-        m_document.SaveNews();
-    Q_EMIT nodeMoved(node);
-    return true;
-}
-
-Qt::DropActions ChannelTreeModel::supportedDragActions() const
-{
-    return Qt::MoveAction;
-}
-
-Qt::DropActions ChannelTreeModel::supportedDropActions() const
-{
-    return Qt::MoveAction;
-}
-
-QStringList ChannelTreeModel::mimeTypes() const
-{
-    return {QString::fromLatin1(kNodeMimeType)};
-}
-
-QMimeData* ChannelTreeModel::mimeData(const QModelIndexList& indexes) const
-{
-    if (indexes.size() != 1 || !(flags(indexes.first()) & Qt::ItemIsDragEnabled))
-        return nullptr;
-    auto* data = new QMimeData;
-    const auto address = quintptr(NodeAt(indexes.first()));
-    data->setData(QString::fromLatin1(kNodeMimeType), QByteArray::number(quint64(address), 16));
-    data->setText(indexes.first().data().toString());
-    return data;
-}
-
-bool ChannelTreeModel::DropTarget(const QMimeData* data, int row, const QModelIndex& parent,
-                                  CRssNode*& node, CRssGroup*& target, int& position) const
-{
-    if (!data || !data->hasFormat(QString::fromLatin1(kNodeMimeType)) || !parent.isValid())
-        return false;
-    bool ok = false;
-    const quint64 address = data->data(QString::fromLatin1(kNodeMimeType)).toULongLong(&ok, 16);
-    // Only a node that has a row here is ever dereferenced.
-    const Row* dragged = ok ? m_rows.value(reinterpret_cast<const CRssNode*>(quintptr(address)))
-                            : nullptr;
-    if (!dragged)
-        return false;
-    node = dragged->node.get();
-    const Row* onto = RowAt(parent);
-    if (onto->kind == RowKind::Group) {
-        target = onto->Group();
-        position = row;
-    } else if (onto->kind == RowKind::Channel) {
-        // Dropped on a channel: after it, in its group.
-        target = onto->parent->Group();
-        position = onto->Position() + 1;
-    } else {
-        return false;
-    }
-    return CanMoveNode(node, target);
-}
-
-bool ChannelTreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row,
-                                       int, const QModelIndex& parent) const
-{
-    CRssNode* node = nullptr;
-    CRssGroup* target = nullptr;
-    int position = -1;
-    return action == Qt::MoveAction && DropTarget(data, row, parent, node, target, position);
-}
-
-bool ChannelTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
-                                    const QModelIndex& parent)
-{
-    CRssNode* node = nullptr;
-    CRssGroup* target = nullptr;
-    int position = -1;
-    if (action != Qt::MoveAction || !DropTarget(data, row, parent, node, target, position))
-        return false;
-    MoveNode(node, target, position);
-    // The move is done here; the view must not remove a source row afterwards.
-    return false;
 }

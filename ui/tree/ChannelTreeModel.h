@@ -25,13 +25,23 @@ class ChannelTreeModel : public QAbstractItemModel
     Q_OBJECT
 
 public:
-    enum class RowKind { Favorites, Group, Channel, FavoriteCopy, SavedNews, SearchResults };
-    enum Role {
+    enum class RowKind
+    {
+        Favorites,
+        Group,
+        Channel,
+        FavoriteCopy,
+        SavedNews,
+        SearchResults
+    };
+    enum Role
+    {
         ImageRole = Qt::UserRole + 1, // index into the tree image strip
         KindRole,                     // RowKind as int
     };
     // Images of the tree strip.
-    enum Image {
+    enum Image
+    {
         ImageExpanded = 0,
         ImageCollapsed = 1,
         ImageSavedNews = 3,
@@ -124,9 +134,9 @@ private:
     Row* m_rootGroup = nullptr;
     Row* m_savedNews = nullptr;
     Row* m_searchResults = nullptr;
-    QHash<const CRssNode*, Row*> m_rows;         // groups and channels of the tree
-    QHash<const CRssChannel*, Row*> m_copies;    // favourite copies
-    QSet<CRssChannel*> m_busy;                   // channels shown downloading
+    QHash<const CRssNode*, Row*> m_rows;      // groups and channels of the tree
+    QHash<const CRssChannel*, Row*> m_copies; // favourite copies
+    QSet<CRssChannel*> m_busy;                // channels shown downloading
     QTimer m_busyTimer;
     QElapsedTimer m_clock;
 };
