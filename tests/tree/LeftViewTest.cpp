@@ -7,6 +7,7 @@
 #include "StringTable.h"
 #include "TreeTestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -19,6 +20,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -189,7 +191,14 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     QTest::keyClick(&view, Qt::Key_F10, Qt::ShiftModifier);
     QTRY_VERIFY(!gamma->AutoConvert());
 
-    // Del on a channel asks first; Yes deletes it with its file.
+    // Del on a channel asks first; Yes deletes it with its file. The window's own Del
+    // (delete news) does not fire while the tree has the focus.
+    QAction deleteNews;
+    deleteNews.setShortcut(Qt::Key_Delete);
+    view.addAction(&deleteNews);
+    QSignalSpy deleteNewsSpy(&deleteNews, &QAction::triggered);
+    view.activateWindow(); // the message box took the activation with it
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     view.setCurrentIndex(model.IndexOf(alpha));
     const QString alphaFile = alpha->FilePath();
     ASSERT_TRUE(QFile::exists(alphaFile));
@@ -207,6 +216,7 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     EXPECT_EQ(tech->ChildCount(), 1);
     EXPECT_FALSE(model.IndexOf(alpha).isValid());
     EXPECT_FALSE(QFile::exists(alphaFile));
+    EXPECT_EQ(deleteNewsSpy.count(), 0);
     EXPECT_NE(w.doc.SelectedChannel(), alpha) << "the selection moved on with the current row";
 
     // Del on the root group asks nothing and does nothing.
