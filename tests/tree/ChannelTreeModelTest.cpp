@@ -135,6 +135,13 @@ TEST(ChannelTreeModel, FollowsTheFeedTreeRowByRowAndKeepsFavouritesInStep)
     root.RemoveChild(gamma);
     model.OnUpdate(RssEvent::TreeChanged, &root);
     EXPECT_EQ(model.rowCount(model.FavoritesIndex()), 0);
+
+    // A group that reads its channels says nothing until their items arrive.
+    tech->SetLoading(true);
+    CRssChannel* late = w.AddChannel(*tech, u"Late"_s, 1);
+    tech->SetLoading(false);
+    model.OnUpdate(RssEvent::ChannelReloaded, late);
+    EXPECT_EQ(model.IndexOf(late).data().toString(), u"Late (1)"_s);
     EXPECT_EQ(resets.count(), 0);
 }
 

@@ -24,8 +24,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest.h>
 #include <ctime>
+#include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -439,6 +439,12 @@ void ChannelTreeModel::RefreshChannel(CRssChannel* channel)
         row = m_savedNews;
     else if (channel == m_searchResults->node.get())
         row = m_searchResults;
+    if (!row && NodeCast<CRssGroup>(channel->Parent())) {
+        // A channel of a group read while its TreeChanged was held back (the group was
+        // loading): its row comes with the rest of what the tree gained.
+        SyncTree();
+        row = m_rows.value(channel);
+    }
     if (!row)
         return;
     EmitRowChanged(row);
