@@ -7,6 +7,7 @@
 #include "CPreferences.h"
 #include "CRssReaderDoc.h"
 #include "CMainFrame.h"
+#include "CLeftView.h"
 #include "CRssReaderView.h"
 #include "CStatusPanes.h"
 #include "CSingleInstance.h"
@@ -177,6 +178,9 @@ bool CRssReaderApp::CreateDocumentAndFrame()
         return false;
     }
     PaneViewMakers views;
+    views.channelTree = [this](IFrameServices& frame) -> QWidget* {
+        return new CLeftView(*m_doc, frame.Theme(), frame);
+    };
     views.newsList = [this](IFrameServices& frame) -> QWidget* {
         return new CRssReaderView(*m_doc, frame.Theme(), frame, *m_services.Prefs());
     };

@@ -1,0 +1,508 @@
+#include "CLeftView.h"
+
+#include "CChannelTreeDelegate.h"
+#include "CRssReaderDoc.h"
+#include "CThemeColors.h"
+#include "ChannelTreeModel.h"
+#include "StringTable.h"
+#include "StripCatalog.h"
+#include "TreeDialogs.h"
+#include "UpdateSchedule.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kNewChannel = 32772;
+constexpr int kNewGroup = 32775;
+constexpr int kRenameGroup = 32812;
+constexpr int kChannelProperties = 32813;
+
+constexpr int kMyChannels = 132;
+constexpr int kAskDeleteChannel = 60000;
+constexpr int kAskDeleteGroup = 60001;
+constexpr int kAskConvertExisting = 60002;
+
+bool AskYesNo(QWidget* parent, int question, QMessageBox::Icon icon)
+{
+    QMessageBox box(icon, u"Calvoria"_s, LoadString(question), QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace
+
+CLeftView::CLeftView(CRssReaderDoc& document, CThemeColors& theme, IFrameServices& frame,
+                     QWidget* parent)
+    : QTreeView(parent), m_document(document), m_theme(theme), m_frame(frame),
+      m_model(new ChannelTreeModel(document, this))
+{
+    setObjectName(u"channelTree"_s);
+    setAccessibleName(LoadString(kMyChannels));
+    setHeaderHidden(true);
+    setUniformRowHeights(true);
+    setIndentation(19);
+    setRootIsDecorated(true);
+    setAnimated(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::InternalMove);
+    setDefaultDropAction(Qt::MoveAction);
+    setModel(m_model);
+    LoadImages();
+    m_delegate = new CChannelTreeDelegate(m_theme, m_strip, this);
+    setItemDelegate(m_delegate);
+
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (m_model->KindAt(index) == ChannelTreeModel::RowKind::Favorites)
+            m_favoritesExpanded = true;
+        else if (CRssGroup* group = NodeCast<CRssGroup>(m_model->NodeAt(index)))
+            group->SetExpanded(true);
+    });
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        if (m_model->KindAt(index) == ChannelTreeModel::RowKind::Favorites)
+            m_favoritesExpanded = false;
+        else if (CRssGroup* group = NodeCast<CRssGroup>(m_model->NodeAt(index)))
+            group->SetExpanded(false);
+    });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                if (parent == m_model->FavoritesIndex()) {
+                    setExpanded(parent, m_favoritesExpanded);
+                    return;
+                }
+                for (int row = first; row <= last; ++row) {
+                    const QModelIndex index = m_model->index(row, 0, parent);
+                    if (CRssGroup* group = NodeCast<CRssGroup>(m_model->NodeAt(index))) {
+                        setExpanded(index, group->Expanded());
+                        ApplyExpansion(index);
+                    }
+                }
+            });
+    connect(m_model, &ChannelTreeModel::nodeMoved, this, [this](CRssNode* node) {
+        // The moved node keeps its place in the document's selection with its new group.
+        if (node == m_document.SelectedChannel() ||
+            (node == m_document.SelectedGroup() && !m_document.SelectedChannel()))
+            m_document.Select(node, true);
+        SelectQuietly(m_model->IndexOf(node));
+    });
+    connect(&m_theme, &CThemeColors::changed, viewport(), qOverload<>(&QWidget::update));
+
+    ApplyExpansion({});
+    CRssNode* current = m_document.SelectedChannel();
+    if (!current)
+        current = m_document.SelectedGroup();
+    SelectQuietly(m_model->IndexOf(current));
+}
+
+CLeftView::~CLeftView() = default;
+
+void CLeftView::LoadImages()
+{
+    m_strip = LoadStrip(RssStripTree, devicePixelRatioF());
+}
+
+void CLeftView::showEvent(QShowEvent* event)
+{
+    if (!qFuzzyCompare(m_strip.devicePixelRatio(), devicePixelRatioF()))
+        LoadImages();
+    QTreeView::showEvent(event);
+}
+
+void CLeftView::ApplyExpansion(const QModelIndex& parent)
+{
+    for (int row = 0; row < m_model->rowCount(parent); ++row) {
+        const QModelIndex index = m_model->index(row, 0, parent);
+        if (m_model->KindAt(index) == ChannelTreeModel::RowKind::Favorites) {
+            setExpanded(index, m_favoritesExpanded);
+        } else if (CRssGroup* group = NodeCast<CRssGroup>(m_model->NodeAt(index))) {
+            setExpanded(index, group->Expanded());
+            ApplyExpansion(index);
+        }
+    }
+}
+
+void CLeftView::SelectQuietly(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    m_selectionHandling = false;
+    setCurrentIndex(index);
+    m_selectionHandling = true;
+}
+
+void CLeftView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTreeView::currentChanged(current, previous);
+    if (!m_selectionHandling || !current.isValid())
+        return;
+    if (CRssNode* node = m_model->NodeAt(current))
+        m_document.Select(node, true);
+}
+
+void CLeftView::FollowDocument(CRssNode* node)
+{
+    if (!node || m_model->NodeAt(currentIndex()) == node)
+        return;
+    const QModelIndex index = m_model->IndexOf(node);
+    SelectQuietly(index);
+    scrollTo(index);
+}
+
+void CLeftView::OnUpdate(RssEvent hint, CRefCounted* object)
+{
+    switch (hint) {
+    case RssEvent::ChannelSelected:
+    case RssEvent::GroupSelected:
+        FollowDocument(dynamic_cast<CRssNode*>(object));
+        break;
+    case RssEvent::TreeChanged:
+        AfterShapeChange();
+        break;
+    default:
+        m_model->OnUpdate(hint, object);
+        break;
+    }
+}
+
+void CLeftView::AfterShapeChange()
+{
+    // The group posts TreeChanged too; showing the change now keeps the tree in step
+    // with what the person just did.
+    m_model->SyncTree();
+    CRssNode* selected = m_document.SelectedChannel();
+    if (!selected)
+        selected = m_document.SelectedGroup();
+    if (selected && !m_model->IndexOf(selected).isValid()) {
+        // The selected node left the tree: the document follows the current row instead.
+        if (CRssNode* current = m_model->NodeAt(currentIndex()))
+            m_document.Select(current, true);
+        return;
+    }
+    FollowDocument(selected);
+}
+
+// ---- commands ----
+
+bool CLeftView::HandlesCommand(int id) const
+{
+    return id == kNewChannel || id == kNewGroup || id == kRenameGroup || id == kChannelProperties;
+}
+
+void CLeftView::UpdateCommand(int id, CommandState& state)
+{
+    const CRssGroup* group = m_document.SelectedGroup();
+    const CRssChannel* channel = m_document.SelectedChannel();
+    switch (id) {
+    case kNewChannel:
+    case kNewGroup:
+        state.enabled = group != nullptr;
+        break;
+    case kChannelProperties:
+        state.enabled = channel && !m_document.IsSpecial(channel);
+        break;
+    case kRenameGroup:
+        state.enabled = group && !channel && !group->IsRoot();
+        break;
+    default:
+        break;
+    }
+}
+
+void CLeftView::RunCommand(int id)
+{
+    CommandState state;
+    UpdateCommand(id, state);
+    if (!state.enabled)
+        return;
+    switch (id) {
+    case kNewChannel:
+        RunRowCommand(NewChannelInGroupCmd, m_document.SelectedGroup());
+        break;
+    case kNewGroup:
+        RunRowCommand(NewGroupInGroupCmd, m_document.SelectedGroup());
+        break;
+    case kChannelProperties:
+        RunRowCommand(ChannelPropertiesCmd, m_document.SelectedChannel());
+        break;
+    case kRenameGroup:
+        RunRowCommand(RenameGroupCmd, m_document.SelectedGroup());
+        break;
+    default:
+        break;
+    }
+}
+
+QMenu* CLeftView::ContextMenuFor(const QModelIndex& index, QWidget* parent) const
+{
+    using Kind = ChannelTreeModel::RowKind;
+    const Kind kind = m_model->KindAt(index);
+    if (!index.isValid() ||
+        (kind != Kind::Channel && kind != Kind::FavoriteCopy && kind != Kind::Group))
+        return nullptr;
+    auto* menu = new QMenu(parent);
+    auto add = [menu](int id, const QString& text, bool enabled = true) {
+        QAction* action = menu->addAction(text);
+        action->setData(id);
+        action->setEnabled(enabled);
+        action->setStatusTip(LoadString(id).section(u'\n', 0, 0));
+    };
+    if (const CRssChannel* channel = NodeCast<CRssChannel>(m_model->NodeAt(index))) {
+        menu->setTitle(u"Channel"_s);
+        add(UpdateChannelCmd, u"Update &channel"_s);
+        add(UpdateGroupCmd, u"&Update group"_s);
+        menu->addSeparator();
+        add(MarkChannelReadCmd, u"&Mark channel as read"_s, channel->UnreadCount() > 0);
+        add(MarkGroupReadCmd, u"Mark group as &read"_s);
+        menu->addSeparator();
+        add(EnableConversionCmd, u"&Enable convertion to voice"_s, !channel->AutoConvert());
+        add(DisableConversionCmd, u"D&isable convertion to voice"_s, channel->AutoConvert());
+        menu->addSeparator();
+        add(DeleteChannelCmd, u"&Delete channel"_s);
+        menu->addSeparator();
+        add(ChannelPropertiesCmd, u"Channel &properties"_s);
+    } else {
+        const bool root = NodeCast<CRssGroup>(m_model->NodeAt(index))->IsRoot();
+        menu->setTitle(u"Group"_s);
+        add(NewChannelInGroupCmd, u"&New channel"_s);
+        add(NewGroupInGroupCmd, u"New g&roup"_s);
+        menu->addSeparator();
+        add(UpdateGroupCmd, u"&Update group"_s);
+        add(MarkGroupReadCmd, u"Mark group as &read"_s);
+        menu->addSeparator();
+        add(DeleteGroupCmd, u"&Delete group"_s, !root);
+        add(RenameGroupCmd, u"&Rename group"_s, !root);
+    }
+    return menu;
+}
+
+void CLeftView::RunRowCommand(int id, CRssNode* node)
+{
+    if (!node)
+        return;
+    // Held for the whole command: a dialog or a message box lets notifications through.
+    const CRefPtr<CRssNode> keep(node);
+    CRssChannel* channel = NodeCast<CRssChannel>(node);
+    CRefPtr<CRssGroup> group = channel ? NodeCast<CRssGroup>(channel->Parent())
+                                       : CRefPtr<CRssGroup>(NodeCast<CRssGroup>(node));
+    const bool userChannel = channel && !m_document.IsSpecial(channel);
+
+    switch (id) {
+    case UpdateChannelCmd:
+        if (userChannel)
+            RequestUpdate(*channel, true);
+        break;
+    case UpdateGroupCmd:
+        if (group)
+            UpdateGroup(*group, false);
+        break;
+    case MarkChannelReadCmd:
+        if (channel)
+            channel->MarkAll(true);
+        m_model->RefreshChannel(channel);
+        break;
+    case MarkGroupReadCmd:
+        if (group)
+            group->MarkRead(true);
+        break;
+    case EnableConversionCmd:
+        if (!userChannel || channel->AutoConvert())
+            break;
+        channel->SetAutoConvert(true);
+        m_model->RefreshChannel(channel);
+        if (AskYesNo(this, kAskConvertExisting, QMessageBox::Question)) {
+            for (const CRefPtr<CRssNode>& child : channel->ChildrenSnapshot()) {
+                auto* item = NodeCast<CRssItem>(child.get());
+                if (item &&
+                    (item->State() == RssItemState::None || item->State() == RssItemState::Failed))
+                    item->RequestConversion(true, true, true);
+            }
+        }
+        break;
+    case DisableConversionCmd:
+        if (userChannel) {
+            channel->SetAutoConvert(false);
+            m_model->RefreshChannel(channel);
+        }
+        break;
+    case DeleteChannelCmd:
+        if (!userChannel || !group || !AskYesNo(this, kAskDeleteChannel, QMessageBox::Question))
+            break;
+        channel->DeleteOwnFiles();
+        group->RemoveChild(channel);
+        AfterShapeChange();
+        if (m_document.IsLoaded())
+            m_document.SaveNews();
+        break;
+    case ChannelPropertiesCmd:
+        if (userChannel && RunChannelProperties(this, *channel, m_frame))
+            m_model->RefreshChannel(channel);
+        break;
+    case NewChannelInGroupCmd:
+        if (group && RunNewChannel(this, m_document, *group, m_frame))
+            AfterShapeChange();
+        break;
+    case NewGroupInGroupCmd:
+        if (group && RunNewGroup(this, m_document, *group))
+            AfterShapeChange();
+        break;
+    case DeleteGroupCmd: {
+        // The root group has no parent to leave: nothing happens, nothing is asked.
+        CRefPtr<CRssGroup> parent = group ? NodeCast<CRssGroup>(group->Parent()) : nullptr;
+        if (channel || !group || group->IsRoot() || !parent ||
+            !AskYesNo(this, kAskDeleteGroup, QMessageBox::Question))
+            break;
+        parent->RemoveChild(group.get());
+        AfterShapeChange();
+        if (m_document.IsLoaded())
+            m_document.SaveNews();
+        break;
+    }
+    case RenameGroupCmd:
+        if (!channel && group && !group->IsRoot()) {
+            const QModelIndex index = m_model->IndexOf(group.get());
+            setFocus();
+            setCurrentIndex(index);
+            edit(index);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- mouse and keyboard ----
+
+void CLeftView::ShowContextMenu(const QModelIndex& index, const QPoint& globalPos)
+{
+    std::unique_ptr<QMenu> menu(ContextMenuFor(index, this));
+    if (!menu)
+        return;
+    const CRefPtr<CRssNode> node(m_model->NodeAt(index));
+    const QAction* chosen = menu->exec(globalPos);
+    if (chosen)
+        RunRowCommand(chosen->data().toInt(), node.get());
+}
+
+void CLeftView::contextMenuEvent(QContextMenuEvent* event)
+{
+    const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QModelIndex index = keyboard ? currentIndex() : indexAt(event->pos());
+    const QPoint at =
+        keyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos();
+    ShowContextMenu(index, at);
+}
+
+bool CLeftView::event(QEvent* event)
+{
+    // These keys belong to the tree while it has the focus, not to the frame's
+    // accelerators (Del would delete news, Enter open one in the browser).
+    if (event->type() == QEvent::ShortcutOverride && state() != EditingState) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain =
+            key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
+        const bool groupRow =
+            m_model->hasChildren(currentIndex()) && !m_model->IsUserChannel(currentIndex());
+        if ((key->key() == Qt::Key_Delete && plain) ||
+            ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && plain && groupRow)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTreeView::event(event);
+}
+
+void CLeftView::keyPressEvent(QKeyEvent* event)
+{
+    const QModelIndex current = currentIndex();
+    const bool plain =
+        event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Delete && plain) {
+        DeleteRowNode(current);
+        event->accept();
+        return;
+    }
+    // The menu key arrives as a context-menu event of its own; Shift+F10 does not.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        ShowContextMenu(current, viewport()->mapToGlobal(visualRect(current).center()));
+        event->accept();
+        return;
+    }
+    // The Enter that ends a rename comes here too, from the editor: it only ends the edit.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plain &&
+        state() != EditingState && current.isValid() && m_model->hasChildren(current)) {
+        setExpanded(current, !isExpanded(current));
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void CLeftView::DeleteRowNode(const QModelIndex& index)
+{
+    using Kind = ChannelTreeModel::RowKind;
+    const Kind kind = m_model->KindAt(index);
+    if (!index.isValid())
+        return;
+    if (kind == Kind::Channel || kind == Kind::FavoriteCopy)
+        RunRowCommand(DeleteChannelCmd, m_model->NodeAt(index));
+    else if (kind == Kind::Group)
+        RunRowCommand(DeleteGroupCmd, m_model->NodeAt(index));
+}
+
+void CLeftView::focusInEvent(QFocusEvent* event)
+{
+    QTreeView::focusInEvent(event);
+    viewport()->update(); // the selection takes the focused colours
+}
+
+void CLeftView::focusOutEvent(QFocusEvent* event)
+{
+    QTreeView::focusOutEvent(event);
+    viewport()->update();
+}
+
+// ---- drawing ----
+
+void CLeftView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const
+{
+    painter->save();
+    painter->fillRect(rect, palette().color(QPalette::Base));
+    const int indent = indentation();
+    const int left = rect.right() + 1 - indent; // this row's own branch cell
+    const int top = rect.top();
+    const int bottom = rect.bottom();
+    const int middle = (top + bottom) / 2;
+    const int x = left + indent / 2;
+
+    QPen pen(m_theme.color(CThemeColors::InactiveSelection), 1);
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    const bool hasNext = index.sibling(index.row() + 1, 0).isValid();
+    painter->drawLine(x, top, x, hasNext ? bottom : middle);
+    painter->drawLine(x, middle, left + indent, middle);
+    int level = 1;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent(), ++level)
+        if (up.sibling(up.row() + 1, 0).isValid())
+            painter->drawLine(x - level * indent, top, x - level * indent, bottom);
+
+    if (m_model->hasChildren(index) && !m_strip.isNull()) {
+        const QSize glyph = m_strip.imageSize();
+        const QPoint at(left + (indent - glyph.width()) / 2,
+                        top + (rect.height() - glyph.height()) / 2);
+        m_strip.draw(*painter, at,
+                     isExpanded(index) ? ChannelTreeModel::ImageExpanded
+                                       : ChannelTreeModel::ImageCollapsed);
+    }
+    painter->restore();
+}

@@ -1,0 +1,193 @@
+#include "CNewChannel.h"
+
+#include "CFeedContext.h"
+#include "CRssChannel.h"
+#include "IFrameServices.h"
+#include "StringTable.h"
+#include "TextHelpers.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kWorking = 138;
+constexpr int kVerificationFailed = 139;
+
+QLabel* BuddyLabel(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame, QWidget* parent)
+    : QDialog(parent), m_channel(channel), m_frame(frame), m_url(new QLineEdit),
+      m_name(new QLineEdit), m_webpage(new QLineEdit), m_description(new QLabel),
+      m_autoUpdate(new QCheckBox(u"Automaticaly update channel"_s)),
+      m_autoConvert(new QCheckBox(u"Convert received news to voice"_s)),
+      m_verify(new QPushButton(u"Verify"_s)), m_go(new QPushButton(u"Go"_s))
+{
+    setObjectName(u"newChannelDialog"_s);
+    setWindowTitle(mode == Mode::NewChannel ? u"New Channel"_s : u"Channel Properties"_s);
+    m_url->setObjectName(u"urlEdit"_s);
+    m_name->setObjectName(u"nameEdit"_s);
+    m_webpage->setObjectName(u"webpageEdit"_s);
+    m_webpage->setReadOnly(true);
+    m_description->setObjectName(u"descriptionText"_s);
+    m_description->setWordWrap(true);
+    m_description->setTextFormat(Qt::PlainText);
+    m_description->setMinimumHeight(m_description->fontMetrics().height() * 3);
+    m_description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_autoUpdate->setObjectName(u"autoUpdateBox"_s);
+    m_autoConvert->setObjectName(u"autoConvertBox"_s);
+    m_verify->setObjectName(u"verifyButton"_s);
+    m_go->setObjectName(u"goButton"_s);
+    m_verify->setAutoDefault(false);
+    m_go->setAutoDefault(false);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(BuddyLabel(u"Channel &URL: "_s, m_url), 0, 0);
+    grid->addWidget(m_url, 0, 1);
+    grid->addWidget(m_verify, 0, 2);
+    grid->addWidget(BuddyLabel(u"Channel &Name: "_s, m_name), 1, 0);
+    grid->addWidget(m_name, 1, 1, 1, 2);
+    grid->addWidget(BuddyLabel(u"Channel &Webpage:"_s, m_webpage), 2, 0);
+    grid->addWidget(m_webpage, 2, 1);
+    grid->addWidget(m_go, 2, 2);
+    grid->addWidget(m_description, 3, 0, 1, 3);
+    grid->addWidget(m_autoUpdate, 4, 0, 1, 3);
+    grid->addWidget(m_autoConvert, 5, 0, 1, 3);
+    grid->setColumnMinimumWidth(1, 320);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                                         QDialogButtonBox::Apply);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
+    m_apply = buttons->button(QDialogButtonBox::Apply);
+    m_apply->setText(u"Apply"_s);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CNewChannel::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CNewChannel::reject);
+    connect(m_apply, &QPushButton::clicked, this, &CNewChannel::Apply);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(buttons);
+
+    const RssChannelInfo info = channel.Info();
+    m_url->setText(channel.Url());
+    m_name->setText(channel.Name());
+    m_webpage->setText(info.link);
+    m_description->setText(info.description);
+    m_autoUpdate->setChecked(channel.AutoUpdate());
+    m_autoConvert->setChecked(channel.AutoConvert());
+    if (mode == Mode::NewChannel && m_url->text().isEmpty()) {
+        // An address just copied from the browser is what the person means to subscribe.
+        QString url;
+        if (const QClipboard* clipboard = QGuiApplication::clipboard();
+            clipboard && NormalizeFeedUrl(clipboard->text(), url))
+            m_url->setText(url);
+    }
+
+    connect(m_url, &QLineEdit::textEdited, this, [this] {
+        m_modified = true;
+        UpdateButtons();
+    });
+    connect(m_name, &QLineEdit::textEdited, this, [this] {
+        m_modified = true;
+        m_nameFromFeed = false;
+        UpdateButtons();
+    });
+    for (QCheckBox* box : {m_autoUpdate, m_autoConvert})
+        connect(box, &QCheckBox::toggled, this, [this] {
+            m_modified = true;
+            UpdateButtons();
+        });
+    connect(m_verify, &QPushButton::clicked, this, &CNewChannel::Verify);
+    connect(m_go, &QPushButton::clicked, this,
+            [this] { m_frame.OpenInBrowser(m_webpage->text()); });
+    UpdateButtons();
+}
+
+CNewChannel::~CNewChannel() = default;
+
+void CNewChannel::UpdateButtons()
+{
+    const bool complete = !m_url->text().isEmpty() && !m_name->text().isEmpty();
+    m_go->setEnabled(!m_webpage->text().isEmpty());
+    m_verify->setEnabled(!m_url->text().isEmpty());
+    m_ok->setEnabled(complete);
+    m_apply->setEnabled(m_modified && complete);
+}
+
+void CNewChannel::Verify()
+{
+    const QString url = m_url->text();
+    if (url.isEmpty() || !m_channel.Context())
+        return;
+    m_webpage->clear();
+    m_description->setText(LoadString(kWorking));
+    m_verifying = true;
+    UpdateButtons();
+    const int ticket = ++m_verifyTicket;
+    CFeedContext* context = m_channel.Context();
+    QPointer<CNewChannel> dialog(this);
+    // The fetch may take many seconds: the dialog stays usable meanwhile.
+    QThreadPool::globalInstance()->start([context, url, dialog, ticket] {
+        RssChannelInfo info;
+        const bool ok = CRssChannel::VerifyChannel(*context, url, info);
+        QMetaObject::invokeMethod(
+            qApp,
+            [dialog, ticket, ok, info] {
+                if (dialog)
+                    dialog->OnVerified(ticket, ok, info);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CNewChannel::OnVerified(int ticket, bool ok, const RssChannelInfo& info)
+{
+    if (ticket != m_verifyTicket)
+        return;
+    m_verifying = false;
+    if (ok) {
+        m_webpage->setText(info.link);
+        m_description->setText(info.description);
+        if (m_name->text().isEmpty() || m_nameFromFeed) {
+            m_name->setText(info.title);
+            m_nameFromFeed = true;
+        }
+    } else {
+        m_description->setText(LoadString(kVerificationFailed));
+    }
+    UpdateButtons();
+}
+
+void CNewChannel::Apply()
+{
+    m_channel.SetNameAndUrl(m_name->text(), m_url->text());
+    m_channel.SetAutoUpdate(m_autoUpdate->isChecked());
+    m_channel.SetAutoConvert(m_autoConvert->isChecked());
+    m_modified = false;
+    UpdateButtons();
+}
+
+void CNewChannel::accept()
+{
+    Apply();
+    if (!m_url->text().isEmpty() && !m_name->text().isEmpty())
+        QDialog::accept();
+}

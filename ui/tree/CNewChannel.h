@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+
+class CRssChannel;
+class IFrameServices;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+struct RssChannelInfo;
+
+// "New Channel": the address, name and options of a channel, for a fresh channel or, in
+// properties mode, for one already subscribed. "Verify" fetches the feed on a worker
+// thread to show its page and description and to name the channel after its title.
+class CNewChannel : public QDialog
+{
+    Q_OBJECT
+
+public:
+    enum class Mode
+    {
+        NewChannel,
+        Properties
+    };
+
+    CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame, QWidget* parent = nullptr);
+    ~CNewChannel() override;
+
+    // Writes name, address and options into the channel.
+    void Apply();
+    void Verify();
+    bool IsModified() const { return m_modified; }
+    bool IsVerifying() const { return m_verifying; }
+
+    // OK: applies, and closes only with both an address and a name.
+    void accept() override;
+
+private:
+    void UpdateButtons();
+    void OnVerified(int ticket, bool ok, const RssChannelInfo& info);
+
+    CRssChannel& m_channel;
+    IFrameServices& m_frame;
+    QLineEdit* m_url;
+    QLineEdit* m_name;
+    QLineEdit* m_webpage;
+    QLabel* m_description;
+    QCheckBox* m_autoUpdate;
+    QCheckBox* m_autoConvert;
+    QPushButton* m_verify;
+    QPushButton* m_go;
+    QPushButton* m_ok;
+    QPushButton* m_apply;
+    bool m_modified = false;
+    bool m_nameFromFeed = true;
+    bool m_verifying = false;
+    int m_verifyTicket = 0; // answers of an earlier Verify are dropped
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "CRefCounted.h"
+
+class CRssChannel;
+class CRssGroup;
+class CRssReaderDoc;
+class IFrameServices;
+class QWidget;
+
+// The frame's "new channel in a group" service: runs New Channel on a fresh channel; on OK
+// appends it at the end of the group, selects it, starts its first download and saves the
+// tree. Null when the person cancelled.
+CRefPtr<CRssChannel> RunNewChannel(QWidget* parent, CRssReaderDoc& document, CRssGroup& group,
+                                   IFrameServices& frame);
+
+// The frame's "new group in a group" service: runs New Group; on OK appends a group of
+// that name at the end of the group, selects it and saves the tree.
+CRefPtr<CRssGroup> RunNewGroup(QWidget* parent, CRssReaderDoc& document, CRssGroup& group);
+
+// New Channel in properties mode on a subscribed channel; true after OK.
+bool RunChannelProperties(QWidget* parent, CRssChannel& channel, IFrameServices& frame);
