@@ -140,6 +140,9 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
     m_panes = BuildFramePanes(*this, m_prefs.readingPanePosition, m_viewMakers, this);
     setCentralWidget(m_panes.outer);
     AddViews();
+    // The keyboard starts in the channel tree, as a person reads the window.
+    setFocusProxy(m_panes.channelTree);
+    m_panes.channelTree->setFocus();
     m_panes.searchBar->setDocument(document);
     connect(m_panes.searchBar, &CSearchDlg::closed, this, [this] {
         m_panes.searchBar->hide();
