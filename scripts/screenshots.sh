@@ -5,6 +5,11 @@
 #     search-bar.png                                        the search bar open (Ctrl+F)
 #     tray-menu.png                                         hidden in the tray, its menu open
 #     about.png                                             Help > About Calvoria...
+#     news-list.png          a channel open: unread counts, news with preview lines
+#     busy-channel.png       a channel downloading from a server that does not answer
+#     tree-menu.png          the channel tree's context menu (Shift+F10)
+#     news-menu.png          the news list's context menu
+#     new-channel.png        File > New channel in a group
 #
 #     scripts/screenshots.sh OUTDIR
 # Needs xvfb-run, ImageMagick's import, xdotool, xwininfo and trayer. Uses build/.
@@ -25,7 +30,13 @@ mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Trevane Labs" && chmod 700 "$XDG_R
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 "$top/bench/serve_feeds.py" "$port" --count 12 --items 20 > /dev/null 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
+# And one that takes connections but never answers: its channel stays busy.
+silent=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -c 'import socket, sys, time
+s = socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(50); held = []
+while True: held.append(s.accept())' "$silent" &
+silent_server=$!
+trap 'kill $server $silent_server 2>/dev/null; rm -rf "$work"' EXIT
 python3 "$top/bench/make_data_folder.py" "$XDG_DATA_HOME/Calvoria" --groups 3 --channels 12 \
     --items 20 --url-base "http://127.0.0.1:$port/" > /dev/null
 
@@ -77,3 +88,14 @@ shoot search-bar "$focus key ctrl+f 2> /dev/null; sleep 0.7"
 shoot about "$focus key alt+h 2> /dev/null; sleep 0.4; xdotool key a 2> /dev/null; sleep 0.8"
 CALVORIA_SHOW_COMMAND=2 shoot tray-menu \
     "sleep 0.5; xdotool mousemove \$(python3 '$top/scripts/tray_icon_center.py') click 3; sleep 0.8"
+
+# The keyboard from the start: the tree has the focus; Group 0's first channel is row 4.
+open_channel="$focus key Home Down Down Down 2> /dev/null; sleep 1.2"
+shoot news-list "$open_channel"
+shoot tree-menu "$open_channel; xdotool key shift+F10 2> /dev/null; sleep 0.6"
+shoot news-menu "$open_channel; xdotool key F6 Down shift+F10 2> /dev/null; sleep 0.6"
+shoot new-channel "$focus key Home Down Down 2> /dev/null; sleep 0.5; xdotool key ctrl+n 2> /dev/null; sleep 1"
+# The last channel of the tree points at the silent server.
+sed -i "0,/xmlUrl=\"http:\/\/127.0.0.1:$port\/feed11.xml\"/s//xmlUrl=\"http:\/\/127.0.0.1:$silent\/feed11.xml\"/" \
+    "$XDG_DATA_HOME/Calvoria/data.opml"
+shoot busy-channel "$focus key ctrl+shift+F5 2> /dev/null; sleep 1.5"
