@@ -27,7 +27,10 @@ ap.add_argument("--items", type=int, default=50)
 ap.add_argument("--runs", type=int, default=5)
 ap.add_argument("--idle", type=int, default=20)
 ap.add_argument("--no-refresh", action="store_true")
+ap.add_argument("--show", choices=["nothing", "channel", "root"], default="channel",
+                help="what the news list shows while the refresh runs")
 ap.add_argument("--program", default=f"{top}/build/bin/calvoria")
+ap.add_argument("--perf", help="record a perf profile of the refresh into this file")
 args = ap.parse_args()
 
 # --- X11: wait for the main window's MapNotify ---
@@ -159,7 +162,18 @@ try:
                              stderr=subprocess.PIPE, text=True)
         _, window = wait_for_main_window(start)
         wait_quiet(p.pid)
+        # The tree has the keyboard: row 2 is the root group, row 4 the first channel.
+        downs = {"nothing": [], "root": ["Down"], "channel": ["Down", "Down", "Down"]}[args.show]
+        if downs:
+            subprocess.run(["xdotool", "windowfocus", "--sync", str(window), "key", "--window",
+                            str(window), "Home", *downs], stderr=subprocess.DEVNULL)
+            wait_quiet(p.pid)
         done_before = open(log).read().count("Channel downloading done: 'http")
+        profiler = None
+        if args.perf:
+            profiler = subprocess.Popen(["perf", "record", "-F", "499", "-g", "-t", str(p.pid), "-o",
+                                         args.perf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(0.5)
         subprocess.run(["xdotool", "windowfocus", "--sync", str(window), "key", "--window",
                         str(window), "ctrl+shift+F5"], stderr=subprocess.DEVNULL)
         t0 = time.monotonic()
@@ -169,15 +183,21 @@ try:
             time.sleep(0.005)
         refresh_s = time.monotonic() - t0
         peak_rss = rss_kb(p.pid)
+        if profiler:
+            time.sleep(0.5)
+            profiler.send_signal(2)
+            profiler.wait()
         p.terminate()
         _, err = p.communicate(timeout=120)
-        stall = [l for l in err.splitlines() if "longest event-loop stall" in l]
+        stall = [l for l in err.splitlines() if "event-loop stall" in l]
+        refresh_from = t0 - start
     print("window shown (s): " + " ".join(f"{s:.3f}" if s else "none" for s in starts)
           + f"   median {statistics.median([s for s in starts if s]):.3f}")
     print(f"resident memory once loaded: {loaded_rss / 1024:.0f} MB")
     print(f"idle CPU over {args.idle} s: {idle:.2f} % of one core")
     if refresh_s is not None:
-        print(f"refresh of {args.channels} feeds from the window: {refresh_s:.2f} s"
+        print(f"refresh of {args.channels} feeds from the window, news list showing the {args.show}:"
+              f" {refresh_s:.2f} s"
               f" (resident memory after: {peak_rss / 1024:.0f} MB)")
         tool = os.path.join(os.path.dirname(args.program), "calvoria-tool")
         copy = f"{work}/tool-data"
@@ -185,7 +205,9 @@ try:
         out = subprocess.run([tool, "refresh", copy], env=env, capture_output=True, text=True).stdout
         print(f"calvoria-tool refresh of the same feeds: {time.monotonic() - t0:.2f} s in all; "
               + (out.strip().splitlines() or [""])[-1])
-    print("; ".join(stall) if stall else "no stall figure")
+    if refresh_s is not None:
+        print(f"(the refresh ran from {refresh_from:.2f} s to {refresh_from + refresh_s:.2f} s after the start)")
+    print("\n".join(stall) if stall else "no stall figure")
 finally:
     if server:
         server.kill()

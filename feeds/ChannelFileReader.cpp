@@ -2,6 +2,7 @@
 
 #include "CAppLog.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <algorithm>
 #include <system_error>
@@ -9,6 +10,8 @@
 namespace {
 
 constexpr int kReaderThreads = 2;
+// How long one delivery of read files may keep the window thread.
+constexpr qint64 kDeliverSliceMs = 8;
 
 } // namespace
 
@@ -145,9 +148,23 @@ void CChannelFileReader::Deliver()
         std::lock_guard lock(m_lock);
         results.swap(m_results);
     }
-    for (Result& result : results) {
+    // A slice at a time: a window thread that was busy finds many files waiting, and input
+    // and painting must not wait for all of them.
+    QElapsedTimer slice;
+    slice.start();
+    for (size_t i = 0; i < results.size(); ++i) {
+        Result& result = results[i];
         if (!m_running || result.index >= m_channels.size())
             return;
+        if (i > 0 && slice.elapsed() >= kDeliverSliceMs) {
+            {
+                std::lock_guard lock(m_lock);
+                m_results.insert(m_results.begin(), std::make_move_iterator(results.begin() + i),
+                                 std::make_move_iterator(results.end()));
+            }
+            QMetaObject::invokeMethod(m_receiver.get(), [this] { Deliver(); }, Qt::QueuedConnection);
+            return;
+        }
         const CRefPtr<CRssChannel> channel = m_channels[result.index];
         if (result.detached)
             channel->AdoptStoredFile(*result.detached);

@@ -13,12 +13,18 @@ CStallMeter::CStallMeter(QObject* parent) : QObject(parent)
 
 CStallMeter::~CStallMeter()
 {
+    for (const auto& [at, length] : m_stalls)
+        std::fprintf(stderr, "event-loop stall at %lld ms: %lld ms\n", static_cast<long long>(at),
+                     static_cast<long long>(length));
     std::fprintf(stderr, "longest event-loop stall: %lld ms\n", static_cast<long long>(m_longest));
 }
 
 void CStallMeter::Tick()
 {
     const qint64 now = m_clock.elapsed();
-    m_longest = std::max(m_longest, now - m_last - kPeriodMs);
+    const qint64 stall = now - m_last - kPeriodMs;
+    m_longest = std::max(m_longest, stall);
+    if (stall >= kReportMs)
+        m_stalls.emplace_back(m_last, stall);
     m_last = now;
 }

@@ -92,6 +92,45 @@ TEST_F(NewsList, NewsArrivingInTheShownChannelAreInsertedWhileTheReaderStaysPut)
     EXPECT_GT(previewHeight, 2 * view.fontMetrics().height());
 }
 
+TEST_F(NewsList, ScatteredNewsComeAndGoInOneStepAndTheReaderStaysPut)
+{
+    CRefPtr<CRssChannel> world = AddChannel(u"World"_s, 100, kT0);
+    CRssReaderView view(doc, frame.theme, frame, Prefs());
+    QAbstractItemModelTester tester(&view.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    view.resize(500, 300);
+    view.show();
+    view.InitialUpdate();
+    view.OnUpdate(RssEvent::ChannelSelected, world.get());
+    view.setCurrentIndex(view.Model().index(60, NewsColumnTitle));
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2);
+    const QString top = TitleAt(view, {5, 5});
+
+    // Thirty news, each between two stored ones: thirty places in the list.
+    std::vector<CRefPtr<CRssItem>> scattered;
+    for (int k = 0; k < 30; ++k)
+        scattered.push_back(AddItem(*world, u"Scattered %1"_s.arg(k), kT0 + 60 * 3 * k + 30));
+    QSignalSpy resets(&view.Model(), &QAbstractItemModel::modelReset);
+    view.OnUpdate(RssEvent::ChannelReloaded, world.get());
+    EXPECT_EQ(resets.count(), 0);
+    ASSERT_EQ(view.Model().rowCount(), 130);
+    QStringList titles = Titles(view);
+    EXPECT_EQ(titles.indexOf(u"Scattered 5"_s), titles.indexOf(u"News 16"_s) + 1);
+    EXPECT_EQ(titles.indexOf(u"News 15"_s), titles.indexOf(u"Scattered 5"_s) + 1);
+    EXPECT_EQ(view.SelectedItem()->PlainTitle(), u"News 39"_s);
+    EXPECT_EQ(TitleAt(view, {5, 5}), top) << "the rows in sight stay in sight";
+
+    for (int k = 0; k < 30; k += 2)
+        scattered[size_t(k)]->Delete(false);
+    view.OnUpdate(RssEvent::ChannelReloaded, world.get());
+    ASSERT_EQ(view.Model().rowCount(), 115);
+    titles = Titles(view);
+    EXPECT_EQ(titles.indexOf(u"Scattered 4"_s), -1);
+    EXPECT_EQ(titles.indexOf(u"Scattered 5"_s), titles.indexOf(u"News 16"_s) + 1);
+    EXPECT_EQ(view.SelectedItem()->PlainTitle(), u"News 39"_s);
+    EXPECT_EQ(TitleAt(view, {5, 5}), top);
+}
+
 TEST_F(NewsList, AGroupShowsTheNewsOfAllItsChannelsAndFollowsEachOne)
 {
     CRefPtr<CRssChannel> world = AddChannel(u"World"_s, 3, kT0, u"World"_s);

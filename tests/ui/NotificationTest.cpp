@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -81,7 +82,8 @@ TEST(Notifications, ManyThreadsPostingLoseNothing)
         });
     for (auto& t : threads)
         t.join();
-    QCoreApplication::processEvents();
+    for (int turn = 0; turn < 1000 && view.seen.size() < 1000u; ++turn)
+        QCoreApplication::processEvents();
     EXPECT_EQ(view.seen.size(), 1000u);
     EXPECT_EQ(g_alive.load(), 0);
 }
@@ -102,4 +104,30 @@ TEST(Notifications, NullObjectAndDirectDispatchReachEveryView)
     QCoreApplication::processEvents();
     EXPECT_EQ(a.seen.size(), 1u);
     EXPECT_EQ(b.seen.size(), 2u);
+}
+
+TEST(Notifications, ABurstIsHandedOverInSlicesThatLetTheLoopIn)
+{
+    CNotificationDispatcher dispatcher;
+    struct SlowView : INotificationView {
+        std::vector<int> seen;
+        void OnUpdate(RssEvent hint, CRefCounted*) override
+        {
+            seen.push_back(int(hint));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    } view;
+    dispatcher.AddView(&view);
+    for (int i = 0; i < 60; ++i)
+        dispatcher.Post(i % 2 ? RssEvent::ItemChanged : RssEvent::NewItem, {});
+
+    // One turn of the loop hands over one slice, not the whole burst.
+    QCoreApplication::sendPostedEvents(&dispatcher);
+    EXPECT_GE(view.seen.size(), 1u);
+    EXPECT_LE(view.seen.size(), size_t(CNotificationDispatcher::kSliceMs + 2));
+    for (int turn = 0; turn < 200 && view.seen.size() < 60u; ++turn)
+        QCoreApplication::sendPostedEvents(&dispatcher);
+    ASSERT_EQ(view.seen.size(), 60u);
+    for (int i = 0; i < 60; ++i)
+        EXPECT_EQ(view.seen[i], int(i % 2 ? RssEvent::ItemChanged : RssEvent::NewItem)) << i;
 }

@@ -179,11 +179,39 @@ void NewsListModel::RemoveRuns(const std::unordered_set<const CRssItem*>& keep,
     const auto goes = [&](const Row& row) {
         return (!channels || channels->contains(row.channel)) && !keep.contains(row.item.get());
     };
+    std::vector<char> going(m_rows.size());
+    int runs = 0;
+    int count = 0;
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        going[row] = goes(m_rows[row]);
+        count += going[row];
+        runs += going[row] && (row == 0 || !going[row - 1]);
+    }
+    if (runs > kManyRuns) {
+        // Scattered rows (a refresh trimming a channel inside a long group list): gather
+        // them at the end in one layout change, then remove them in one step, instead of
+        // one pass of the view over every row for each run.
+        std::vector<int> order;
+        order.reserve(m_rows.size());
+        for (int keepPass = 1; keepPass >= 0; --keepPass)
+            for (size_t row = 0; row < m_rows.size(); ++row)
+                if (!going[row] == bool(keepPass))
+                    order.push_back(int(row));
+        Reorder(order);
+        const int first = int(m_rows.size()) - count;
+        beginRemoveRows({}, first, int(m_rows.size()) - 1);
+        for (size_t row = size_t(first); row < m_rows.size(); ++row)
+            m_present.erase(m_rows[row].item.get());
+        m_rows.erase(m_rows.begin() + first, m_rows.end());
+        Forget();
+        endRemoveRows();
+        return;
+    }
     for (int last = int(m_rows.size()) - 1; last >= 0; --last) {
-        if (!goes(m_rows[size_t(last)]))
+        if (!going[size_t(last)])
             continue;
         int first = last;
-        while (first > 0 && goes(m_rows[size_t(first - 1)]))
+        while (first > 0 && going[size_t(first - 1)])
             --first;
         beginRemoveRows({}, first, last);
         for (int row = first; row <= last; ++row)
@@ -193,6 +221,27 @@ void NewsListModel::RemoveRuns(const std::unordered_set<const CRssItem*>& keep,
         endRemoveRows();
         last = first;
     }
+}
+
+void NewsListModel::Reorder(const std::vector<int>& order)
+{
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOf(order.size());
+    Rows rows;
+    rows.reserve(m_rows.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        newRowOf[size_t(order[i])] = int(i);
+        rows.push_back(std::move(m_rows[size_t(order[i])]));
+    }
+    m_rows = std::move(rows);
+    Forget();
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& index : from)
+        to << this->index(newRowOf[size_t(index.row())], index.column());
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void NewsListModel::InsertSorted(Rows added)
@@ -227,6 +276,36 @@ void NewsListModel::InsertSorted(Rows added)
             runs.push_back({at, {}});
         runs.back().rows.push_back(std::move(row));
     }
+    if (runs.size() > size_t(kManyRuns)) {
+        // Scattered places (a channel's new news across a long group list sorted by date):
+        // append them in one step, then move them to their places in one layout change.
+        const int before = int(m_rows.size());
+        int total = 0;
+        for (const Run& run : runs)
+            total += int(run.rows.size());
+        beginInsertRows({}, before, before + total - 1);
+        for (Run& run : runs)
+            for (Row& row : run.rows) {
+                m_present.insert(row.item.get());
+                m_rows.push_back(std::move(row));
+            }
+        Forget();
+        endInsertRows();
+        std::vector<int> order;
+        order.reserve(m_rows.size());
+        int old = 0;
+        int appended = before;
+        for (const Run& run : runs) {
+            for (; old < run.at; ++old)
+                order.push_back(old);
+            for (size_t k = 0; k < run.rows.size(); ++k)
+                order.push_back(appended++);
+        }
+        for (; old < before; ++old)
+            order.push_back(old);
+        Reorder(order);
+        return;
+    }
     // From the bottom up, so the places found above stay right.
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
         const int count = int(run->rows.size());
@@ -246,23 +325,7 @@ void NewsListModel::Sort(int sortValue)
     const std::vector<int> order = SortedOrder(m_rows, sortValue);
     if (std::is_sorted(order.begin(), order.end()))
         return;
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> newRowOf(order.size());
-    Rows rows;
-    rows.reserve(m_rows.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        newRowOf[size_t(order[i])] = int(i);
-        rows.push_back(std::move(m_rows[size_t(order[i])]));
-    }
-    m_rows = std::move(rows);
-    Forget();
-    const QModelIndexList from = persistentIndexList();
-    QModelIndexList to;
-    to.reserve(from.size());
-    for (const QModelIndex& index : from)
-        to << this->index(newRowOf[size_t(index.row())], index.column());
-    changePersistentIndexList(from, to);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Reorder(order);
 }
 
 CRssItem* NewsListModel::ItemAt(int row) const

@@ -77,6 +77,10 @@ private:
                     const std::unordered_set<const CRssNode*>* channels);
     void InsertSorted(Rows added);
     void Forget() { m_rowCacheValid = false; }
+    // Puts row order[i] at row i in one layout change; persistent indexes follow.
+    void Reorder(const std::vector<int>& order);
+    // Above this many separate places, an insertion or removal goes as one layout change.
+    static constexpr int kManyRuns = 8;
 
     CRefPtr<CRssNode> m_shown;
     Rows m_rows;
