@@ -30,7 +30,7 @@ public:
     void RemoveView(INotificationView* view);
 
     // How long one slice of queued notifications may run before the loop gets its turn.
-    static constexpr int kSliceMs = 8;
+    static constexpr int kSliceMs = 20;
 
 protected:
     bool event(QEvent* event) override;
