@@ -21,6 +21,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+constexpr qsizetype kLongestToken = 32;
+
 struct FliteVoice
 {
     const char* name;
@@ -37,9 +39,9 @@ struct Engine
     // Clearest first, as measured by a speech recogniser on news text.
     FliteVoice voices[5] = {
         {"rms", "US English male (rms)", register_cmu_us_rms},
+        {"awb", "Scottish English male (awb)", register_cmu_us_awb},
         {"kal16", "US English male (kal16)", register_cmu_us_kal16},
         {"slt", "US English female (slt)", register_cmu_us_slt},
-        {"awb", "Scottish English male (awb)", register_cmu_us_awb},
         {"kal", "US English male, 8 kHz (kal)", register_cmu_us_kal},
     };
     CWavSink* sink = nullptr; // while a text is spoken
@@ -180,7 +182,19 @@ QByteArray FliteText(const QString& text)
         else
             ascii.append(' ');
     }
-    return ascii;
+    // flite takes ever longer over a longer token; no word is this long.
+    QByteArray bounded;
+    bounded.reserve(ascii.size());
+    qsizetype token = 0;
+    for (const char c : ascii) {
+        token = c == ' ' || c == '\n' ? 0 : token + 1;
+        if (token > kLongestToken) {
+            bounded.append(' ');
+            token = 1;
+        }
+        bounded.append(c);
+    }
+    return bounded;
 }
 
 bool FliteSpeak(const QString& name, int rate, const QString& text, CWavSink& sink)

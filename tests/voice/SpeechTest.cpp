@@ -1,5 +1,6 @@
 // Speaking text into WAV files with flite and espeak-ng.
 #include "CSpeechSynth.h"
+#include "FliteSpeech.h"
 #include "SpokenText.h"
 #include "TestSupport.h"
 #include "VoiceId.h"
@@ -203,6 +204,13 @@ TEST(SpokenText, InvisibleBreaksGoAndLongTextsEndAtAWordBoundary)
     EXPECT_EQ(byLength.words, 2);
     EXPECT_TRUE(byLength.cut);
     EXPECT_EQ(PrepareSpokenText(u"abcdefghij"_s, 10, 4).text, u"abcd"_s) << "one long word";
+}
+
+TEST(FliteText, IsPlainAsciiWithoutTokensLongEnoughToStallTheEngine)
+{
+    EXPECT_EQ(FliteText(u"\u201CCaf\u00E9\u201D \u2013 na\u00EFve\u2026 \u4E2D"_s),
+              QByteArray("\"Cafe\" ,  naive...  "));
+    EXPECT_EQ(FliteText(QString(40, u'a')), QByteArray(32, 'a') + ' ' + QByteArray(8, 'a'));
 }
 
 TEST_F(SpeechTest, TooMuchTextIsCutAndSpeechThatCannotFitIsRefused)
