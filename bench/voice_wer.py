@@ -5,7 +5,8 @@ listeners get), decodes the MP3 again and has pocketsphinx (en-us model) transcr
 Prints, per voice, the word error rate against the passages and the real-time factor of
 speech and of speech plus encoding.
 
-usage: voice_wer.py CALVORIA-TOOL [VOICE ...]"""
+usage: voice_wer.py [--no-asr] CALVORIA-TOOL [VOICE ...]
+--no-asr: only the real-time factors (a quiet machine gives steadier ones)."""
 import os
 import re
 import subprocess
@@ -48,8 +49,11 @@ def field(output, name):
 
 
 def main():
-    tool = sys.argv[1]
-    voices = sys.argv[2:] or VOICES
+    args = sys.argv[1:]
+    asr = "--no-asr" not in args
+    args = [a for a in args if a != "--no-asr"]
+    tool = args[0]
+    voices = args[1:] or VOICES
     folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "voice-passages")
     passages = sorted(f for f in os.listdir(folder) if f.endswith(".txt"))
     print("voice\tused\tWER %\twords\terrors\taudio s\tspeech x real time\tspeech+mp3 x real time")
@@ -69,12 +73,13 @@ def main():
                 out = subprocess.run([tool, "encode", wav, mp3], capture_output=True,
                                      text=True, check=True).stdout
                 encode += float(field(out, "elapsed seconds"))
-                subprocess.run(["mpg123", "-q", "-m", "-w", back, mp3], check=True)
                 ref = words(open(text_path, encoding="utf-8").read())
-                hyp = words(transcribe(back))
-                errors += edit_distance(ref, hyp)
                 total += len(ref)
-            print(f"{voice}\t{used}\t{100.0 * errors / total:.1f}\t{total}\t{errors}\t"
+                if asr:
+                    subprocess.run(["mpg123", "-q", "-m", "-w", back, mp3], check=True)
+                    errors += edit_distance(ref, words(transcribe(back)))
+            wer = f"{100.0 * errors / total:.1f}" if asr else "-"
+            print(f"{voice}\t{used}\t{wer}\t{total}\t{errors if asr else '-'}\t"
                   f"{audio:.1f}\t{audio / speak:.0f}\t{audio / (speak + encode):.0f}",
                   flush=True)
 
