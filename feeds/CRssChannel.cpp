@@ -49,11 +49,14 @@ void CRssChannel::AdoptStoredFile(CRssChannel& detached)
             children.insert(children.end(), items.begin(), items.end());
     }
     const RssChannelInfo info = detached.Info();
+    const QString voice = detached.Voice();
     {
         std::lock_guard lock(m_fieldsLock);
         m_info = info;
         if (m_name.isEmpty())
             m_name = info.title;
+        if (m_voice.isEmpty()) // not chosen meanwhile
+            m_voice = voice;
     }
     Recount(true); // the tree shows the counts
 
@@ -144,6 +147,23 @@ RssChannelInfo CRssChannel::Info() const
 {
     std::lock_guard lock(m_fieldsLock);
     return m_info;
+}
+
+QString CRssChannel::Voice() const
+{
+    std::lock_guard lock(m_fieldsLock);
+    return m_voice;
+}
+
+void CRssChannel::SetVoice(const QString& voice)
+{
+    {
+        std::lock_guard lock(m_fieldsLock);
+        if (m_voice == voice)
+            return;
+        m_voice = voice;
+    }
+    Touch();
 }
 
 void CRssChannel::SetInfo(const RssChannelInfo& info)

@@ -46,6 +46,12 @@ public:
     // Posts ChannelChanged.
     void SetAutoConvert(bool autoConvert);
 
+    // The voice that speaks the channel's articles, a voice identifier as in TTS/Voice;
+    // empty ("Automatic") for the voice of the options and the article's language. Kept in
+    // the channel file.
+    QString Voice() const;
+    void SetVoice(const QString& voice);
+
     // Items not deleted and unread; items not deleted.
     int UnreadCount() const { return m_unread.load(); }
     int TotalCount() const { return m_total.load(); }
@@ -117,6 +123,7 @@ private:
     QString m_name;
     QString m_url;
     RssChannelInfo m_info;
+    QString m_voice;
 
     std::atomic<int> m_downloadState{NeverDownloaded};
     std::atomic<bool> m_favorite{false};

@@ -8,6 +8,7 @@
 #include "FeedParser.h"
 #include "XmlHelpers.h"
 
+#include <libxml/tree.h>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -15,6 +16,20 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The voice attribute of a channel file's channel element; empty when there is none.
+QString StoredChannelVoice(xmlDoc* doc)
+{
+    constexpr qsizetype kLongestVoice = 256; // an identifier, not a text
+    const xmlNode* root = xmlDocGetRootElement(doc);
+    for (const xmlNode* node = root ? root->children : nullptr; node; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, BAD_CAST "channel")) {
+            const QString voice = Attribute(node, "voice").trimmed();
+            return voice.size() <= kLongestVoice ? voice : QString();
+        }
+    }
+    return {};
+}
 
 // What one channel keeps is bounded, so that its file always stays readable: a live feed
 // counts with its first items only, and items that have left the feed go from the end of a
@@ -289,6 +304,8 @@ RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& so
         }
         channel.SetInfo(info);
         channel.NameIfUnnamed(info.title);
+        if (storedMode) // a live feed never chooses the voice
+            channel.SetVoice(StoredChannelVoice(doc));
 
         const std::optional<std::vector<xmlNode*>> nodes = reader.SelectItems();
         if (!nodes) {

@@ -173,10 +173,17 @@ void AppendItem(NodeWriter& w, xmlNode* channelElement, const CRssItem& item, in
     WriteItem(w, w.Element(channelElement, "item"), item, indent);
 }
 
-void WriteChannelInfo(NodeWriter& w, xmlNode* element, const CRssChannel& channel, int indent)
+void WriteChannelInfo(NodeWriter& w, xmlNode* element, const CRssChannel& channel,
+                      ChannelItems items, int indent)
 {
     const RssChannelInfo info = channel.Info();
     w.Attribute(element, "favorite", channel.Favorite() ? "true" : "false");
+    // Only the channel file keeps the voice; a channel without one is written as before.
+    if (items == ChannelItems::All) {
+        const QString voice = channel.Voice();
+        if (!voice.isEmpty())
+            w.Attribute(element, "voice", voice);
+    }
     w.TextChild(element, indent, "title", info.title);
     w.TextChild(element, indent, "link", info.link);
     w.TextChild(element, indent, "description", info.description);
@@ -227,7 +234,7 @@ xmlNode* AppendChannelElement(xmlDoc* doc, xmlNode* parent, CRssChannel& channel
     if (!element)
         return nullptr;
     const int inner = indent + 2;
-    WriteChannelInfo(w, element, channel, inner);
+    WriteChannelInfo(w, element, channel, items, inner);
     switch (items) {
     case ChannelItems::All: {
         std::lock_guard lock(channel.ChildrenLock());

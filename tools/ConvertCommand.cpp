@@ -52,7 +52,8 @@ int RunConvertCommand(const QStringList& args)
     timer.start();
     bool ok = WriteArticleCache(*session, url, cache);
     const qint64 fetchMs = timer.restart();
-    ok = ok && converter.PageToWav(cache, wav, speech);
+    QString voice;
+    ok = ok && converter.PageToWav(cache, wav, speech, {}, &voice);
     const qint64 speakMs = timer.restart();
     Mp3Tag tag;
     tag.comment = url;
@@ -63,7 +64,7 @@ int RunConvertCommand(const QStringList& args)
         log.Print(err);
         return 1;
     }
-    out << "fetch ms\t" << fetchMs << "\ntext and speech ms\t" << speakMs << "\nencode ms\t"
+    out << "voice\t" << voice << "\nfetch ms\t" << fetchMs << "\ntext and speech ms\t" << speakMs << "\nencode ms\t"
         << encodeMs << '\n';
     return 0;
 }

@@ -1,4 +1,4 @@
-// calvoria-tool speak TEXT-FILE OUT.wav [--voice ID] [--rate N]
+// calvoria-tool speak TEXT-FILE OUT.wav [--voice ID] [--rate N] [--lang TAG]
 #include "ToolCommands.h"
 
 #include "ToolSupport.h"
@@ -19,10 +19,13 @@ int RunSpeakCommand(const QStringList& args)
     QTextStream err(stderr);
     QStringList files;
     SpeechSettings settings;
+    QString language;
     bool valid = true;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == u"--voice"_s && i + 1 < args.size()) {
             settings.voice = args[++i];
+        } else if (args[i] == u"--lang"_s && i + 1 < args.size()) {
+            language = args[++i];
         } else if (args[i] == u"--rate"_s && i + 1 < args.size()) {
             bool ok = false;
             const int rate = args[++i].toInt(&ok);
@@ -33,7 +36,8 @@ int RunSpeakCommand(const QStringList& args)
         }
     }
     if (!valid || files.size() != 2) {
-        err << "usage: calvoria-tool speak TEXT-FILE OUT.wav [--voice ID] [--rate -10..10]\n";
+        err << "usage: calvoria-tool speak TEXT-FILE OUT.wav [--voice ID] [--rate -10..10] "
+               "[--lang TAG]\n";
         return 2;
     }
     QFile input(files[0]);
@@ -44,6 +48,7 @@ int RunSpeakCommand(const QStringList& args)
     const QString text = QString::fromUtf8(input.readAll());
 
     CToolLog log;
+    settings.voice = CSpeechSynth::ResolveVoice(settings.voice, language);
     QElapsedTimer timer;
     timer.start();
     const bool spoken = CSpeechSynth(settings).Speak(text, files[1], files[0]);
@@ -54,7 +59,8 @@ int RunSpeakCommand(const QStringList& args)
     }
     const double audio =
         double(QFileInfo(files[1]).size() - 44) / (2 * CSpeechSynth::OutputSampleRate);
-    out << "audio seconds\t" << audio << '\n'
+    out << "voice\t" << settings.voice << '\n'
+        << "audio seconds\t" << audio << '\n'
         << "elapsed seconds\t" << elapsed << '\n'
         << "times real time\t" << (elapsed > 0 ? audio / elapsed : 0) << '\n';
     return 0;
@@ -62,8 +68,8 @@ int RunSpeakCommand(const QStringList& args)
 
 const ToolCommandRegistration kCommand{
     {"speak",
-     "TEXT-FILE OUT.wav [--voice ID] [--rate N]\n"
-     "                 speak a UTF-8 text into a 16 kHz WAV file",
+     "TEXT-FILE OUT.wav [--voice ID] [--rate N] [--lang TAG]\n"
+     "                 speak a UTF-8 text (in language TAG) into a 16 kHz WAV file",
      RunSpeakCommand}};
 
 } // namespace

@@ -17,15 +17,15 @@ int RunVoicesCommand(const QStringList& args)
     }
     const std::vector<SpeechVoice> voices = CSpeechSynth::Voices();
     if (voices.empty()) {
-        err << "the speech engine cannot be started\n";
+        err << "no speech engine can be started\n";
         return 1;
     }
     for (const SpeechVoice& voice : voices)
-        out << voice.id << '\t' << voice.name << '\n';
+        out << voice.id << '\t' << voice.language << '\t' << voice.name << '\n';
     return 0;
 }
 
 const ToolCommandRegistration kCommand{
-    {"voices", "            the speech engine's voices: identifier TAB name", RunVoicesCommand}};
+    {"voices", "            both speech engines' voices: identifier TAB language TAB name", RunVoicesCommand}};
 
 } // namespace

@@ -5,22 +5,25 @@
 #include <optional>
 #include <vector>
 
+class CWavSink;
 class QSettings;
 
-// One voice of the speech engine, for the options page.
+// One voice of a speech engine, for the options page.
 struct SpeechVoice
 {
-    QString id;   // the engine's voice identifier, as stored in TTS/Voice
-    QString name; // readable name
+    QString id;       // the voice identifier with its engine, as stored in TTS/Voice
+    QString name;     // readable name
+    QString language; // the language it speaks, a tag such as "en-us"
 };
 
 // The user's choice of voice and speed.
 struct SpeechSettings
 {
-    QString voice;           // empty, stale or unknown: the engine's default voice
+    QString voice;           // empty, stale or unknown: the default voice (kDefaultVoice)
     std::optional<int> rate; // -10 slowest ... 10 fastest; none: normal speed
+    bool opening = true;     // an article begins with its channel's name and its title
 
-    // TTS/Voice and TTS/Rate.
+    // TTS/Voice, TTS/Rate and TTS/Opening.
     static SpeechSettings FromStore(const QSettings& store);
 };
 
@@ -36,8 +39,9 @@ struct SpeechLimits
     std::function<qint64(const QString& folder)> freeBytes;
 };
 
-// Speaks text into a 16 kHz, 16-bit, mono PCM WAV file with espeak-ng. The engine is
-// process-wide: it is set up once, and one text is spoken at a time whatever the thread.
+// Speaks text into a 16 kHz, 16-bit, mono PCM WAV file with flite or espeak-ng, as the
+// voice identifier says. Each engine is process-wide: it is set up once, and speaks one
+// text at a time whatever the thread.
 class CSpeechSynth
 {
 public:
@@ -54,10 +58,19 @@ public:
     // Words per minute for a rate of -10 ... 10: 175 at 0, the engine's slowest (80) and
     // fastest (450) at the ends, each step in between a constant factor faster.
     static int WordsPerMinute(int rate);
-    // Empty when the engine cannot be started.
+    // The voices of both engines, flite's first; espeak-ng's are missing when it cannot be
+    // started.
     static std::vector<SpeechVoice> Voices();
+    // The identifier of the voice that speaks an article in language (a normalised tag,
+    // empty when the article declares none) when the user chose the voice chosen: that
+    // voice, or the default one when chosen is empty or names no installed voice; but when
+    // it speaks another language than the article's, an espeak-ng voice of the article's
+    // language, if there is one.
+    static QString ResolveVoice(const QString& chosen, const QString& language = {});
 
 private:
+    bool SpeakWithEspeak(const QString& voice, const QString& text, CWavSink& sink,
+                         const QString& wavPath, const QString& logName) const;
     bool EnoughSpace(const QString& wavPath, qsizetype words, const QString& logName) const;
 
     SpeechSettings m_settings;

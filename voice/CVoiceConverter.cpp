@@ -1,6 +1,7 @@
 #include "CVoiceConverter.h"
 
 #include "ArticleCache.h"
+#include "ArticleLanguage.h"
 #include "CAppLog.h"
 #include "CPerlWrap.h"
 #include "CodePages.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QtEndian>
 #include <cstddef>
+
+using namespace Qt::Literals::StringLiterals;
 
 // Generated from script/extract.pl at build time.
 extern const unsigned char kExtractScript[];
@@ -41,10 +44,19 @@ bool CVoiceConverter::Initialize()
 }
 
 bool CVoiceConverter::PageToWav(const QString& cachePath, const QString& wavPath,
-                                const SpeechSettings& speech)
+                                const SpeechSettings& speech, const QString& opening,
+                                QString* usedVoice)
 {
-    QString text;
-    return PageToText(cachePath, text) && CSpeechSynth(speech).Speak(text, wavPath, cachePath);
+    QString text, language;
+    if (!PageToText(cachePath, text, &language))
+        return false;
+    SpeechSettings voiced = speech;
+    voiced.voice = CSpeechSynth::ResolveVoice(speech.voice, language);
+    if (usedVoice)
+        *usedVoice = voiced.voice;
+    if (!opening.isEmpty())
+        text = opening + u"\n\n"_s + text;
+    return CSpeechSynth(voiced).Speak(text, wavPath, cachePath);
 }
 
 bool CVoiceConverter::WavToMp3(const QString& wavPath, const QString& mp3Path,
@@ -108,18 +120,20 @@ bool CVoiceConverter::DecodePage(const QString& contentType, const QByteArray& b
     return true;
 }
 
-bool CVoiceConverter::PageToText(const QString& cachePath, QString& text)
+bool CVoiceConverter::PageToText(const QString& cachePath, QString& text, QString* language)
 {
     const QByteArray path = cachePath.toUtf8();
     try {
-        QString contentType;
+        QString contentType, contentLanguage;
         QByteArray body;
-        if (!ReadArticleCache(cachePath, contentType, body))
+        if (!ReadArticleCache(cachePath, contentType, contentLanguage, body))
             return false;
         QByteArray utf8;
         if (!DecodePage(contentType, body, path, utf8))
             return false;
         body.clear();
+        if (language)
+            *language = ArticleLanguage(utf8, contentLanguage);
 
         if (++m_conversions > kConversionsPerInterpreter) {
             m_conversions = 0;

@@ -40,10 +40,13 @@ public:
     // The first half of turning a page into speech: reads the cache file, brings the page
     // to UTF-8 and runs the script; the text is what the script left in $output_stream.
     // A failure logs one line naming cachePath.
-    bool PageToText(const QString& cachePath, QString& text);
-    // The page's text spoken into wavPath, in the voice and at the rate of speech.
-    bool PageToWav(const QString& cachePath, const QString& wavPath,
-                   const SpeechSettings& speech);
+    // language: what the page declares (see ArticleLanguage), empty when nothing.
+    bool PageToText(const QString& cachePath, QString& text, QString* language = nullptr);
+    // The page's text spoken into wavPath at the rate of speech, in its voice or, for a page
+    // in another language, a voice of the page's language (CSpeechSynth::ResolveVoice).
+    // opening, when not empty, is spoken first. usedVoice: the voice that spoke.
+    bool PageToWav(const QString& cachePath, const QString& wavPath, const SpeechSettings& speech,
+                   const QString& opening = {}, QString* usedVoice = nullptr);
     // The WAV file encoded into mp3Path, tagged for players.
     bool WavToMp3(const QString& wavPath, const QString& mp3Path, const Mp3Tag& tag) const;
     const CMp3Encoder& Encoder() const { return m_encoder; }

@@ -25,6 +25,7 @@ public:
     ~CWavSink();
 
     bool SetFormat(int inputRate);
+    bool HasFormat() const { return m_resampler != nullptr; }
     bool Open(const QString& path);
     bool Add(const short* samples, int count);
     bool Finish();

@@ -1,5 +1,7 @@
 #include "SpokenText.h"
 
+#include <QStringList>
+
 namespace {
 
 bool IsInvisibleBreak(char16_t c)
@@ -49,4 +51,18 @@ SpokenText PrepareSpokenText(const QString& text, qsizetype maxWords, qsizetype 
             result.text.chop(1);
     }
     return result;
+}
+
+QString SpokenOpening(const QString& channel, const QString& title)
+{
+    QStringList sentences;
+    for (const QString& part : {channel, title}) {
+        QString sentence = part.simplified();
+        if (sentence.isEmpty())
+            continue;
+        if (!sentence.endsWith(u'.') && !sentence.endsWith(u'!') && !sentence.endsWith(u'?'))
+            sentence += u'.';
+        sentences << sentence;
+    }
+    return sentences.join(u' ');
 }

@@ -14,3 +14,8 @@ struct SpokenText
 // zero-width spaces and joiners, word joiners, byte order marks) and bounds the text:
 // it ends after its maxWords-th word, and at the last word boundary within maxCharacters.
 SpokenText PrepareSpokenText(const QString& text, qsizetype maxWords, qsizetype maxCharacters);
+
+// What is said before an article, so a folder of spoken news can be found by ear:
+// "<channel>. <title>." (a part that ends a sentence already gets no second full stop; an
+// empty part is left out).
+QString SpokenOpening(const QString& channel, const QString& title);

@@ -9,6 +9,7 @@
 #include "CVoiceConverter.h"
 #include "IJobQueue.h"
 #include "PodcastDownload.h"
+#include "SpokenText.h"
 
 #include <QFile>
 
@@ -159,12 +160,20 @@ void CItemJobs::ConvertJob(CRefCounted* argument)
     }
     bool done = false;
     try {
-        if (!jobs.m_converter->PageToWav(html, wav, jobs.Speech())) {
+        const CRefPtr<CRssChannel> channel = item->Channel();
+        SpeechSettings speech = jobs.Speech();
+        if (channel && !channel->Voice().isEmpty())
+            speech.voice = channel->Voice();
+        const QString opening =
+            speech.opening
+                ? SpokenOpening(channel ? channel->Name() : QString(), item->PlainTitle())
+                : QString();
+        if (!jobs.m_converter->PageToWav(html, wav, speech, opening)) {
             LogItem("*ITEM: Cannot convert to text: '%s'", *item);
         } else {
             Mp3Tag tag;
             tag.title = item->PlainTitle();
-            if (CRefPtr<CRssChannel> channel = item->Channel())
+            if (channel)
                 tag.artist = channel->Name();
             tag.comment = item->Link();
             tag.time = item->publicationTime;

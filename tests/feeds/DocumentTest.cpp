@@ -79,6 +79,24 @@ TEST_F(DocumentTest, SavedTreeComesBackAfterARestart)
     EXPECT_EQ(again.SavedNews().ChildCount(), 1);
 }
 
+TEST_F(DocumentTest, ChannelVoiceComesBackAfterARestart)
+{
+    doc->LoadNews();
+    AddChannel(doc->RootGroup(), u"Zeitung"_s)->SetVoice(u"espeak/gmw/de"_s);
+    auto automatic = AddChannel(doc->RootGroup(), u"Daily"_s);
+    doc->CloseNews();
+    EXPECT_TRUE(ReadFile(automatic->FilePath()).contains("<channel favorite=\"false\">"))
+        << "a channel without a voice is written as before";
+
+    CRssReaderDoc again(env.context);
+    again.LoadNews();
+    again.WaitForChannels();
+    const auto channels = again.RootGroup().ChildrenSnapshot();
+    ASSERT_EQ(channels.size(), 2u);
+    EXPECT_EQ(NodeCast<CRssChannel>(channels.at(0))->Voice(), u"espeak/gmw/de"_s);
+    EXPECT_EQ(NodeCast<CRssChannel>(channels.at(1))->Voice(), QString());
+}
+
 TEST_F(DocumentTest, RequestingAChannelTwiceBeforeItsJobRunsQueuesOneJob)
 {
     auto channel = AddChannel(doc->RootGroup(), u"a"_s);

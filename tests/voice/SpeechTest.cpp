@@ -1,7 +1,9 @@
-// Speaking text into WAV files with espeak-ng.
+// Speaking text into WAV files with flite and espeak-ng.
 #include "CSpeechSynth.h"
+#include "FliteSpeech.h"
 #include "SpokenText.h"
 #include "TestSupport.h"
+#include "VoiceId.h"
 
 #include <QDir>
 
@@ -90,15 +92,54 @@ TEST_F(SpeechTest, WavFileIs16kHz16BitMonoPcm)
 
 TEST_F(SpeechTest, EmptyOrStaleVoiceSpeaksWithTheDefaultVoiceAndLogsNothing)
 {
-    const qint64 byDefault = Samples(Speak({u"en"_s, {}}));
+    const qint64 byDefault = Samples(Speak({u"flite/rms"_s, {}}));
     ASSERT_GT(byDefault, 0);
     EXPECT_PRED2(SameLength, Samples(Speak({})), byDefault);
+    EXPECT_PRED2(SameLength, Samples(Speak({u"flite/no-such-voice"_s, {}})), byDefault);
     EXPECT_PRED2(SameLength, Samples(Speak({u"gmw/xx-no-such-voice"_s, {}})), byDefault);
     EXPECT_PRED2(
         SameLength,
         Samples(Speak(
             {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech\\Voices\\Tokens\\Anna"_s, {}})),
         byDefault);
+    EXPECT_EQ(Logged(), QStringList());
+}
+
+TEST(VoiceIdentifiers, CarryTheirEngineAndThoseWithoutOneAreEspeakVoices)
+{
+    EXPECT_EQ(VoiceId::Parse(u"flite/rms"_s), (VoiceId{SpeechEngine::Flite, u"rms"_s}));
+    EXPECT_EQ(VoiceId::Parse(u"espeak/gmw/en-US"_s),
+              (VoiceId{SpeechEngine::Espeak, u"gmw/en-US"_s}));
+    EXPECT_EQ(VoiceId::Parse(u"gmw/de"_s), (VoiceId{SpeechEngine::Espeak, u"gmw/de"_s}));
+    EXPECT_EQ(VoiceId::Parse(u"en"_s), (VoiceId{SpeechEngine::Espeak, u"en"_s}));
+    EXPECT_EQ((VoiceId{SpeechEngine::Flite, u"slt"_s}).ToString(), u"flite/slt"_s);
+
+    // The voice that speaks: the stored one in its full form, or the default.
+    EXPECT_EQ(CSpeechSynth::ResolveVoice({}), u"flite/rms"_s);
+    EXPECT_EQ(CSpeechSynth::ResolveVoice(u"flite/slt"_s), u"flite/slt"_s);
+    EXPECT_EQ(CSpeechSynth::ResolveVoice(u"flite/gone"_s), u"flite/rms"_s);
+    EXPECT_EQ(CSpeechSynth::ResolveVoice(u"gmw/de"_s), u"espeak/gmw/de"_s);
+    EXPECT_EQ(CSpeechSynth::ResolveVoice(u"en-us"_s), u"espeak/gmw/en-US"_s);
+    EXPECT_EQ(CSpeechSynth::ResolveVoice(u"espeak/gmw/en"_s), u"espeak/gmw/en"_s);
+    EXPECT_EQ(CSpeechSynth::ResolveVoice(u"espeak/gmw/gone"_s), u"flite/rms"_s);
+    EXPECT_EQ(CSpeechSynth::ResolveVoice(u"rms"_s), u"flite/rms"_s) << "no espeak-ng voice rms";
+}
+
+TEST_F(SpeechTest, EveryFliteRateStepIsADistinctSpeed)
+{
+    qint64 slower = 0;
+    for (int rate = -10; rate <= 10; ++rate) {
+        const qint64 samples = Samples(Speak({u"flite/rms"_s, rate}));
+        ASSERT_GT(samples, 16000) << "rate " << rate;
+        if (rate > -10) {
+            EXPECT_LT(samples, slower * 97 / 100) << "rate " << rate;
+        }
+        slower = samples;
+    }
+    // An 8 kHz voice comes out at 16 kHz like the others, about as long.
+    const qint64 narrow = Samples(Speak({u"flite/kal"_s, {}}));
+    EXPECT_GT(narrow, 3 * 16000);
+    EXPECT_LT(narrow, 8 * 16000);
     EXPECT_EQ(Logged(), QStringList());
 }
 
@@ -165,6 +206,13 @@ TEST(SpokenText, InvisibleBreaksGoAndLongTextsEndAtAWordBoundary)
     EXPECT_EQ(PrepareSpokenText(u"abcdefghij"_s, 10, 4).text, u"abcd"_s) << "one long word";
 }
 
+TEST(FliteText, IsPlainAsciiWithoutTokensLongEnoughToStallTheEngine)
+{
+    EXPECT_EQ(FliteText(u"\u201CCaf\u00E9\u201D \u2013 na\u00EFve\u2026 \u4E2D"_s),
+              QByteArray("\"Cafe\" ,  naive...  "));
+    EXPECT_EQ(FliteText(QString(40, u'a')), QByteArray(32, 'a') + ' ' + QByteArray(8, 'a'));
+}
+
 TEST_F(SpeechTest, TooMuchTextIsCutAndSpeechThatCannotFitIsRefused)
 {
     const qint64 whole = Samples(Speak({}));
@@ -191,14 +239,17 @@ TEST_F(SpeechTest, TooMuchTextIsCutAndSpeechThatCannotFitIsRefused)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()) << "no partial file";
 }
 
-TEST(SpeechSettings, VoiceAndRateComeFromTheTtsSection)
+TEST(SpeechSettings, VoiceRateAndOpeningComeFromTheTtsSection)
 {
     QTemporaryDir dir;
     QSettings store(dir.filePath(u"settings.ini"_s), QSettings::IniFormat);
     SpeechSettings settings = SpeechSettings::FromStore(store);
     EXPECT_TRUE(settings.voice.isEmpty());
     EXPECT_FALSE(settings.rate.has_value());
+    EXPECT_TRUE(settings.opening) << "articles open with channel and title unless turned off";
 
+    store.setValue(u"TTS/Opening"_s, false);
+    EXPECT_FALSE(SpeechSettings::FromStore(store).opening);
     store.setValue(u"TTS/Voice"_s, u"roa/fr"_s);
     store.setValue(u"TTS/Rate"_s, -3);
     settings = SpeechSettings::FromStore(store);
@@ -265,14 +316,23 @@ TEST_F(SpeechTest, ThreadsSpeakOneAtATime)
         EXPECT_PRED2(SameLength, results[i], i % 2 ? japanese : english) << "thread " << i;
 }
 
-TEST(SpeechVoices, ListNamesTheVoicesThatCanBeChosen)
+TEST(SpeechVoices, ListNamesTheVoicesOfBothEnginesWithTheirLanguage)
 {
     const std::vector<SpeechVoice> voices = CSpeechSynth::Voices();
     ASSERT_GT(voices.size(), 10u);
-    const auto english = std::find_if(voices.begin(), voices.end(),
-                                      [](const SpeechVoice& v) { return v.id == u"gmw/en"_s; });
-    ASSERT_NE(english, voices.end());
-    EXPECT_FALSE(english->name.isEmpty());
+    EXPECT_EQ(voices.front().id, u"flite/rms"_s) << "the default voice comes first";
+    const auto find = [&](const QString& id) {
+        return std::find_if(voices.begin(), voices.end(),
+                            [&](const SpeechVoice& v) { return v.id == id; });
+    };
+    for (const auto& [id, language] :
+         {std::pair{u"flite/slt"_s, u"en-us"_s}, std::pair{u"flite/kal"_s, u"en-us"_s},
+          std::pair{u"espeak/gmw/en"_s, u"en-gb"_s}, std::pair{u"espeak/gmw/de"_s, u"de"_s}}) {
+        const auto voice = find(id);
+        ASSERT_NE(voice, voices.end()) << qPrintable(id);
+        EXPECT_EQ(voice->language, language);
+        EXPECT_FALSE(voice->name.isEmpty());
+    }
     for (const SpeechVoice& voice : voices)
-        EXPECT_FALSE(voice.id.isEmpty());
+        EXPECT_TRUE(voice.id.startsWith(u"flite/"_s) || voice.id.startsWith(u"espeak/"_s));
 }

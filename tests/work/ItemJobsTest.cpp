@@ -177,6 +177,32 @@ TEST_F(ItemJobsTest, PageIsFetchedSpokenAndEncodedIntoATaggedMp3)
     EXPECT_TRUE(ReadFile(item->Mp3File()).startsWith("ID3")) << "tagged for players";
 }
 
+TEST_F(ItemJobsTest, TheChannelsOwnVoiceSpeaksItsItems)
+{
+    LocalServer server;
+    server.Get("/article", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><body><article><p>The new harbour bridge opened this "
+                             "morning after three years of work.</p></article></body></html>",
+                             "text/html; charset=utf-8");
+    });
+    CHttpSession::GlobalInit();
+    env.app.SetSession(CRefPtr<CHttpSession>::Make());
+    converter = std::make_unique<CVoiceConverter>(BinDir());
+    ASSERT_TRUE(converter->Initialize());
+    MakeJobs(converter.get());
+    RunQueues();
+
+    auto automatic = Item(u"Bridge one"_s, State::None, server.Url("/article"));
+    automatic->RequestConversion(false, false, false);
+    ASSERT_TRUE(WaitForState(*automatic, State::Ready));
+    // The Japanese voice spells English words out letter by letter.
+    channel->SetVoice(u"espeak/jpx/ja"_s);
+    auto japanese = Item(u"Bridge two"_s, State::None, server.Url("/article"));
+    japanese->RequestConversion(false, false, false);
+    ASSERT_TRUE(WaitForState(*japanese, State::Ready));
+    EXPECT_GT(QFileInfo(japanese->Mp3File()).size(), 2 * QFileInfo(automatic->Mp3File()).size());
+}
+
 TEST_F(ItemJobsTest, FailuresEndInFailedWithTheItemsLine)
 {
     LocalServer server;
