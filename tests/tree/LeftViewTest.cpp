@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QEventLoop>
@@ -324,18 +325,24 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
     EXPECT_EQ(sport->Name(), u"Sport"_s);
     EXPECT_EQ(view.Model().IndexOf(sport).data().toString(), u"Sport"_s);
 
-    // Properties: a changed option enables Apply; OK keeps it.
+    // Properties: a changed option enables Apply; OK keeps it, the channel's own voice too.
     bool applyEnabled = false;
+    QString automatic;
     WithNextDialog<CNewChannel>([&](CNewChannel* dialog) {
         auto* apply = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply);
         const bool before = apply->isEnabled();
         Child<QCheckBox>(dialog, "autoUpdateBox")->click();
         applyEnabled = !before && apply->isEnabled();
+        auto* voice = Child<QComboBox>(dialog, "voiceBox");
+        automatic = voice->currentText();
+        voice->setCurrentIndex(voice->findData(u"flite/slt"_s));
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
     view.RunRowCommand(CLeftView::ChannelPropertiesCmd, old);
     EXPECT_TRUE(applyEnabled);
     EXPECT_FALSE(old->AutoUpdate());
+    EXPECT_EQ(automatic, u"Automatic"_s);
+    EXPECT_EQ(old->Voice(), u"flite/slt"_s);
     EXPECT_EQ(old->Name(), u"Old"_s);
     w.env.app.SetSession({});
 }

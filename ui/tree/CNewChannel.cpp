@@ -2,12 +2,14 @@
 
 #include "CFeedContext.h"
 #include "CRssChannel.h"
+#include "CSpeechSynth.h"
 #include "IFrameServices.h"
 #include "StringTable.h"
 #include "TextHelpers.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -39,6 +41,7 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
       m_name(new QLineEdit), m_webpage(new QLineEdit), m_description(new QLabel),
       m_autoUpdate(new QCheckBox(u"Automaticaly update channel"_s)),
       m_autoConvert(new QCheckBox(u"Convert received news to voice"_s)),
+      m_voice(new QComboBox),
       m_verify(new QPushButton(u"Verify"_s)), m_go(new QPushButton(u"Go"_s))
 {
     setObjectName(u"newChannelDialog"_s);
@@ -71,6 +74,8 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     grid->addWidget(m_description, 3, 0, 1, 3);
     grid->addWidget(m_autoUpdate, 4, 0, 1, 3);
     grid->addWidget(m_autoConvert, 5, 0, 1, 3);
+    grid->addWidget(BuddyLabel(u"&Voice:"_s, m_voice), 6, 0);
+    grid->addWidget(m_voice, 6, 1, 1, 2);
     grid->setColumnMinimumWidth(1, 320);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
@@ -93,6 +98,7 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     m_description->setText(info.description);
     m_autoUpdate->setChecked(channel.AutoUpdate());
     m_autoConvert->setChecked(channel.AutoConvert());
+    FillVoices(channel.Voice());
     if (mode == Mode::NewChannel && m_url->text().isEmpty()) {
         // An address just copied from the browser is what the person means to subscribe.
         QString url;
@@ -115,6 +121,10 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
             m_modified = true;
             UpdateButtons();
         });
+    connect(m_voice, &QComboBox::currentIndexChanged, this, [this] {
+        m_modified = true;
+        UpdateButtons();
+    });
     connect(m_verify, &QPushButton::clicked, this, &CNewChannel::Verify);
     connect(m_go, &QPushButton::clicked, this,
             [this] { m_frame.OpenInBrowser(m_webpage->text()); });
@@ -122,6 +132,22 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
 }
 
 CNewChannel::~CNewChannel() = default;
+
+void CNewChannel::FillVoices(const QString& current)
+{
+    m_voice->setObjectName(u"voiceBox"_s);
+    // "Automatic": the voice of the options, or one of the article's own language.
+    m_voice->addItem(u"Automatic"_s, QString());
+    for (const SpeechVoice& voice : CSpeechSynth::Voices())
+        m_voice->addItem(u"%1 (%2)"_s.arg(voice.name, voice.language), voice.id);
+    int index = m_voice->findData(current);
+    if (index < 0) {
+        // A voice no longer installed stays chosen until the person picks another.
+        m_voice->addItem(u"%1 (not installed)"_s.arg(current), current);
+        index = m_voice->count() - 1;
+    }
+    m_voice->setCurrentIndex(index);
+}
 
 void CNewChannel::UpdateButtons()
 {
@@ -181,6 +207,8 @@ void CNewChannel::Apply()
     m_channel.SetNameAndUrl(m_name->text(), m_url->text());
     m_channel.SetAutoUpdate(m_autoUpdate->isChecked());
     m_channel.SetAutoConvert(m_autoConvert->isChecked());
+    if (m_voice->currentData().toString() != m_channel.Voice())
+        m_channel.SetVoice(m_voice->currentData().toString());
     m_modified = false;
     UpdateButtons();
 }

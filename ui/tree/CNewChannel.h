@@ -5,6 +5,7 @@
 class CRssChannel;
 class IFrameServices;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -37,6 +38,8 @@ public:
     void accept() override;
 
 private:
+    // The voices to choose from, with "Automatic" first, and the channel's own chosen.
+    void FillVoices(const QString& current);
     void UpdateButtons();
     void OnVerified(int ticket, bool ok, const RssChannelInfo& info);
 
@@ -48,6 +51,7 @@ private:
     QLabel* m_description;
     QCheckBox* m_autoUpdate;
     QCheckBox* m_autoConvert;
+    QComboBox* m_voice;
     QPushButton* m_verify;
     QPushButton* m_go;
     QPushButton* m_ok;
