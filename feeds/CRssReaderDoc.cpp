@@ -163,6 +163,28 @@ void CRssReaderDoc::WaitForChannels()
     m_reader.Wait();
 }
 
+bool CRssReaderDoc::MoveDataRoot(const QString& path, QString* error)
+{
+    CPreferences& prefs = m_context.Prefs();
+    const QString oldRoot = prefs.DataRoot();
+    if (QDir(path) == QDir(oldRoot))
+        return true;
+    WaitForChannels();
+    CDataFolderLock lock;
+    // The folder must exist before it can be locked; ChangeRoot then makes the rest.
+    if (!QDir().mkpath(path) || !lock.Acquire(path, error))
+        return false;
+    if (!prefs.ChangeRoot(path)) {
+        if (error)
+            *error = u"Cannot create the folders of '%1'."_s.arg(path);
+        return false;
+    }
+    m_folderLock = std::move(lock);
+    LogFormat("Data folder moved from '%s' to '%s'", qUtf8Printable(oldRoot),
+              qUtf8Printable(prefs.DataRoot()));
+    return SaveNews();
+}
+
 void CRssReaderDoc::CloseNews()
 {
     m_reader.Stop();

@@ -48,6 +48,11 @@ public:
     // Stops reading channel files (the unread ones stay as they are on disk), saves when
     // loaded, then empties everything and the selection, and lets the data folder go.
     void CloseNews();
+    // Moves the person's news to another data root: every channel file is read first, the
+    // new root is locked and made the preferences' root, and the tree, the channel files
+    // and the saved news are written there. False, with everything left as it was, when
+    // the folder cannot be made or another program has it.
+    bool MoveDataRoot(const QString& path, QString* error = nullptr);
     bool IsLoaded() const { return m_loaded; }
 
     // post: tell the views through a posted notification instead of at once.

@@ -67,10 +67,8 @@ public:
     void HideSearchBarIfVisible() override;
     CRssHeader* RightSideHeader() const override { return m_panes.newsHeader; }
     CThemeColors& Theme() const override { return *m_theme; }
-    // After the options changed: rebuild the panes, tell the views of the preview change,
-    // reload the tool bar images, recolour everything.
     void ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,
-                      bool buttonsChanged);
+                      bool buttonsChanged) override;
     // Commands 32782, 32783, 32784: 1 right, 2 bottom, 0 hidden.
     void SetReadingPanePosition(int position);
 

@@ -9,6 +9,11 @@
 #include "CMainFrame.h"
 #include "CLeftView.h"
 #include "CRssReaderView.h"
+#include "CRSSFeedOptions.h"
+#include "CRSSGeneralOptions.h"
+#include "CRSSPropSht.h"
+#include "CRSSVisualOptions.h"
+#include "CRSSVoiceOptions.h"
 #include "CStatusPanes.h"
 #include "CSingleInstance.h"
 #include "CVoiceConverter.h"
@@ -205,6 +210,7 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     connect(m_frame, &CMainFrame::newsCheckDue, this, [this] { m_doc->PeriodicUpdate(); });
     connect(m_frame, &CMainFrame::exitRequested, this, &QCoreApplication::quit);
     connect(m_frame, &CMainFrame::aboutRequested, this, &CRssReaderApp::ShowAbout);
+    m_frame->SetOptionsSheet([this] { RunOptions(); });
     return true;
 }
 
@@ -251,6 +257,28 @@ void CRssReaderApp::ShowLoadProblems(const QStringList& problems)
     auto* box = new QMessageBox(QMessageBox::Warning, u"Calvoria"_s, text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
+}
+
+void CRssReaderApp::RunOptions()
+{
+    CPreferences& prefs = *m_services.Prefs();
+    CRSSPropSht sheet(m_frame);
+    sheet.AddPage(new CRSSGeneralOptions(prefs, *m_frame,
+                                         [this](const QString& path, QString* error) {
+                                             return m_doc->MoveDataRoot(path, error);
+                                         }),
+                  u"General"_s);
+    sheet.AddPage(new CRSSVisualOptions(m_services, *m_frame), u"Appearance"_s);
+    sheet.AddPage(new CRSSFeedOptions(m_services, *m_frame), u"RSS News"_s);
+    if (m_services.hasVoice)
+        sheet.AddPage(new CRSSVoiceOptions(prefs.Store(),
+                                           [this] {
+                                               m_itemJobs->SetSpeechSettings(
+                                                   SpeechSettings::FromStore(
+                                                       m_services.Prefs()->Store()));
+                                           }),
+                      u"Voice"_s);
+    sheet.exec();
 }
 
 void CRssReaderApp::ShowAbout()

@@ -61,6 +61,8 @@ protected:
 
 private:
     void ShowAbout();
+    // The options sheet, modal, with the Voice page where a voice was found at start.
+    void RunOptions();
     // True where nobody can see a window (the offscreen and minimal platforms).
     bool IsHeadless() const;
     // Stored files that did not read whole: told to the person once the window exists.

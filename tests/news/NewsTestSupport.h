@@ -22,6 +22,7 @@ public:
     void HideSearchBarIfVisible() override { ++searchBarHidden; }
     CRssHeader* RightSideHeader() const override { return header; }
     CThemeColors& Theme() const override { return theme; }
+    void ApplyOptions(bool, bool, bool, bool) override {}
 
     mutable CThemeColors theme;
     CRssHeader headerWidget{&theme};

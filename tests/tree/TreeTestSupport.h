@@ -20,6 +20,7 @@ public:
     void HideSearchBarIfVisible() override {}
     CRssHeader* RightSideHeader() const override { return nullptr; }
     CThemeColors& Theme() const override { return theme; }
+    void ApplyOptions(bool, bool, bool, bool) override {}
 
     mutable CThemeColors theme;
     QStringList opened;

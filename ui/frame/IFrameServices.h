@@ -19,4 +19,8 @@ public:
     virtual CRssHeader* RightSideHeader() const = 0;
     // The colours every window of the frame draws with.
     virtual CThemeColors& Theme() const = 0;
+    // After the options changed: rebuild the panes, tell the views of the preview change,
+    // reload the tool bar images, recolour everything, as the flags say.
+    virtual void ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,
+                              bool buttonsChanged) = 0;
 };

@@ -1,0 +1,210 @@
+#include "CDataFolderLock.h"
+#include "CPreferences.h"
+#include "CRSSFeedOptions.h"
+#include "CRSSGeneralOptions.h"
+#include "CRSSPropSht.h"
+#include "CRSSVisualOptions.h"
+#include "CRSSVoiceOptions.h"
+#include "CRssReaderDoc.h"
+#include "CSpeechSynth.h"
+#include "CThemeColors.h"
+#include "FeedTestSupport.h"
+#include "IFrameServices.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The frame as the pages see it: what they ask of it is noted.
+class FrameRecord : public IFrameServices
+{
+public:
+    bool OpenInBrowser(const QString&) override { return false; }
+    bool BrowseForFolder(QString&) override { return false; }
+    void HideSearchBarIfVisible() override {}
+    CRssHeader* RightSideHeader() const override { return nullptr; }
+    CThemeColors& Theme() const override { return theme; }
+    void ApplyOptions(bool preview, bool layout, bool themeChanged, bool buttons) override
+    {
+        applied << QList<bool>{preview, layout, themeChanged, buttons};
+    }
+    mutable CThemeColors theme;
+    QList<QList<bool>> applied;
+};
+
+template <class T>
+T* Child(QWidget* parent, const char* name)
+{
+    auto* child = parent->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+// Answers the next message box and notes its text.
+QString AnswerNextMessage()
+{
+    auto text = std::make_shared<QString>();
+    QTimer::singleShot(0, [text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *text = box->text();
+            box->accept();
+        }
+    });
+    QApplication::processEvents();
+    return *text;
+}
+
+class Options : public ::testing::Test
+{
+protected:
+    FeedEnvironment env;
+    FrameRecord frame;
+    CPreferences& prefs = *env.app.Prefs();
+};
+
+TEST_F(Options, NewsPageCorrectsAndRefusesAsThePersonIsTold)
+{
+    CRSSPropSht sheet;
+    auto* page = new CRSSFeedOptions(env.app, frame);
+    sheet.AddPage(page, u"RSS News"_s);
+    EXPECT_FALSE(sheet.ApplyButton()->isEnabled());
+
+    // Ten preview lines: the sheet says what is allowed and keeps the value.
+    Child<QSpinBox>(page, "previewLines")->setValue(10);
+    EXPECT_TRUE(sheet.ApplyButton()->isEnabled());
+    QString message;
+    QTimer::singleShot(0, [&] { message = AnswerNextMessage(); });
+    EXPECT_FALSE(sheet.ApplyAll());
+    EXPECT_EQ(message, u"Please enter an integer between 1 and 9."_s);
+    EXPECT_EQ(Child<QSpinBox>(page, "previewLines")->value(), 10);
+    EXPECT_EQ(prefs.previewLines, 2);
+
+    // A check interval of 0 becomes 15; the time display change is told to the views, the
+    // preview change to the frame.
+    Child<QSpinBox>(page, "previewLines")->setValue(4);
+    Child<QLineEdit>(page, "checkInterval")->setText(u"0"_s);
+    page->findChild<QCheckBox*>()->click(); // "Show time since news is published"
+    env.ClearNotifications();
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_EQ(Child<QLineEdit>(page, "checkInterval")->text(), u"15"_s);
+    EXPECT_EQ(prefs.checkIntervalMinutes, 15);
+    EXPECT_EQ(prefs.previewLines, 4);
+    EXPECT_FALSE(prefs.showTimeSince);
+    EXPECT_EQ(env.Count(RssEvent::TimeDisplayChanged), 1);
+    EXPECT_EQ(frame.applied, (QList<QList<bool>>{{true, false, false, false}}));
+    EXPECT_FALSE(sheet.ApplyButton()->isEnabled());
+
+    // The stored record holds what was applied.
+    CPreferences reread(std::make_unique<QSettings>(env.home.File(u"settings.ini"_s),
+                                                    QSettings::IniFormat),
+                        env.app.ProgramFolder());
+    reread.Load(false);
+    EXPECT_EQ(reread.previewLines, 4);
+    EXPECT_EQ(reread.checkIntervalMinutes, 15);
+}
+
+TEST_F(Options, AppearanceTellsTheFrameOnlyWhatChanged)
+{
+    ASSERT_TRUE(QDir().mkpath(prefs.StylesFolder()));
+    for (const char* name : {"Compact.xsl", "Default.xsl"}) {
+        QFile style(prefs.StylesFolder() + QLatin1String(name));
+        ASSERT_TRUE(style.open(QIODevice::WriteOnly));
+    }
+    prefs.SetReadingStyle(u"Default"_s);
+    CRSSPropSht sheet;
+    auto* page = new CRSSVisualOptions(env.app, frame);
+    sheet.AddPage(page, u"Appearance"_s);
+    auto* style = Child<QComboBox>(page, "readingStyle");
+    EXPECT_EQ(style->currentText(), u"Default.xsl"_s);
+
+    // Only the style: the reading pane is told, the frame changes nothing.
+    style->setCurrentIndex(0);
+    env.ClearNotifications();
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_EQ(prefs.ReadingStyle(), u"Compact.xsl"_s);
+    EXPECT_EQ(env.Count(RssEvent::StyleChanged), 1);
+    EXPECT_EQ(frame.applied.last(), (QList<bool>{false, false, false, false}));
+
+    // No reading panel, the Olive theme, small buttons: three flags.
+    page->findChild<QCheckBox*>()->click();
+    for (QAbstractButton* radio : page->findChildren<QAbstractButton*>())
+        if (radio->text() == u"XP &Olive"_s || radio->text() == u"S&mall buttons"_s)
+            radio->click();
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_EQ(prefs.readingPanePosition, 0);
+    EXPECT_EQ(prefs.colorTheme, 2);
+    EXPECT_FALSE(prefs.largeButtons);
+    EXPECT_EQ(frame.applied.last(), (QList<bool>{false, true, true, true}));
+}
+
+TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)
+{
+    CRssReaderDoc doc(env.context);
+    ASSERT_TRUE(doc.LoadNews());
+    CRefPtr<CRssChannel> channel = CRssChannel::Create(&env.context);
+    channel->SetNameAndUrl(u"Desk"_s, u"http://news.example/rss"_s);
+    doc.RootGroup().AddChild(channel.get());
+    const QString oldRoot = prefs.DataRoot();
+    const QString newRoot = env.home.File(u"elsewhere/"_s);
+
+    CRSSPropSht sheet;
+    auto* page = new CRSSGeneralOptions(prefs, frame, [&](const QString& path, QString* error) {
+        return doc.MoveDataRoot(path, error);
+    });
+    sheet.AddPage(page, u"General"_s);
+    Child<QLineEdit>(page, "dataFolder")->setText(newRoot);
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_EQ(QDir(prefs.DataRoot()), QDir(newRoot));
+    EXPECT_TRUE(QFile::exists(newRoot + u"data.opml"_s));
+    EXPECT_TRUE(QFile::exists(channel->FilePath()));
+    EXPECT_TRUE(channel->FilePath().startsWith(prefs.FeedsFolder()));
+    CDataFolderLock other;
+    EXPECT_FALSE(other.Acquire(newRoot)) << "the program holds its new folder";
+    EXPECT_TRUE(other.Acquire(oldRoot)) << "and let go of the old one";
+    other.Release();
+
+    // A folder that cannot be made keeps the root where it is.
+    Child<QLineEdit>(page, "dataFolder")->setText(u"/proc/no/such/folder"_s);
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_EQ(QDir(prefs.DataRoot()), QDir(newRoot));
+    EXPECT_EQ(QDir(Child<QLineEdit>(page, "dataFolder")->text()), QDir(newRoot));
+    doc.CloseNews();
+}
+
+TEST_F(Options, VoicePageStoresTheChoiceAndTellsTheConverter)
+{
+    int told = 0;
+    CRSSPropSht sheet;
+    auto* page = new CRSSVoiceOptions(prefs.Store(), [&] { ++told; });
+    sheet.AddPage(page, u"Voice"_s);
+    auto* voices = Child<QComboBox>(page, "voiceName");
+    ASSERT_GT(voices->count(), 5);
+    EXPECT_EQ(voices->currentData().toString(), u"flite/rms"_s) << "the default voice";
+    voices->setCurrentIndex(voices->findData(u"flite/slt"_s));
+    Child<QSlider>(page, "voiceRate")->setValue(-4);
+    Child<QCheckBox>(page, "voiceOpening")->click();
+    ASSERT_TRUE(sheet.ApplyAll());
+    const SpeechSettings stored = SpeechSettings::FromStore(prefs.Store());
+    EXPECT_EQ(stored.voice, u"flite/slt"_s);
+    EXPECT_EQ(stored.rate, -4);
+    EXPECT_FALSE(stored.opening);
+    EXPECT_EQ(told, 1);
+}
+
+} // namespace

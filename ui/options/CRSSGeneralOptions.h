@@ -1,0 +1,44 @@
+#pragma once
+
+#include "COptionsPage.h"
+
+#include <functional>
+
+class CPreferences;
+class IFrameServices;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+
+// "General": the data folder, the number of news kept per channel and the age of voice
+// files, with the sizes of both caches.
+class CRSSGeneralOptions : public COptionsPage
+{
+    Q_OBJECT
+public:
+    // moveDataRoot moves the person's news to another folder; false with a message when
+    // it cannot.
+    using RootMover = std::function<bool(const QString& path, QString* error)>;
+    CRSSGeneralOptions(CPreferences& prefs, IFrameServices& frame, RootMover moveDataRoot,
+                       QWidget* parent = nullptr);
+
+    QString Problem() const override;
+
+protected:
+    void Initialize() override;
+    void ApplyPage() override;
+
+private:
+    void UpdateEnables();
+
+    CPreferences& m_prefs;
+    IFrameServices& m_frame;
+    RootMover m_moveDataRoot;
+    QLineEdit* m_folder;
+    QCheckBox* m_limit;
+    QLineEdit* m_newsPerChannel;
+    QLabel* m_newsCache;
+    QCheckBox* m_removeOld;
+    QLineEdit* m_days;
+    QLabel* m_voiceCache;
+};
