@@ -10,6 +10,7 @@
 #     tree-menu.png          the channel tree's context menu (Shift+F10)
 #     news-menu.png          the news list's context menu
 #     new-channel.png        File > New channel in a group
+#     options-<page>.png     Tools > Options, each page
 #
 #     scripts/screenshots.sh OUTDIR
 # Needs xvfb-run, ImageMagick's import, xdotool, xwininfo and trayer. Uses build/.
@@ -95,6 +96,11 @@ shoot news-list "$open_channel"
 shoot tree-menu "$open_channel; xdotool key shift+F10 2> /dev/null; sleep 0.6"
 shoot news-menu "$open_channel; xdotool key F6 Down shift+F10 2> /dev/null; sleep 0.6"
 shoot new-channel "$focus key Home Down Down 2> /dev/null; sleep 0.5; xdotool key ctrl+n 2> /dev/null; sleep 1"
+options="$focus key alt+t 2> /dev/null; sleep 0.4; xdotool key o 2> /dev/null; sleep 1"
+shoot options-general "$options"
+shoot options-appearance "$options; xdotool key ctrl+Tab 2> /dev/null; sleep 0.5"
+shoot options-news "$options; xdotool key ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.5"
+shoot options-voice "$options; xdotool key ctrl+Tab ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.8"
 # The last channel of the tree points at the silent server.
 sed -i "0,/xmlUrl=\"http:\/\/127.0.0.1:$port\/feed11.xml\"/s//xmlUrl=\"http:\/\/127.0.0.1:$silent\/feed11.xml\"/" \
     "$XDG_DATA_HOME/Calvoria/data.opml"
