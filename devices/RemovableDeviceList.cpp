@@ -1,0 +1,147 @@
+#include "RemovableDeviceList.h"
+
+#include "StringTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <sys/statvfs.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kRemovableDisk = 160;
+
+QString ReadAttribute(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.read(4096)).simplified();
+}
+
+// The mount table escapes blanks, tabs, new lines and backslashes as \ooo.
+QString Unescape(const QByteArray& field)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                out += char(code);
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return QString::fromUtf8(out);
+}
+
+// udev escapes unsafe characters of labels in /dev/disk/by-label as \xNN.
+QString UnescapeHex(const QString& name)
+{
+    QByteArray in = name.toUtf8(), out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '\\' && i + 3 < in.size() && in[i + 1] == 'x') {
+            bool ok = false;
+            const int code = in.mid(i + 2, 2).toInt(&ok, 16);
+            if (ok) {
+                out += char(code);
+                i += 3;
+                continue;
+            }
+        }
+        out += in[i];
+    }
+    return QString::fromUtf8(out);
+}
+
+// The entry of a /dev/disk/by-* folder whose link names the device node `node`.
+QString NameLinkingTo(const QString& folder, const QString& node)
+{
+    const QFileInfoList links = QDir(folder).entryInfoList(QDir::Files | QDir::System |
+                                                           QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& link : links)
+        if (QFileInfo(link.symLinkTarget()).fileName() == node)
+            return UnescapeHex(link.fileName());
+    return {};
+}
+
+struct BlockDevice
+{
+    QString node;      // "sdb1"
+    QString disk;      // the whole disk's sysfs folder
+    bool removable = false;
+    QString model;     // "Vendor Model"
+};
+
+bool FindBlockDevice(const QString& sysRoot, const QString& majorMinor, BlockDevice& device)
+{
+    const QFileInfo link(sysRoot + u"/dev/block/"_s + majorMinor);
+    const QString path = link.canonicalFilePath();
+    if (path.isEmpty())
+        return false;
+    device.node = QFileInfo(path).fileName();
+    // A partition's disk is the folder above it.
+    device.disk = QFile::exists(path + u"/partition"_s) ? QFileInfo(path).path() : path;
+    const bool onUsb = device.disk.contains(u"/usb"_s);
+    device.removable = onUsb || ReadAttribute(device.disk + u"/removable"_s) == u"1"_s;
+    const QString vendor = ReadAttribute(device.disk + u"/device/vendor"_s);
+    const QString model = ReadAttribute(device.disk + u"/device/model"_s);
+    device.model = vendor.isEmpty() ? model : model.isEmpty() ? vendor : vendor + u' ' + model;
+    return true;
+}
+
+} // namespace
+
+void RemovableDeviceList::Refresh()
+{
+    m_devices.clear();
+    m_cursor = -1;
+    QFile table(m_roots.proc + u"/self/mountinfo"_s);
+    if (!table.open(QIODevice::ReadOnly))
+        return;
+    QSet<QString> seen;
+    while (!table.atEnd()) {
+        const QList<QByteArray> fields = table.readLine(64 * 1024).trimmed().split(' ');
+        // id parent major:minor root mount-point options [optional...] - type source ...
+        if (fields.size() < 7 || fields[2].startsWith("0:"))
+            continue;
+        BlockDevice device;
+        if (!FindBlockDevice(m_roots.sys, QString::fromLatin1(fields[2]), device) ||
+            !device.removable || seen.contains(device.node))
+            continue;
+        seen.insert(device.node);
+        RemovableDevice entry;
+        entry.root = Unescape(fields[4]);
+        const QString label = NameLinkingTo(m_roots.dev + u"/disk/by-label"_s, device.node);
+        entry.name = !device.model.isEmpty() ? device.model : label;
+        if (!entry.name.isEmpty()) {
+            entry.key = entry.name;
+        } else {
+            entry.name = LoadString(kRemovableDisk);
+            const QString uuid = NameLinkingTo(m_roots.dev + u"/disk/by-uuid"_s, device.node);
+            entry.key = u"*"_s + (uuid.isEmpty() ? entry.root : uuid);
+        }
+        m_devices.push_back(std::move(entry));
+    }
+}
+
+const RemovableDevice* RemovableDeviceList::Next()
+{
+    if (m_cursor + 1 >= Count())
+        return nullptr;
+    return &m_devices[size_t(++m_cursor)];
+}
+
+qint64 RemovableDeviceList::GetFreeSpace(const QString& root)
+{
+    struct statvfs stats{};
+    if (::statvfs(QFile::encodeName(root).constData(), &stats) != 0)
+        return 0;
+    return qint64(stats.f_bavail) * qint64(stats.f_frsize);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <vector>
+
+// A removable volume now mounted: where it is, the name the person knows it by, and the
+// key it is remembered under.
+struct RemovableDevice
+{
+    QString root; // the mount point
+    QString name; // USB vendor and model, else the volume label, else "Removable disk"
+    // The name; for a volume known by neither, "*" and its file-system UUID, or "*" and
+    // its mount point when it has none.
+    QString key;
+};
+
+// The system's file-system roots: the parameters tests point at a tree of their own.
+struct SystemRoots
+{
+    QString proc = QStringLiteral("/proc");
+    QString sys = QStringLiteral("/sys");
+    QString dev = QStringLiteral("/dev");
+};
+
+// The removable volumes mounted now, in the order of the mount table: block devices that
+// the kernel marks removable or that sit on a USB bus.
+class RemovableDeviceList
+{
+public:
+    explicit RemovableDeviceList(SystemRoots roots = {}) : m_roots(std::move(roots)) {}
+
+    // Reads the mount table again and resets the cursor.
+    void Refresh();
+    // The next device, or null past the end.
+    const RemovableDevice* Next();
+    int Count() const { return int(m_devices.size()); }
+    const RemovableDevice& At(int index) const { return m_devices.at(size_t(index)); }
+
+    // Bytes free for the person on the volume at root; 0 when they cannot be read.
+    static qint64 GetFreeSpace(const QString& root);
+
+private:
+    SystemRoots m_roots;
+    std::vector<RemovableDevice> m_devices;
+    int m_cursor = -1;
+};
