@@ -179,9 +179,16 @@ TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)
     EXPECT_TRUE(other.Acquire(oldRoot)) << "and let go of the old one";
     other.Release();
 
-    // A folder that cannot be made keeps the root where it is.
+    // A folder that cannot be made keeps the root where it is, and the person is told; a
+    // limit of 0 news would empty every channel: one is kept.
     Child<QLineEdit>(page, "dataFolder")->setText(u"/proc/no/such/folder"_s);
+    Child<QLineEdit>(page, "newsPerChannel")->setText(u"0"_s);
+    QString message;
+    QTimer::singleShot(0, [&] { message = AnswerNextMessage(); });
     ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_TRUE(message.startsWith(u"Cannot create the folder '/proc/no/such/folder'."_s))
+        << message.toStdString();
+    EXPECT_EQ(prefs.newsPerChannel, 1);
     EXPECT_EQ(QDir(prefs.DataRoot()), QDir(newRoot));
     EXPECT_EQ(QDir(Child<QLineEdit>(page, "dataFolder")->text()), QDir(newRoot));
     doc.CloseNews();

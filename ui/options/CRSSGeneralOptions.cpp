@@ -97,15 +97,23 @@ void CRSSGeneralOptions::ApplyPage()
     if (!folder.isEmpty() && QDir(folder) != QDir(m_prefs.DataRoot()) && m_moveDataRoot) {
         QString error;
         if (!m_moveDataRoot(folder, &error)) {
-            // The old folder stays; the person learns why.
-            if (!error.isEmpty())
-                QMessageBox::warning(this, u"Calvoria"_s, error);
+            // The old folder stays; the person learns why rather than finding the news
+            // where they were.
+            if (error.isEmpty())
+                error = u"Cannot create the folder '%1'."_s.arg(QDir::toNativeSeparators(folder));
+            QMessageBox::warning(this, u"Calvoria"_s,
+                                 error + u"\nThe news stay in '%1'."_s.arg(QDir::toNativeSeparators(
+                                             m_prefs.DataRoot())));
             m_folder->setText(QDir::toNativeSeparators(m_prefs.DataRoot()));
         }
     }
     int value = 0;
-    if (NumberOf(m_newsPerChannel, value))
+    if (NumberOf(m_newsPerChannel, value)) {
+        // A limit of 0 would delete every news of every channel: one is the fewest kept.
+        value = std::max(1, value);
+        m_newsPerChannel->setText(QString::number(value));
         m_prefs.newsPerChannel = value;
+    }
     if (NumberOf(m_days, value))
         m_prefs.voiceMaxAgeDays = value;
     m_prefs.limitNewsPerChannel = m_limit->isChecked();
