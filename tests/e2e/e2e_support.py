@@ -3,7 +3,6 @@ folder with its feeds served from 127.0.0.1, and the program started in a home o
 import ctypes
 import hashlib
 import os
-import re
 import shutil
 import socket
 import struct
@@ -11,6 +10,10 @@ import subprocess
 import sys
 import tempfile
 import time
+
+# The screenshot script's helper finds the tray icon for the tests too.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from tray_icon_center import tray_icon_center  # noqa: E402,F401
 
 failures = []
 
@@ -77,21 +80,6 @@ def main_window(pid):
         out = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
         if "Width: 1\n" not in out:
             return int(window)
-    return None
-
-
-def tray_icon_center():
-    """Where the program's icon sits in trayer's panel, or None while it is not there."""
-    panels = xdotool("search", "--name", "^panel$")
-    if not panels:
-        return None
-    tree = subprocess.run(["xwininfo", "-tree", "-id", panels[0]], capture_output=True,
-                          text=True).stdout
-    for line in tree.splitlines():
-        match = re.search(r'"Calvoria".*\s(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+)', line)
-        if match:
-            w, h, x, y = map(int, match.groups())
-            return str(x + w // 2), str(y + h // 2)
     return None
 
 
