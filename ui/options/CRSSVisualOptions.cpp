@@ -73,6 +73,9 @@ void CRSSVisualOptions::Initialize()
     const QStringList styles =
         QDir(prefs.StylesFolder()).entryList({u"*.xsl"_s}, QDir::Files, QDir::Name);
     m_style->addItems(styles);
+    m_style->setEnabled(!styles.isEmpty());
+    if (styles.isEmpty())
+        m_style->setPlaceholderText(u"No reading styles installed"_s);
     int selected = -1;
     const QString current = prefs.ReadingStyle();
     for (int i = 0; i < styles.size() && !current.isEmpty(); ++i)
