@@ -63,7 +63,13 @@ bool WriteAll(int fd, const char* data, size_t size)
     return true;
 }
 
-enum class Step { Done, SourceFailed, DeviceFailed, Cancelled };
+enum class Step
+{
+    Done,
+    SourceFailed,
+    DeviceFailed,
+    Cancelled
+};
 
 struct Mover
 {
@@ -82,7 +88,9 @@ struct Mover
     Step CopyWhole(const QString& source, const QByteArray& part)
     {
         Fd in{::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC)};
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (in.fd < 0 || ::fstat(in.fd, &st) != 0) {
             reason = ErrorText(errno);
             return Step::SourceFailed;
@@ -95,7 +103,9 @@ struct Mover
         }
         const Step step = Pump(in.fd, out.fd, source, st.st_size);
         if (step == Step::Done) {
-            struct stat written{};
+            struct stat written
+            {
+            };
             if (::fsync(out.fd) != 0 || ::fstat(out.fd, &written) != 0) {
                 reason = ErrorText(errno);
                 ::unlink(part.constData());

@@ -44,5 +44,4 @@ QStringList RemoveMp3Files(const QString& folder);
 // failure on the device side (full, unplugged, read-only) stops the move and leaves every
 // file not yet moved in place. `cancel` is polled between blocks.
 MoveReport MoveFiles(const QStringList& sources, const QString& folder,
-                     const MoveProgress& progress = {},
-                     const std::atomic<bool>* cancel = nullptr);
+                     const MoveProgress& progress = {}, const std::atomic<bool>* cancel = nullptr);

@@ -98,6 +98,14 @@ bool FindBlockDevice(const QString& sysRoot, const QString& majorMinor, BlockDev
 
 } // namespace
 
+SystemRoots SystemRoots::FromEnvironment()
+{
+    const QString base = qEnvironmentVariable("CALVORIA_DEVICE_ROOT");
+    if (base.isEmpty())
+        return {};
+    return {base + "/proc"_L1, base + "/sys"_L1, base + "/dev"_L1};
+}
+
 void RemovableDeviceList::Refresh()
 {
     m_devices.clear();

@@ -21,6 +21,10 @@ struct SystemRoots
     QString proc = QStringLiteral("/proc");
     QString sys = QStringLiteral("/sys");
     QString dev = QStringLiteral("/dev");
+
+    // The system's own roots, or the proc, sys and dev folders under the folder named by
+    // CALVORIA_DEVICE_ROOT, for trying the program with devices that are not there.
+    static SystemRoots FromEnvironment();
 };
 
 // The removable volumes mounted now, in the order of the mount table: block devices that

@@ -15,7 +15,7 @@ int RunDevicesCommand(const QStringList& args)
         err << "usage: calvoria-tool devices\n";
         return 2;
     }
-    RemovableDeviceList devices;
+    RemovableDeviceList devices(SystemRoots::FromEnvironment());
     devices.Refresh();
     out << "root\tname\tkey\tfree bytes\n";
     while (const RemovableDevice* device = devices.Next())

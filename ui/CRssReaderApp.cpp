@@ -18,6 +18,7 @@
 #include "CSingleInstance.h"
 #include "CVoiceConverter.h"
 #include "SpeechEngineCheck.h"
+#include "Synchronize.h"
 
 #include <QMessageBox>
 #include <QtWebEngineCore/qtwebenginecoreversion.h>
@@ -211,6 +212,9 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     connect(m_frame, &CMainFrame::exitRequested, this, &QCoreApplication::quit);
     connect(m_frame, &CMainFrame::aboutRequested, this, &CRssReaderApp::ShowAbout);
     m_frame->SetOptionsSheet([this] { RunOptions(); });
+    m_frame->SetSynchronization([this] {
+        RunSynchronization(*m_doc, *m_services.Prefs(), m_frame->Theme(), m_frame);
+    });
     return true;
 }
 

@@ -74,15 +74,14 @@ TEST(DeviceCopy, MovesWholeFilesAndCleansOnlyMp3)
     Write(source.filePath(u"a.mp3"_s), a);
     Write(source.filePath(u"b.mp3"_s), b);
     qint64 lastDone = 0, lastTotal = 0;
-    const MoveReport report =
-        MoveFiles({source.filePath(u"a.mp3"_s), source.filePath(u"gone.mp3"_s),
-                   source.filePath(u"b.mp3"_s)},
-                  dest, [&](qint64 done, qint64 total, const QString&) {
-                      lastDone = done;
-                      lastTotal = total;
-                  });
-    EXPECT_EQ(report.moved, (QStringList{source.filePath(u"a.mp3"_s),
-                                         source.filePath(u"b.mp3"_s)}));
+    const MoveReport report = MoveFiles(
+        {source.filePath(u"a.mp3"_s), source.filePath(u"gone.mp3"_s), source.filePath(u"b.mp3"_s)},
+        dest, [&](qint64 done, qint64 total, const QString&) {
+            lastDone = done;
+            lastTotal = total;
+        });
+    EXPECT_EQ(report.moved,
+              (QStringList{source.filePath(u"a.mp3"_s), source.filePath(u"b.mp3"_s)}));
     ASSERT_EQ(report.failed.size(), 1u);
     EXPECT_EQ(report.failed[0].file, source.filePath(u"gone.mp3"_s));
     EXPECT_FALSE(report.failed[0].reason.isEmpty());
@@ -101,8 +100,7 @@ TEST(DeviceCopy, FullDeviceLosesNothing)
     if (::geteuid() != 0)
         GTEST_SKIP() << "mounting a small file system needs root";
     QTemporaryDir source, device;
-    if (::mount("tmpfs", QFile::encodeName(device.path()).constData(), "tmpfs", 0,
-                "size=3m") != 0)
+    if (::mount("tmpfs", QFile::encodeName(device.path()).constData(), "tmpfs", 0, "size=3m") != 0)
         GTEST_SKIP() << "tmpfs cannot be mounted here";
     struct Unmount
     {
@@ -110,9 +108,10 @@ TEST(DeviceCopy, FullDeviceLosesNothing)
         ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
     } unmount{device.path()};
 
-    const QList<QPair<QString, int>> files = {
-        {u"one.mp3"_s, 1 << 20}, {u"two.mp3"_s, 1 << 20}, {u"three.mp3"_s, 2 << 20},
-        {u"four.mp3"_s, 1000}};
+    const QList<QPair<QString, int>> files = {{u"one.mp3"_s, 1 << 20},
+                                              {u"two.mp3"_s, 1 << 20},
+                                              {u"three.mp3"_s, 2 << 20},
+                                              {u"four.mp3"_s, 1000}};
     QStringList paths;
     for (const auto& [name, size] : files) {
         paths << source.filePath(name);

@@ -1,4 +1,5 @@
 #include "RemovableDeviceList.h"
+#include "FakeSystem.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -8,50 +9,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// A /proc, /sys and /dev of our own, with the block devices the kernel would show.
-class FakeSystem
-{
-public:
-    explicit FakeSystem(const QString& root) : m_root(root) {}
-
-    SystemRoots Roots() const
-    {
-        return {m_root + u"/proc"_s, m_root + u"/sys"_s, m_root + u"/dev"_s};
-    }
-
-    // A partition `node` of `disk` at sysfs folder `parent`, with major:minor `number`.
-    void Partition(const QString& parent, const QString& disk, const QString& node,
-                   const QString& number, bool removable, const QString& vendor = {},
-                   const QString& model = {})
-    {
-        const QString diskPath = m_root + u"/sys/devices/"_s + parent + u"/block/"_s + disk;
-        Write(diskPath + u"/removable"_s, removable ? "1\n" : "0\n");
-        if (!vendor.isEmpty())
-            Write(diskPath + u"/device/vendor"_s, vendor.toUtf8() + "    \n");
-        if (!model.isEmpty())
-            Write(diskPath + u"/device/model"_s, model.toUtf8() + "      \n");
-        Write(diskPath + u"/"_s + node + u"/partition"_s, "1\n");
-        QDir().mkpath(m_root + u"/sys/dev/block"_s);
-        QFile::link(diskPath + u"/"_s + node, m_root + u"/sys/dev/block/"_s + number);
-    }
-    void Link(const QString& kind, const QString& name, const QString& node)
-    {
-        QDir().mkpath(m_root + u"/dev/disk/"_s + kind);
-        QFile::link(u"../../"_s + node, m_root + u"/dev/disk/"_s + kind + u"/"_s + name);
-    }
-    void Mounts(const QByteArray& table) { Write(m_root + u"/proc/self/mountinfo"_s, table); }
-
-private:
-    static void Write(const QString& path, const QByteArray& bytes)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QString m_root;
-};
 
 TEST(RemovableDevices, NamedByModelThenLabelThenUuidAndOnlyRemovableOnes)
 {
