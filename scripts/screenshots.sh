@@ -11,6 +11,8 @@
 #     news-menu.png          the news list's context menu
 #     new-channel.png        File > New channel in a group
 #     options-<page>.png     Tools > Options, each page
+#     sync-dialog.png        File > Synchronize: two channels' prepared news, a player with room
+#     sync-no-room.png       the same with a card that has no room: sizes in red
 #
 #     scripts/screenshots.sh OUTDIR
 # Needs xvfb-run, ImageMagick's import, xdotool, xwininfo and trayer. Uses build/.
@@ -101,6 +103,19 @@ shoot options-general "$options"
 shoot options-appearance "$options; xdotool key ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-news "$options; xdotool key ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-voice "$options; xdotool key ctrl+Tab ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.8"
+# Prepared news of two channels and two removable volumes of a system tree of our own.
+python3 "$top/scripts/sample_device.py" "$XDG_DATA_HOME/Calvoria" "$work/system" "$work/player" \
+    "Channel 0" "Channel 1"
+sync="$focus key alt+f 2> /dev/null; sleep 0.4; xdotool key s 2> /dev/null; sleep 1"
+write_settings 0 1
+printf 'DefaultDeviceName=Acme Player\nDefaultDeviceFolder=Music/News\n' \
+    >> "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf"
+CALVORIA_DEVICE_ROOT=$work/system shoot sync-dialog "$sync"
+write_settings 0 1
+printf 'DefaultDeviceName=CARD\nDefaultDeviceFolder=Music/News\n' \
+    >> "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf"
+CALVORIA_DEVICE_ROOT=$work/system shoot sync-no-room "$sync"
+write_settings 0 1
 # The last channel of the tree points at the silent server.
 sed -i "0,/xmlUrl=\"http:\/\/127.0.0.1:$port\/feed11.xml\"/s//xmlUrl=\"http:\/\/127.0.0.1:$silent\/feed11.xml\"/" \
     "$XDG_DATA_HOME/Calvoria/data.opml"

@@ -8,38 +8,13 @@ through a system tree of the test's own. File > Synchronize, one news unticked w
 Alt+C: three files arrive in the remembered folder on the player, the fourth stays, and the
 moved news are stored as having lost their file.
 """
-import hashlib
 import os
 import re
 import sys
 import time
 
 from e2e_support import Session, check, finish, wait_for, xdotool
-
-
-def audio_name(title, description):
-    """The base name the program gives an item's voice files (plain texts)."""
-    digest = hashlib.md5((title + description).encode("utf-16-le")).hexdigest().upper()
-    name = "".join("_" if c in " \t\r\n" else c for c in title
-                   if c.isascii() and (c.isalnum() or c in " \t\r\n"))
-    return name[:96] + digest[:8]
-
-
-def fake_player(base, mount):
-    """A /proc, /sys and /dev that show one USB player mounted at `mount`."""
-    disk = f"{base}/sys/devices/pci0/usb1/1-2/host6/target6:0:0/6:0:0:0/block/sdb"
-    os.makedirs(f"{disk}/sdb1")
-    os.makedirs(f"{disk}/device")
-    for path, text in ((f"{disk}/removable", "0\n"), (f"{disk}/device/vendor", "Acme    \n"),
-                       (f"{disk}/device/model", "Player  \n"), (f"{disk}/sdb1/partition", "1\n")):
-        with open(path, "w") as f:
-            f.write(text)
-    os.makedirs(f"{base}/sys/dev/block")
-    os.symlink(f"{disk}/sdb1", f"{base}/sys/dev/block/8:17")
-    os.makedirs(f"{base}/proc/self")
-    os.makedirs(f"{base}/dev")
-    with open(f"{base}/proc/self/mountinfo", "w") as f:
-        f.write(f"41 22 8:17 / {mount} rw - vfat /dev/sdb1 rw\n")
+from sample_device import fake_system, make_ready
 
 
 def statuses(path):
@@ -48,28 +23,12 @@ def statuses(path):
 
 session = Session(sys.argv[1], sys.argv[2], channels=2, items=2, stored_items=4)
 try:
-    feeds = f"{session.root}/Feeds"
-    channel_file = next(f"{feeds}/{name}" for name in os.listdir(feeds)
-                        if "<title>Channel 0</title>" in open(f"{feeds}/{name}", encoding="utf-8").read())
-    # Make the channel's four news ready, with plain texts whose file names are known.
-    text = open(channel_file, encoding="utf-8").read()
-    count = iter(range(100))
-    text = re.sub(r"<description>&lt;p&gt;.*?</description>",
-                  lambda m: f"<description>Spoken news number {next(count)}</description>", text)
-    text = text.replace('status="0"', 'status="3"')
-    open(channel_file, "w", encoding="utf-8").write(text)
-    titles = re.findall(r"<item [^>]*>\s*<title>([^<]*)</title>", text)
-    check(len(titles) == 4, "the channel holds four news")
+    channel_file, names = make_ready(session.root, "Channel 0")
+    check(len(names) == 4, "the channel holds four ready news")
     mp3 = f"{session.root}/MP3"
-    os.makedirs(mp3, exist_ok=True)
-    names = [audio_name(t, f"Spoken news number {i}") + ".mp3" for i, t in enumerate(titles)]
-    for i, name in enumerate(names):
-        with open(f"{mp3}/{name}", "wb") as f:
-            f.write(bytes([i]) * 40000)
-
     player = f"{session.work}/player"
     os.makedirs(player)
-    fake_player(f"{session.work}/system", player)
+    fake_system(f"{session.work}/system", player)
     session.env["CALVORIA_DEVICE_ROOT"] = f"{session.work}/system"
     with open(f"{session.work}/config/Trevane Labs/Calvoria.conf", "a") as conf:
         conf.write("DefaultDeviceName=Acme Player\nDefaultDeviceFolder=Music/News\n")
