@@ -8,7 +8,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -16,6 +18,12 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr size_t kBlock = 1 << 20;
+// Written data is sent on its way to the device every few blocks, so that flushing a file
+// at its end finds little left to write.
+constexpr qint64 kWritebackBytes = 8 << 20;
+// Copies are flushed in batches of this size or count.
+constexpr qint64 kSettleBytes = 128 << 20;
+constexpr size_t kSettleFiles = 64;
 
 QString ErrorText(int code)
 {
@@ -71,6 +79,16 @@ enum class Step
     Cancelled
 };
 
+// A copy written to the device under its temporary name, not yet flushed.
+struct Written
+{
+    QString source;
+    QByteArray part;
+    QString target;
+    qint64 size = 0;
+    int fd = -1;
+};
+
 struct Mover
 {
     Mover(const MoveProgress& p, const std::atomic<bool>* c) : progress(p), cancel(c) {}
@@ -84,10 +102,11 @@ struct Mover
 
     bool Cancelled() const { return cancel && cancel->load(); }
 
-    // Copies source to part, flushed and checked. The part file is removed on failure.
-    Step CopyWhole(const QString& source, const QByteArray& part)
+    // Copies source to written.part and leaves it open for the flush. The part file is
+    // removed on failure.
+    Step Copy(Written& written)
     {
-        Fd in{::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC)};
+        Fd in{::open(QFile::encodeName(written.source).constData(), O_RDONLY | O_CLOEXEC)};
         struct stat st
         {
         };
@@ -96,42 +115,25 @@ struct Mover
             return Step::SourceFailed;
         }
         ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        Fd out{::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+        Fd out{::open(written.part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
         if (out.fd < 0) {
             reason = ErrorText(errno);
             return Step::DeviceFailed;
         }
-        const Step step = Pump(in.fd, out.fd, source, st.st_size);
-        if (step == Step::Done) {
-            struct stat written
-            {
-            };
-            if (::fsync(out.fd) != 0 || ::fstat(out.fd, &written) != 0) {
-                reason = ErrorText(errno);
-                ::unlink(part.constData());
-                return Step::DeviceFailed;
-            }
-            if (written.st_size != st.st_size) {
-                reason = u"The copy on the device has %1 bytes instead of %2."_s
-                             .arg(qint64(written.st_size))
-                             .arg(qint64(st.st_size));
-                ::unlink(part.constData());
-                return Step::DeviceFailed;
-            }
-            if (::close(out.release()) != 0) {
-                reason = ErrorText(errno);
-                ::unlink(part.constData());
-                return Step::DeviceFailed;
-            }
-            return Step::Done;
+        const Step step = Pump(in.fd, out.fd, written.source, st.st_size);
+        if (step != Step::Done) {
+            ::unlink(written.part.constData());
+            return step;
         }
-        ::unlink(part.constData());
-        return step;
+        written.size = st.st_size;
+        written.fd = out.release();
+        return Step::Done;
     }
 
     Step Pump(int in, int out, const QString& source, qint64 size)
     {
         qint64 copied = 0;
+        qint64 sent = 0;
         for (;;) {
             if (Cancelled())
                 return Step::Cancelled;
@@ -150,6 +152,12 @@ struct Mover
             }
             copied += n;
             done += n;
+#ifdef __linux__
+            if (copied - sent >= kWritebackBytes) {
+                ::sync_file_range(out, sent, copied - sent, SYNC_FILE_RANGE_WRITE);
+                sent = copied;
+            }
+#endif
             if (progress)
                 progress(done, total, source);
         }
@@ -161,11 +169,163 @@ struct Mover
     }
 };
 
-void SyncFolder(const QString& folder)
+// Flushes everything written to the file system that holds folder, with one request to the
+// device rather than one a file; false when the device reports an error.
+bool FlushDevice(const QString& folder)
 {
     Fd dir{::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd >= 0)
-        ::fsync(dir.fd);
+#ifdef __linux__
+    return dir.fd >= 0 && ::syncfs(dir.fd) == 0;
+#else
+    return dir.fd >= 0 && ::fsync(dir.fd) == 0;
+#endif
+}
+
+// Checks the size of a flushed copy and gives it its real name; an empty text when it is
+// in place, else why not (the part file is then gone).
+QString Finish(Written& written)
+{
+    QString problem;
+    struct stat st
+    {
+    };
+#ifndef __linux__
+    if (::fsync(written.fd) != 0)
+        problem = ErrorText(errno);
+    else
+#endif
+        if (::fstat(written.fd, &st) != 0)
+        problem = ErrorText(errno);
+    else if (st.st_size != written.size)
+        problem = u"The copy on the device has %1 bytes instead of %2."_s.arg(qint64(st.st_size))
+                      .arg(written.size);
+    if (::close(written.fd) != 0 && problem.isEmpty())
+        problem = ErrorText(errno);
+    written.fd = -1;
+    if (problem.isEmpty() &&
+        ::rename(written.part.constData(), QFile::encodeName(written.target).constData()) != 0)
+        problem = ErrorText(errno);
+    if (!problem.isEmpty())
+        ::unlink(written.part.constData());
+    return problem;
+}
+
+void Discard(std::vector<Written>& files, MoveReport& report)
+{
+    for (Written& written : files) {
+        ::close(written.fd);
+        ::unlink(written.part.constData());
+        report.failed.push_back({written.source, "Not moved after the error above."_L1});
+    }
+    files.clear();
+}
+
+// The device side of a move, on a thread of its own so that the device writes while the
+// next files are read. Copies come in batches; each batch is flushed with one request to
+// the device (like a copy followed by one sync), checked and given its real names, and
+// the next flush carries those names to the device too: only then are the sources free
+// to go.
+class DeviceSide
+{
+public:
+    explicit DeviceSide(QString folder) : m_folder(std::move(folder)) {}
+    ~DeviceSide() { Wait(); }
+
+    // Waits for the batch before, adds its failures to report and gives the sources now
+    // safe on the device; then starts on this batch. An empty batch only waits.
+    QStringList Hand(std::vector<Written> batch, MoveReport& report)
+    {
+        Wait();
+        m_okBefore = m_ok;
+        report.failed.insert(report.failed.end(), m_failed.begin(), m_failed.end());
+        m_failed.clear();
+        const QStringList safe = std::exchange(m_safe, {});
+        if (!batch.empty())
+            m_thread = std::thread([this, batch = std::move(batch)]() mutable { Settle(batch); });
+        return safe;
+    }
+    // Carries the last names to the device; the sources then safe are returned.
+    QStringList Close(MoveReport& report)
+    {
+        QStringList safe = Hand({}, report);
+        if (!m_named.isEmpty()) {
+            if (m_ok && FlushDevice(m_folder))
+                safe += std::exchange(m_named, {});
+            else
+                Unconfirmed(report.failed);
+        }
+        return safe;
+    }
+    // Whether the device was well when the last batch was handed over.
+    bool Ok() const { return m_okBefore; }
+
+private:
+    void Wait()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    void Unconfirmed(std::vector<MoveFailure>& failed)
+    {
+        for (const QString& source : std::as_const(m_named))
+            failed.push_back({source, u"Copied, but the device did not confirm it: it stays "
+                                      "in its folder too."_s});
+        m_named.clear();
+    }
+    void Settle(std::vector<Written>& batch)
+    {
+        if (!m_ok) {
+            MoveReport gone;
+            Discard(batch, gone);
+            m_failed = gone.failed;
+            return;
+        }
+        if (!FlushDevice(m_folder)) {
+            const QString problem = ErrorText(errno);
+            for (Written& written : batch) {
+                ::close(written.fd);
+                ::unlink(written.part.constData());
+                m_failed.push_back({written.source, problem});
+            }
+            Unconfirmed(m_failed);
+            m_ok = false;
+            return;
+        }
+        m_safe = std::exchange(m_named, {});
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const QString problem = Finish(batch[i]);
+            if (problem.isEmpty())
+                m_named << batch[i].source;
+            else {
+                m_failed.push_back({batch[i].source, problem});
+                m_ok = false;
+                std::vector<Written> rest(batch.begin() + qsizetype(i) + 1, batch.end());
+                MoveReport gone;
+                Discard(rest, gone);
+                m_failed.insert(m_failed.end(), gone.failed.begin(), gone.failed.end());
+                return;
+            }
+        }
+    }
+
+    const QString m_folder;
+    std::thread m_thread;
+    bool m_ok = true; // written by the thread
+    bool m_okBefore = true;
+    QStringList m_named; // named on the device, the names not yet flushed
+    QStringList m_safe;  // wholly on the device
+    std::vector<MoveFailure> m_failed;
+};
+
+void RemoveSources(const QStringList& sources, MoveReport& report)
+{
+    for (const QString& source : sources) {
+        if (QFile::remove(source))
+            report.moved << source;
+        else
+            report.failed.push_back({source, u"Copied, but it could not be removed from its "
+                                             "folder."_s});
+    }
 }
 
 } // namespace
@@ -208,6 +368,7 @@ QStringList RemoveMp3Files(const QString& folder)
     return failed;
 }
 
+// Settles one batch on a thread of its own while the next one is copied.
 MoveReport MoveFiles(const QStringList& sources, const QString& folder,
                      const MoveProgress& progress, const std::atomic<bool>* cancel)
 {
@@ -217,40 +378,53 @@ MoveReport MoveFiles(const QStringList& sources, const QString& folder,
         mover.total += QFileInfo(source).size();
 
     const QString dir = QDir::cleanPath(folder);
+    DeviceSide device(dir);
+    std::vector<Written> batch;
+    qint64 batchBytes = 0;
+    auto notMoved = [&](qsizetype from) {
+        for (qsizetype j = from; j < sources.size(); ++j)
+            report.failed.push_back({sources[j], "Not moved after the error above."_L1});
+    };
+    // What was written so far ends on the device (or is given up after a failure there).
+    auto finishAll = [&] {
+        RemoveSources(device.Hand(std::exchange(batch, {}), report), report);
+        RemoveSources(device.Close(report), report);
+        return device.Ok();
+    };
     for (qsizetype i = 0; i < sources.size(); ++i) {
-        const QString& source = sources[i];
-        const QString name = QFileInfo(source).fileName();
-        const QString target = dir + u'/' + name;
+        const QString name = QFileInfo(sources[i]).fileName();
         // A hidden name the person's player does not list, and never the real name
         // until the copy is whole.
-        const QByteArray part = QFile::encodeName(dir + "/."_L1 + name + ".part"_L1);
-        Step step = mover.CopyWhole(source, part);
-        if (step == Step::Done &&
-            ::rename(part.constData(), QFile::encodeName(target).constData()) != 0) {
-            mover.reason = ErrorText(errno);
-            ::unlink(part.constData());
-            step = Step::DeviceFailed;
-        }
+        Written written{sources[i], QFile::encodeName(dir + "/."_L1 + name + ".part"_L1),
+                        dir + u'/' + name};
+        const Step step = mover.Copy(written);
         if (step == Step::Done) {
-            SyncFolder(dir);
-            if (!QFile::remove(source))
-                report.failed.push_back({source, "Copied, but it could not be removed from "
-                                                 "its folder."_L1});
-            else
-                report.moved << source;
+            batchBytes += written.size;
+            batch.push_back(written);
+            if (batchBytes >= kSettleBytes || batch.size() >= kSettleFiles) {
+                batchBytes = 0;
+                RemoveSources(device.Hand(std::exchange(batch, {}), report), report);
+                if (!device.Ok()) {
+                    finishAll();
+                    notMoved(i + 1);
+                    return report;
+                }
+            }
             continue;
         }
+        // What was written before stays moved.
+        const bool deviceOk = finishAll();
         if (step == Step::Cancelled) {
             report.cancelled = true;
             return report;
         }
-        report.failed.push_back({source, mover.reason});
-        if (step == Step::DeviceFailed) {
+        report.failed.push_back({sources[i], mover.reason});
+        if (step == Step::DeviceFailed || !deviceOk) {
             // The device is full, gone or read-only: the rest stay where they are.
-            for (qsizetype j = i + 1; j < sources.size(); ++j)
-                report.failed.push_back({sources[j], "Not moved after the error above."_L1});
+            notMoved(i + 1);
             return report;
         }
     }
+    finishAll();
     return report;
 }
