@@ -91,6 +91,17 @@ TEST(DeviceCopy, MovesWholeFilesAndCleansOnlyMp3)
     EXPECT_TRUE(Names(source.path()).isEmpty());
     EXPECT_EQ(lastDone, lastTotal);
     EXPECT_EQ(lastTotal, a.size() + b.size());
+
+    // Many files go in several batches, each flushed while the next is written.
+    QStringList many;
+    for (int i = 0; i < 150; ++i) {
+        many << source.filePath(u"n%1.mp3"_s.arg(i, 3, 10, QChar(u'0')));
+        Write(many.last(), QByteArray::number(i));
+    }
+    EXPECT_EQ(MoveFiles(many, device.path()).moved, many);
+    EXPECT_TRUE(Names(source.path()).isEmpty());
+    EXPECT_EQ(Read(device.filePath(u"n149.mp3"_s)), "149");
+    EXPECT_EQ(Names(device.path()).size(), 150);
 }
 
 // A small file system that fills up half-way: no half file with a real name, every file
