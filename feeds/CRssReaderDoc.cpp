@@ -10,8 +10,8 @@
 #include "UpdateSchedule.h"
 
 #include <QDir>
-#include <algorithm>
 #include <QFileInfo>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -72,7 +72,8 @@ bool CRssReaderDoc::LoadNews()
     }
     m_loadError.clear();
     // Saves killed halfway leave their temporary files; nobody else writes here now.
-    if (const int stale = RemoveStaleSaveFiles(prefs.DataRoot()) + RemoveStaleSaveFiles(prefs.FeedsFolder()))
+    if (const int stale =
+            RemoveStaleSaveFiles(prefs.DataRoot()) + RemoveStaleSaveFiles(prefs.FeedsFolder()))
         LogFormat("Removed %d temporary files of unfinished saves", stale);
 
     m_context.TakeStoredFileProblems();
@@ -139,8 +140,9 @@ void CRssReaderDoc::StartReadingChannels(const std::vector<CRssChannel*>& first)
     std::vector<CRefPtr<CRssChannel>> order;
     order.reserve(unread.size());
     for (CRssChannel* channel : first) {
-        const auto it = std::find_if(unread.begin(), unread.end(),
-                                     [&](const CRefPtr<CRssChannel>& c) { return c.get() == channel; });
+        const auto it =
+            std::find_if(unread.begin(), unread.end(),
+                         [&](const CRefPtr<CRssChannel>& c) { return c.get() == channel; });
         if (it != unread.end()) {
             order.push_back(std::move(*it));
             unread.erase(it);
@@ -149,7 +151,8 @@ void CRssReaderDoc::StartReadingChannels(const std::vector<CRssChannel*>& first)
     for (CRefPtr<CRssChannel>& channel : unread)
         order.push_back(std::move(channel));
     m_reader.Start(
-        std::move(order), [this](CRssChannel& channel) { Tell(RssEvent::ChannelReloaded, &channel, true); },
+        std::move(order),
+        [this](CRssChannel& channel) { Tell(RssEvent::ChannelReloaded, &channel, true); },
         [this] {
             m_loadProblems << m_context.TakeStoredFileProblems();
             if (m_channelsRead)
@@ -182,7 +185,22 @@ bool CRssReaderDoc::MoveDataRoot(const QString& path, QString* error)
     m_folderLock = std::move(lock);
     LogFormat("Data folder moved from '%s' to '%s'", qUtf8Printable(oldRoot),
               qUtf8Printable(prefs.DataRoot()));
+    MoveVoiceFiles(oldRoot + "MP3/"_L1, prefs.Mp3Folder());
     return SaveNews();
+}
+
+void CRssReaderDoc::MoveVoiceFiles(const QString& from, const QString& to)
+{
+    // The prepared audio goes along, so the news keep their voice; a file of the same name
+    // already there is kept, and the old one stays where it was.
+    int moved = 0;
+    const QFileInfoList files = QDir(from).entryInfoList({u"*.mp3"_s}, QDir::Files);
+    for (const QFileInfo& file : files)
+        if (!QFile::exists(to + file.fileName()) &&
+            QFile::rename(file.filePath(), to + file.fileName()))
+            ++moved;
+    if (!files.isEmpty())
+        LogFormat("Moved %d of %d voice files to the new data folder", moved, int(files.size()));
 }
 
 void CRssReaderDoc::CloseNews()

@@ -87,6 +87,7 @@ public:
     QString SearchResultsFile() const;
 
 private:
+    static void MoveVoiceFiles(const QString& from, const QString& to);
     void Tell(RssEvent code, CRssNode* node, bool post);
 
     CFeedContext& m_context;

@@ -162,6 +162,10 @@ TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)
     doc.RootGroup().AddChild(channel.get());
     const QString oldRoot = prefs.DataRoot();
     const QString newRoot = env.home.File(u"elsewhere/"_s);
+    QFile ready(prefs.Mp3Folder() + u"ready.mp3"_s);
+    ASSERT_TRUE(ready.open(QIODevice::WriteOnly));
+    ready.write("audio");
+    ready.close();
 
     CRSSPropSht sheet;
     auto* page = new CRSSGeneralOptions(prefs, frame, [&](const QString& path, QString* error) {
@@ -174,6 +178,8 @@ TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)
     EXPECT_TRUE(QFile::exists(newRoot + u"data.opml"_s));
     EXPECT_TRUE(QFile::exists(channel->FilePath()));
     EXPECT_TRUE(channel->FilePath().startsWith(prefs.FeedsFolder()));
+    EXPECT_TRUE(QFile::exists(newRoot + u"MP3/ready.mp3"_s)) << "the prepared audio goes along";
+    EXPECT_FALSE(QFile::exists(oldRoot + u"MP3/ready.mp3"_s));
     CDataFolderLock other;
     EXPECT_FALSE(other.Acquire(newRoot)) << "the program holds its new folder";
     EXPECT_TRUE(other.Acquire(oldRoot)) << "and let go of the old one";
