@@ -125,6 +125,11 @@ CRssItemMessage* CNewsPopups::popupOf(const CRssChannel* channel) const
     return m_byChannel.value(channel);
 }
 
+CSummaryMessage* CNewsPopups::summary() const
+{
+    return m_summary;
+}
+
 QList<CTrayMessage*> CNewsPopups::stack() const
 {
     QList<CTrayMessage*> open;

@@ -41,7 +41,7 @@ public:
     CTrayMessage* showPopup(CRssItem* item);
 
     CRssItemMessage* popupOf(const CRssChannel* channel) const;
-    CSummaryMessage* summary() const { return m_summary; }
+    CSummaryMessage* summary() const;
     // The popups on the screen, nearest the panel first, with those on their way out.
     QList<CTrayMessage*> stack() const;
 
