@@ -61,20 +61,19 @@ CTrayMessage* CNewsPopups::openSummary(CRssChannel* channel, PanelEdge edge,
     auto* summary = new CSummaryMessage(m_theme);
     std::optional<QRect> place =
         PlaceNewPopup(edge, workArea, stackedRects(), summary->contentSize());
-    if (!place) {
-        // The farthest channel popup makes way: its channel and news are counted instead.
-        for (qsizetype i = m_stack.size() - 1; i >= 0 && !place; --i) {
-            auto* last = qobject_cast<CRssItemMessage*>(m_stack[i].data());
-            if (!last || last->isDismissing())
-                continue;
-            summary->add(last->channel(), last->itemCount());
-            m_byChannel.remove(last->channel());
-            last->disconnect(this);
-            m_stack.removeAt(i);
-            last->hide();
-            last->deleteLater();
-            place = PlaceNewPopup(edge, workArea, stackedRects(), summary->contentSize());
-        }
+    // The farthest channel popups make way, one at a time: their channels and news are
+    // counted instead.
+    while (!place) {
+        CRssItemMessage* last = farthestChannelPopup();
+        if (!last)
+            break;
+        summary->add(last->channel(), last->itemCount());
+        m_byChannel.remove(last->channel());
+        last->disconnect(this);
+        closeGap(last);
+        last->hide();
+        last->deleteLater();
+        place = PlaceNewPopup(edge, workArea, stackedRects(), summary->contentSize());
     }
     if (!place) {
         delete summary;
@@ -100,13 +99,10 @@ void CNewsPopups::setUp(CTrayMessage* message, PanelEdge edge)
 
 void CNewsPopups::forget(CTrayMessage* message)
 {
-    // A closing popup takes no more news; its channel's next news opens a new one.
     if (auto* channelPopup = qobject_cast<CRssItemMessage*>(message))
         m_byChannel.remove(channelPopup->channel());
     if (message == m_summary)
         m_summary.clear();
-    message->disconnect(this);
-    connect(message, &CTrayMessage::hidden, this, &CNewsPopups::closeGap);
 }
 
 void CNewsPopups::closeGap(CTrayMessage* message)
@@ -123,6 +119,17 @@ void CNewsPopups::closeGap(CTrayMessage* message)
 CRssItemMessage* CNewsPopups::popupOf(const CRssChannel* channel) const
 {
     return m_byChannel.value(channel);
+}
+
+CRssItemMessage* CNewsPopups::farthestChannelPopup() const
+{
+    const QList<CTrayMessage*> open = stack();
+    for (auto it = open.crbegin(); it != open.crend(); ++it) {
+        auto* popup = qobject_cast<CRssItemMessage*>(*it);
+        if (popup && !popup->isDismissing())
+            return popup;
+    }
+    return nullptr;
 }
 
 CSummaryMessage* CNewsPopups::summary() const

@@ -56,7 +56,10 @@ private:
     QList<QRect> stackedRects() const;
     void setUp(CTrayMessage* message, PanelEdge edge);
     CTrayMessage* openSummary(CRssChannel* channel, PanelEdge edge, const QRect& workArea);
+    CRssItemMessage* farthestChannelPopup() const;
+    // A closing popup takes no more news; its channel's next news opens a new one.
     void forget(CTrayMessage* message);
+    // Takes a popup off the stack; those beyond it move up to the panel by its height.
     void closeGap(CTrayMessage* message);
 
     const CThemeColors* m_theme;
