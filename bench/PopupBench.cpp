@@ -20,8 +20,8 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <functional>
-#include <string>
 #include <memory>
+#include <string>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -124,7 +124,8 @@ void ThreePopupsAppearThenOneCloses(benchmark::State& state)
         std::vector<CRefPtr<CRssChannel>> channels;
         for (int n = 0; n < 3; ++n) {
             channels.push_back(CRssChannel::Create(nullptr));
-            channels.back()->SetNameAndUrl(u"Channel %1"_s.arg(n), u"http://example.com/%1"_s.arg(n));
+            channels.back()->SetNameAndUrl(u"Channel %1"_s.arg(n),
+                                           u"http://example.com/%1"_s.arg(n));
             for (int i = 0; i < 4; ++i) {
                 CRefPtr<CRssItem> item = CRssItem::Create(
                     nullptr, u"Headline %1 of a channel with a long name for the popup"_s.arg(i),
@@ -151,7 +152,8 @@ void ThreePopupsAppearThenOneCloses(benchmark::State& state)
     std::sort(sorted.begin(), sorted.end());
     frames = sorted.size();
     auto over = [&](double limit) {
-        return double(std::count_if(sorted.begin(), sorted.end(), [&](double ms) { return ms > limit; }));
+        return double(
+            std::count_if(sorted.begin(), sorted.end(), [&](double ms) { return ms > limit; }));
     };
     state.counters["frames"] = double(frames);
     state.counters["max_interval_ms"] = frames ? sorted.back() : 0;
@@ -163,7 +165,10 @@ void ThreePopupsAppearThenOneCloses(benchmark::State& state)
     state.counters["max_event_ms"] = app->longestEventMs;
     state.SetLabel("longest event: QEvent::Type " + std::to_string(app->longestEventType));
 }
-BENCHMARK(ThreePopupsAppearThenOneCloses)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(ThreePopupsAppearThenOneCloses)
+    ->Iterations(10)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -55,8 +55,7 @@ CTrayMessage* CNewsPopups::showPopup(CRssItem* item)
     return popup;
 }
 
-CTrayMessage* CNewsPopups::openSummary(CRssChannel* channel, PanelEdge edge,
-                                       const QRect& workArea)
+CTrayMessage* CNewsPopups::openSummary(CRssChannel* channel, PanelEdge edge, const QRect& workArea)
 {
     auto* summary = new CSummaryMessage(m_theme);
     std::optional<QRect> place =

@@ -9,8 +9,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-CRssItemMessage::CRssItemMessage(CRssChannel* channel, const CThemeColors* theme,
-                                 QWidget* parent)
+CRssItemMessage::CRssItemMessage(CRssChannel* channel, const CThemeColors* theme, QWidget* parent)
     : CTrayMessage(parent), m_channel(channel), m_theme(theme),
       m_normalFont(PopupPaint::NormalFont()), m_boldFont(PopupPaint::BoldFont())
 {
@@ -19,8 +18,7 @@ CRssItemMessage::CRssItemMessage(CRssChannel* channel, const CThemeColors* theme
     const QFontMetrics normal(m_normalFont);
     m_boldHeight = QFontMetrics(m_boldFont).height();
     m_normalHeight = normal.height();
-    m_size = QSize(60 * normal.averageCharWidth(),
-                   m_boldHeight + kSlots * m_normalHeight + 12);
+    m_size = QSize(60 * normal.averageCharWidth(), m_boldHeight + kSlots * m_normalHeight + 12);
     connect(theme, &CThemeColors::changed, this, qOverload<>(&QWidget::update));
     updateAccessibleText();
 }
@@ -65,12 +63,11 @@ int CRssItemMessage::hitTest(int contentY) const
 void CRssItemMessage::paintContent(QPainter& painter)
 {
     PopupPaint::Background(painter, m_size, m_boldHeight, *m_theme);
-    PopupPaint::HeaderText(painter, m_size, m_boldHeight, m_boldFont, m_channel->Name(),
-                           *m_theme);
+    PopupPaint::HeaderText(painter, m_size, m_boldHeight, m_boldFont, m_channel->Name(), *m_theme);
     for (int slot = 0; slot < kSlots; ++slot) {
         if (const CRssItem* item = m_items[size_t(slot)].get())
-            PopupPaint::LineText(painter, m_size, m_boldHeight, m_normalHeight, slot,
-                                 m_normalFont, u"%1. %2"_s.arg(QString::number(slot + 1), item->PlainTitle()));
+            PopupPaint::LineText(painter, m_size, m_boldHeight, m_normalHeight, slot, m_normalFont,
+                                 u"%1. %2"_s.arg(QString::number(slot + 1), item->PlainTitle()));
     }
 }
 

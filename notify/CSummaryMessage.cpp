@@ -38,9 +38,9 @@ void CSummaryMessage::add(const CRssChannel* channel, int news)
 QString CSummaryMessage::text() const
 {
     const int channels = channelCount();
-    return u"and %1 more %2 with %3 new news"_s.arg(
-        QString::number(channels), channels == 1 ? u"channel"_s : u"channels"_s,
-        QString::number(m_news));
+    return u"and %1 more %2 with %3 new news"_s.arg(QString::number(channels),
+                                                    channels == 1 ? u"channel"_s : u"channels"_s,
+                                                    QString::number(m_news));
 }
 
 void CSummaryMessage::paintContent(QPainter& painter)

@@ -39,7 +39,8 @@ void CTrayMessage::dismiss()
         if (m_effectAnimation)
             m_effectAnimation->stop();
         const int run = ++m_effectRun;
-        QMetaObject::invokeMethod(this, [this, run] { effectEnded(run); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, run] { effectEnded(run); }, Qt::QueuedConnection);
         return;
     }
     runEffect(m_hideKind, 0);
@@ -53,7 +54,8 @@ void CTrayMessage::runEffect(int kind, qreal to)
     m_effect = to > 0 ? AppearEffect(kind, m_edge) : DisappearEffect(kind, m_edge);
     if (m_effect.shape == PopupEffectShape::None || m_effectMs <= 0) {
         setShown(to);
-        QMetaObject::invokeMethod(this, [this, run] { effectEnded(run); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, run] { effectEnded(run); }, Qt::QueuedConnection);
         return;
     }
     setShown(m_shown);

@@ -55,8 +55,8 @@ QList<PopupMove> CloseGap(PanelEdge edge, const QRect& closing, const QList<QRec
     QList<PopupMove> moves;
     for (int i = 0; i < others.size(); ++i) {
         const QRect& r = others[i];
-        const bool beyond = fromTop ? r.y() >= closing.y() + closing.height()
-                                    : r.y() + r.height() <= closing.y();
+        const bool beyond =
+            fromTop ? r.y() >= closing.y() + closing.height() : r.y() + r.height() <= closing.y();
         if (beyond)
             moves.append({i, r.translated(0, fromTop ? -step : step)});
     }

@@ -88,8 +88,10 @@ void PrintTo(const Panel& panel, std::ostream* os)
 }
 
 const Panel kPanels[] = {
-    {"bottom", {0, 0, 0, 40}, PanelEdge::Bottom}, {"top", {0, 40, 0, 0}, PanelEdge::Top},
-    {"left", {40, 0, 0, 0}, PanelEdge::Left},     {"right", {0, 0, 40, 0}, PanelEdge::Right},
+    {"bottom", {0, 0, 0, 40}, PanelEdge::Bottom},
+    {"top", {0, 40, 0, 0}, PanelEdge::Top},
+    {"left", {40, 0, 0, 0}, PanelEdge::Left},
+    {"right", {0, 0, 40, 0}, PanelEdge::Right},
     {"none", {}, PanelEdge::Bottom},
 };
 
@@ -175,7 +177,8 @@ TEST(NewsPopup, StaysWhileTheMouseRestsOnItAndGoesSoonAfterItLeaves)
     QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), popup->mapToGlobal(QPointF(10, 10)));
     QApplication::sendEvent(popup, &enter);
     QTest::qWait(600);
-    ASSERT_TRUE(popup && !popup->isDismissing()) << "the display time waits while the mouse is on it";
+    ASSERT_TRUE(popup && !popup->isDismissing())
+        << "the display time waits while the mouse is on it";
     EXPECT_TRUE(popup->isVisible());
 
     QEvent leave(QEvent::Leave);
