@@ -8,6 +8,7 @@
 #include "CRssReaderDoc.h"
 #include "CMainFrame.h"
 #include "CLeftView.h"
+#include "CNewsPopups.h"
 #include "CRssReaderView.h"
 #include "CRSSFeedOptions.h"
 #include "CRSSGeneralOptions.h"
@@ -16,6 +17,7 @@
 #include "CRSSVoiceOptions.h"
 #include "CStatusPanes.h"
 #include "CSingleInstance.h"
+#include "CSystemTray.h"
 #include "CVoiceConverter.h"
 #include "SpeechEngineCheck.h"
 #include "Synchronize.h"
@@ -65,6 +67,7 @@ CRssReaderApp::~CRssReaderApp()
     m_services.SetDispatcher({});
     if (m_frame)
         m_notifications.RemoveView(m_frame);
+    m_popups.reset(); // they paint in the frame's theme colours
     delete m_frame;
     m_doc.reset();
     SetProcessLog(nullptr);
@@ -215,7 +218,33 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     m_frame->SetSynchronization([this] {
         RunSynchronization(*m_doc, *m_services.Prefs(), m_frame->Theme(), m_frame);
     });
+    ConnectNewsPopups();
     return true;
+}
+
+void CRssReaderApp::ConnectNewsPopups()
+{
+    m_popups = std::make_unique<CNewsPopups>(&m_frame->Theme());
+    m_popups->setDisplayTime(
+        [this] { return std::max(1, int(m_services.Prefs()->popupSeconds)) * 1000; });
+    connect(m_frame, &CMainFrame::newsPopupRequested, m_popups.get(), [this](CRefCounted* object) {
+        if (auto* item = NodeCast<CRssItem>(dynamic_cast<CRssNode*>(object)))
+            m_popups->showPopup(item);
+    });
+    connect(m_popups.get(), &CNewsPopups::opened, this, &CRssReaderApp::OpenFromPopup);
+}
+
+void CRssReaderApp::OpenFromPopup(CRssChannel* channel, CRssItem* item)
+{
+    if (!m_frame)
+        return;
+    m_frame->RunCommand(CSystemTray::kShowCommand);
+    // A channel deleted while its popup showed is no longer in the tree to select.
+    if (!m_doc || !channel || !channel->Parent())
+        return;
+    m_doc->Select(channel, false);
+    if (item && item->Channel().get() == channel)
+        m_doc->Select(item, false);
 }
 
 void CRssReaderApp::HideMainWindow()

@@ -14,6 +14,9 @@
 // loop, and carries notifications from any thread to the views on the window thread.
 class CFeedContext;
 class CItemJobs;
+class CNewsPopups;
+class CRssChannel;
+class CRssItem;
 class CRssReaderDoc;
 class CVoiceConverter;
 
@@ -67,6 +70,10 @@ private:
     bool IsHeadless() const;
     // Stored files that did not read whole: told to the person once the window exists.
     void ShowLoadProblems(const QStringList& problems);
+    // News popups for the frame's new items; a click brings the window back with the
+    // channel (and the clicked news) selected.
+    void ConnectNewsPopups();
+    void OpenFromPopup(CRssChannel* channel, CRssItem* item);
 
     CAppServices m_services;
     std::unique_ptr<CFeedContext> m_feedContext;
@@ -78,4 +85,5 @@ private:
     std::unique_ptr<CRssReaderDoc> m_doc;
     CNotificationDispatcher m_notifications;
     QPointer<CMainFrame> m_frame;
+    std::unique_ptr<CNewsPopups> m_popups;
 };
