@@ -13,6 +13,7 @@
 #     options-<page>.png     Tools > Options, each page
 #     sync-dialog.png        File > Synchronize: two channels' prepared news, a player with room
 #     sync-no-room.png       the same with a card that has no room: sizes in red
+#     news-popups.png        hidden in the tray, "Update all groups": a stack of news popups
 #
 #     scripts/screenshots.sh OUTDIR
 # Needs xvfb-run, ImageMagick's import, xdotool, xwininfo and trayer. Uses build/.
@@ -103,6 +104,9 @@ shoot options-general "$options"
 shoot options-appearance "$options; xdotool key ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-news "$options; xdotool key ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-voice "$options; xdotool key ctrl+Tab ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.8"
+# Hidden in the tray, the tray menu's "Update all groups": every served channel has news.
+CALVORIA_SHOW_COMMAND=2 shoot news-popups \
+    "sleep 0.5; xdotool mousemove \$(python3 '$top/scripts/tray_icon_center.py') click 3; sleep 0.8; xdotool key Down Down Return 2> /dev/null; xdotool mousemove 300 300; sleep 2.5"
 # Prepared news of two channels and two removable volumes of a system tree of our own.
 python3 "$top/scripts/sample_device.py" "$XDG_DATA_HOME/Calvoria" "$work/system" "$work/player" \
     "Channel 0" "Channel 1"
