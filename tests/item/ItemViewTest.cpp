@@ -1,5 +1,6 @@
 #include "CItemPage.h"
 #include "CItemView.h"
+#include "CReadingInterceptor.h"
 #include "LocalServer.h"
 #include "NewsTestSupport.h"
 #include "WebEngineSetup.h"
@@ -184,6 +185,7 @@ TEST_F(ItemViewTest, AfterFollowingALinkTheChannelsReloadKeepsThePageAndAnotherS
         response.set_content("<html><head><title>Story</title></head><body>far</body></html>",
                              "text/html");
     });
+    server.GetSlowly("/slow", "text/html");
     // One link that covers the whole page, so a click anywhere follows it.
     Item(0)->SetDescription(u"<a href=\""_s + server.Url("/story") +
                             u"\" style=\"position:fixed;left:0;top:0;right:0;bottom:0\">go</a>"_s);
@@ -203,10 +205,19 @@ TEST_F(ItemViewTest, AfterFollowingALinkTheChannelsReloadKeepsThePageAndAnotherS
     view->UpdateCommand(CItemView::kBack, back);
     EXPECT_TRUE(back.enabled);
 
-    // A target window while loading is refused, once loaded it goes to the browser.
+    // A new window is refused while the page loads; once loaded, a web address goes to
+    // the person's browser.
     EXPECT_TRUE(view->OpenNewWindow(QUrl(u"https://news.example.com/x"_s)));
     EXPECT_FALSE(view->OpenNewWindow(QUrl(u"file:///etc/passwd"_s)));
     EXPECT_EQ(frame.opened, QStringList{u"https://news.example.com/x"_s});
+    QSignalSpy started(view->Page(), &QWebEnginePage::loadStarted);
+    view->Page()->load(QUrl(server.Url("/slow")));
+    ASSERT_TRUE(started.wait(10000));
+    EXPECT_FALSE(view->OpenNewWindow(QUrl(u"https://news.example.com/y"_s)));
+    EXPECT_EQ(frame.opened.size(), 1);
+    view->Page()->triggerAction(QWebEnginePage::Stop);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->Page()->IsLoading(); }, 10000));
+    ASSERT_EQ(view->Page()->url(), QUrl(server.Url("/story")));
 
     view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
     QTest::qWait(300);
@@ -246,6 +257,19 @@ TEST_F(ItemViewTest, FeedHtmlRunsNoScriptLoadsNoFrameAndCannotMoveThePane)
     EXPECT_EQ(server.Hits("/js"), 0);
     EXPECT_EQ(view->Page()->title(), u"Reading"_s);
     EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+
+    // Under the page's settings: of local files only the page and the styles folder load,
+    // frames and other schemes never.
+    const QString styles = Prefs().StylesFolder();
+    CReadingInterceptor wall({view->PageFile().Path()}, styles);
+    EXPECT_TRUE(wall.Allows(view->PageFile().Url(), false));
+    EXPECT_TRUE(wall.Allows(QUrl::fromLocalFile(styles + u"look.css"_s), false));
+    EXPECT_TRUE(wall.Allows(QUrl(server.Url("/pixel")), false));
+    EXPECT_FALSE(wall.Allows(QUrl(server.Url("/frame")), true));
+    EXPECT_FALSE(wall.Allows(QUrl::fromLocalFile(styles + u"../data/settings.ini"_s), false));
+    EXPECT_FALSE(wall.Allows(QUrl(u"file:///etc/passwd"_s), false));
+    EXPECT_FALSE(wall.Allows(QUrl(u"javascript:alert(1)"_s), false));
+    EXPECT_FALSE(wall.Allows(QUrl(u"ftp://127.0.0.1/x"_s), false));
 }
 
 } // namespace
