@@ -1,10 +1,14 @@
+#include "CCommandTable.h"
 #include "CItemPage.h"
 #include "CItemView.h"
 #include "CReadingInterceptor.h"
+#include "CMainFrame.h"
+#include "FramePanes.h"
 #include "LocalServer.h"
 #include "NewsTestSupport.h"
 #include "WebEngineSetup.h"
 
+#include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -270,6 +274,47 @@ TEST_F(ItemViewTest, FeedHtmlRunsNoScriptLoadsNoFrameAndCannotMoveThePane)
     EXPECT_FALSE(wall.Allows(QUrl(u"file:///etc/passwd"_s), false));
     EXPECT_FALSE(wall.Allows(QUrl(u"javascript:alert(1)"_s), false));
     EXPECT_FALSE(wall.Allows(QUrl(u"ftp://127.0.0.1/x"_s), false));
+}
+
+TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAndGoesWithItsPosition)
+{
+    CItemView* pane = nullptr;
+    PaneViewMakers makers;
+    makers.readingPane = [&](IFrameServices& services) {
+        return pane = new CItemView(doc, env.app, services);
+    };
+    Prefs().readingPanePosition = 1;
+    CMainFrame main(&doc, env.app, [] { return true; }, makers);
+    main.resize(900, 600);
+    main.show();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(main.Router().targetFor(CItemView::kBack), pane);
+    EXPECT_EQ(main.Router().targetFor(CItemView::kRefresh), pane);
+
+    QSignalSpy loaded(pane->Page(), &QWebEnginePage::loadFinished);
+    doc.Select(desk.get(), false);
+    main.OnUpdate(RssEvent::ChannelSelected, desk.get());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return pane->Page()->url() == pane->PageFile().Url() && !pane->Page()->IsLoading(); },
+        20000));
+    main.Router().updateActions();
+    EXPECT_TRUE(main.Commands().action(CItemView::kRefresh)->isEnabled());
+    EXPECT_FALSE(main.Commands().action(CItemView::kForward)->isEnabled());
+    loaded.clear();
+    main.Commands().action(CItemView::kRefresh)->trigger();
+    ASSERT_TRUE(loaded.wait(20000));
+    EXPECT_TRUE(PageText(*pane).contains(u"Gamma"_s));
+
+    // Each layout makes a pane of its own; the old one's page file goes with it.
+    const QString rightFile = pane->PageFile().Path();
+    main.SetReadingPanePosition(2);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(main.Panes().readingPane, pane);
+    EXPECT_FALSE(QFile::exists(rightFile));
+    const QString bottomFile = pane->PageFile().Path();
+    main.SetReadingPanePosition(0);
+    EXPECT_EQ(main.Panes().readingPane, nullptr);
+    EXPECT_FALSE(QFile::exists(bottomFile));
 }
 
 } // namespace
