@@ -83,7 +83,7 @@ void CItemView::OnUpdate(RssEvent hint, CRefCounted* object)
         break;
     case RssEvent::ItemSelected: {
         CRssItem* item = m_doc.SelectedItem();
-        if (item && item == m_shown.get())
+        if (item == m_shown.get())
             break;
         Show(item);
         if (item)
