@@ -21,8 +21,8 @@
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <algorithm>
-#include <cstdlib>
 #include <benchmark/benchmark.h>
+#include <cstdlib>
 #include <random>
 
 using namespace Qt::Literals::StringLiterals;
@@ -82,10 +82,9 @@ struct BenchWorld
         std::mt19937 rng(7);
         channel->SetNameAndUrl(u"Bench"_s, u"http://bench.example.com/rss"_s);
         for (int i = 0; i < 200; ++i) {
-            CRefPtr<CRssItem> item =
-                CRssItem::Create(&context, Words(rng, 60) + u' ' + QString::number(i),
-                                 u"<p>"_s + Words(rng, 400) + u"</p><p>"_s + Words(rng, 400) +
-                                     u"</p>"_s);
+            CRefPtr<CRssItem> item = CRssItem::Create(
+                &context, Words(rng, 60) + u' ' + QString::number(i),
+                u"<p>"_s + Words(rng, 400) + u"</p><p>"_s + Words(rng, 400) + u"</p>"_s);
             item->SetLink(u"http://bench.example.com/"_s + QString::number(i));
             item->SetPublicationTime(1700000000 - 600 * i);
             channel->AddChild(item.get());

@@ -1,8 +1,8 @@
 #include "CCommandTable.h"
 #include "CItemPage.h"
 #include "CItemView.h"
-#include "CReadingInterceptor.h"
 #include "CMainFrame.h"
+#include "CReadingInterceptor.h"
 #include "FramePanes.h"
 #include "LocalServer.h"
 #include "NewsTestSupport.h"
@@ -104,8 +104,8 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     file.close();
     EXPECT_EQ(file.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), 0);
     ASSERT_TRUE(bytes.startsWith("\xFF\xFE"));
-    const QString html = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
-                                            (bytes.size() - 2) / 2);
+    const QString html = QString::fromUtf16(
+        reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
     EXPECT_TRUE(html.contains(u"<h3><a href=\"http://news.example.com/Beta\">Beta</a></h3>"_s))
         << qPrintable(html);
     QString text = PageText(*view);
@@ -138,8 +138,8 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     notice.close();
     env.app.hasIe6 = false;
     view->OnUpdate(RssEvent::StyleChanged, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return view->Page()->url().fileName() == u"noIE6.htm"_s; }, 10000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return view->Page()->url().fileName() == u"noIE6.htm"_s; }, 10000));
     EXPECT_EQ(view->Page()->url().toLocalFile(),
               QDir::cleanPath(Prefs().StylesFolder() + u"noIE6.htm"_s));
     EXPECT_TRUE(PageText(*view).contains(u"No engine"_s));
@@ -183,7 +183,8 @@ TEST_F(ItemViewTest, ShownItemIsMarkedReadAfterTheDelayUnlessItChangesAndReselec
     EXPECT_EQ(started.count(), 0);
 }
 
-TEST_F(ItemViewTest, AfterFollowingALinkTheChannelsReloadKeepsThePageAndAnotherSelectionBringsItsOwn)
+TEST_F(ItemViewTest,
+       AfterFollowingALinkTheChannelsReloadKeepsThePageAndAnotherSelectionBringsItsOwn)
 {
     LocalServer server;
     server.Get("/story", [](const httplib::Request&, httplib::Response& response) {
@@ -242,14 +243,20 @@ TEST_F(ItemViewTest, FeedHtmlRunsNoScriptLoadsNoFrameAndCannotMoveThePane)
         server.Get(path, [](const httplib::Request&, httplib::Response& response) {
             response.set_content("x", "text/html");
         });
-    const QString hostile =
-        u"<script>document.title='pwned'</script>"
-        "<img src=\"nothere.png\" onerror=\"document.title='pwned'\">"
-        "<img src=\""_s + server.Url("/pixel") + u"\">"
-        "<iframe src=\""_s + server.Url("/frame") + u"\"></iframe>"
-        "<meta http-equiv=\"refresh\" content=\"0;url="_s + server.Url("/refresh") + u"\">"
-        "<a href=\"javascript:document.title='pwned';location='"_s + server.Url("/js") +
-        u"'\" style=\"position:fixed;left:0;top:0;right:0;bottom:0\">js</a>"_s;
+    const QString hostile = u"<script>document.title='pwned'</script>"
+                            "<img src=\"nothere.png\" onerror=\"document.title='pwned'\">"
+                            "<img src=\""_s +
+                            server.Url("/pixel") +
+                            u"\">"
+                            "<iframe src=\""_s +
+                            server.Url("/frame") +
+                            u"\"></iframe>"
+                            "<meta http-equiv=\"refresh\" content=\"0;url="_s +
+                            server.Url("/refresh") +
+                            u"\">"
+                            "<a href=\"javascript:document.title='pwned';location='"_s +
+                            server.Url("/js") +
+                            u"'\" style=\"position:fixed;left:0;top:0;right:0;bottom:0\">js</a>"_s;
     Item(0)->SetDescription(hostile);
     auto view = MakeView();
     ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
@@ -285,7 +292,8 @@ TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAnd
         return pane = new CItemView(doc, env.app, services);
     };
     Prefs().readingPanePosition = 1;
-    CMainFrame main(&doc, env.app, [] { return true; }, makers);
+    CMainFrame main(
+        &doc, env.app, [] { return true; }, makers);
     main.resize(900, 600);
     main.show();
     ASSERT_NE(pane, nullptr);

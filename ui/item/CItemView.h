@@ -25,7 +25,12 @@ class CItemView : public QWidget, public INotificationView, public ICommandTarge
 {
     Q_OBJECT
 public:
-    enum Command { kBack = 32795, kForward = 32796, kRefresh = 32797 };
+    enum Command
+    {
+        kBack = 32795,
+        kForward = 32796,
+        kRefresh = 32797
+    };
 
     CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices& frame,
               QWidget* parent = nullptr);

@@ -5,8 +5,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-CReadingInterceptor::CReadingInterceptor(const QStringList& pageFiles,
-                                         const QString& stylesFolder, QObject* parent)
+CReadingInterceptor::CReadingInterceptor(const QStringList& pageFiles, const QString& stylesFolder,
+                                         QObject* parent)
     : QWebEngineUrlRequestInterceptor(parent), m_pageFiles(pageFiles)
 {
     m_pageFiles.removeAll(QString());

@@ -16,16 +16,20 @@
 
 namespace {
 
-struct DocFree {
+struct DocFree
+{
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
-struct StyleFree {
+struct StyleFree
+{
     void operator()(xsltStylesheet* style) const { xsltFreeStylesheet(style); }
 };
-struct ContextFree {
+struct ContextFree
+{
     void operator()(xsltTransformContext* context) const { xsltFreeTransformContext(context); }
 };
-struct PrefsFree {
+struct PrefsFree
+{
     void operator()(xsltSecurityPrefs* prefs) const { xsltFreeSecurityPrefs(prefs); }
 };
 using DocPtr = std::unique_ptr<xmlDoc, DocFree>;

@@ -20,8 +20,8 @@ bool ReadWebEngineVersion(int& major, int& minor)
 {
     QString helper = qEnvironmentVariable("QTWEBENGINEPROCESS_PATH");
     if (helper.isEmpty())
-        helper = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) +
-                 u"/QtWebEngineProcess"_s;
+        helper =
+            QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + u"/QtWebEngineProcess"_s;
     if (!QFileInfo(helper).isExecutable())
         return false;
     const QStringList parts = QString::fromLatin1(qWebEngineVersion()).split(u'.');
