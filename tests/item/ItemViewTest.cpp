@@ -192,16 +192,29 @@ TEST_F(ItemViewTest,
                              "text/html");
     });
     server.GetSlowly("/slow", "text/html");
-    // One link that covers the whole page, so a click anywhere follows it.
-    Item(0)->SetDescription(u"<a href=\""_s + server.Url("/story") +
-                            u"\" style=\"position:fixed;left:0;top:0;right:0;bottom:0\">go</a>"_s);
+    // One link that covers the whole page, so a click anywhere follows it; first into a
+    // window of its own, which the person's browser gets.
+    const QString link = u"<a href=\""_s + server.Url("/story") +
+                         u"\" style=\"position:fixed;left:0;top:0;right:0;bottom:0\""_s;
+    Item(0)->SetDescription(link + u" target=\"_blank\">go</a>"_s);
     auto view = MakeView();
     ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
-    EXPECT_FALSE(view->NavigatedAway());
-
-    QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
     QWidget* surface = view->Browser()->focusProxy();
     ASSERT_NE(surface, nullptr);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(300, 200));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.opened.isEmpty(); }, 10000));
+    EXPECT_EQ(frame.opened, QStringList{server.Url("/story")});
+    frame.opened.clear();
+
+    // Still on its own page, the pane follows the channel's news.
+    Item(0)->SetDescription(link + u">go</a>"_s);
+    QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+    view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
+    ASSERT_TRUE(WaitLoaded(loaded));
+    EXPECT_FALSE(view->NavigatedAway());
+    EXPECT_EQ(server.Hits("/story"), 0);
+
+    loaded.clear();
     QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(300, 200));
     ASSERT_TRUE(WaitLoaded(loaded));
     ASSERT_EQ(view->Page()->url(), QUrl(server.Url("/story")));
