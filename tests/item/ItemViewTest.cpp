@@ -124,6 +124,12 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     ASSERT_TRUE(SelectAndLoad(*view, desks.get()));
     EXPECT_TRUE(PageText(*view).contains(u"Desks of the week"_s));
 
+    // News outside any channel has no newspaper: the style still makes a page of nothing.
+    CRefPtr<CRssItem> lost = CRssItem::Create(&env.context, u"Lost"_s, u"x"_s);
+    ASSERT_TRUE(SelectAndLoad(*view, lost.get()));
+    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+    EXPECT_FALSE(PageText(*view).contains(u"Lost"_s));
+
     // A style that is not there shows an empty page.
     Prefs().SetReadingStyle(u"Missing.xsl"_s);
     QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
