@@ -4,6 +4,7 @@
 #include "CAboutDialog.h"
 #include "CFeedContext.h"
 #include "CItemJobs.h"
+#include "CItemView.h"
 #include "CPreferences.h"
 #include "CRssReaderDoc.h"
 #include "CMainFrame.h"
@@ -21,9 +22,9 @@
 #include "CVoiceConverter.h"
 #include "SpeechEngineCheck.h"
 #include "Synchronize.h"
+#include "WebEngineSetup.h"
 
 #include <QMessageBox>
-#include <QtWebEngineCore/qtwebenginecoreversion.h>
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
@@ -124,15 +125,7 @@ int CRssReaderApp::ShowCommand() const
 
 bool CRssReaderApp::ReadBrowserEngineVersion(int& major, int& minor)
 {
-    // The version the program was built with: asking the engine itself would load it, and
-    // with it a graphics context, before any page needs it.
-    const QStringList parts = QString::fromLatin1(QTWEBENGINECORE_VERSION_STR).split(u'.');
-    if (parts.size() < 3)
-        return false;
-    bool okMajor = false, okMinor = false;
-    major = parts[0].toInt(&okMajor);
-    minor = parts[1].toInt(&okMinor);
-    return okMajor && okMinor;
+    return ReadWebEngineVersion(major, minor);
 }
 
 bool CRssReaderApp::CheckSpeechEngine()
@@ -192,6 +185,9 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     };
     views.newsList = [this](IFrameServices& frame) -> QWidget* {
         return new CRssReaderView(*m_doc, frame.Theme(), frame, *m_services.Prefs());
+    };
+    views.readingPane = [this](IFrameServices& frame) -> QWidget* {
+        return new CItemView(*m_doc, m_services, frame);
     };
     m_frame = new CMainFrame(m_doc.get(), m_services, &QSystemTrayIcon::isSystemTrayAvailable,
                              std::move(views));

@@ -2,12 +2,14 @@
 #include "CSingleInstance.h"
 #include "CStallMeter.h"
 #include "QuitOnSignal.h"
+#include "WebEngineSetup.h"
 
 #include <cstdlib>
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    PrepareWebEngine();
     CRssReaderApp app(argc, argv);
     CSingleInstance instance;
     if (!instance.BecomePrimary())

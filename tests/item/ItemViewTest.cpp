@@ -1,0 +1,348 @@
+#include "CCommandTable.h"
+#include "CItemPage.h"
+#include "CItemView.h"
+#include "CMainFrame.h"
+#include "CReadingInterceptor.h"
+#include "FramePanes.h"
+#include "LocalServer.h"
+#include "NewsTestSupport.h"
+#include "WebEngineSetup.h"
+
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The engine is readied before the test main makes the application object.
+const bool kEngineReady = (PrepareWebEngine(), true);
+
+constexpr qint64 kT0 = 1700000000 - 86400;
+
+class ItemViewTest : public ::testing::Test, public NewsFixture
+{
+protected:
+    ItemViewTest()
+    {
+        env.app.hasIe6 = true;
+        QDir().mkpath(Prefs().StylesFolder());
+        QFile::copy(SourceDir() + u"/tests/item/data/Tiny.xsl"_s,
+                    Prefs().StylesFolder() + u"Tiny.xsl"_s);
+        Prefs().SetReadingStyle(u"Tiny.xsl"_s);
+        desk = AddChannel(u"Desk"_s, 0, kT0);
+        for (const QString& title : {u"Gamma"_s, u"Beta"_s, u"Alpha"_s})
+            AddItem(*desk, title, kT0)->SetLink(u"http://news.example.com/"_s + title);
+    }
+
+    std::unique_ptr<CItemView> MakeView()
+    {
+        auto view = std::make_unique<CItemView>(doc, env.app, frame);
+        QSignalSpy blank(view->Page(), &QWebEnginePage::loadFinished);
+        view->resize(600, 400);
+        view->show();
+        EXPECT_TRUE(blank.wait(20000)); // the first page is an empty one
+        return view;
+    }
+
+    // Selects the node as the tree and the list do, and waits for the page it brings.
+    bool SelectAndLoad(CItemView& view, CRssNode* node)
+    {
+        QSignalSpy loaded(view.Page(), &QWebEnginePage::loadFinished);
+        doc.Select(node, false);
+        const RssEvent hint = node->IsItem()      ? RssEvent::ItemSelected
+                              : node->IsChannel() ? RssEvent::ChannelSelected
+                                                  : RssEvent::GroupSelected;
+        view.OnUpdate(hint, node);
+        return WaitLoaded(loaded);
+    }
+
+    static bool WaitLoaded(QSignalSpy& loaded)
+    {
+        return (!loaded.isEmpty() || loaded.wait(20000)) && loaded.last().at(0).toBool();
+    }
+
+    static QString PageText(CItemView& view)
+    {
+        QString text;
+        bool done = false;
+        view.Page()->toPlainText([&](const QString& t) {
+            text = t;
+            done = true;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
+        return text;
+    }
+
+    CRssItem* Item(int row) const
+    {
+        return static_cast<CRssItem*>(desk->ChildrenSnapshot().at(row).get());
+    }
+
+    CRefPtr<CRssChannel> desk;
+};
+
+TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailuresShowBlank)
+{
+    auto view = MakeView();
+    const QString pageFile = view->PageFile().Path();
+    ASSERT_TRUE(QFileInfo(pageFile).fileName().startsWith(u"rss"_s));
+    ASSERT_TRUE(pageFile.endsWith(u".html"_s));
+
+    ASSERT_TRUE(SelectAndLoad(*view, Item(1)));
+    EXPECT_EQ(view->Page()->url(), QUrl::fromLocalFile(pageFile));
+    QFile file(pageFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    EXPECT_EQ(file.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), 0);
+    ASSERT_TRUE(bytes.startsWith("\xFF\xFE"));
+    const QString html = QString::fromUtf16(
+        reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+    EXPECT_TRUE(html.contains(u"<h3><a href=\"http://news.example.com/Beta\">Beta</a></h3>"_s))
+        << qPrintable(html);
+    QString text = PageText(*view);
+    EXPECT_TRUE(text.contains(u"Beta"_s)) << qPrintable(text);
+    EXPECT_FALSE(text.contains(u"Alpha"_s));
+    EXPECT_EQ(view->Page()->title(), u"Reading"_s);
+
+    ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
+    text = PageText(*view);
+    for (const QString& title : {u"Alpha"_s, u"Beta"_s, u"Gamma"_s})
+        EXPECT_TRUE(text.contains(title)) << qPrintable(text);
+
+    CRefPtr<CRssGroup> desks = CRssGroup::Create(&env.context);
+    desks->Rename(u"Desks of the week"_s);
+    doc.RootGroup().AddChild(desks.get());
+    ASSERT_TRUE(SelectAndLoad(*view, desks.get()));
+    EXPECT_TRUE(PageText(*view).contains(u"Desks of the week"_s));
+
+    // News outside any channel has no newspaper: the style still makes a page of nothing.
+    CRefPtr<CRssItem> lost = CRssItem::Create(&env.context, u"Lost"_s, u"x"_s);
+    ASSERT_TRUE(SelectAndLoad(*view, lost.get()));
+    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+    EXPECT_FALSE(PageText(*view).contains(u"Lost"_s));
+
+    // A style that is not there shows an empty page.
+    Prefs().SetReadingStyle(u"Missing.xsl"_s);
+    QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+    view->OnUpdate(RssEvent::StyleChanged, nullptr);
+    ASSERT_TRUE(WaitLoaded(loaded));
+    EXPECT_EQ(view->Page()->url(), QUrl(u"about:blank"_s));
+
+    // Without a usable engine the pane tells so with the styles folder's page.
+    QFile notice(Prefs().StylesFolder() + u"noIE6.htm"_s);
+    ASSERT_TRUE(notice.open(QIODevice::WriteOnly));
+    notice.write("<html><body>No engine</body></html>");
+    notice.close();
+    env.app.hasIe6 = false;
+    view->OnUpdate(RssEvent::StyleChanged, nullptr);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return view->Page()->url().fileName() == u"noIE6.htm"_s; }, 10000));
+    EXPECT_EQ(view->Page()->url().toLocalFile(),
+              QDir::cleanPath(Prefs().StylesFolder() + u"noIE6.htm"_s));
+    EXPECT_TRUE(PageText(*view).contains(u"No engine"_s));
+
+    view.reset();
+    EXPECT_FALSE(QFile::exists(pageFile));
+}
+
+TEST_F(ItemViewTest, ShownItemIsMarkedReadAfterTheDelayUnlessItChangesAndReselectingKeepsTheClock)
+{
+    auto view = MakeView();
+    Prefs().markReadDelayMs = 150;
+    CRssItem* alpha = Item(0);
+    CRssItem* beta = Item(1);
+    CRssItem* gamma = Item(2);
+    ASSERT_EQ(desk->UnreadCount(), 3);
+
+    ASSERT_TRUE(SelectAndLoad(*view, alpha));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !alpha->unread; }, 3000));
+    EXPECT_EQ(desk->UnreadCount(), 2);
+    EXPECT_GE(env.Count(RssEvent::ItemChanged), 1);
+
+    // A change of the shown item (its voice state, say) before the delay ends.
+    doc.Select(beta, false);
+    view->OnUpdate(RssEvent::ItemSelected, beta);
+    view->OnUpdate(RssEvent::ItemChanged, beta);
+    QTest::qWait(500);
+    EXPECT_TRUE(beta->unread);
+
+    // Selecting the same item again neither restarts the clock nor renders again.
+    Prefs().markReadDelayMs = 2000;
+    QElapsedTimer clock;
+    ASSERT_TRUE(SelectAndLoad(*view, gamma));
+    clock.start();
+    QTest::qWait(1000);
+    QSignalSpy started(view->Page(), &QWebEnginePage::loadStarted);
+    doc.Select(gamma, false);
+    view->OnUpdate(RssEvent::ItemSelected, gamma);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !gamma->unread; }, 5000));
+    EXPECT_LT(clock.elapsed(), 2900); // a restart would mark it read at 3000 ms at the soonest
+    EXPECT_EQ(started.count(), 0);
+}
+
+TEST_F(ItemViewTest,
+       AfterFollowingALinkTheChannelsReloadKeepsThePageAndAnotherSelectionBringsItsOwn)
+{
+    LocalServer server;
+    server.Get("/story", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><head><title>Story</title></head><body>far</body></html>",
+                             "text/html");
+    });
+    server.GetSlowly("/slow", "text/html");
+    // One link that covers the whole page, so a click anywhere follows it; first into a
+    // window of its own, which the person's browser gets.
+    const QString link = u"<a href=\""_s + server.Url("/story") +
+                         u"\" style=\"position:fixed;left:0;top:0;right:0;bottom:0\""_s;
+    Item(0)->SetDescription(link + u" target=\"_blank\">go</a>"_s);
+    auto view = MakeView();
+    ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
+    QWidget* surface = view->Browser()->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(300, 200));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.opened.isEmpty(); }, 10000));
+    EXPECT_EQ(frame.opened, QStringList{server.Url("/story")});
+    frame.opened.clear();
+
+    // Still on its own page, the pane follows the channel's news.
+    Item(0)->SetDescription(link + u">go</a>"_s);
+    QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+    view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
+    ASSERT_TRUE(WaitLoaded(loaded));
+    EXPECT_FALSE(view->NavigatedAway());
+    EXPECT_EQ(server.Hits("/story"), 0);
+
+    loaded.clear();
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(300, 200));
+    ASSERT_TRUE(WaitLoaded(loaded));
+    ASSERT_EQ(view->Page()->url(), QUrl(server.Url("/story")));
+    EXPECT_TRUE(view->NavigatedAway());
+    EXPECT_EQ(server.Hits("/story"), 1);
+    CommandState back;
+    view->UpdateCommand(CItemView::kBack, back);
+    EXPECT_TRUE(back.enabled);
+
+    // A new window is refused while the page loads; once loaded, a web address goes to
+    // the person's browser.
+    EXPECT_TRUE(view->OpenNewWindow(QUrl(u"https://news.example.com/x"_s)));
+    EXPECT_FALSE(view->OpenNewWindow(QUrl(u"file:///etc/passwd"_s)));
+    EXPECT_EQ(frame.opened, QStringList{u"https://news.example.com/x"_s});
+    QSignalSpy started(view->Page(), &QWebEnginePage::loadStarted);
+    view->Page()->load(QUrl(server.Url("/slow")));
+    ASSERT_TRUE(started.wait(10000));
+    EXPECT_FALSE(view->OpenNewWindow(QUrl(u"https://news.example.com/y"_s)));
+    EXPECT_EQ(frame.opened.size(), 1);
+    view->Page()->triggerAction(QWebEnginePage::Stop);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->Page()->IsLoading(); }, 10000));
+    ASSERT_EQ(view->Page()->url(), QUrl(server.Url("/story")));
+
+    view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
+    QTest::qWait(300);
+    EXPECT_EQ(view->Page()->url(), QUrl(server.Url("/story")));
+
+    CRefPtr<CRssChannel> other = AddChannel(u"Other"_s, 1, kT0, u"Elsewhere"_s);
+    ASSERT_TRUE(SelectAndLoad(*view, other.get()));
+    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+    EXPECT_FALSE(view->NavigatedAway());
+    EXPECT_TRUE(PageText(*view).contains(u"Elsewhere 0"_s));
+}
+
+TEST_F(ItemViewTest, FeedHtmlRunsNoScriptLoadsNoFrameAndCannotMoveThePane)
+{
+    LocalServer server;
+    for (const char* path : {"/frame", "/refresh", "/pixel", "/js"})
+        server.Get(path, [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("x", "text/html");
+        });
+    const QString hostile = u"<script>document.title='pwned'</script>"
+                            "<img src=\"nothere.png\" onerror=\"document.title='pwned'\">"
+                            "<img src=\""_s +
+                            server.Url("/pixel") +
+                            u"\">"
+                            "<iframe src=\""_s +
+                            server.Url("/frame") +
+                            u"\"></iframe>"
+                            "<meta http-equiv=\"refresh\" content=\"0;url="_s +
+                            server.Url("/refresh") +
+                            u"\">"
+                            "<a href=\"javascript:document.title='pwned';location='"_s +
+                            server.Url("/js") +
+                            u"'\" style=\"position:fixed;left:0;top:0;right:0;bottom:0\">js</a>"_s;
+    Item(0)->SetDescription(hostile);
+    auto view = MakeView();
+    ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
+    QTest::mouseClick(view->Browser()->focusProxy(), Qt::LeftButton, {}, QPoint(300, 200));
+    QTest::qWait(1500);
+
+    EXPECT_GE(server.Hits("/pixel"), 1); // the server was there to be asked
+    EXPECT_EQ(server.Hits("/frame"), 0);
+    EXPECT_EQ(server.Hits("/refresh"), 0);
+    EXPECT_EQ(server.Hits("/js"), 0);
+    EXPECT_EQ(view->Page()->title(), u"Reading"_s);
+    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+
+    // Under the page's settings: of local files only the page and the styles folder load,
+    // frames and other schemes never.
+    const QString styles = Prefs().StylesFolder();
+    CReadingInterceptor wall({view->PageFile().Path()}, styles);
+    EXPECT_TRUE(wall.Allows(view->PageFile().Url(), false));
+    EXPECT_TRUE(wall.Allows(QUrl::fromLocalFile(styles + u"look.css"_s), false));
+    EXPECT_TRUE(wall.Allows(QUrl(server.Url("/pixel")), false));
+    EXPECT_FALSE(wall.Allows(QUrl(server.Url("/frame")), true));
+    EXPECT_FALSE(wall.Allows(QUrl::fromLocalFile(styles + u"../data/settings.ini"_s), false));
+    EXPECT_FALSE(wall.Allows(QUrl(u"file:///etc/passwd"_s), false));
+    EXPECT_FALSE(wall.Allows(QUrl(u"javascript:alert(1)"_s), false));
+    EXPECT_FALSE(wall.Allows(QUrl(u"ftp://127.0.0.1/x"_s), false));
+}
+
+TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAndGoesWithItsPosition)
+{
+    CItemView* pane = nullptr;
+    PaneViewMakers makers;
+    makers.readingPane = [&](IFrameServices& services) {
+        return pane = new CItemView(doc, env.app, services);
+    };
+    Prefs().readingPanePosition = 1;
+    CMainFrame main(
+        &doc, env.app, [] { return true; }, makers);
+    main.resize(900, 600);
+    main.show();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(main.Router().targetFor(CItemView::kBack), pane);
+    EXPECT_EQ(main.Router().targetFor(CItemView::kRefresh), pane);
+
+    QSignalSpy loaded(pane->Page(), &QWebEnginePage::loadFinished);
+    doc.Select(desk.get(), false);
+    main.OnUpdate(RssEvent::ChannelSelected, desk.get());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return pane->Page()->url() == pane->PageFile().Url() && !pane->Page()->IsLoading(); },
+        20000));
+    main.Router().updateActions();
+    EXPECT_TRUE(main.Commands().action(CItemView::kRefresh)->isEnabled());
+    EXPECT_FALSE(main.Commands().action(CItemView::kForward)->isEnabled());
+    loaded.clear();
+    main.Commands().action(CItemView::kRefresh)->trigger();
+    ASSERT_TRUE(loaded.wait(20000));
+    EXPECT_TRUE(PageText(*pane).contains(u"Gamma"_s));
+
+    // Each layout makes a pane of its own; the old one's page file goes with it.
+    const QString rightFile = pane->PageFile().Path();
+    main.SetReadingPanePosition(2);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(main.Panes().readingPane, pane);
+    EXPECT_FALSE(QFile::exists(rightFile));
+    const QString bottomFile = pane->PageFile().Path();
+    main.SetReadingPanePosition(0);
+    EXPECT_EQ(main.Panes().readingPane, nullptr);
+    EXPECT_FALSE(QFile::exists(bottomFile));
+}
+
+} // namespace

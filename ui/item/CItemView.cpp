@@ -1,0 +1,197 @@
+#include "CItemView.h"
+
+#include "CAppServices.h"
+#include "CItemPage.h"
+#include "CPreferences.h"
+#include "CReadingInterceptor.h"
+#include "CRssItem.h"
+#include "CRssReaderDoc.h"
+#include "IFrameServices.h"
+#include "NewspaperPage.h"
+
+#include <QAction>
+#include <QDir>
+#include <QVBoxLayout>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+using namespace Qt::Literals::StringLiterals;
+
+CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices& frame,
+                     QWidget* parent)
+    : QWidget(parent), m_doc(doc), m_services(services), m_frame(frame)
+{
+    // A profile of the pane's own, kept in memory only; it goes after the page.
+    m_profile = new QWebEngineProfile(this);
+    m_profile->setUrlRequestInterceptor(new CReadingInterceptor(
+        {m_pageFile.Path(), m_pageFile.CanonicalPath()}, StylesFolder(), m_profile));
+    m_browser = new QWebEngineView(this);
+    m_page = new CItemPage(
+        m_profile,
+        [this](const QUrl& url) { return m_pageFile.Names(url) || url == NoEngineUrl(); },
+        m_browser);
+    m_browser->setPage(m_page);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_browser);
+    setFocusProxy(m_browser);
+
+    connect(m_page, &CItemPage::navigating, this, &CItemView::OnNavigating);
+    connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
+            [this] { m_canGoBack = m_page->action(QWebEnginePage::Back)->isEnabled(); });
+    connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
+            [this] { m_canGoForward = m_page->action(QWebEnginePage::Forward)->isEnabled(); });
+    connect(m_page, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest& request) {
+                // Not opened in the engine: a window left unanswered is refused.
+                OpenNewWindow(request.requestedUrl());
+            });
+
+    m_markRead.setSingleShot(true);
+    connect(&m_markRead, &QTimer::timeout, this, &CItemView::OnMarkRead);
+
+    Navigate(QUrl(u"about:blank"_s));
+}
+
+CItemView::~CItemView()
+{
+    m_markRead.stop();
+    // The page before its profile.
+    delete m_browser;
+    m_browser = nullptr;
+    m_page = nullptr;
+}
+
+void CItemView::OnUpdate(RssEvent hint, CRefCounted* object)
+{
+    switch (hint) {
+    case RssEvent::ChannelReloaded:
+    case RssEvent::ChannelChanged:
+    case RssEvent::TreeChanged:
+    case RssEvent::FavoriteChanged:
+        if (object && object == m_shown.get() && !m_navigatedAway)
+            Render();
+        break;
+    case RssEvent::ItemChanged:
+        if (object && object == m_shown.get())
+            m_markRead.stop();
+        break;
+    case RssEvent::ChannelSelected:
+        Show(m_doc.SelectedChannel());
+        Render();
+        break;
+    case RssEvent::ItemSelected: {
+        CRssItem* item = m_doc.SelectedItem();
+        if (item == m_shown.get())
+            break;
+        Show(item);
+        if (item)
+            m_markRead.start(std::max(0, int(m_services.Prefs()->markReadDelayMs)));
+        Render();
+        break;
+    }
+    case RssEvent::GroupSelected:
+        Show(m_doc.SelectedGroup());
+        Render();
+        break;
+    case RssEvent::StyleChanged:
+        Render();
+        break;
+    default:
+        break;
+    }
+}
+
+void CItemView::Show(CRssNode* node)
+{
+    m_markRead.stop();
+    m_shown = CRefPtr<CRssNode>(node);
+}
+
+void CItemView::Render()
+{
+    m_page->triggerAction(QWebEnginePage::Stop);
+    if (!m_services.hasIe6) {
+        Navigate(NoEngineUrl());
+        return;
+    }
+    if (!m_shown) {
+        Navigate(QUrl(u"about:blank"_s));
+        return;
+    }
+    const QString style = StylesFolder() + m_services.Prefs()->ReadingStyle();
+    if (m_pageFile.Path().isEmpty() || !WriteNewspaperPage(*m_shown, style, m_pageFile.Path())) {
+        Navigate(QUrl(u"about:blank"_s));
+        return;
+    }
+    Navigate(m_pageFile.Url());
+}
+
+void CItemView::Navigate(const QUrl& url)
+{
+    m_page->load(url);
+}
+
+void CItemView::OnNavigating(const QUrl& url)
+{
+    m_navigatedAway = !m_pageFile.Names(url);
+}
+
+void CItemView::OnMarkRead()
+{
+    if (auto* item = NodeCast<CRssItem>(m_shown.get()))
+        item->SetUnread(false, true);
+}
+
+bool CItemView::OpenNewWindow(const QUrl& url)
+{
+    if (m_page->IsLoading())
+        return false;
+    if (url.scheme() != u"http"_s && url.scheme() != u"https"_s)
+        return false;
+    return m_frame.OpenInBrowser(url.toString());
+}
+
+bool CItemView::HandlesCommand(int id) const
+{
+    return id == kBack || id == kForward || id == kRefresh;
+}
+
+void CItemView::RunCommand(int id)
+{
+    switch (id) {
+    case kBack:
+        m_page->triggerAction(QWebEnginePage::Back);
+        break;
+    case kForward:
+        m_page->triggerAction(QWebEnginePage::Forward);
+        break;
+    case kRefresh:
+        m_page->triggerAction(QWebEnginePage::Reload);
+        break;
+    default:
+        break;
+    }
+}
+
+void CItemView::UpdateCommand(int id, CommandState& state)
+{
+    if (id == kBack)
+        state.enabled = m_canGoBack;
+    else if (id == kForward)
+        state.enabled = m_canGoForward;
+    else if (id == kRefresh)
+        state.enabled = true;
+}
+
+QString CItemView::StylesFolder() const
+{
+    // Without "..": the engine compares the addresses it navigates to in this form.
+    return QDir::cleanPath(m_services.Prefs()->StylesFolder()) + u'/';
+}
+
+QUrl CItemView::NoEngineUrl() const
+{
+    return QUrl::fromLocalFile(StylesFolder() + u"noIE6.htm"_s);
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "CCommandRouter.h"
+#include "CPageFile.h"
+#include "CRefCounted.h"
+#include "INotificationView.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class CAppServices;
+class CItemPage;
+class CRssNode;
+class CRssReaderDoc;
+class IFrameServices;
+class QWebEngineNewWindowRequest;
+class QWebEngineProfile;
+class QWebEngineView;
+
+// The reading pane: shows the selected news item, channel or group as a page made from
+// its newspaper by the chosen reading style. The person may follow links in the page;
+// the pane then stays there until the selection changes. A news item shown long enough
+// is marked read.
+class CItemView : public QWidget, public INotificationView, public ICommandTarget
+{
+    Q_OBJECT
+public:
+    enum Command
+    {
+        kBack = 32795,
+        kForward = 32796,
+        kRefresh = 32797
+    };
+
+    CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices& frame,
+              QWidget* parent = nullptr);
+    ~CItemView() override;
+
+    QWebEngineView* Browser() const { return m_browser; }
+    CItemPage* Page() const { return m_page; }
+    const CPageFile& PageFile() const { return m_pageFile; }
+    CRssNode* Shown() const { return m_shown.get(); }
+    bool NavigatedAway() const { return m_navigatedAway; }
+    bool MarkReadPending() const { return m_markRead.isActive(); }
+
+    // INotificationView
+    void OnUpdate(RssEvent hint, CRefCounted* object) override;
+
+    // ICommandTarget
+    bool HandlesCommand(int id) const override;
+    void RunCommand(int id) override;
+    void UpdateCommand(int id, CommandState& state) override;
+
+    // A page asks for a new window: refused while it loads; once loaded, a web address
+    // opens in the person's browser. True when it was opened.
+    bool OpenNewWindow(const QUrl& url);
+
+private:
+    void Render();
+    void Navigate(const QUrl& url);
+    void Show(CRssNode* node);
+    void OnMarkRead();
+    void OnNavigating(const QUrl& url);
+    QString StylesFolder() const;
+    QUrl NoEngineUrl() const;
+
+    CRssReaderDoc& m_doc;
+    CAppServices& m_services;
+    IFrameServices& m_frame;
+    CPageFile m_pageFile;
+    QWebEngineProfile* m_profile;
+    QWebEngineView* m_browser;
+    CItemPage* m_page;
+    CRefPtr<CRssNode> m_shown;
+    bool m_navigatedAway = false;
+    bool m_canGoBack = false;
+    bool m_canGoForward = false;
+    QTimer m_markRead;
+};
