@@ -47,6 +47,9 @@ struct NoFrame : IFrameServices
     bool BrowseForFolder(QString&) override { return false; }
     void HideSearchBarIfVisible() override {}
     CRssHeader* RightSideHeader() const override { return nullptr; }
+    CThemeColors& Theme() const override { return theme; }
+    void ApplyOptions(bool, bool, bool, bool) override {}
+    mutable CThemeColors theme;
 };
 
 struct BenchWorld

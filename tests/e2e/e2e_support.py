@@ -112,6 +112,9 @@ class Session:
         os.makedirs(f"{work}/config/Trevane Labs")
         os.makedirs(f"{work}/prog/bin")
         shutil.copy(program, f"{work}/prog/bin/calvoria")
+        # The reading styles beside the program, as installed.
+        shutil.copytree(os.path.join(os.path.dirname(program), "..", "Options"),
+                        f"{work}/prog/Options", ignore=shutil.ignore_patterns("CMake*", "*.cmake"))
         self.program = f"{work}/prog/bin/calvoria"
         self.log = f"{work}/prog/bin/log.txt"
         self.port = free_port()
