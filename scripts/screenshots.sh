@@ -13,6 +13,9 @@
 #     options-<page>.png     Tools > Options, each page
 #     sync-dialog.png        File > Synchronize: two channels' prepared news, a player with room
 #     sync-no-room.png       the same with a card that has no room: sizes in red
+#     reading-<default|compact|dark>.png   a news item in the reading pane, in each style
+#     reading-channel.png    a channel's page, the reading pane at the right
+#     reading-group.png      a group's page
 #     news-popups.png        hidden in the tray, "Update all groups": a stack of news popups
 #
 #     scripts/screenshots.sh OUTDIR
@@ -45,14 +48,16 @@ python3 "$top/bench/make_data_folder.py" "$XDG_DATA_HOME/Calvoria" --groups 3 --
     --items 20 --url-base "http://127.0.0.1:$port/" > /dev/null
 
 # The preferences record ("Options/Main", 56 bytes, little-endian) with the defaults but
-# for the colour theme and the button size.
+# for the colour theme, the button size and optionally the reading pane's position (1 right,
+# 2 bottom) and the reading style.
 write_settings() {
-    python3 - "$1" "$2" > "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf" <<'EOF'
+    python3 - "$1" "$2" "${3:-2}" "${4:-Default.xsl}" > "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf" <<'EOF'
 import struct, sys
-theme, large = int(sys.argv[1]), int(sys.argv[2])
-record = struct.pack("<10i8B2i", 6, 2, 2, 2000, theme, -4, 15, 0, 3, 15,
+theme, large, pane, style = int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+record = struct.pack("<10i8B2i", 6, 2, pane, 2000, theme, -4, 15, 0, 3, 15,
                      1, 0, 1, 1, 1, large, 1, 1, 200, 4)
 print("[Options]\nMain=@ByteArray(" + "".join("\\x%x" % b for b in record) + ")")
+print("ReadStyle=" + style)
 EOF
 }
 
@@ -104,6 +109,16 @@ shoot options-general "$options"
 shoot options-appearance "$options; xdotool key ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-news "$options; xdotool key ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-voice "$options; xdotool key ctrl+Tab ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.8"
+# The reading pane: a news item in each style (pane at the bottom), a channel's page with
+# the pane at the right, a group's page.
+for style in Default Compact Dark; do
+    write_settings 0 1 2 "$style.xsl"
+    shoot "reading-${style,,}" "$open_channel; xdotool key F6 Down 2> /dev/null; sleep 2"
+done
+write_settings 0 1 1
+shoot reading-channel "$open_channel; sleep 1.5"
+write_settings 0 1
+shoot reading-group "$focus key Home Down Down 2> /dev/null; sleep 2"
 # Hidden in the tray, the tray menu's "Update all groups": every served channel has news.
 CALVORIA_SHOW_COMMAND=2 shoot news-popups \
     "sleep 0.5; xdotool mousemove \$(python3 '$top/scripts/tray_icon_center.py') click 3; sleep 0.8; xdotool key Down Down Return 2> /dev/null; xdotool mousemove 300 300; sleep 2.5"
