@@ -3,7 +3,6 @@
 #include "FeedTestSupport.h"
 #include "OpmlExchange.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -148,17 +147,17 @@ TEST(OpmlExchange, EntitiesAreRefusedUnexpandedAndHugeFilesImportWhole)
         EXPECT_FALSE(result.ok) << name;
         EXPECT_TRUE(result.error.contains(u"entities"_s)) << result.error.toStdString();
     }
-    // The same laughs in UTF-16, which a scan of the bytes cannot see: the parsed document's
-    // declarations refuse it, and the parser never expands them.
-    const QString laughs = QString::fromUtf8(ReadFile(ImportData("billion-laughs.opml")))
-                               .replace(u"<?xml version=\"1.0\"?>"_s, u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"_s);
+    // In UTF-16 a scan of the bytes cannot see the declaration: the parsed document's
+    // declarations refuse it, even when the entity stands where the parser leaves it be.
+    const QString hidden = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><!DOCTYPE opml ["
+                           "<!ENTITY secret SYSTEM \"file:///etc/passwd\">]><opml version=\"2.0\">"
+                           "<head><title>&secret;</title></head><body><outline type=\"rss\" "
+                           "text=\"Leak\" xmlUrl=\"http://evil.example/feed\"/></body></opml>"_s;
     QByteArray utf16("\xFF\xFE");
-    utf16.append(reinterpret_cast<const char*>(laughs.utf16()), laughs.size() * 2);
-    QElapsedTimer timer;
-    timer.start();
+    utf16.append(reinterpret_cast<const char*>(hidden.utf16()), hidden.size() * 2);
     OpmlImportResult wide = ImportOpmlBytes(utf16, root, doc);
     EXPECT_FALSE(wide.ok);
-    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_TRUE(wide.error.contains(u"entities"_s)) << wide.error.toStdString();
     EXPECT_EQ(root.ChildCount(), 0) << "nothing of a refused file is taken";
 
     // 5,000 feeds in 50 folders, each feed listed twice.
