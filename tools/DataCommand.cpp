@@ -73,7 +73,7 @@ CDataSession::~CDataSession()
     m_doc.reset(); // releases the folder's lock, saves nothing
 }
 
-bool CDataSession::Open(const QString& dataOption, QTextStream& err)
+bool CDataSession::Open(const QString& dataOption, QTextStream& err, bool readChannels)
 {
     // The person's preferences (news per channel, voice) as the program has them.
     m_services.CopyUserSettings();
@@ -86,6 +86,8 @@ bool CDataSession::Open(const QString& dataOption, QTextStream& err)
         err << m_doc->LoadError() << '\n';
         return false;
     }
+    if (!readChannels)
+        return true;
     m_doc->WaitForChannels();
     for (const QString& problem : m_doc->LoadProblems())
         err << problem << '\n';

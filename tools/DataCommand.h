@@ -48,7 +48,8 @@ public:
     ~CDataSession();
     // dataOption: the --data value, empty for the program's data root. False with a line on
     // err when the folder cannot be used or is in use.
-    bool Open(const QString& dataOption, QTextStream& err);
+    // readChannels false: only data.opml is read; the channels' news stay on disk.
+    bool Open(const QString& dataOption, QTextStream& err, bool readChannels = true);
     // False with the failures on err.
     bool Save(QTextStream& err);
 
