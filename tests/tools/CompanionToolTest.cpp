@@ -130,6 +130,11 @@ TEST(CompanionTool, SubscribeReadMarkAndRemoveEachReachTheProgramsDataRoot)
     EXPECT_EQ(all.out, QStringList{u"marked read\t2"_s});
     EXPECT_EQ(ReadBack(env, root).unread, (QList<bool>{false, false, false}));
 
+    // The refresh of the program's data root, with nothing new since.
+    ToolRun refresh = Tool({u"refresh"_s});
+    EXPECT_EQ(refresh.exitCode, 0) << refresh.err.toStdString();
+    EXPECT_EQ(refresh.out.value(1), u"2\t0\t0\t3\tHarbour"_s);
+
     const QString channelFiles = root + u"Feeds"_s;
     EXPECT_EQ(QDir(channelFiles).entryList(QDir::Files).size(), 1);
     ToolRun remove = Tool({u"remove"_s, url});
