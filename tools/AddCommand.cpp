@@ -44,6 +44,7 @@ int RunAddCommand(const QStringList& args)
     CDataSession session;
     if (!session.Open(options.Value(u"--data"_s), err))
         return 1;
+    const qsizetype loadLines = log.Lines().size(); // what follows is this command's own
     QString ignored;
     if (CRefPtr<CRssChannel> known = FindChannel(session.Root(), url, ignored);
         known && FeedUrlKey(known->Url()) == FeedUrlKey(url)) {
@@ -54,7 +55,7 @@ int RunAddCommand(const QStringList& args)
     HttpSession http(session.App());
     RssChannelInfo info;
     if (!CRssChannel::VerifyChannel(session.Context(), url, info)) {
-        log.Print(err);
+        PrintProblems(log, err, loadLines);
         err << "not a feed, or it cannot be fetched: " << url << '\n';
         return 1;
     }
@@ -75,7 +76,7 @@ int RunAddCommand(const QStringList& args)
     channel->SetDownloadState(result == kResultOk ? CRssChannel::Downloaded
                                                   : CRssChannel::DownloadFailed);
     if (result != kResultOk) {
-        log.Print(err);
+        PrintProblems(log, err, loadLines);
         err << "subscribed, but the first download failed\n";
     }
     const bool saved = session.Save(err);

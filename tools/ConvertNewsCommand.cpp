@@ -30,6 +30,7 @@ int RunConvertNewsCommand(const QStringList& args)
     CDataSession session;
     if (!session.Open(options.Value(u"--data"_s), err))
         return 1;
+    const qsizetype loadLines = log.Lines().size(); // what follows is this command's own
     CAppServices& app = session.App();
     CHttpSession::GlobalInit();
     app.SetSession(CRefPtr<CHttpSession>::Make());
@@ -70,7 +71,8 @@ int RunConvertNewsCommand(const QStringList& args)
     downloadQueue.Stop();
     conversionQueue.Stop();
 
-    int failed = int(ids.size());
+    const int missing = int(ids.size());
+    int failed = 0;
     for (const CRefPtr<CRssItem>& item : items) {
         const bool ready = item->State() == RssItemState::Ready && QFileInfo(item->Mp3File()).isFile();
         out << (ready ? "ready\t" : "failed\t") << ItemId(*item) << '\t'
@@ -78,7 +80,8 @@ int RunConvertNewsCommand(const QStringList& args)
         failed += !ready;
     }
     if (failed)
-        log.Print(err);
+        PrintProblems(log, err, loadLines);
+    failed += missing;
     const bool saved = session.Save(err);
     session.Context().SetItemJobs(nullptr);
     converter.Unload();

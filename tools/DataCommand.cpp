@@ -56,6 +56,13 @@ int UsageError(const char* command, const QString& message)
     return 2;
 }
 
+void PrintProblems(const CToolLog& log, QTextStream& err, qsizetype from)
+{
+    for (const QString& line : log.Lines().mid(from))
+        if (line.startsWith(u"*ERROR"_s) || line.startsWith(u"*ITEM"_s) || line.startsWith(u"Cannot"_s))
+            err << line << '\n';
+}
+
 QString ProgramDataRoot()
 {
     // The program's own settings, read only: the companion never writes them.

@@ -33,6 +33,9 @@ private:
     QString m_error;
 };
 
+// The log lines of a failure from line `from` on: errors, item messages, load failures.
+void PrintProblems(const CToolLog& log, QTextStream& err, qsizetype from = 0);
+
 // Bad usage: one line on standard error, exit code 2.
 int UsageError(const char* command, const QString& message);
 

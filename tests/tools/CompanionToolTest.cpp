@@ -40,12 +40,12 @@ ToolRun Tool(const QStringList& args)
     return run;
 }
 
-std::string Feed()
+std::string Feed(const std::string& site)
 {
     std::string xml = "<rss version=\"2.0\"><channel><title>Harbour Daily</title><link>http://x/</link>";
     for (int i = 0; i < 3; ++i)
-        xml += "<item><title>Story " + std::to_string(i) + "</title><link>http://x/" +
-               std::to_string(i) + "</link><description>Text " + std::to_string(i) +
+        xml += "<item><title>Story " + std::to_string(i) + "</title><link>" + site + "/story" +
+               std::to_string(i) + ".html</link><description>Text " + std::to_string(i) +
                "</description><pubDate>Tue, 14 Nov 2023 1" + std::to_string(i) +
                ":00:00 GMT</pubDate></item>";
     return xml + "</channel></rss>";
@@ -81,8 +81,15 @@ OnDisk ReadBack(FeedEnvironment& env, const QString& root)
 TEST(CompanionTool, SubscribeReadMarkAndRemoveEachReachTheProgramsDataRoot)
 {
     LocalServer server;
-    server.Get("/feed.xml", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content(Feed(), "application/rss+xml");
+    server.Get("/feed.xml", [&server](const httplib::Request&, httplib::Response& response) {
+        response.set_content(Feed("http://127.0.0.1:" + std::to_string(server.Port())),
+                             "application/rss+xml");
+    });
+    server.Get(R"(/story(\d)\.html)", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content("<html><body><article><h1>Story " + std::string(request.matches[1]) +
+                                 "</h1><p>The harbour master said the new crane will arrive on "
+                                 "Monday, and the ferries keep their times.</p></article></body></html>",
+                             "text/html; charset=utf-8");
     });
     server.Get("/page.html", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("<html><body>no feed</body></html>", "text/html");
@@ -119,7 +126,20 @@ TEST(CompanionTool, SubscribeReadMarkAndRemoveEachReachTheProgramsDataRoot)
     ASSERT_EQ(newest.size(), 7);
     EXPECT_TRUE(QRegularExpression(u"^[0-9A-F]{32}$"_s).match(newest[0]).hasMatch());
     EXPECT_EQ(newest.mid(1), (QStringList{u"2023-11-14T12:00:00Z"_s, u"Harbour"_s, u"Story 2"_s,
-                                          u"http://x/2"_s, u"none"_s, u"1"_s}));
+                                          server.Url("/story2.html"), u"none"_s, u"1"_s}));
+
+    // Spoken as the news list's Convert does: the MP3 is there and plays.
+    ToolRun convert = Tool({u"convert-news"_s, newest[0]});
+    ASSERT_EQ(convert.exitCode, 0) << convert.err.toStdString();
+    ASSERT_EQ(convert.out.size(), 1);
+    const QStringList ready = convert.out[0].split(u'\t');
+    EXPECT_EQ(ready.mid(0, 2), (QStringList{u"ready"_s, newest[0]}));
+    EXPECT_TRUE(ready.value(2).startsWith(root + u"MP3/Story_2"_s)) << ready.value(2).toStdString();
+    QProcess decoder;
+    decoder.start(u"mpg123"_s, {u"-q"_s, u"-t"_s, ready.value(2)});
+    ASSERT_TRUE(decoder.waitForFinished(30000));
+    EXPECT_EQ(decoder.exitCode(), 0);
+    EXPECT_TRUE(Tool({u"news"_s, u"--unread"_s}).out.value(1).endsWith(u"\tready\t1"_s));
     EXPECT_TRUE(news.out[2].contains(u"\tStory 1\t"_s));
 
     ToolRun one = Tool({u"mark-read"_s, newest[0].toLower()});
