@@ -2,52 +2,29 @@
 #include "DataCommand.h"
 #include "ToolCommands.h"
 
-#include "StoredFile.h"
-#include "XmlHelpers.h"
+#include "StoredNews.h"
 
 #include <QTextStream>
+#include <map>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct StoredCounts {
-    int unread = 0;
-    int total = 0;
-    bool ok = false;
-};
-
-// A channel's counts as its file stores them, without loading the news: the attributes of
-// each item's start tag. The program's own files escape every '<' in text and have no
-// CDATA, so "<item" there only ever starts an item; anything else is left to the loader.
-StoredCounts CountStoredItems(const QString& path)
+// The channels' counts as their files store them; when a file needs the loader, every
+// channel is loaded and counted.
+std::vector<StoredCounts> CountsOf(CDataSession& session,
+                                   const std::vector<CRefPtr<CRssChannel>>& channels)
 {
-    StoredCounts counts;
-    QByteArray bytes;
-    const StoredRead read = ReadStoredFile(path, kMaxStoredFileBytes, bytes);
-    if (read == StoredRead::Missing) {
-        counts.ok = true; // the loader gives an empty channel too
-        return counts;
-    }
-    const QByteArrayView text(bytes);
-    if (read != StoredRead::Ok || !text.trimmed().endsWith("</rss>") || text.contains("<![CDATA["))
-        return counts;
-    qsizetype at = 0;
-    while ((at = text.indexOf("<item", at)) >= 0) {
-        at += 5;
-        if (at >= text.size() || (text[at] != ' ' && text[at] != '>'))
-            continue;
-        const qsizetype end = text.indexOf('>', at);
-        if (end < 0)
-            return counts;
-        const QByteArrayView tag = text.sliced(at, end - at);
-        if (!tag.contains(" deleted=\"1\"")) {
-            ++counts.total;
-            counts.unread += tag.contains(" new=\"1\"");
+    std::vector<StoredCounts> counts(channels.size());
+    for (size_t i = 0; i < channels.size(); ++i) {
+        if (!CountStoredNews(channels[i]->FilePath(), counts[i])) {
+            session.Doc().WaitForChannels();
+            for (size_t j = 0; j < channels.size(); ++j)
+                counts[j] = {channels[j]->UnreadCount(), channels[j]->TotalCount()};
+            break;
         }
-        at = end;
     }
-    counts.ok = true;
     return counts;
 }
 
@@ -70,38 +47,27 @@ int RunListCommand(const QStringList& args)
         return 1;
     }
     const std::vector<CRefPtr<CRssChannel>> channels = ChannelsBelow(*group);
-    std::vector<StoredCounts> counts;
-    for (const CRefPtr<CRssChannel>& channel : channels) {
-        counts.push_back(CountStoredItems(channel->FilePath()));
-        if (!counts.back().ok) { // a file only the loader can read: load them all
-            session.Doc().WaitForChannels();
-            break;
-        }
-    }
+    const std::vector<StoredCounts> counts = CountsOf(session, channels);
     std::vector<ToolRow> rows;
-    for (size_t i = 0; i < channels.size(); ++i) {
-        const CRssChannel& channel = *channels[i];
-        const bool stored = i < counts.size() && counts[i].ok && !channel.FileRead();
-        rows.push_back({channel.Name(), channel.Url(), stored ? counts[i].unread : channel.UnreadCount(),
-                        stored ? counts[i].total : channel.TotalCount(),
-                        GroupPath(channel.Parent().get())});
-    }
+    for (size_t i = 0; i < channels.size(); ++i)
+        rows.push_back({channels[i]->Name(), channels[i]->Url(), counts[i].unread, counts[i].total,
+                        GroupPath(channels[i]->Parent().get())});
     PrintRows(out, {u"name"_s, u"url"_s, u"unread"_s, u"total"_s, u"group"_s}, rows,
               options.Has(u"--json"_s));
     return 0;
 }
 
-void CollectGroups(CRssGroup& group, std::vector<ToolRow>& rows)
+void CollectGroups(CRssGroup& group, const std::map<const CRssChannel*, StoredCounts>& counts,
+                   std::vector<ToolRow>& rows)
 {
-    int channels = 0, unread = 0;
-    for (const CRefPtr<CRssChannel>& channel : ChannelsBelow(group)) {
-        ++channels;
-        unread += channel->UnreadCount();
-    }
-    rows.push_back({GroupPath(&group), channels, unread});
+    const std::vector<CRefPtr<CRssChannel>> channels = ChannelsBelow(group);
+    int unread = 0;
+    for (const CRefPtr<CRssChannel>& channel : channels)
+        unread += counts.at(channel.get()).unread;
+    rows.push_back({GroupPath(&group), int(channels.size()), unread});
     for (const CRefPtr<CRssNode>& child : group.ChildrenSnapshot())
         if (auto* sub = NodeCast<CRssGroup>(child.get()))
-            CollectGroups(*sub, rows);
+            CollectGroups(*sub, counts, rows);
 }
 
 int RunGroupsCommand(const QStringList& args)
@@ -114,10 +80,15 @@ int RunGroupsCommand(const QStringList& args)
     QTextStream out(stdout);
     QTextStream err(stderr);
     CDataSession session;
-    if (!session.Open(options.Value(u"--data"_s), err))
+    if (!session.Open(options.Value(u"--data"_s), err, false))
         return 1;
+    const std::vector<CRefPtr<CRssChannel>> channels = ChannelsBelow(session.Root());
+    const std::vector<StoredCounts> counted = CountsOf(session, channels);
+    std::map<const CRssChannel*, StoredCounts> counts;
+    for (size_t i = 0; i < channels.size(); ++i)
+        counts[channels[i].get()] = counted[i];
     std::vector<ToolRow> rows;
-    CollectGroups(session.Root(), rows);
+    CollectGroups(session.Root(), counts, rows);
     PrintRows(out, {u"group"_s, u"channels"_s, u"unread"_s}, rows, options.Has(u"--json"_s));
     return 0;
 }

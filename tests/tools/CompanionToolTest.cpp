@@ -277,3 +277,59 @@ TEST(CompanionTool, PlaylistListsTheReadyAudioNewestFirstAndPlaysInMpg123)
     EXPECT_EQ(said.count(u"Playing MPEG stream"_s), 3) << said.toStdString();
     EXPECT_FALSE(said.contains(u"error"_s, Qt::CaseInsensitive)) << said.toStdString();
 }
+
+TEST(CompanionTool, NewsAndCountsReadFromStoredFilesMatchWhatTheProgramLoads)
+{
+    FeedEnvironment env;
+    const QString root = env.DataRoot();
+    auto tree = CRssGroup::Create(&env.context, true);
+    auto mixed = CRssChannel::Create(&env.context);
+    mixed->SetNameAndUrl(u"Mixed"_s, u"http://127.0.0.1:1/mixed.xml"_s);
+    tree->AddChild(mixed.get());
+    const auto add = [&](const QString& title, const QString& description, int hours) {
+        auto item = CRssItem::Create(&env.context, title, description);
+        item->SetPublicationTime(1700000000 - hours * 3600);
+        item->pubDate = FormatGmtDate(item->publicationTime);
+        mixed->AddChild(item.get());
+        return item;
+    };
+    add(u"Fish & Chips \u201cLtd\u201d"_s, u"<p>Caf\u00e9 &amp; more</p>"_s, 1);
+    auto read = add(u"Read and spoken"_s, u"Its MP3 is gone"_s, 2);
+    read->unread = false;
+    read->SetState(RssItemState::Ready);
+    add(u"Deleted"_s, u"Not shown"_s, 3)->deleted = true;
+    add(u"Plain"_s, u"Text"_s, 4);
+    mixed->Recount(false);
+    auto odd = CRssChannel::Create(&env.context);
+    odd->SetNameAndUrl(u"Odd"_s, u"http://127.0.0.1:1/odd.xml"_s);
+    tree->AddChild(odd.get());
+    ASSERT_EQ(WriteOpmlFile(*tree, root + u"data.opml"_s), kResultOk);
+    // A channel file in a form only the XML reader takes apart.
+    ASSERT_TRUE(WriteFile(odd->FilePath(),
+                          "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Odd</title>"
+                          "<item new=\"1\" deleted=\"0\" status=\"0\"><title><![CDATA[Cdata <b>story</b>]]>"
+                          "</title><description>x</description><pubDate>14 Nov 2023 10:00:00 GMT"
+                          "</pubDate></item></channel></rss>"));
+
+    ToolRun news = Tool({u"news"_s, u"Mixed"_s, u"--data"_s, root});
+    ASSERT_EQ(news.exitCode, 0) << news.err.toStdString();
+    QStringList rows;
+    for (const QString& line : news.out.mid(1))
+        rows << line.section(u'\t', 1);
+    EXPECT_EQ(rows, (QStringList{
+                        u"2023-11-14T21:13:20Z\tMixed\tFish & Chips \u201cLtd\u201d\t\tnone\t1"_s,
+                        u"2023-11-14T20:13:20Z\tMixed\tRead and spoken\t\tfile-missing\t0"_s,
+                        u"2023-11-14T18:13:20Z\tMixed\tPlain\t\tnone\t1"_s}));
+    // Every channel, the odd one read by the loader: the same lines for Mixed.
+    ToolRun all = Tool({u"news"_s, u"--data"_s, root});
+    ASSERT_EQ(all.out.size(), 5);
+    EXPECT_EQ(all.out.mid(1, 3), news.out.mid(1));
+    EXPECT_EQ(all.out[4].section(u'\t', 1), u"2023-11-14T10:00:00Z\tOdd\tCdata story \t\tnone\t1"_s);
+    EXPECT_EQ(Tool({u"list"_s, u"--data"_s, root}).out,
+              (QStringList{u"name\turl\tunread\ttotal\tgroup"_s,
+                           u"Mixed\thttp://127.0.0.1:1/mixed.xml\t2\t3\t"_s,
+                           u"Odd\thttp://127.0.0.1:1/odd.xml\t1\t1\t"_s}));
+    // The ids are the program's own: marking by one finds the item.
+    ToolRun mark = Tool({u"mark-read"_s, news.out[1].section(u'\t', 0, 0), u"--data"_s, root});
+    EXPECT_EQ(mark.out, QStringList{u"marked read\t1"_s}) << mark.err.toStdString();
+}
