@@ -155,6 +155,10 @@ TEST(CompanionTool, SubscribeReadMarkAndRemoveEachReachTheProgramsDataRoot)
     EXPECT_EQ(refresh.exitCode, 0) << refresh.err.toStdString();
     EXPECT_EQ(refresh.out.value(1), u"2\t0\t0\t3\tHarbour"_s);
 
+    ToolRun move = Tool({u"move"_s, u"Harbour"_s, u"--group"_s, u"Archive"_s});
+    EXPECT_EQ(move.out, QStringList{u"moved\tHarbour\tArchive"_s}) << move.err.toStdString();
+    EXPECT_EQ(ReadBack(env, root).channels, QStringList{u"Archive/Harbour"_s});
+
     const QString channelFiles = root + u"Feeds"_s;
     EXPECT_EQ(QDir(channelFiles).entryList(QDir::Files).size(), 1);
     ToolRun remove = Tool({u"remove"_s, url});
