@@ -30,14 +30,16 @@ int RunImportCommand(const QStringList& args)
         err << result.error << '\n';
         return 1;
     }
+    const qint64 importMs = timer.restart();
     const bool saved = session.Save(err);
+    const qint64 saveMs = timer.elapsed();
     for (const QString& line : result.addedFeeds)
         out << "added\t" << line << '\n';
     for (const QString& line : result.skippedFeeds)
         out << "skipped\t" << line << '\n';
     out << "added " << result.added << ", skipped " << result.skipped << ", rejected "
-        << result.rejected << ", new groups " << result.groupsAdded << ", ms " << timer.elapsed()
-        << '\n';
+        << result.rejected << ", new groups " << result.groupsAdded << ", import ms " << importMs
+        << ", save ms " << saveMs << '\n';
     return saved ? 0 : 1;
 }
 
