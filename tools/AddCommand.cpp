@@ -3,27 +3,13 @@
 #include "OpmlExchange.h"
 #include "TextHelpers.h"
 #include "ToolCommands.h"
+#include "VoiceWork.h"
 
 #include <QTextStream>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// The HTTP session of one command.
-struct HttpSession {
-    explicit HttpSession(CAppServices& app) : m_app(app)
-    {
-        CHttpSession::GlobalInit();
-        app.SetSession(CRefPtr<CHttpSession>::Make());
-    }
-    ~HttpSession()
-    {
-        m_app.SetSession({});
-        CHttpSession::GlobalCleanup();
-    }
-    CAppServices& m_app;
-};
 
 int RunAddCommand(const QStringList& args)
 {
@@ -52,7 +38,8 @@ int RunAddCommand(const QStringList& args)
         return 1;
     }
 
-    HttpSession http(session.App());
+    // Auto-convert channels have their news spoken as they arrive, as in the program.
+    CToolVoiceWork work(session.App(), session.Context());
     RssChannelInfo info;
     if (!CRssChannel::VerifyChannel(session.Context(), url, info)) {
         PrintProblems(log, err, loadLines);
@@ -75,6 +62,7 @@ int RunAddCommand(const QStringList& args)
     const RssResult result = channel->Download(url, false, true);
     channel->SetDownloadState(result == kResultOk ? CRssChannel::Downloaded
                                                   : CRssChannel::DownloadFailed);
+    work.WaitUntilIdle();
     if (result != kResultOk) {
         PrintProblems(log, err, loadLines);
         err << "subscribed, but the first download failed\n";

@@ -3,15 +3,10 @@
 #include "DataCommand.h"
 #include "ToolCommands.h"
 
-#include "CItemJobs.h"
-#include "CPreferences.h"
-#include "CVoiceConverter.h"
-#include "CWorkQueue.h"
-#include "SpeechEngineCheck.h"
+#include "VoiceWork.h"
 
 #include <QFileInfo>
 #include <QTextStream>
-#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -31,19 +26,7 @@ int RunConvertNewsCommand(const QStringList& args)
     if (!session.Open(options.Value(u"--data"_s), err))
         return 1;
     const qsizetype loadLines = log.Lines().size(); // what follows is this command's own
-    CAppServices& app = session.App();
-    CHttpSession::GlobalInit();
-    app.SetSession(CRefPtr<CHttpSession>::Make());
-    app.hasVoice = CheckSpeechEngine();
-    CVoiceConverter converter(app.ProgramFolder());
-    const bool canConvert = converter.Initialize();
-    CWorkQueue downloadQueue;
-    CWorkQueue conversionQueue;
-    CItemJobs itemJobs(app, downloadQueue, conversionQueue, canConvert ? &converter : nullptr);
-    itemJobs.SetSpeechSettings(SpeechSettings::FromStore(app.Prefs()->Store()));
-    session.Context().SetDownloadQueue(&downloadQueue);
-    session.Context().SetItemJobs(&itemJobs);
-
+    CToolVoiceWork work(session.App(), session.Context());
     QStringList ids;
     for (const QString& id : options.Positional())
         ids << id.toUpper();
@@ -57,19 +40,13 @@ int RunConvertNewsCommand(const QStringList& args)
     for (const QString& id : ids)
         err << "no news item " << id << '\n';
 
-    conversionQueue.Start(1, 0, false);
-    downloadQueue.Start(3, 2, true);
     for (const CRefPtr<CRssItem>& item : items) {
         if (item->HasMp3Enclosure())
             item->RequestPodcast(true, false);
-        else if (canConvert && app.hasVoice)
+        else if (work.CanConvert() && session.App().hasVoice)
             item->RequestConversion(true, false, false);
     }
-    // A page download posts its conversion: idle means both queues idle at one moment.
-    while (!(downloadQueue.Idle() && conversionQueue.Idle() && downloadQueue.Idle()))
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    downloadQueue.Stop();
-    conversionQueue.Stop();
+    work.WaitUntilIdle();
 
     const int missing = int(ids.size());
     int failed = 0;
@@ -83,10 +60,6 @@ int RunConvertNewsCommand(const QStringList& args)
         PrintProblems(log, err, loadLines);
     failed += missing;
     const bool saved = session.Save(err);
-    session.Context().SetItemJobs(nullptr);
-    converter.Unload();
-    app.SetSession({});
-    CHttpSession::GlobalCleanup();
     return failed || !saved ? 1 : 0;
 }
 
