@@ -38,8 +38,9 @@ std::vector<NewsEntry> NewsOf(const std::vector<CRefPtr<CRssChannel>>& channels,
 
 // The same from the channel files as stored; false when a file needs the loader. Two
 // threads share the files.
+// complete: the items are completed on the threads too (every one will be shown).
 bool StoredNewsOf(CFeedContext& context, const std::vector<CRefPtr<CRssChannel>>& channels,
-                  bool unreadOnly, std::vector<NewsEntry>& news)
+                  bool unreadOnly, bool complete, std::vector<NewsEntry>& news)
 {
     constexpr size_t kThreads = 2;
     std::vector<std::vector<NewsEntry>> parts(kThreads);
@@ -50,8 +51,11 @@ bool StoredNewsOf(CFeedContext& context, const std::vector<CRefPtr<CRssChannel>>
             items.clear();
             if (!ReadStoredNews(channels[i]->FilePath(), context, *channels[i], unreadOnly, items))
                 ok = false;
-            for (CRefPtr<CRssItem>& item : items)
+            for (CRefPtr<CRssItem>& item : items) {
+                if (complete)
+                    CompleteStoredItem(*item);
                 parts[part].push_back({std::move(item), channels[i].get()});
+            }
         }
     };
     std::thread helper(read, 1);
@@ -102,14 +106,14 @@ int RunNewsCommand(const QStringList& args)
     }
     const bool unreadOnly = options.Has(u"--unread"_s);
     std::vector<NewsEntry> news;
-    const bool stored = StoredNewsOf(session.Context(), channels, unreadOnly, news);
+    const bool stored = StoredNewsOf(session.Context(), channels, unreadOnly, limit < 0, news);
     if (!stored) { // a file only the loader can read: load them all
         session.Doc().WaitForChannels();
         news = NewsOf(channels, unreadOnly);
     }
     if (limit >= 0 && size_t(limit) < news.size())
         news.resize(size_t(limit));
-    if (stored)
+    if (stored && limit >= 0)
         for (const NewsEntry& entry : news)
             CompleteStoredItem(*entry.item);
     std::vector<ToolRow> rows;
