@@ -2,6 +2,7 @@
 // window (for cron jobs too).
 #include "ToolCommands.h"
 #include "ToolSupport.h"
+#include "DataCommand.h"
 
 #include "CAppServices.h"
 #include "CFeedContext.h"
@@ -40,20 +41,21 @@ int RunRefreshCommand(const QStringList& args)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QString root;
-    bool autoOnly = false;
-    for (const QString& arg : args) {
-        if (arg == u"--auto"_s)
-            autoOnly = true;
-        else if (root.isEmpty())
-            root = arg;
-    }
-    if (root.isEmpty()) {
-        err << "usage: calvoria-tool refresh DATA-ROOT [--auto]\n";
-        return 2;
-    }
+    const CToolArgs options(args, {u"--data"_s}, {u"--auto"_s});
+    if (!options.Ok())
+        return UsageError("refresh", options.Error());
+    if (options.Positional().size() > 1 || (options.Has(u"--data"_s) && !options.Positional().isEmpty()))
+        return UsageError("refresh", u"give one data folder"_s);
+    const bool autoOnly = options.Has(u"--auto"_s);
+    // The data folder as a word of its own (as cron jobs were written), --data, or the
+    // program's.
+    QString root = options.Positional().isEmpty() ? options.Value(u"--data"_s)
+                                                  : options.Positional().first();
+    if (root.isEmpty())
+        root = ProgramDataRoot();
 
     CToolServices services;
+    services.CopyUserSettings(); // the news limit and the voice the person chose
     if (!services.UseDataRoot(root, err))
         return 1;
     CAppServices& app = services.App();
@@ -131,6 +133,6 @@ int RunRefreshCommand(const QStringList& args)
     return failed || !saved || !doc.LoadProblems().isEmpty() ? 1 : 0;
 }
 
-const ToolCommandRegistration kCommand{{"refresh", "DATA-ROOT [--auto]\n                 update every channel (--auto: the auto-update ones) and save", RunRefreshCommand}};
+const ToolCommandRegistration kCommand{{"refresh", "[DATA-ROOT|--data DIR] [--auto]\n                 update every channel (--auto: the auto-update ones) and save", RunRefreshCommand}};
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "AppStartup.h"
 #include "CPreferences.h"
+#include "DataCommand.h"
 #include "DateHelpers.h"
 
 #include <QCoreApplication>
@@ -48,16 +49,28 @@ std::vector<ToolCommand> ToolCommands()
     return commands;
 }
 
+ToolUsage SplitUsage(const ToolCommand& command)
+{
+    const QString usage = QString::fromUtf8(command.usage);
+    qsizetype cut = usage.indexOf(u'\n');
+    qsizetype next = cut + 1;
+    if (cut < 0) { // the arguments, then at least two blanks before the description
+        cut = usage.indexOf(u"  "_s);
+        next = cut;
+    }
+    if (cut < 0)
+        return {usage.trimmed(), {}};
+    return {usage.left(cut).trimmed(), usage.mid(next).simplified()};
+}
+
 namespace {
 
 int RunPathsCommand(const QStringList&)
 {
     auto store = std::make_unique<QSettings>(u"Trevane Labs"_s, u"Calvoria"_s);
     const QString settingsFile = store->fileName();
-    const QString storedRoot = store->value(u"Options/Root"_s).toString();
     Out() << "settings\t" << settingsFile << '\n'
-          << "data root\t" << (storedRoot.isEmpty() ? CPreferences::DefaultDataRoot() : storedRoot)
-          << '\n'
+          << "data root\t" << ProgramDataRoot() << '\n'
           << "program folder\t" << QCoreApplication::applicationDirPath() << "/\n"
           << "log fallback\t" << LogFallbackFolder() << '\n';
     return 0;

@@ -9,6 +9,7 @@ struct ToolCommand {
     const char* name;
     const char* usage; // arguments and a short description, for the usage text
     int (*run)(const QStringList& args); // arguments after the command name; exit code
+    const char* details = nullptr;       // more for "help COMMAND": options, output columns
 };
 
 class ToolCommandRegistration
@@ -19,3 +20,9 @@ public:
 
 // Every registered command, sorted by name.
 std::vector<ToolCommand> ToolCommands();
+// The usage text split into its arguments and its one-line description.
+struct ToolUsage {
+    QString arguments;
+    QString description;
+};
+ToolUsage SplitUsage(const ToolCommand& command);

@@ -3,6 +3,7 @@
 #include "CPreferences.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTextStream>
@@ -47,6 +48,17 @@ CToolServices::CToolServices() : m_app(QCoreApplication::applicationDirPath())
         std::make_unique<QSettings>(m_settingsFolder.filePath(u"settings.ini"_s),
                                     QSettings::IniFormat),
         m_app.ProgramFolder()));
+}
+
+void CToolServices::CopyUserSettings()
+{
+    const QSettings user(u"Trevane Labs"_s, u"Calvoria"_s);
+    QSettings& own = m_app.Prefs()->Store();
+    for (const QString& key : user.allKeys())
+        own.setValue(key, user.value(key));
+    // The data root is given by the caller: Load must not make the default one meanwhile.
+    own.setValue(u"Options/Root"_s, QDir::rootPath());
+    m_app.Prefs()->Load(false);
 }
 
 bool CToolServices::UseDataRoot(const QString& dataRoot, QTextStream& err)

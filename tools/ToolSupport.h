@@ -37,6 +37,8 @@ public:
     CToolServices();
     // False, with a line on err, when the data folder cannot be used.
     bool UseDataRoot(const QString& dataRoot, QTextStream& err);
+    // Takes the preferences and voice settings from the user's own settings, read only.
+    void CopyUserSettings();
     CAppServices& App() { return m_app; }
 
 private:

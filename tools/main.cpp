@@ -1,15 +1,51 @@
 #include "ToolCommands.h"
 
 #include <QCoreApplication>
-#include <cstdio>
+#include <QTextStream>
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-void Usage()
+// Every command on a line of its own, the descriptions in one column.
+void PrintCommands(QTextStream& out)
 {
-    std::fputs("usage: calvoria-tool COMMAND [ARGS]\ncommands:\n", stderr);
-    for (const ToolCommand& command : ToolCommands())
-        std::fprintf(stderr, "  %s %s\n", command.name, command.usage);
+    const std::vector<ToolCommand> commands = ToolCommands();
+    qsizetype width = 0;
+    for (const ToolCommand& command : commands)
+        width = std::max(width, qsizetype(qstrlen(command.name)));
+    out << "usage: calvoria-tool COMMAND [ARGS]\n"
+           "       calvoria-tool help COMMAND    the arguments of one command\n"
+           "commands:\n";
+    for (const ToolCommand& command : commands)
+        out << "  " << QString::fromLatin1(command.name).leftJustified(width + 2)
+            << SplitUsage(command).description << '\n';
+}
+
+void PrintCommand(QTextStream& out, const ToolCommand& command)
+{
+    const ToolUsage usage = SplitUsage(command);
+    out << "usage: calvoria-tool " << command.name;
+    if (!usage.arguments.isEmpty())
+        out << ' ' << usage.arguments;
+    out << "\n  " << usage.description << '\n';
+    if (command.details)
+        out << QString::fromUtf8(command.details);
+}
+
+const ToolCommand* Find(const QString& name)
+{
+    static const std::vector<ToolCommand> commands = ToolCommands();
+    for (const ToolCommand& command : commands)
+        if (name == QLatin1String(command.name))
+            return &command;
+    return nullptr;
+}
+
+bool AsksForHelp(const QStringList& args)
+{
+    return args.contains(u"--help"_s) || args.contains(u"-h"_s);
 }
 
 } // namespace
@@ -18,12 +54,34 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty()) {
-        const QString name = args.takeFirst();
-        for (const ToolCommand& command : ToolCommands())
-            if (name == QLatin1String(command.name))
-                return command.run(args);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (args.isEmpty()) {
+        PrintCommands(err);
+        return 2;
     }
-    Usage();
-    return 2;
+    const QString name = args.takeFirst();
+    if (name == u"--help"_s || name == u"-h"_s || (name == u"help"_s && args.isEmpty())) {
+        PrintCommands(out);
+        return 0;
+    }
+    if (name == u"help"_s) {
+        const ToolCommand* command = Find(args.first());
+        if (!command) {
+            err << "calvoria-tool: no command " << args.first() << " (calvoria-tool --help)\n";
+            return 2;
+        }
+        PrintCommand(out, *command);
+        return 0;
+    }
+    const ToolCommand* command = Find(name);
+    if (!command) {
+        err << "calvoria-tool: no command " << name << " (calvoria-tool --help)\n";
+        return 2;
+    }
+    if (AsksForHelp(args)) {
+        PrintCommand(out, *command);
+        return 0;
+    }
+    return command->run(args);
 }

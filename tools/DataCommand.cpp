@@ -1,0 +1,245 @@
+#include "DataCommand.h"
+
+#include "CPreferences.h"
+#include "OpmlExchange.h"
+#include "TextHelpers.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTextStream>
+#include <cstdio>
+
+using namespace Qt::Literals::StringLiterals;
+
+CToolArgs::CToolArgs(const QStringList& args, const QStringList& valueOptions,
+                     const QStringList& flags)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (!arg.startsWith(u"--"_s) || arg == u"--"_s) {
+            m_positional << arg;
+            continue;
+        }
+        QString name = arg, value;
+        const qsizetype equals = arg.indexOf(u'=');
+        if (equals > 0) {
+            name = arg.left(equals);
+            value = arg.mid(equals + 1);
+        }
+        if (valueOptions.contains(name)) {
+            if (equals < 0) {
+                if (i + 1 >= args.size()) {
+                    m_error = name + u" needs a value"_s;
+                    return;
+                }
+                value = args[++i];
+            }
+            m_values.insert(name, value);
+        } else if (flags.contains(name) && equals < 0) {
+            m_values.insert(name, {});
+        } else {
+            m_error = u"unknown option "_s + arg;
+            return;
+        }
+    }
+}
+
+int UsageError(const char* command, const QString& message)
+{
+    const QString line = u"calvoria-tool %1: %2 (calvoria-tool help %1)\n"_s.arg(
+        QString::fromLatin1(command), message);
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    return 2;
+}
+
+void PrintProblems(const CToolLog& log, QTextStream& err, qsizetype from)
+{
+    for (const QString& line : log.Lines().mid(from))
+        if (line.startsWith(u"*ERROR"_s) || line.startsWith(u"*ITEM"_s) || line.startsWith(u"Cannot"_s))
+            err << line << '\n';
+}
+
+QString ProgramDataRoot()
+{
+    // The program's own settings, read only: the companion never writes them.
+    QSettings store(u"Trevane Labs"_s, u"Calvoria"_s);
+    const QString root = store.value(u"Options/Root"_s).toString();
+    if (root.isEmpty() || QDir::isRelativePath(root))
+        return CPreferences::DefaultDataRoot();
+    return root;
+}
+
+CDataSession::CDataSession() = default;
+
+CDataSession::~CDataSession()
+{
+    m_doc.reset(); // releases the folder's lock, saves nothing
+}
+
+bool CDataSession::Open(const QString& dataOption, QTextStream& err, bool readChannels)
+{
+    // The person's preferences (news per channel, voice) as the program has them.
+    m_services.CopyUserSettings();
+    const QString root = dataOption.isEmpty() ? ProgramDataRoot() : QDir(dataOption).absolutePath();
+    if (!m_services.UseDataRoot(root, err))
+        return false;
+    m_context = std::make_unique<CFeedContext>(App());
+    m_doc = std::make_unique<CRssReaderDoc>(*m_context);
+    if (!m_doc->LoadNews()) {
+        err << m_doc->LoadError() << '\n';
+        return false;
+    }
+    if (!readChannels)
+        return true;
+    m_doc->WaitForChannels();
+    for (const QString& problem : m_doc->LoadProblems())
+        err << problem << '\n';
+    return true;
+}
+
+bool CDataSession::Save(QTextStream& err)
+{
+    if (m_doc->SaveNews())
+        return true;
+    for (const QString& error : m_doc->SaveErrors())
+        err << error << '\n';
+    return false;
+}
+
+namespace {
+
+void CollectChannels(CRssNode& node, std::vector<CRefPtr<CRssChannel>>& channels)
+{
+    for (const CRefPtr<CRssNode>& child : node.ChildrenSnapshot()) {
+        if (auto channel = NodeCast<CRssChannel>(child))
+            channels.push_back(channel);
+        else if (child->IsGroup())
+            CollectChannels(*child, channels);
+    }
+}
+
+} // namespace
+
+std::vector<CRefPtr<CRssChannel>> ChannelsBelow(CRssNode& node)
+{
+    std::vector<CRefPtr<CRssChannel>> channels;
+    if (auto* channel = NodeCast<CRssChannel>(&node))
+        channels.emplace_back(channel);
+    else
+        CollectChannels(node, channels);
+    return channels;
+}
+
+QString GroupPath(CRssNode* node)
+{
+    QStringList names;
+    CRefPtr<CRssNode> at(node);
+    while (at) {
+        auto* group = NodeCast<CRssGroup>(at.get());
+        if (!group || group->IsRoot())
+            break;
+        names.prepend(group->Name());
+        at = at->Parent();
+    }
+    return names.join(u'/');
+}
+
+CRefPtr<CRssGroup> FindGroup(CRssGroup& root, const QString& path, bool create)
+{
+    CRefPtr<CRssGroup> at(&root);
+    for (const QString& name : path.split(u'/', Qt::SkipEmptyParts)) {
+        CRefPtr<CRssGroup> next;
+        for (const CRefPtr<CRssNode>& child : at->ChildrenSnapshot())
+            if (auto group = NodeCast<CRssGroup>(child); group && group->Name() == name) {
+                next = group;
+                break;
+            }
+        if (!next) {
+            if (!create)
+                return {};
+            next = CRssGroup::Create(root.Context());
+            next->Rename(name);
+            at->AddChild(next.get());
+        }
+        at = next;
+    }
+    return at;
+}
+
+CRefPtr<CRssChannel> FindChannel(CRssGroup& root, const QString& text, QString& error)
+{
+    const QString key = FeedUrlKey(text);
+    std::vector<CRefPtr<CRssChannel>> found;
+    for (const CRefPtr<CRssChannel>& channel : ChannelsBelow(root))
+        if ((!key.isEmpty() && FeedUrlKey(channel->Url()) == key) || channel->Name() == text)
+            found.push_back(channel);
+    if (found.size() == 1)
+        return found.front();
+    error = found.empty() ? u"no channel %1"_s.arg(text)
+                          : u"%1 channels are named %2: give the address"_s.arg(found.size()).arg(text);
+    return {};
+}
+
+QString Field(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out)
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    return out;
+}
+
+QString IsoTime(qint64 time)
+{
+    if (time <= 0)
+        return {};
+    return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString(Qt::ISODate);
+}
+
+QString ItemId(const CRssItem& item)
+{
+    return HexDigest(QByteArray(reinterpret_cast<const char*>(item.Identity().data()),
+                                int(item.Identity().size())));
+}
+
+const char* StateName(RssItemState state)
+{
+    switch (state) {
+    case RssItemState::None: return "none";
+    case RssItemState::PageCached: return "page-cached";
+    case RssItemState::DownloadPending: return "download-pending";
+    case RssItemState::Ready: return "ready";
+    case RssItemState::Failed: return "failed";
+    case RssItemState::FileMissing: return "file-missing";
+    case RssItemState::PodcastPending: return "podcast-pending";
+    }
+    return "unknown";
+}
+
+void PrintRows(QTextStream& out, const QStringList& columns, const std::vector<ToolRow>& rows,
+               bool json)
+{
+    if (json) {
+        QJsonArray array;
+        for (const ToolRow& row : rows) {
+            QJsonObject object;
+            for (qsizetype i = 0; i < columns.size() && i < row.size(); ++i)
+                object.insert(columns[i], QJsonValue::fromVariant(row[i]));
+            array.append(object);
+        }
+        out << QJsonDocument(array).toJson(QJsonDocument::Indented);
+        return;
+    }
+    out << columns.join(u'\t') << '\n';
+    for (const ToolRow& row : rows) {
+        QStringList fields;
+        for (const QVariant& value : row)
+            fields << (value.typeId() == QMetaType::Bool ? QString::number(int(value.toBool()))
+                                                         : Field(value.toString()));
+        out << fields.join(u'\t') << '\n';
+    }
+}

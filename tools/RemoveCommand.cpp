@@ -1,0 +1,76 @@
+// calvoria-tool remove URL|NAME and move URL|NAME --group PATH.
+#include "DataCommand.h"
+#include "ToolCommands.h"
+
+#include <QTextStream>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+int RunRemoveCommand(const QStringList& args)
+{
+    const CToolArgs options(args, {u"--data"_s}, {});
+    if (!options.Ok())
+        return UsageError("remove", options.Error());
+    if (options.Positional().size() != 1)
+        return UsageError("remove", u"give one channel's address or name"_s);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    CDataSession session;
+    if (!session.Open(options.Value(u"--data"_s), err))
+        return 1;
+    QString error;
+    CRefPtr<CRssChannel> channel = FindChannel(session.Root(), options.Positional().first(), error);
+    if (!channel) {
+        err << error << '\n';
+        return 1;
+    }
+    // As the tree's Delete: the channel's news, voice files and channel file go with it.
+    CRefPtr<CRssNode> parent = channel->Parent();
+    channel->DeleteOwnFiles();
+    parent->RemoveChild(channel.get());
+    const bool saved = session.Save(err);
+    out << "removed\t" << Field(channel->Name()) << '\t' << channel->Url() << '\n';
+    return saved ? 0 : 1;
+}
+
+int RunMoveCommand(const QStringList& args)
+{
+    const CToolArgs options(args, {u"--data"_s, u"--group"_s}, {});
+    if (!options.Ok())
+        return UsageError("move", options.Error());
+    if (options.Positional().size() != 1 || !options.Has(u"--group"_s))
+        return UsageError("move", u"give one channel's address or name and --group PATH"_s);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    CDataSession session;
+    if (!session.Open(options.Value(u"--data"_s), err))
+        return 1;
+    QString error;
+    CRefPtr<CRssChannel> channel = FindChannel(session.Root(), options.Positional().first(), error);
+    if (!channel) {
+        err << error << '\n';
+        return 1;
+    }
+    CRefPtr<CRssGroup> target = FindGroup(session.Root(), options.Value(u"--group"_s), true);
+    CRefPtr<CRssNode> from = channel->Parent();
+    if (from.get() != target.get()) {
+        from->RemoveChild(channel.get());
+        target->AddChild(channel.get());
+    }
+    const bool saved = session.Save(err);
+    out << "moved\t" << Field(channel->Name()) << '\t' << GroupPath(target.get()) << '\n';
+    return saved ? 0 : 1;
+}
+
+const ToolCommandRegistration kRemove{
+    {"remove", "URL|NAME [--data DIR]\n"
+               "unsubscribe: the channel, its news and its voice files are deleted",
+     RunRemoveCommand}};
+const ToolCommandRegistration kMove{
+    {"move", "URL|NAME --group PATH [--data DIR]\n"
+             "move a channel into another group (made when missing; \"\" is the root)",
+     RunMoveCommand}};
+
+} // namespace
