@@ -133,6 +133,8 @@ constexpr std::array kStrings = std::to_array<StringTableEntry>({
     {32863, u"Save a copy of the voice file of the selected news\nSave Voice As"},
     {32864, u"Play the voice file of the selected news\nPlay News"},
     {32866, u"Download the podcast audio of the selected news\nDownload Podcast Audio"},
+    {32867, u"Add the subscriptions of an OPML file from another news reader\nImport Subscriptions"},
+    {32868, u"Save the subscriptions as an OPML file for another news reader\nExport Subscriptions"},
     {57664, u"Show the program information and version\nAbout"},
     {57665, u"Quit the program\nExit"},
     {59392, u"Show or hide the tool bar\nToggle Tool Bar"},

@@ -56,6 +56,8 @@ constexpr int kSynchronize = 32835;
 constexpr int kShowWindow = 32848;
 constexpr int kSearch = 32850;
 constexpr int kExploreVoice = 32861;
+constexpr int kImportSubscriptions = 32867;
+constexpr int kExportSubscriptions = 32868;
 constexpr int kAppAbout = 57664;
 constexpr int kAppExit = 57665;
 constexpr int kToolBar = 59392;
@@ -291,6 +293,7 @@ bool CMainFrame::HandlesCommand(int id) const
     case kOptions: case kPaneRight: case kPaneBottom: case kPaneHidden: case kAutoPreview:
     case kHelp: case kCheckVersion: case kSynchronize: case kShowWindow: case kSearch:
     case kExploreVoice: case kAppAbout: case kAppExit: case kToolBar: case kStatusBar:
+    case kImportSubscriptions: case kExportSubscriptions:
         return true;
     default:
         return false;
@@ -309,6 +312,14 @@ void CMainFrame::RunCommand(int id)
         StorePlacement();
         if (m_runSynchronization)
             m_runSynchronization();
+        break;
+    case kImportSubscriptions:
+        if (m_runImport)
+            m_runImport();
+        break;
+    case kExportSubscriptions:
+        if (m_runExport)
+            m_runExport();
         break;
     case kPaneRight:
     case kPaneBottom:
@@ -361,6 +372,12 @@ void CMainFrame::UpdateCommand(int id, CommandState& state)
         break;
     case kSynchronize:
         state.enabled = bool(m_runSynchronization);
+        break;
+    case kImportSubscriptions:
+        state.enabled = bool(m_runImport);
+        break;
+    case kExportSubscriptions:
+        state.enabled = bool(m_runExport);
         break;
     case kPaneRight:
     case kPaneBottom:

@@ -80,6 +80,12 @@ public:
     // then their commands are disabled.
     void SetOptionsSheet(std::function<void()> run) { m_runOptions = std::move(run); }
     void SetSynchronization(std::function<void()> run) { m_runSynchronization = std::move(run); }
+    // File > Import subscriptions... and Export subscriptions...
+    void SetSubscriptionExchange(std::function<void()> importRun, std::function<void()> exportRun)
+    {
+        m_runImport = std::move(importRun);
+        m_runExport = std::move(exportRun);
+    }
 
     CCommandTable& Commands() const { return *m_commands; }
     CCommandRouter& Router() { return m_router; }
@@ -152,4 +158,6 @@ private:
     QTimer m_newsCheckTimer;
     std::function<void()> m_runOptions;
     std::function<void()> m_runSynchronization;
+    std::function<void()> m_runImport;
+    std::function<void()> m_runExport;
 };

@@ -21,6 +21,7 @@
 #include "CSystemTray.h"
 #include "CVoiceConverter.h"
 #include "SpeechEngineCheck.h"
+#include "SubscriptionFiles.h"
 #include "Synchronize.h"
 #include "WebEngineSetup.h"
 
@@ -214,6 +215,8 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     m_frame->SetSynchronization([this] {
         RunSynchronization(*m_doc, *m_services.Prefs(), m_frame->Theme(), m_frame);
     });
+    m_frame->SetSubscriptionExchange([this] { ImportSubscriptions(*m_doc, m_frame); },
+                                     [this] { ExportSubscriptions(*m_doc, m_frame); });
     ConnectNewsPopups();
     return true;
 }

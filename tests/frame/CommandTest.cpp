@@ -57,6 +57,9 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
   &New channel|Ctrl+N|32772
   New &group|Ctrl+G|32775
   -
+  &Import subscriptions...||32867
+  &Export subscriptions...||32868
+  -
   E&xit|Alt+X|57665
 &Edit
   &Mark read/unread|Space|32810
@@ -114,9 +117,9 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
   &About Calvoria...||57664
 )");
 
-    // The menu's 43 commands, Enter's open in browser, the tray's restore and the five
+    // The menu's 45 commands, Enter's open in browser, the tray's restore and the five
     // commands only the news item's popup menu offers.
-    EXPECT_EQ(table.ids().size(), 50);
+    EXPECT_EQ(table.ids().size(), 52);
     EXPECT_EQ(table.action(32851)->shortcut(), QKeySequence(Qt::Key_Return));
     EXPECT_EQ(table.action(32848)->text().toStdString(), "Show Calvoria");
     QWidget window;
