@@ -59,7 +59,8 @@ int UsageError(const char* command, const QString& message)
 void PrintProblems(const CToolLog& log, QTextStream& err, qsizetype from)
 {
     for (const QString& line : log.Lines().mid(from))
-        if (line.startsWith(u"*ERROR"_s) || line.startsWith(u"*ITEM"_s) || line.startsWith(u"Cannot"_s))
+        if (line.startsWith(u"*ERROR"_s) || line.startsWith(u"*ITEM"_s) ||
+            line.startsWith(u"Cannot"_s))
             err << line << '\n';
 }
 
@@ -170,6 +171,23 @@ CRefPtr<CRssGroup> FindGroup(CRssGroup& root, const QString& path, bool create)
     return at;
 }
 
+bool ChannelsNamed(CRssGroup& root, const QString& name,
+                   std::vector<CRefPtr<CRssChannel>>& channels, QTextStream& err)
+{
+    if (name.isEmpty()) {
+        channels = ChannelsBelow(root);
+        return true;
+    }
+    QString error;
+    CRefPtr<CRssChannel> channel = FindChannel(root, name, error);
+    if (!channel) {
+        err << error << '\n';
+        return false;
+    }
+    channels = {channel};
+    return true;
+}
+
 CRefPtr<CRssChannel> FindChannel(CRssGroup& root, const QString& text, QString& error)
 {
     const QString key = FeedUrlKey(text);
@@ -179,8 +197,9 @@ CRefPtr<CRssChannel> FindChannel(CRssGroup& root, const QString& text, QString& 
             found.push_back(channel);
     if (found.size() == 1)
         return found.front();
-    error = found.empty() ? u"no channel %1"_s.arg(text)
-                          : u"%1 channels are named %2: give the address"_s.arg(found.size()).arg(text);
+    error = found.empty()
+                ? u"no channel %1"_s.arg(text)
+                : u"%1 channels are named %2: give the address"_s.arg(found.size()).arg(text);
     return {};
 }
 
@@ -209,13 +228,20 @@ QString ItemId(const CRssItem& item)
 const char* StateName(RssItemState state)
 {
     switch (state) {
-    case RssItemState::None: return "none";
-    case RssItemState::PageCached: return "page-cached";
-    case RssItemState::DownloadPending: return "download-pending";
-    case RssItemState::Ready: return "ready";
-    case RssItemState::Failed: return "failed";
-    case RssItemState::FileMissing: return "file-missing";
-    case RssItemState::PodcastPending: return "podcast-pending";
+    case RssItemState::None:
+        return "none";
+    case RssItemState::PageCached:
+        return "page-cached";
+    case RssItemState::DownloadPending:
+        return "download-pending";
+    case RssItemState::Ready:
+        return "ready";
+    case RssItemState::Failed:
+        return "failed";
+    case RssItemState::FileMissing:
+        return "file-missing";
+    case RssItemState::PodcastPending:
+        return "podcast-pending";
     }
     return "unknown";
 }

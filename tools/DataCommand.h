@@ -69,6 +69,10 @@ private:
 
 // Every channel below node, in tree order.
 std::vector<CRefPtr<CRssChannel>> ChannelsBelow(CRssNode& node);
+// Every channel below root, or only the one named when name is not empty; false with the
+// reason on err when no single channel matches.
+bool ChannelsNamed(CRssGroup& root, const QString& name,
+                   std::vector<CRefPtr<CRssChannel>>& channels, QTextStream& err);
 // "News/Tech" for a group two levels below the root; "" for the root.
 QString GroupPath(CRssNode* group);
 // The group at path ("" or "/" is the root); with create, missing groups are made.

@@ -13,7 +13,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct NewsEntry {
+struct NewsEntry
+{
     CRefPtr<CRssItem> item;
     CRssChannel* channel;
 };
@@ -94,16 +95,9 @@ int RunNewsCommand(const QStringList& args)
     // The news are read from the channel files as stored, without building the channels.
     if (!session.Open(options.Value(u"--data"_s), err, false))
         return 1;
-    std::vector<CRefPtr<CRssChannel>> channels = ChannelsBelow(session.Root());
-    if (!options.Positional().isEmpty()) {
-        QString error;
-        CRefPtr<CRssChannel> channel = FindChannel(session.Root(), options.Positional().first(), error);
-        if (!channel) {
-            err << error << '\n';
-            return 1;
-        }
-        channels = {channel};
-    }
+    std::vector<CRefPtr<CRssChannel>> channels;
+    if (!ChannelsNamed(session.Root(), options.Positional().value(0), channels, err))
+        return 1;
     const bool unreadOnly = options.Has(u"--unread"_s);
     std::vector<NewsEntry> news;
     const bool stored = StoredNewsOf(session.Context(), channels, unreadOnly, limit < 0, news);
@@ -121,9 +115,9 @@ int RunNewsCommand(const QStringList& args)
     for (const NewsEntry& entry : news)
         rows.push_back({ItemId(*entry.item), IsoTime(entry.item->publicationTime),
                         entry.channel->Name(), entry.item->PlainTitle(), entry.item->Link(),
-                        QString::fromLatin1(StateName(entry.item->State())),
-                        entry.item->unread});
-    PrintRows(out, {u"id"_s, u"date"_s, u"channel"_s, u"title"_s, u"link"_s, u"voice"_s, u"unread"_s},
+                        QString::fromLatin1(StateName(entry.item->State())), entry.item->unread});
+    PrintRows(out,
+              {u"id"_s, u"date"_s, u"channel"_s, u"title"_s, u"link"_s, u"voice"_s, u"unread"_s},
               rows, options.Has(u"--json"_s));
     return 0;
 }
@@ -142,16 +136,9 @@ int RunMarkReadCommand(const QStringList& args)
     CDataSession session;
     if (!session.Open(options.Value(u"--data"_s), err))
         return 1;
-    std::vector<CRefPtr<CRssChannel>> channels = ChannelsBelow(session.Root());
-    if (options.Has(u"--channel"_s)) {
-        QString error;
-        CRefPtr<CRssChannel> channel = FindChannel(session.Root(), options.Value(u"--channel"_s), error);
-        if (!channel) {
-            err << error << '\n';
-            return 1;
-        }
-        channels = {channel};
-    }
+    std::vector<CRefPtr<CRssChannel>> channels;
+    if (!ChannelsNamed(session.Root(), options.Value(u"--channel"_s), channels, err))
+        return 1;
     QStringList ids;
     for (const QString& id : options.Positional())
         ids << id.toUpper();
@@ -181,8 +168,9 @@ int RunMarkReadCommand(const QStringList& args)
 }
 
 const ToolCommandRegistration kNews{
-    {"news", "[CHANNEL] [--unread] [--limit N] [--data DIR] [--json]\n"
-             "the news, newest first: id TAB date TAB channel TAB title TAB link TAB voice TAB unread",
+    {"news",
+     "[CHANNEL] [--unread] [--limit N] [--data DIR] [--json]\n"
+     "the news, newest first: id TAB date TAB channel TAB title TAB link TAB voice TAB unread",
      RunNewsCommand,
      "  CHANNEL      a channel's address or name (default: every channel)\n"
      "  --unread     only the unread news\n"
@@ -190,8 +178,9 @@ const ToolCommandRegistration kNews{
      "  voice is none, page-cached, download-pending, ready, failed, file-missing or\n"
      "  podcast-pending; unread is 1 or 0; dates are UTC.\n"}};
 const ToolCommandRegistration kMarkRead{
-    {"mark-read", "ID...|--channel C|--all [--data DIR]\n"
-                  "mark news read: the items with these ids (from news), a channel's, or all",
+    {"mark-read",
+     "ID...|--channel C|--all [--data DIR]\n"
+     "mark news read: the items with these ids (from news), a channel's, or all",
      RunMarkReadCommand}};
 
 } // namespace

@@ -73,17 +73,11 @@ int RunPlaylistCommand(const QStringList& args)
     CDataSession session;
     if (!session.Open(options.Value(u"--data"_s), err))
         return 1;
-    std::vector<CRefPtr<CRssChannel>> channels = ChannelsBelow(session.Root());
-    if (options.Has(u"--channel"_s)) {
-        QString error;
-        CRefPtr<CRssChannel> channel = FindChannel(session.Root(), options.Value(u"--channel"_s), error);
-        if (!channel) {
-            err << error << '\n';
-            return 1;
-        }
-        channels = {channel};
-    }
-    struct Entry {
+    std::vector<CRefPtr<CRssChannel>> channels;
+    if (!ChannelsNamed(session.Root(), options.Value(u"--channel"_s), channels, err))
+        return 1;
+    struct Entry
+    {
         qint64 time;
         QString title;
         QString path;
@@ -96,7 +90,8 @@ int RunPlaylistCommand(const QStringList& args)
                 continue;
             const QString path = item->Mp3File();
             if (QFileInfo(path).isFile())
-                entries.push_back({item->publicationTime, channel->Name() + u" - "_s + item->PlainTitle(), path});
+                entries.push_back(
+                    {item->publicationTime, channel->Name() + u" - "_s + item->PlainTitle(), path});
         }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.time > b.time; });
@@ -106,7 +101,8 @@ int RunPlaylistCommand(const QStringList& args)
         QFile file(entry.path);
         const double seconds = file.open(QIODevice::ReadOnly) ? Mp3Seconds(file.readAll()) : 0;
         m3u += "#EXTINF:" + QByteArray::number(qint64(std::lround(seconds))) + ',' +
-               Field(entry.title).toUtf8() + '\n' + QFileInfo(entry.path).absoluteFilePath().toUtf8() + '\n';
+               Field(entry.title).toUtf8() + '\n' +
+               QFileInfo(entry.path).absoluteFilePath().toUtf8() + '\n';
     }
     if (options.Positional().isEmpty()) {
         QTextStream(stdout) << QString::fromUtf8(m3u);
@@ -121,8 +117,9 @@ int RunPlaylistCommand(const QStringList& args)
 }
 
 const ToolCommandRegistration kCommand{
-    {"playlist", "[--channel C] [FILE.m3u] [--data DIR]\n"
-                 "an extended M3U playlist of the ready MP3 files, newest first",
+    {"playlist",
+     "[--channel C] [FILE.m3u] [--data DIR]\n"
+     "an extended M3U playlist of the ready MP3 files, newest first",
      RunPlaylistCommand, "  Without FILE the playlist goes to standard output.\n"}};
 
 } // namespace

@@ -1,8 +1,8 @@
 // calvoria-tool refresh DATA-ROOT [--auto]: the program's background refresh, without a
 // window (for cron jobs too).
+#include "DataCommand.h"
 #include "ToolCommands.h"
 #include "ToolSupport.h"
-#include "DataCommand.h"
 
 #include "CAppServices.h"
 #include "CFeedContext.h"
@@ -12,8 +12,8 @@
 #include "CRssItem.h"
 #include "CRssReaderDoc.h"
 #include "CVoiceConverter.h"
-#include "SpeechEngineCheck.h"
 #include "CWorkQueue.h"
+#include "SpeechEngineCheck.h"
 #include "UpdateSchedule.h"
 
 #include <QCoreApplication>
@@ -27,16 +27,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-void CollectChannels(CRssNode& node, std::vector<CRefPtr<CRssChannel>>& channels)
-{
-    for (const CRefPtr<CRssNode>& child : node.ChildrenSnapshot()) {
-        if (auto channel = NodeCast<CRssChannel>(child))
-            channels.push_back(channel);
-        else if (child->IsGroup())
-            CollectChannels(*child, channels);
-    }
-}
-
 int RunRefreshCommand(const QStringList& args)
 {
     QTextStream out(stdout);
@@ -44,13 +34,14 @@ int RunRefreshCommand(const QStringList& args)
     const CToolArgs options(args, {u"--data"_s}, {u"--auto"_s});
     if (!options.Ok())
         return UsageError("refresh", options.Error());
-    if (options.Positional().size() > 1 || (options.Has(u"--data"_s) && !options.Positional().isEmpty()))
+    if (options.Positional().size() > 1 ||
+        (options.Has(u"--data"_s) && !options.Positional().isEmpty()))
         return UsageError("refresh", u"give one data folder"_s);
     const bool autoOnly = options.Has(u"--auto"_s);
     // The data folder as a word of its own (as cron jobs were written), --data, or the
     // program's.
-    QString root = options.Positional().isEmpty() ? options.Value(u"--data"_s)
-                                                  : options.Positional().first();
+    QString root =
+        options.Positional().isEmpty() ? options.Value(u"--data"_s) : options.Positional().first();
     if (root.isEmpty())
         root = ProgramDataRoot();
 
@@ -110,8 +101,7 @@ int RunRefreshCommand(const QStringList& args)
     for (const QString& error : doc.SaveErrors())
         err << error << '\n';
 
-    std::vector<CRefPtr<CRssChannel>> channels;
-    CollectChannels(doc.RootGroup(), channels);
+    const std::vector<CRefPtr<CRssChannel>> channels = ChannelsBelow(doc.RootGroup());
     int failed = 0, added = 0, unread = 0, total = 0;
     out << "state\tnew\tunread\ttotal\tchannel\n";
     for (const CRefPtr<CRssChannel>& channel : channels) {
@@ -133,6 +123,9 @@ int RunRefreshCommand(const QStringList& args)
     return failed || !saved || !doc.LoadProblems().isEmpty() ? 1 : 0;
 }
 
-const ToolCommandRegistration kCommand{{"refresh", "[DATA-ROOT|--data DIR] [--auto]\n                 update every channel (--auto: the auto-update ones) and save", RunRefreshCommand}};
+const ToolCommandRegistration kCommand{{"refresh",
+                                        "[DATA-ROOT|--data DIR] [--auto]\n                 update "
+                                        "every channel (--auto: the auto-update ones) and save",
+                                        RunRefreshCommand}};
 
 } // namespace
