@@ -9,6 +9,8 @@ package Calvoria::Extract;
 #        -> Text (plain lines, headline dropped)
 #
 # No state is kept between calls: the interpreter is reused for many pages.
+# With the option explain, the choices made are told on standard error
+# (Explain).
 
 use v5.36;
 use Calvoria::Extract::Charset;
@@ -17,29 +19,39 @@ use Calvoria::Extract::Cleaner;
 use Calvoria::Extract::Measure;
 use Calvoria::Extract::Scorer;
 use Calvoria::Extract::Text;
+use Calvoria::Extract::Explain;
 
-sub article_text ($html) {
+sub article_text ($html, %opt) {
   my $page = Calvoria::Extract::Charset::repair($html);
   my $doc = Calvoria::Extract::Tree::build(\$page);
   my $plain_dead = Calvoria::Extract::Cleaner::removed($doc);
   my $plain = Calvoria::Extract::Measure::measure($doc, $plain_dead);
   return '' unless $plain->{len}[0];
+  $doc->{never} = $plain_dead;
 
-  my $dead = Calvoria::Extract::Cleaner::removed($doc, plain => $plain);
+  my %why;
+  my $dead = Calvoria::Extract::Cleaner::removed($doc, plain => $plain, why => \%why);
   my $m = Calvoria::Extract::Measure::measure($doc, $dead);
   my @roots = Calvoria::Extract::Scorer::choose($doc, $dead, $m);
   my @lines;
   if (@roots) {
-    Calvoria::Extract::Cleaner::prune_inside($doc, $dead, $m, @roots);
-    Calvoria::Extract::Cleaner::trim_tail($doc, $dead, $m, $roots[-1]);
+    Calvoria::Extract::Cleaner::prune_inside($doc, $dead, $m, \%why, @roots);
+    Calvoria::Extract::Cleaner::trim_tail($doc, $dead, $m, \%why, $roots[-1]);
     @lines = Calvoria::Extract::Text::lines($doc, $dead, @roots);
-  } else {
-    # no paragraph anywhere (a list of links, a page of captions): whatever text
-    # the page has is better than nothing
+  }
+  if ($opt{explain}) {
+    Calvoria::Extract::Explain::chosen($doc, $doc->{score}, @roots);
+    Calvoria::Extract::Explain::cuts($doc, \%why);
+  }
+  if (!@lines) {
+    # no paragraph anywhere (a list of links, a page of captions), or nothing
+    # left of the article: whatever text the page has is better than nothing
+    Calvoria::Extract::Explain::say_line('nothing chosen: the text of the whole page')
+      if $opt{explain};
     @lines = Calvoria::Extract::Text::lines($doc, $plain_dead, 0);
   }
   Calvoria::Extract::Text::drop_headline(\@lines, $doc);
-  return join("\n", @lines);
+  return join("\n", Calvoria::Extract::Text::tidy(@lines));
 }
 
 1;

@@ -8,6 +8,7 @@ package Calvoria::Extract::Cleaner;
 # element takes its whole subtree with it.
 
 use v5.36;
+use Calvoria::Extract::Classes;
 use Calvoria::Extract::Measure;
 use Calvoria::Extract::Tree;
 
@@ -23,23 +24,6 @@ my $DROP = set_of(qw(script style noscript template iframe object embed applet s
 my $DROP_ROLE = set_of(qw(navigation complementary banner contentinfo search menu
   menubar toolbar dialog alertdialog tablist));
 
-# Class or id of page furniture. Matched against "class id" in lower case.
-# Words that only describe layout also turn up on wrappers around the whole
-# page ("has-sidebar", "nav-open"), so these are trusted only on elements with
-# a small part of the page's text.
-my $FURNITURE = qr{
-    comment(?!ary) | replies | disqus | \bshare | sharing | social | related | recommend
-  | promo | sponsor | advert | \bads?\b | \bad[-_] | [-_]ads?\b | cookie | consent
-  | gdpr | newsletter | subscri | signup | sign-up | popup | breadcrumb
-  | pagination | \bpager\b | outbrain | taboola | trending | popular | most-read
-  | widget | login | \btags?\b | tag-?cloud | skip-?link | \brss\b | more-stories
-  | sr-only | screen-reader | visually-hidden | \bdfp | \bjump
-}x;
-my $LAYOUT = qr{
-    sidebar | side-bar | masthead | \bmenu | navbar | \bnav\b | navigation
-  | \bfooter | toolbar | \bbanner | \bprint\b | \bhidden\b | \bhide\b | off-?screen
-}x;
-
 # Elements inside sentences: their names are no reason to cut a sentence.
 my $PHRASE = set_of(qw(a b i u em strong font small big cite abbr q mark code var
   kbd samp dfn s strike tt time));
@@ -48,14 +32,10 @@ my $PHRASE = set_of(qw(a b i u em strong font small big cite abbr q mark code va
 my $ARTICLE = qr{article-?body | story-?body | post-?body | entry-?content
   | post-?content | article-?content | articlebody | main-?content}x;
 
-# "class id" of element $i in lower case. An id made of four or more words
-# ("sharing-with-a-single-developer") is the anchor of a heading, named after
-# its text, and says nothing about the element's role: it is left out.
+# "class id" of element $i in lower case (for the explanation of a cut).
 sub class_id ($doc, $i) {
   my $a = $doc->{attr}[$i] or return '';
-  my $id = $a->{id} // '';
-  $id = '' if $id =~ /^[^\W_]+(?:[-_][^\W_]+){3,}$/;
-  my $s = ($a->{class} // '') . ' ' . $id;
+  my $s = ($a->{class} // '') . ' ' . ($a->{id} // '');
   return $s eq ' ' ? '' : lc $s;
 }
 
@@ -69,29 +49,57 @@ sub is_hidden ($a) {
 # Flags (array ref) of the removed nodes. With the option plain (the text
 # statistics of the page, Measure) elements are also judged by their class, id
 # and ARIA attributes, but with care, because these names are often wrong:
-#  - an element holding paragraphs of its own, or the article's body element,
-#    is never furniture, whatever its name;
+#  - an element holding paragraphs of its own, the article's body element, or
+#    half of the page's running text, is never furniture, whatever its name;
 #  - ARIA hiding and roles, like layout words, count only on elements holding
 #    less than half of the page's text: a page behind an open pop-up is hidden
 #    from screen readers as a whole.
+# Figure captions go too (the listener cannot see the picture). With the option
+# why (a hash ref) the reason of each removal is put there.
 sub removed ($doc, %opt) {
   my ($tag, $parent, $attr) = @$doc{qw(tag parent attr)};
-  my $plain = $opt{plain};
+  my ($plain, $why) = @opt{qw(plain why)};
   my $holds = $plain ? holds_body($doc, $plain) : [];
   my $limit = $plain ? $plain->{len}[0] / 2 : 0;
+  my $prose = $plain ? prose($doc, $plain) : [];
+  my $most = ($prose->[0] // 0) / 2;
   my @dead = (0);
   for my $i (1 .. $#$tag) {
     if ($dead[ $parent->[$i] ]) { $dead[$i] = 1; next }
     my $t = $tag->[$i];
     if ($t eq '#text') { $dead[$i] = 0; next }
     my $a = $attr->[$i];
-    $dead[$i] = $DROP->{$t} || ($a && is_hidden($a))
-      || ($plain && $a && !$holds->[$i]
-          && furniture($doc, $i, $plain->{len}[$i] < $limit)
-          && !has_prose($doc, $plain, $i))
-      ? 1 : 0;
+    my $reason = $DROP->{$t} ? '' : ($a && is_hidden($a)) ? 'hidden' : undef;
+    if (!defined $reason && $plain) {
+      if ($a && !$holds->[$i]) {
+        my $w = furniture($doc, $i, $plain->{len}[$i] < $limit);
+        $reason = "class word '$w'" if $w ne '' && !has_prose($doc, $plain, $i)
+          && ($prose->[$i] <= $most || Calvoria::Extract::Classes::is_strong($w));
+      }
+    }
+    $dead[$i] = defined $reason ? 1 : 0;
+    $why->{$i} = $reason if $why && $dead[$i] && $reason ne '' && $plain->{len}[$i];
   }
   return \@dead;
+}
+
+# Running text in each subtree: paragraphs and loose text in boxes, of 25
+# characters or more, mostly not links. Lists and tables are left out, with
+# whatever they hold: a gallery's legends or a table can outweigh a short
+# article.
+my $PROSE = set_of(qw(p div section article blockquote pre));
+my $NOT_PROSE = set_of(qw(li dd dt td th));
+sub prose ($doc, $m) {
+  my ($tag, $parent) = @$doc{qw(tag parent)};
+  my ($own, $own_link) = @$m{qw(own own_link)};
+  my @prose = (0) x @$tag;
+  for (my $i = $#$tag; $i > 0; $i--) {
+    $prose[$i] = 0 if $NOT_PROSE->{ $tag->[$i] };
+    my $o = $own->[$i];
+    $prose[$i] += $o if $o && $o >= 25 && $PROSE->{ $tag->[$i] } && ($own_link->[$i] // 0) < $o / 3;
+    $prose[ $parent->[$i] ] += $prose[$i] if $prose[$i];
+  }
+  return \@prose;
 }
 
 # Flags: the element is or contains the page's main part or article body: the
@@ -133,16 +141,17 @@ sub has_prose ($doc, $m, $i) {
   return $text >= 400 && $links < $text / 4;
 }
 
-# True when the class, id or ARIA attributes of element $i make it page
-# furniture; $small: the element holds a small part of the page's text.
+# The word (class, id or ARIA attribute) that makes element $i page furniture,
+# or ''; $small: the element holds a small part of the page's text.
 sub furniture ($doc, $i, $small) {
   my $a = $doc->{attr}[$i];
-  return 1 if $small && lc($a->{'aria-hidden'} // '') eq 'true';
-  return 1 if $small && $a->{role} && $DROP_ROLE->{ lc $a->{role} };
-  my $ci = class_id($doc, $i);
-  return 0 if $ci eq '' || $doc->{tag}[$i] eq 'article' || $PHRASE->{ $doc->{tag}[$i] };
-  return 1 if $ci =~ $FURNITURE;
-  return $small && $ci =~ $LAYOUT ? 1 : 0;
+  return 'aria-hidden' if $small && lc($a->{'aria-hidden'} // '') eq 'true';
+  return "role $a->{role}" if $small && $a->{role} && $DROP_ROLE->{ lc $a->{role} };
+  my $t = $doc->{tag}[$i];
+  return '' if $t eq 'article' || $PHRASE->{$t};
+  my $w = Calvoria::Extract::Classes::furniture_word($doc, $i);
+  return $w if $w ne '' || !$small;
+  return Calvoria::Extract::Classes::layout_word($doc, $i);
 }
 
 # Containers that may be page furniture inside the article.
@@ -151,14 +160,16 @@ my $BOXES = set_of(qw(div section ul ol dl table header figure center details));
 # Removes furniture that sits inside the chosen article: lists of links (topics,
 # related stories), media players with their labels, and the like. Marks them
 # in @$dead.
-sub prune_inside ($doc, $dead, $m, @roots) {
+sub prune_inside ($doc, $dead, $m, $why, @roots) {
   my ($tag, $end) = @$doc{qw(tag end)};
   for my $root (@roots) {
     my $i = $root + 1;
     while ($i <= $end->[$root]) {
       if ($dead->[$i]) { $i = $end->[$i] + 1; next }
-      if ($BOXES->{ $tag->[$i] } && is_clutter($doc, $m, $i)) {
+      my $reason = $BOXES->{ $tag->[$i] } ? is_clutter($doc, $m, $i) : '';
+      if ($reason ne '') {
         $dead->[$i] = 1;
+        $why->{$i} = $reason;
         $i = $end->[$i] + 1;
         next;
       }
@@ -170,7 +181,7 @@ sub prune_inside ($doc, $dead, $m, @roots) {
 # Removes what trails the article's text: boxes that are mostly links (related
 # stories, "more on this", sources) at its very end, however long their links
 # are, and the headings left over above them.
-sub trim_tail ($doc, $dead, $m, $root) {
+sub trim_tail ($doc, $dead, $m, $why, $root) {
   my ($tag, $end) = @$doc{qw(tag end)};
   my $node = $root;
   while (1) {
@@ -185,6 +196,7 @@ sub trim_tail ($doc, $dead, $m, $root) {
     if (($tag->[$last] ne '#text' && $m->{link}[$last] > $len / 2 && $m->{commas}[$last] < 10)
         || $tag->[$last] =~ /^h[1-6]$/) {        # (a heading that introduces nothing)
       $dead->[$last] = 1;                       # and look at what is now last
+      $why->{$last} = 'links or a heading at the end';
     } elsif ($BOXES->{ $tag->[$last] } || $tag->[$last] eq 'article') {
       $node = $last;                            # the tail of this box
     } else {
@@ -193,22 +205,20 @@ sub trim_tail ($doc, $dead, $m, $root) {
   }
 }
 
-# Class or id of the article's own metadata: who wrote it, and when.
-my $BYLINE = qr{byline|author|dateline|timestamp|\bdate\b|publish|updated|read-?time|reading-time};
-
+# Why element $i inside the article is clutter, or ''.
 sub is_clutter ($doc, $m, $i) {
-  my $len = $m->{len}[$i] or return 0;
-  return 1 if $len < 200 && class_id($doc, $i) =~ $BYLINE;
+  my $len = $m->{len}[$i] or return '';
+  return 'byline or date' if $len < 200 && Calvoria::Extract::Classes::is_byline($doc, $i);
   my $commas = $m->{commas}[$i];
   my $density = $m->{link}[$i] / $len;
   # mostly links, and short ones: tags, topics, sections, buttons (a list of
   # long links may well be part of the article: "what we fixed this week")
   if ($density > 0.5 && $commas < 10) {
     my $links = Calvoria::Extract::Measure::count($m, 'a', $i) || 1;
-    return 1 if $len < 100 || $m->{link}[$i] / $links < 35;
+    return 'short links' if $len < 100 || $m->{link}[$i] / $links < 35;
   }
-  return 1 if Calvoria::Extract::Measure::count($m, 'embed', $i) && $len < 250;
-  return 0;
+  return 'media player' if Calvoria::Extract::Measure::count($m, 'embed', $i) && $len < 250;
+  return '';
 }
 
 1;

@@ -10,6 +10,7 @@ package Calvoria::Extract::Scorer;
 # then collected from its siblings.
 
 use v5.36;
+use Calvoria::Extract::Classes;
 use Calvoria::Extract::Measure;
 use Calvoria::Extract::Tree;
 
@@ -25,24 +26,10 @@ my %TAG_BONUS = (
   th => -5, h1 => -5, h2 => -5, h3 => -5, h4 => -5, h5 => -5, h6 => -5,
 );
 
-# Words in a class or id that make an element more or less likely to be the article.
-my $GOOD = qr{article|body|content|entry|hentry|h-entry|main|page|post|text|blog|story|prose};
-my $BAD = qr{comment(?!ary)|contact|foot|masthead|media|meta|outbrain|promo|related
-  |scroll|share|shoutbox|sidebar|skyscraper|sponsor|shopping|tags|tool|widget
-  |byline|author|dateline|credit|\bnav|menu|header|subscri|login|\bads?\b|\bad[-_]
-  |banner|gdpr|cookie|caption}x;
-
 sub class_weight ($doc, $i) {
-  my $a = $doc->{attr}[$i] or return 0;
-  my $w = 0;
-  for my $v ($a->{class}, $a->{id}) {
-    next unless defined $v && $v ne '';
-    my $s = lc $v;
-    $w -= 25 if $s =~ $BAD;
-    $w += 25 if $s =~ $GOOD;
-  }
-  my $itemprop = $a->{itemprop} // '';
-  $w += 30 if $itemprop =~ /articleBody/i;
+  my $w = Calvoria::Extract::Classes::weight($doc, $i);
+  my $a = $doc->{attr}[$i];
+  $w += 30 if $a && ($a->{itemprop} // '') =~ /articleBody/i;
   return $w;
 }
 
@@ -85,6 +72,7 @@ sub scores ($doc, $dead, $m) {
 sub choose ($doc, $dead, $m) {
   my ($tag, $parent, $end) = @$doc{qw(tag parent end)};
   my ($score, $votes) = scores($doc, $dead, $m);
+  $doc->{score} = $score;                   # (for the explanation)
   my @ranked = sort { $score->{$b} <=> $score->{$a} || $a <=> $b } keys %$score;
   return () unless @ranked;
   my $top = $ranked[0];
@@ -95,6 +83,13 @@ sub choose ($doc, $dead, $m) {
   my @alike = grep {
     $score->{$_} >= 0.75 * $best && !($_ >= $top && $_ <= $end->[$top]) && !($top >= $_ && $top <= $end->[$_])
   } @ranked[1 .. ($#ranked < 5 ? $#ranked : 5)];
+  # (unless they are closer to one another than to the best: the items of a
+  # list of teasers or of readers' comments, not parts of one article)
+  if (@alike >= 2) {
+    my $group = $parent->[ $alike[0] ];
+    $group = $parent->[$group] while $group > 0 && grep { $_ < $group || $_ > $end->[$group] } @alike;
+    @alike = () unless $top >= $group && $top <= $end->[$group];
+  }
   if (@alike >= 2) {
     for (my $a = $parent->[$top]; $a > 0; $a = $parent->[$a]) {
       if (2 <= grep { $_ >= $a && $_ <= $end->[$a] } @alike) { $top = $a; last }
@@ -111,8 +106,12 @@ sub choose ($doc, $dead, $m) {
     }
   }
   # Wrappers around nothing but the article are the article too; going up lets
-  # the search for siblings below see the wrapper's neighbours.
-  while ($top > 0 && $parent->[$top] > 0 && $m->{len}[ $parent->[$top] ] <= $m->{len}[$top] * 1.05) {
+  # the search for siblings below see the wrapper's neighbours. The growth is
+  # also bounded from the first, lest a long article climb step by step into
+  # the page's header and footer.
+  my $first = $m->{len}[$top];
+  while ($top > 0 && $parent->[$top] > 0 && $m->{len}[ $parent->[$top] ] <= $m->{len}[$top] * 1.05
+         && $m->{len}[ $parent->[$top] ] <= $first * 1.15) {
     $top = $parent->[$top];
   }
   return ($top) if $top == 0;
@@ -140,6 +139,7 @@ sub choose ($doc, $dead, $m) {
     next unless $len && ($t eq 'p' || ($len < $box_limit
                                        && paragraph_text($doc, $dead, $m, $s) >= 0.7 * $len));
     my $ld = Calvoria::Extract::Measure::link_density($m, $s);
+    next if !reads_as_prose($doc, $dead, $s) || Calvoria::Extract::Classes::weight($doc, $s) < 0;
     if (($len > 80 && $ld < 0.25) || ($ld == 0 && ends_sentence($doc, $s))) {
       push @roots, $s;
     }
@@ -148,13 +148,14 @@ sub choose ($doc, $dead, $m) {
 }
 
 # Length of the text of element $i that is in paragraphs: <p>s, and text
-# written straight into boxes (<div>text<br>text</div>).
+# written straight into boxes (<div>text<br>text</div>); not the texts of
+# forms, which are buttons and prompts.
 sub paragraph_text ($doc, $dead, $m, $i) {
   my ($tag, $end, $own) = (@$doc{qw(tag end)}, $m->{own});
   my $sum = 0;
   for (my $j = $i; $j <= $end->[$i]; $j++) {
-    if ($dead->[$j]) { $j = $end->[$j]; next }
     my $t = $tag->[$j];
+    if ($dead->[$j] || $t eq 'form') { $j = $end->[$j]; next }
     if ($t eq 'p') {
       $sum += $m->{len}[$j];
       $j = $end->[$j];
@@ -186,6 +187,19 @@ sub best_inside ($doc, $score, @nodes) {
 sub class_of ($doc, $i) {
   my $a = $doc->{attr}[$i];
   return $a ? $a->{class} // '' : '';
+}
+
+# True when the text of element $i reads as prose, not as data or code left
+# in the page (braces, brackets, quotes, colons and equals signs).
+sub reads_as_prose ($doc, $dead, $i) {
+  my ($tag, $text, $end) = @$doc{qw(tag text end)};
+  my $t = '';
+  for (my $j = $i; $j <= $end->[$i] && length($t) < 2000; $j++) {
+    if ($dead->[$j]) { $j = $end->[$j]; next }
+    $t .= $text->[$j] if $tag->[$j] eq '#text';
+  }
+  my $code = () = $t =~ /[{}\[\]"=;<>|]/g;
+  return $code <= 0.02 * length($t);
 }
 
 # True when the text of element $i ends like a sentence.

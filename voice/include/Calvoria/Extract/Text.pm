@@ -49,6 +49,29 @@ sub lines ($doc, $dead, @roots) {
   return grep { $_ ne '' && $_ ne ' ' } split /\n+/, $out;
 }
 
+# The lines as they are spoken: without the characters that only tell a
+# browser where it may break a word (soft hyphens, zero-width spaces and
+# joiners), without the raw shortcodes of publishing systems that a page left
+# in its text ("[caption id=\"12\" align=\"left\"]", "[/caption]"), and
+# without a line that says again what the line before it said (the copies of
+# a caption in a gallery; a long paragraph said twice is the page's own
+# doing, and so are labels of a word or two that repeat in a list).
+sub tidy (@lines) {
+  my @out;
+  my $before = '';
+  for my $l (@lines) {
+    $l =~ tr/\x{AD}\x{200B}\x{2060}\x{FEFF}//d;
+    $l =~ s{\[/[a-z][\w-]*\]|\[[a-z][\w-]*(?:\s+[\w-]+=(?:"[^"\]]*"|'[^'\]]*'|[^\s\]]+))+\s*/?\]}{}g;
+    $l =~ s/^\s+|\s+$//g;
+    next if $l eq '';
+    my $s = squeeze($l);
+    next if $s ne '' && $s eq $before && length($l) < 300 && ($l =~ tr/ //) >= 4;
+    $before = $s;
+    push @out, $l;
+  }
+  return @out;
+}
+
 # Letters and digits of a line, in lower case, for comparing lines.
 sub squeeze ($s) {
   $s = lc $s;
