@@ -24,6 +24,9 @@ my $DROP = set_of(qw(script style noscript template iframe object embed applet s
 my $DROP_ROLE = set_of(qw(navigation complementary banner contentinfo search menu
   menubar toolbar dialog alertdialog tablist));
 
+# Containers that may be page furniture inside the article.
+my $BOXES = set_of(qw(div section ul ol dl table header figure center details));
+
 # Elements inside sentences: their names are no reason to cut a sentence.
 my $PHRASE = set_of(qw(a b i u em strong font small big cite abbr q mark code var
   kbd samp dfn s strike tt time));
@@ -85,21 +88,49 @@ sub removed ($doc, %opt) {
 
 # Running text in each subtree: paragraphs and loose text in boxes, of 25
 # characters or more, mostly not links. Lists and tables are left out, with
-# whatever they hold: a gallery's legends or a table can outweigh a short
+# whatever they hold, and so are the items of lists of alike boxes (teasers):
+# a gallery's legends, a table or a list of teasers can outweigh a short
 # article.
 my $PROSE = set_of(qw(p div section article blockquote pre));
 my $NOT_PROSE = set_of(qw(li dd dt td th));
 sub prose ($doc, $m) {
   my ($tag, $parent) = @$doc{qw(tag parent)};
   my ($own, $own_link) = @$m{qw(own own_link)};
+  my $item = list_items($doc, $m);
   my @prose = (0) x @$tag;
   for (my $i = $#$tag; $i > 0; $i--) {
-    $prose[$i] = 0 if $NOT_PROSE->{ $tag->[$i] };
+    $prose[$i] = 0 if $NOT_PROSE->{ $tag->[$i] } || $item->{$i};
     my $o = $own->[$i];
-    $prose[$i] += $o if $o && $o >= 25 && $PROSE->{ $tag->[$i] } && ($own_link->[$i] // 0) < $o / 3;
+    $prose[$i] += $o if $o && $o >= 25 && $PROSE->{ $tag->[$i] } && !$item->{$i}
+      && ($own_link->[$i] // 0) < $o / 3;
     $prose[ $parent->[$i] ] += $prose[$i] if $prose[$i];
   }
   return \@prose;
+}
+
+# The items of lists of alike short boxes ({ node => 1 }): at least four boxes
+# under one parent, dressed alike (same tag and class), each of several blocks
+# (a title, a picture, an excerpt) and none long.
+sub list_items ($doc, $m) {
+  my ($tag, $parent, $attr) = @$doc{qw(tag parent attr)};
+  my $len = $m->{len};
+  my (@blocks, %alike, %longest);
+  for (my $i = $#$tag; $i > 0; $i--) {
+    my $t = $tag->[$i];
+    next if $t eq '#text' || !$len->[$i];
+    my $p = $parent->[$i];
+    $blocks[$p] += 1 + ($blocks[$i] // 0) if $Calvoria::Extract::Measure::BLOCK->{$t};
+    next unless ($blocks[$i] // 0) >= 2 && ($BOXES->{$t} || $t eq 'article' || $t eq 'li');
+    my $key = "$p $t " . ($attr->[$i] ? $attr->[$i]{class} // '' : '');
+    push @{ $alike{$key} }, $i;
+    $longest{$key} = $len->[$i] if $len->[$i] > ($longest{$key} // 0);
+  }
+  my %item;
+  for my $key (keys %alike) {
+    next if @{ $alike{$key} } < 4 || $longest{$key} > 800;
+    $item{$_} = 1 for @{ $alike{$key} };
+  }
+  return \%item;
 }
 
 # Flags: the element is or contains the page's main part or article body: the
@@ -154,8 +185,6 @@ sub furniture ($doc, $i, $small) {
   return Calvoria::Extract::Classes::layout_word($doc, $i);
 }
 
-# Containers that may be page furniture inside the article.
-my $BOXES = set_of(qw(div section ul ol dl table header figure center details));
 
 # Removes furniture that sits inside the chosen article: lists of links (topics,
 # related stories), media players with their labels, and the like. Marks them
