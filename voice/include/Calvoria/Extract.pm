@@ -6,6 +6,7 @@ package Calvoria::Extract;
 #   page -> Charset (undo a wrong decoding) -> Tree (tokens, repaired nesting)
 #        -> Cleaner (drop what is never text) -> Measure (text statistics)
 #        -> Scorer (find the article) -> Cleaner (trim inside the article)
+#        -> Edges (trim what only reads like the article)
 #        -> Text (plain lines, headline dropped)
 #
 # No state is kept between calls: the interpreter is reused for many pages.
@@ -18,6 +19,7 @@ use Calvoria::Extract::Tree;
 use Calvoria::Extract::Cleaner;
 use Calvoria::Extract::Measure;
 use Calvoria::Extract::Scorer;
+use Calvoria::Extract::Edges;
 use Calvoria::Extract::Text;
 use Calvoria::Extract::Explain;
 
@@ -37,6 +39,7 @@ sub article_text ($html, %opt) {
   if (@roots) {
     Calvoria::Extract::Cleaner::prune_inside($doc, $dead, $m, \%why, @roots);
     Calvoria::Extract::Cleaner::trim_tail($doc, $dead, $m, \%why, $roots[-1]);
+    Calvoria::Extract::Edges::trim($doc, $dead, $m, \%why, @roots);
     @lines = Calvoria::Extract::Text::lines($doc, $dead, @roots);
   }
   if ($opt{explain}) {
