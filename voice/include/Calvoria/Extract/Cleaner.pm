@@ -234,6 +234,34 @@ sub trim_tail ($doc, $dead, $m, $why, $root) {
   }
 }
 
+# True when list $i is introduced by the paragraph before it ("You need:"): a
+# list that is part of the text, however short its links.
+sub introduced ($doc, $i) {
+  my ($tag, $parent, $text) = @$doc{qw(tag parent text)};
+  for (my $j = $i - 1; $j > $parent->[$i]; $j--) {
+    next unless $tag->[$j] eq '#text' && $text->[$j] =~ /\S/;
+    return $text->[$j] =~ /:\s*$/ ? 1 : 0;
+  }
+  return 0;
+}
+
+# True when box $i begins with a heading that is a link (or holds one): a
+# teaser for another story, its excerpt after it.
+sub is_teaser ($doc, $i) {
+  my ($tag, $parent, $text, $end) = @$doc{qw(tag parent text end)};
+  for (my $j = $i + 1; $j <= $end->[$i]; $j++) {
+    next unless $tag->[$j] eq '#text' && $text->[$j] =~ /\S/;
+    my ($link, $heading) = (0, 0);
+    for (my $a = $parent->[$j]; $a != $i; $a = $parent->[$a]) {
+      $link = 1 if $tag->[$a] eq 'a' && Calvoria::Extract::Measure::is_link($doc, $a)
+        && ($doc->{attr}[$a]{href} // '') !~ /^\s*#/;
+      $heading = 1 if $tag->[$a] =~ /^h[1-6]$/;
+    }
+    return $link && $heading;
+  }
+  return 0;
+}
+
 # Why element $i inside the article is clutter, or ''.
 sub is_clutter ($doc, $m, $i) {
   my $len = $m->{len}[$i] or return '';
@@ -244,8 +272,9 @@ sub is_clutter ($doc, $m, $i) {
   # long links may well be part of the article: "what we fixed this week")
   if ($density > 0.5 && $commas < 10) {
     my $links = Calvoria::Extract::Measure::count($m, 'a', $i) || 1;
-    return 'short links' if $len < 100 || $m->{link}[$i] / $links < 35;
+    return 'short links' if ($len < 100 || $m->{link}[$i] / $links < 35) && !introduced($doc, $i);
   }
+  return 'a teaser: linked heading and excerpt' if $len < 300 && is_teaser($doc, $i);
   return 'media player' if Calvoria::Extract::Measure::count($m, 'embed', $i) && $len < 250;
   return '';
 }

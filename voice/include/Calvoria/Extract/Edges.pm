@@ -93,13 +93,12 @@ sub trim ($doc, $dead, $m, $why, @roots) {
   my $last;
   for my $k (reverse @live) {
     my ($i, $t, $len, $link, $emph) = @{ $p[$k] };
-    if ($len >= 150 && $link < $len / 2 && !$emph) { $last = $k; last }
+    if ($len >= 100 && $link < $len / 2 && !$emph) { $last = $k; last }
   }
   if (defined $last) {
     my @after = grep { $_ > $last } @live;
     my @links = grep { $p[$_][3] > 0.7 * $p[$_][2] } @after;
-    my @other = grep { !$HEADING->{ $tag->[ $p[$_][0] ] } && $p[$_][3] <= 0.7 * $p[$_][2] } @after;
-    if (@links && @after <= 12 && !grep { $p[$_][2] >= 120 } @other) {
+    if (@links && @after <= 12) {
       $cut->($_, 'after the last paragraph, below a heading or links') for @after;
       @live = grep { $_ <= $last } @live;
     }

@@ -53,7 +53,8 @@ sub lines ($doc, $dead, @roots) {
 # browser where it may break a word (soft hyphens, zero-width spaces and
 # joiners), without the raw shortcodes of publishing systems that a page left
 # in its text ("[caption id=\"12\" align=\"left\"]", "[/caption]"), and
-# without a line that says again what the line before it said (the copies of
+# without a line that says again what the line before it said, or the first
+# words of another line (the copies of
 # a caption in a gallery; a long paragraph said twice is the page's own
 # doing, and so are labels of a word or two that repeat in a list).
 sub tidy (@lines) {
@@ -69,7 +70,20 @@ sub tidy (@lines) {
     $before = $s;
     push @out, $l;
   }
-  return @out;
+  # a short line that breaks off where a longer one goes on is a cut copy of it
+  # (the short caption of a gallery, a caption made of a paragraph's first words)
+  my @keys = map { squeeze($_) } @out;
+  my %long;
+  for my $k (0 .. $#out) {
+    next unless length($out[$k]) >= 60;
+    $long{ substr($keys[$k], 0, 12) } .= "\0$keys[$k]";
+  }
+  return @out[ grep {
+    my $k = $_;
+    my $cands = length($out[$k]) < 200 && ($out[$k] =~ tr/ //) >= 4 && $out[$k] =~ /\w$/
+      ? $long{ substr($keys[$k], 0, 12) } : undef;
+    !($cands && grep { length($_) > length($keys[$k]) && index($_, $keys[$k]) == 0 } split /\0/, $cands);
+  } 0 .. $#out ];
 }
 
 # Letters and digits of a line, in lower case, for comparing lines.
