@@ -33,7 +33,7 @@ my $LAYOUT = qr{ \s (?: sidebar | aside | masthead | menu | menus | megamenu | n
 # The article's own metadata: who wrote it, and when.
 my $BYLINE = qr{ \s (?: byline | author | authors | dateline | timestamp | date | time
   | publish | published | pubdate | updated | readtime | readingtime | meta | kicker
-  | license | licence | disclaimer ) \s }x;
+  | license | licence | disclaimer | notice ) \s }x;
 
 # An element that is more or less likely to be the article.
 my $GOOD = qr{ \s (?: article | body | content | entry | hentry | main | page | post | text

@@ -76,7 +76,7 @@ sub removed ($doc, %opt) {
     if (!defined $reason && $plain) {
       if ($a && !$holds->[$i]) {
         my $w = furniture($doc, $i, $plain->{len}[$i] < $limit);
-        $reason = "class word '$w'" if $w ne '' && !has_prose($doc, $plain, $i)
+        $reason = ($w =~ /^(?:role|aria)/ ? $w : "class word '$w'") if $w ne '' && !has_prose($doc, $plain, $i)
           && ($prose->[$i] <= $most || Calvoria::Extract::Classes::is_strong($w));
       }
     }

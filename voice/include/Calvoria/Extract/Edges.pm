@@ -108,10 +108,11 @@ sub trim ($doc, $dead, $m, $why, @roots) {
     last unless ($emph && $len < 80) || ($len < 120 && (is_contact($t) || is_dated($t)));
     $cut->(pop @live, 'a short closing line: emphasised, an address or a date');
   }
-  while (@live > 1) {
-    my ($i, $t, $len) = @{ $p[ $live[0] ] };
-    last unless is_dated($t);
-    $cut->(shift @live, 'a dateline');
+  my $k = 0;                                  # (past the headline)
+  $k++ while $k < $#live && $HEADING->{ $tag->[ $p[ $live[$k] ][0] ] };
+  while ($k < $#live && is_dated($p[ $live[$k] ][1])) {
+    $cut->($live[$k], 'a dateline');
+    splice @live, $k, 1;
   }
 }
 
