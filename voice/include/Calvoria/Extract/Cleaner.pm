@@ -133,6 +133,19 @@ sub list_items ($doc, $m) {
   return \%item;
 }
 
+# True when the first text of element $i is a link (the title of a teaser).
+sub starts_with_link ($doc, $i) {
+  my ($tag, $parent, $text, $end) = @$doc{qw(tag parent text end)};
+  for (my $j = $i + 1; $j <= $end->[$i]; $j++) {
+    next unless $tag->[$j] eq '#text' && $text->[$j] =~ /\S/;
+    for (my $a = $parent->[$j]; $a != $i; $a = $parent->[$a]) {
+      return 1 if $tag->[$a] eq 'a' && Calvoria::Extract::Measure::is_link($doc, $a);
+    }
+    return 0;
+  }
+  return 0;
+}
+
 # Flags: the element is or contains the page's main part or article body: the
 # <main>, and the element with the most text among those marked as an
 # article's body (pages reuse such names for the bodies of readers' comments).
@@ -234,13 +247,15 @@ sub trim_tail ($doc, $dead, $m, $why, $root) {
   }
 }
 
-# True when list $i is introduced by the paragraph before it ("You need:"): a
-# list that is part of the text, however short its links.
+# True when list $i is introduced by the paragraph before it ("You need:") or
+# by a heading of its own ("Ingredients"): a list that is part of the text,
+# however short its links.
 sub introduced ($doc, $i) {
   my ($tag, $parent, $text) = @$doc{qw(tag parent text)};
   for (my $j = $i - 1; $j > $parent->[$i]; $j--) {
     next unless $tag->[$j] eq '#text' && $text->[$j] =~ /\S/;
-    return $text->[$j] =~ /:\s*$/ ? 1 : 0;
+    return 1 if $text->[$j] =~ /:\s*$/;
+    return $tag->[ $parent->[$j] ] =~ /^h[2-6]$/ ? 1 : 0;
   }
   return 0;
 }

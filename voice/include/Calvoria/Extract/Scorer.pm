@@ -11,6 +11,7 @@ package Calvoria::Extract::Scorer;
 
 use v5.36;
 use Calvoria::Extract::Classes;
+use Calvoria::Extract::Cleaner;
 use Calvoria::Extract::Measure;
 use Calvoria::Extract::Tree;
 
@@ -44,12 +45,13 @@ sub scores ($doc, $dead, $m) {
   my ($tag, $parent) = @$doc{qw(tag parent)};
   my ($own, $own_link, $own_commas) = @$m{qw(own own_link own_commas)};
   my (%score, %votes);
+  my $in_teaser = teasers($doc, $m);
   for my $b (0 .. $#$tag) {
     my $len = $own->[$b] or next;
     my $link = $own_link->[$b] // 0;
     next if $len < 25 || $dead->[$b] || $link > $len / 2;
     my $vote = (1 + ($own_commas->[$b] // 0) + ($len >= 300 ? 3 : int($len / 100)))
-      * (1 - $link / $len);
+      * (1 - $link / $len) * ($in_teaser->[$b] ? 0.2 : 1);
     my $n = $PARAGRAPH->{ $tag->[$b] } ? $parent->[$b] : $b;
     for my $share (1, 1 / 2, 1 / 4) {
       last if $n < 0;
@@ -66,6 +68,20 @@ sub scores ($doc, $dead, $m) {
     $votes{$n} *= $keep;
   }
   return (\%score, \%votes);
+}
+
+# Flags: the node is inside a teaser, an item of a list of alike boxes that
+# each begin with a link (the title of another story). Their many excerpts
+# must not outvote one short article.
+sub teasers ($doc, $m) {
+  my $end = $doc->{end};
+  my $items = Calvoria::Extract::Cleaner::list_items($doc, $m);
+  my @flag;
+  for my $i (keys %$items) {
+    next unless Calvoria::Extract::Cleaner::starts_with_link($doc, $i);
+    $flag[$_] = 1 for $i .. $end->[$i];
+  }
+  return \@flag;
 }
 
 # The nodes (in document order) whose text is the article; empty if none.
