@@ -54,7 +54,11 @@ sub article_text ($html, %opt) {
     @lines = Calvoria::Extract::Text::lines($doc, $plain_dead, 0);
   }
   Calvoria::Extract::Text::drop_headline(\@lines, $doc);
-  return join("\n", Calvoria::Extract::Text::tidy(@lines));
+  @lines = Calvoria::Extract::Text::tidy(@lines);
+  # (nothing speakable left of the chosen text: the page's text, rather than none)
+  @lines = Calvoria::Extract::Text::tidy(Calvoria::Extract::Text::lines($doc, $plain_dead, 0))
+    unless @lines;
+  return join("\n", @lines);
 }
 
 1;

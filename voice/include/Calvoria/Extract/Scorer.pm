@@ -156,8 +156,10 @@ sub choose ($doc, $dead, $m) {
                                        && paragraph_text($doc, $dead, $m, $s) >= 0.7 * $len));
     my $ld = Calvoria::Extract::Measure::link_density($m, $s);
     next if !reads_as_prose($doc, $dead, $s) || Calvoria::Extract::Classes::weight($doc, $s) < 0;
-    # (a lone short sentence after the article is a notice: licence, copyright)
-    if (($len > 80 && $ld < 0.25) || ($ld == 0 && $s < $top && ends_sentence($doc, $s))) {
+    # (a lone short sentence after the article without a comma is a notice:
+    # licence, copyright)
+    if (($len > 80 && $ld < 0.25)
+        || ($ld == 0 && ($s < $top || $m->{commas}[$s]) && ends_sentence($doc, $s))) {
       push @roots, $s;
     }
   }
