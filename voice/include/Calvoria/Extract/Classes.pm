@@ -68,7 +68,7 @@ sub parts ($doc, $i, $camel = 0) {
   if ($a) {
     my $id = $a->{id} // '';
     $id = '' if $id =~ /^[^\W_]+(?:[-_][^\W_]+){3,}$/;
-    my $v = ($a->{class} // '') . ' ' . $id;
+    my $v = substr(($a->{class} // '') . ' ' . $id, 0, 1000);   # (real names are short)
     $s = parts_of($v, $camel) if $v =~ /\S/;
   }
   return $cache->[$i] = $s;
@@ -93,7 +93,7 @@ sub weight ($doc, $i) {
   my $w = 0;
   for my $v ($a->{class}, $a->{id}) {
     next unless defined $v && $v =~ /\S/;
-    my $s = parts_of($v);
+    my $s = parts_of(substr($v, 0, 1000));
     $w -= 25 if $s =~ $BAD;
     $w += 25 if $s =~ $GOOD;
   }

@@ -72,17 +72,20 @@ sub tidy (@lines) {
   }
   # a short line that breaks off where a longer one goes on is a cut copy of it
   # (the short caption of a gallery, a caption made of a paragraph's first words)
+  # (a few long lines for each start, so that a page of many alike lines
+  # cannot make this slow)
   my @keys = map { squeeze($_) } @out;
   my %long;
   for my $k (0 .. $#out) {
     next unless length($out[$k]) >= 60;
-    $long{ substr($keys[$k], 0, 12) } .= "\0$keys[$k]";
+    my $set = $long{ substr($keys[$k], 0, 12) } //= {};
+    $set->{ $keys[$k] } = 1 if keys %$set < 20;
   }
   return @out[ grep {
     my $k = $_;
-    my $cands = length($out[$k]) < 200 && ($out[$k] =~ tr/ //) >= 4 && $out[$k] =~ /\w$/
+    my $set = length($out[$k]) < 200 && ($out[$k] =~ tr/ //) >= 4 && $out[$k] =~ /\w$/
       ? $long{ substr($keys[$k], 0, 12) } : undef;
-    !($cands && grep { length($_) > length($keys[$k]) && index($_, $keys[$k]) == 0 } split /\0/, $cands);
+    !($set && grep { length($_) > length($keys[$k]) && index($_, $keys[$k]) == 0 } keys %$set);
   } 0 .. $#out ];
 }
 
