@@ -559,12 +559,12 @@ struct ToolRun
     QString errors; // the log lines of a failure
 };
 
-ToolRun RunTool(const QString& page)
+ToolRun RunTool(const QString& page, const QStringList& options = {})
 {
     QProcess tool;
     QElapsedTimer timer;
     timer.start();
-    tool.start(Tool(), {u"extract"_s, page});
+    tool.start(Tool(), QStringList{u"extract"_s, page} + options);
     ToolRun run;
     run.finished = tool.waitForFinished(60'000);
     run.elapsedMs = timer.elapsed();
@@ -683,6 +683,21 @@ TEST_F(ExtractionTool, EachOfOurPagesScoresAtLeast090)
         ++pages;
     }
     EXPECT_GE(pages, 40) << report.toStdString();
+}
+
+// --explain tells which element was taken and what was cut, and why; the text is the same.
+TEST_F(ExtractionTool, ExplainTellsTheChoiceAndTheCuts)
+{
+    const QString page = SourceDir() + u"/tests/voice/extraction-pages/036-comments-box-de"_s;
+    const ToolRun plain = RunTool(page);
+    const ToolRun explained = RunTool(page, {u"--explain"_s});
+    EXPECT_EQ(explained.exitCode, 0);
+    EXPECT_EQ(explained.text, plain.text);
+    EXPECT_TRUE(explained.errors.contains(
+        u"\nchosen: main > div.article > div.article-text (score "_s)) << explained.errors.toStdString();
+    EXPECT_TRUE(explained.errors.contains(
+        u"\ncut: div.login-box: class word 'login': \"Bitte melden Sie sich an"_s));
+    EXPECT_EQ(plain.errors, QString());
 }
 
 } // namespace
