@@ -24,6 +24,8 @@ my $DROP = set_of(qw(script style noscript template iframe object embed applet s
 my $DROP_ROLE = set_of(qw(navigation complementary banner contentinfo search menu
   menubar toolbar dialog alertdialog tablist));
 
+my $TEASER = 'a teaser: linked heading and excerpt';
+
 # Containers that may be page furniture inside the article.
 my $BOXES = set_of(qw(div section ul ol dl table header figure center details));
 
@@ -205,18 +207,26 @@ sub furniture ($doc, $i, $small) {
 sub prune_inside ($doc, $dead, $m, $why, @roots) {
   my ($tag, $end) = @$doc{qw(tag end)};
   for my $root (@roots) {
+    my (@teasers, $teased);
     my $i = $root + 1;
     while ($i <= $end->[$root]) {
       if ($dead->[$i]) { $i = $end->[$i] + 1; next }
       my $reason = $BOXES->{ $tag->[$i] } ? is_clutter($doc, $m, $i) : '';
-      if ($reason ne '') {
+      if ($reason eq $TEASER) {
+        push @teasers, $i;
+        $teased += $m->{len}[$i];
+      } elsif ($reason ne '') {
         $dead->[$i] = 1;
         $why->{$i} = $reason;
-        $i = $end->[$i] + 1;
+      } else {
+        $i++;
         next;
       }
-      $i++;
+      $i = $end->[$i] + 1;
     }
+    # teasers between the paragraphs go; a page made of teasers keeps them
+    next if !@teasers || $teased > $m->{len}[$root] / 2;
+    for my $t (@teasers) { $dead->[$t] = 1; $why->{$t} = $TEASER }
   }
 }
 
@@ -260,19 +270,17 @@ sub introduced ($doc, $i) {
   return 0;
 }
 
-# True when box $i begins with a heading that is a link (or holds one): a
-# teaser for another story, its excerpt after it.
+# True when box $i holds a heading that is a link (or holds one): a teaser
+# for another story, with its excerpt and maybe a label.
 sub is_teaser ($doc, $i) {
-  my ($tag, $parent, $text, $end) = @$doc{qw(tag parent text end)};
-  for (my $j = $i + 1; $j <= $end->[$i]; $j++) {
-    next unless $tag->[$j] eq '#text' && $text->[$j] =~ /\S/;
-    my ($link, $heading) = (0, 0);
+  my ($tag, $parent, $end) = @$doc{qw(tag parent end)};
+  for my $j ($i + 1 .. $end->[$i]) {
+    next unless $tag->[$j] eq 'a' && Calvoria::Extract::Measure::is_link($doc, $j)
+      && ($doc->{attr}[$j]{href} // '') !~ /^\s*#/;
+    return 1 if grep { $tag->[$_] =~ /^h[1-6]$/ } $j + 1 .. $end->[$j];
     for (my $a = $parent->[$j]; $a != $i; $a = $parent->[$a]) {
-      $link = 1 if $tag->[$a] eq 'a' && Calvoria::Extract::Measure::is_link($doc, $a)
-        && ($doc->{attr}[$a]{href} // '') !~ /^\s*#/;
-      $heading = 1 if $tag->[$a] =~ /^h[1-6]$/;
+      return 1 if $tag->[$a] =~ /^h[1-6]$/;
     }
-    return $link && $heading;
   }
   return 0;
 }
@@ -289,7 +297,8 @@ sub is_clutter ($doc, $m, $i) {
     my $links = Calvoria::Extract::Measure::count($m, 'a', $i) || 1;
     return 'short links' if ($len < 100 || $m->{link}[$i] / $links < 35) && !introduced($doc, $i);
   }
-  return 'a teaser: linked heading and excerpt' if $len < 300 && is_teaser($doc, $i);
+  return $TEASER if $len < 300 && is_teaser($doc, $i)
+    && $m->{link}[$i] < $len;
   return 'media player' if Calvoria::Extract::Measure::count($m, 'embed', $i) && $len < 250;
   return '';
 }

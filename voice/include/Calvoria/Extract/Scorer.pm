@@ -124,9 +124,11 @@ sub choose ($doc, $dead, $m) {
   # Wrappers around nothing but the article are the article too; going up lets
   # the search for siblings below see the wrapper's neighbours. The growth is
   # also bounded from the first, lest a long article climb step by step into
-  # the page's header and footer.
+  # the page's header and footer. A table cell is a column of its own: the
+  # row around it holds the page's menu beside the article.
   my $first = $m->{len}[$top];
-  while ($top > 0 && $parent->[$top] > 0 && $m->{len}[ $parent->[$top] ] <= $m->{len}[$top] * 1.05
+  while ($top > 0 && $parent->[$top] > 0 && $tag->[$top] ne 'td'
+         && $m->{len}[ $parent->[$top] ] <= $m->{len}[$top] * 1.05
          && $m->{len}[ $parent->[$top] ] <= $first * 1.15) {
     $top = $parent->[$top];
   }
