@@ -28,11 +28,21 @@ sub article_text ($html, %opt) {
   my $doc = Calvoria::Extract::Tree::build(\$page);
   my $plain_dead = Calvoria::Extract::Cleaner::removed($doc);
   my $plain = Calvoria::Extract::Measure::measure($doc, $plain_dead);
+  # A page that shows its article only once a script has run, or a consent has
+  # been given, hides it in its markup: little text shown, much more hidden.
+  my $show_hidden = 0;
+  if ($plain->{len}[0] < 1000) {
+    my $all_dead = Calvoria::Extract::Cleaner::removed($doc, show_hidden => 1);
+    my $all = Calvoria::Extract::Measure::measure($doc, $all_dead);
+    ($plain_dead, $plain, $show_hidden) = ($all_dead, $all, 1)
+      if $all->{len}[0] > 2 * $plain->{len}[0] + 500;
+  }
   return '' unless $plain->{len}[0];
   $doc->{never} = $plain_dead;
 
   my %why;
-  my $dead = Calvoria::Extract::Cleaner::removed($doc, plain => $plain, why => \%why);
+  my $dead = Calvoria::Extract::Cleaner::removed($doc, plain => $plain, why => \%why,
+    show_hidden => $show_hidden);
   my $m = Calvoria::Extract::Measure::measure($doc, $dead);
   my @roots = Calvoria::Extract::Scorer::choose($doc, $dead, $m);
   my @lines;

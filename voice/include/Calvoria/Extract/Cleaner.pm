@@ -59,8 +59,8 @@ sub is_hidden ($a) {
 #  - ARIA hiding and roles, like layout words, count only on elements holding
 #    less than half of the page's text: a page behind an open pop-up is hidden
 #    from screen readers as a whole.
-# Figure captions go too (the listener cannot see the picture). With the option
-# why (a hash ref) the reason of each removal is put there.
+# With the option show_hidden, elements hidden by the page's markup stay. With
+# the option why (a hash ref) the reason of each removal is put there.
 sub removed ($doc, %opt) {
   my ($tag, $parent, $attr) = @$doc{qw(tag parent attr)};
   my ($plain, $why) = @opt{qw(plain why)};
@@ -74,7 +74,7 @@ sub removed ($doc, %opt) {
     my $t = $tag->[$i];
     if ($t eq '#text') { $dead[$i] = 0; next }
     my $a = $attr->[$i];
-    my $reason = $DROP->{$t} ? '' : ($a && is_hidden($a)) ? 'hidden' : undef;
+    my $reason = $DROP->{$t} ? '' : ($a && !$opt{show_hidden} && is_hidden($a)) ? 'hidden' : undef;
     if (!defined $reason && $plain) {
       if ($a && !$holds->[$i]) {
         my $w = furniture($doc, $i, $plain->{len}[$i] < $limit);
