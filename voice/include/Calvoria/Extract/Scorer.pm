@@ -211,7 +211,7 @@ sub class_of ($doc, $i) {
 }
 
 # True when the text of element $i reads as prose, not as data or code left
-# in the page (braces, brackets, quotes, colons and equals signs).
+# in the page (braces, brackets, quotes, semicolons and equals signs).
 sub reads_as_prose ($doc, $dead, $i) {
   my ($tag, $text, $end) = @$doc{qw(tag text end)};
   my $t = '';
