@@ -98,7 +98,7 @@ my $NOT_PROSE = set_of(qw(li dd dt td th));
 sub prose ($doc, $m) {
   my ($tag, $parent) = @$doc{qw(tag parent)};
   my ($own, $own_link) = @$m{qw(own own_link)};
-  my $item = list_items($doc, $m);
+  my $item = $doc->{list_items} = list_items($doc, $m);     # (the scorer's too)
   my @prose = (0) x @$tag;
   for (my $i = $#$tag; $i > 0; $i--) {
     $prose[$i] = 0 if $NOT_PROSE->{ $tag->[$i] } || $item->{$i};

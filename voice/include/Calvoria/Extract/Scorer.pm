@@ -75,7 +75,7 @@ sub scores ($doc, $dead, $m) {
 # must not outvote one short article.
 sub teasers ($doc, $m) {
   my $end = $doc->{end};
-  my $items = Calvoria::Extract::Cleaner::list_items($doc, $m);
+  my $items = $doc->{list_items} // Calvoria::Extract::Cleaner::list_items($doc, $m);
   my @flag;
   for my $i (keys %$items) {
     next unless Calvoria::Extract::Cleaner::starts_with_link($doc, $i);
