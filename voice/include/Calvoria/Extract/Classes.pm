@@ -69,7 +69,8 @@ sub parts ($doc, $i, $camel = 0) {
     my $id = $a->{id} // '';
     $id = '' if $id =~ /^[^\W_]+(?:[-_][^\W_]+){3,}$/;
     my $v = substr(($a->{class} // '') . ' ' . $id, 0, 1000);   # (real names are short)
-    $s = parts_of($v, $camel) if $v =~ /\S/;
+    # (pages repeat their class names: each is cut once)
+    $s = $doc->{ $camel ? 'camel_seen' : 'parts_seen' }{$v} //= parts_of($v, $camel) if $v =~ /\S/;
   }
   return $cache->[$i] = $s;
 }
