@@ -58,23 +58,25 @@ sub lines ($doc, $dead, @roots) {
 # a caption in a gallery; a long paragraph said twice is the page's own
 # doing, and so are labels of a word or two that repeat in a list).
 sub tidy (@lines) {
-  my @out;
+  my (@out, @keys);
   my $before = '';
   for my $l (@lines) {
     $l =~ tr/\x{AD}\x{200B}\x{2060}\x{FEFF}//d;
-    $l =~ s{\[/[a-z][\w-]*\]|\[[a-z][\w-]*(?:\s+[\w-]+=(?:"[^"\]]*"|'[^'\]]*'|[^\s\]]+))+\s*/?\]}{}g;
-    $l =~ s/^\s+|\s+$//g;
+    $l =~ s{\[/[a-z][\w-]*\]|\[[a-z][\w-]*(?:\s+[\w-]+=(?:"[^"\]]*"|'[^'\]]*'|[^\s\]]+))+\s*/?\]}{}g
+      if index($l, '[') >= 0;
+    $l =~ s/^\s+//;
+    $l =~ s/\s+$//;
     next if $l eq '';
     my $s = squeeze($l);
     next if $s ne '' && $s eq $before && length($l) < 300 && ($l =~ tr/ //) >= 4;
     $before = $s;
     push @out, $l;
+    push @keys, $s;
   }
   # a short line that breaks off where a longer one goes on is a cut copy of it
   # (the short caption of a gallery, a caption made of a paragraph's first words)
   # (a few long lines for each start, so that a page of many alike lines
   # cannot make this slow)
-  my @keys = map { squeeze($_) } @out;
   my %long;
   for my $k (0 .. $#out) {
     next unless length($out[$k]) >= 60;
