@@ -19,6 +19,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: calvoria-tool extract FILE [--content-type TYPE] [--cache] [--script SCRIPT]\n"
+    "                              [--explain]\n"
     "  FILE is a saved page (or a folder holding source.html), which goes through the\n"
     "  article cache as a downloaded page would; with --cache it is a cache file itself.\n"
     "  A saved page has lost its HTTP content type. Without --content-type, a page that is\n"
@@ -27,6 +28,8 @@ constexpr char kUsage[] =
     "  charset in its first 4 KB gives \"text/html; charset=NAME\"; else \"text/html\",\n"
     "  which is read as ISO-8859-1.\n"
     "  --script runs SCRIPT instead of the extraction script built into the program.\n"
+    "  --explain also prints to standard error which element was taken as the article,\n"
+    "  with its score, and what was cut from the page and why, one line each.\n"
     "  Prints the text (UTF-8); on failure prints the log lines and exits with 1.\n";
 
 // The charset a page declares in a <meta charset> or <meta http-equiv> tag near its start.
@@ -65,10 +68,13 @@ int RunExtractCommand(const QStringList& args)
     QString source, contentType, scriptFile;
     bool isCache = false;
     bool typeGiven = false;
+    bool explain = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == u"--cache"_s) {
             isCache = true;
+        } else if (arg == u"--explain"_s) {
+            explain = true;
         } else if (arg == u"--content-type"_s && i + 1 < args.size()) {
             contentType = args[++i];
             typeGiven = true;
@@ -126,6 +132,10 @@ int RunExtractCommand(const QStringList& args)
         converter.SetScriptText(script.readAll());
     }
 
+    // The script reads this flag; the program itself never sets it.
+    if (explain)
+        converter.SetScriptText("$main::extract_explain = 1;\n" + converter.ScriptText());
+
     CToolLog log;
     QString text;
     if (!converter.PageToText(cachePath, text)) {
@@ -140,7 +150,7 @@ int RunExtractCommand(const QStringList& args)
 
 const ToolCommandRegistration kCommand{
     {"extract",
-     "FILE [--content-type TYPE] [--cache]\n"
+     "FILE [--content-type TYPE] [--cache] [--explain]\n"
      "                 print the text the extraction script takes from a saved page or a "
      "cache file",
      RunExtractCommand}};

@@ -10,6 +10,8 @@ package Calvoria::Extract::Scorer;
 # then collected from its siblings.
 
 use v5.36;
+use Calvoria::Extract::Classes;
+use Calvoria::Extract::Cleaner;
 use Calvoria::Extract::Measure;
 use Calvoria::Extract::Tree;
 
@@ -25,24 +27,10 @@ my %TAG_BONUS = (
   th => -5, h1 => -5, h2 => -5, h3 => -5, h4 => -5, h5 => -5, h6 => -5,
 );
 
-# Words in a class or id that make an element more or less likely to be the article.
-my $GOOD = qr{article|body|content|entry|hentry|h-entry|main|page|post|text|blog|story|prose};
-my $BAD = qr{comment(?!ary)|contact|foot|masthead|media|meta|outbrain|promo|related
-  |scroll|share|shoutbox|sidebar|skyscraper|sponsor|shopping|tags|tool|widget
-  |byline|author|dateline|credit|\bnav|menu|header|subscri|login|\bads?\b|\bad[-_]
-  |banner|gdpr|cookie|caption}x;
-
 sub class_weight ($doc, $i) {
-  my $a = $doc->{attr}[$i] or return 0;
-  my $w = 0;
-  for my $v ($a->{class}, $a->{id}) {
-    next unless defined $v && $v ne '';
-    my $s = lc $v;
-    $w -= 25 if $s =~ $BAD;
-    $w += 25 if $s =~ $GOOD;
-  }
-  my $itemprop = $a->{itemprop} // '';
-  $w += 30 if $itemprop =~ /articleBody/i;
+  my $w = Calvoria::Extract::Classes::weight($doc, $i);
+  my $a = $doc->{attr}[$i];
+  $w += 30 if $a && ($a->{itemprop} // '') =~ /articleBody/i;
   return $w;
 }
 
@@ -57,12 +45,13 @@ sub scores ($doc, $dead, $m) {
   my ($tag, $parent) = @$doc{qw(tag parent)};
   my ($own, $own_link, $own_commas) = @$m{qw(own own_link own_commas)};
   my (%score, %votes);
+  my $in_teaser = teasers($doc, $m);
   for my $b (0 .. $#$tag) {
     my $len = $own->[$b] or next;
     my $link = $own_link->[$b] // 0;
     next if $len < 25 || $dead->[$b] || $link > $len / 2;
     my $vote = (1 + ($own_commas->[$b] // 0) + ($len >= 300 ? 3 : int($len / 100)))
-      * (1 - $link / $len);
+      * (1 - $link / $len) * ($in_teaser->[$b] ? 0.2 : 1);
     my $n = $PARAGRAPH->{ $tag->[$b] } ? $parent->[$b] : $b;
     for my $share (1, 1 / 2, 1 / 4) {
       last if $n < 0;
@@ -81,10 +70,25 @@ sub scores ($doc, $dead, $m) {
   return (\%score, \%votes);
 }
 
+# Flags: the node is inside a teaser, an item of a list of alike boxes that
+# each begin with a link (the title of another story). Their many excerpts
+# must not outvote one short article.
+sub teasers ($doc, $m) {
+  my $end = $doc->{end};
+  my $items = $doc->{list_items} // Calvoria::Extract::Cleaner::list_items($doc, $m);
+  my @flag;
+  for my $i (keys %$items) {
+    next unless Calvoria::Extract::Cleaner::starts_with_link($doc, $i);
+    $flag[$_] = 1 for $i .. $end->[$i];
+  }
+  return \@flag;
+}
+
 # The nodes (in document order) whose text is the article; empty if none.
 sub choose ($doc, $dead, $m) {
   my ($tag, $parent, $end) = @$doc{qw(tag parent end)};
   my ($score, $votes) = scores($doc, $dead, $m);
+  $doc->{score} = $score;                   # (for the explanation)
   my @ranked = sort { $score->{$b} <=> $score->{$a} || $a <=> $b } keys %$score;
   return () unless @ranked;
   my $top = $ranked[0];
@@ -95,6 +99,13 @@ sub choose ($doc, $dead, $m) {
   my @alike = grep {
     $score->{$_} >= 0.75 * $best && !($_ >= $top && $_ <= $end->[$top]) && !($top >= $_ && $top <= $end->[$_])
   } @ranked[1 .. ($#ranked < 5 ? $#ranked : 5)];
+  # (unless they are closer to one another than to the best: the items of a
+  # list of teasers or of readers' comments, not parts of one article)
+  if (@alike >= 2) {
+    my $group = $parent->[ $alike[0] ];
+    $group = $parent->[$group] while $group > 0 && grep { $_ < $group || $_ > $end->[$group] } @alike;
+    @alike = () unless $top >= $group && $top <= $end->[$group];
+  }
   if (@alike >= 2) {
     for (my $a = $parent->[$top]; $a > 0; $a = $parent->[$a]) {
       if (2 <= grep { $_ >= $a && $_ <= $end->[$a] } @alike) { $top = $a; last }
@@ -111,8 +122,14 @@ sub choose ($doc, $dead, $m) {
     }
   }
   # Wrappers around nothing but the article are the article too; going up lets
-  # the search for siblings below see the wrapper's neighbours.
-  while ($top > 0 && $parent->[$top] > 0 && $m->{len}[ $parent->[$top] ] <= $m->{len}[$top] * 1.05) {
+  # the search for siblings below see the wrapper's neighbours. The growth is
+  # also bounded from the first, lest a long article climb step by step into
+  # the page's header and footer. A table cell is a column of its own: the
+  # row around it holds the page's menu beside the article.
+  my $first = $m->{len}[$top];
+  while ($top > 0 && $parent->[$top] > 0 && $tag->[$top] ne 'td'
+         && $m->{len}[ $parent->[$top] ] <= $m->{len}[$top] * 1.05
+         && $m->{len}[ $parent->[$top] ] <= $first * 1.15) {
     $top = $parent->[$top];
   }
   return ($top) if $top == 0;
@@ -140,7 +157,11 @@ sub choose ($doc, $dead, $m) {
     next unless $len && ($t eq 'p' || ($len < $box_limit
                                        && paragraph_text($doc, $dead, $m, $s) >= 0.7 * $len));
     my $ld = Calvoria::Extract::Measure::link_density($m, $s);
-    if (($len > 80 && $ld < 0.25) || ($ld == 0 && ends_sentence($doc, $s))) {
+    next if !reads_as_prose($doc, $dead, $s) || Calvoria::Extract::Classes::weight($doc, $s) < 0;
+    # (a lone short sentence after the article without a comma is a notice:
+    # licence, copyright)
+    if (($len > 80 && $ld < 0.25)
+        || ($ld == 0 && ($s < $top || $m->{commas}[$s]) && ends_sentence($doc, $s))) {
       push @roots, $s;
     }
   }
@@ -148,13 +169,14 @@ sub choose ($doc, $dead, $m) {
 }
 
 # Length of the text of element $i that is in paragraphs: <p>s, and text
-# written straight into boxes (<div>text<br>text</div>).
+# written straight into boxes (<div>text<br>text</div>); not the texts of
+# forms, which are buttons and prompts.
 sub paragraph_text ($doc, $dead, $m, $i) {
   my ($tag, $end, $own) = (@$doc{qw(tag end)}, $m->{own});
   my $sum = 0;
   for (my $j = $i; $j <= $end->[$i]; $j++) {
-    if ($dead->[$j]) { $j = $end->[$j]; next }
     my $t = $tag->[$j];
+    if ($dead->[$j] || $t eq 'form') { $j = $end->[$j]; next }
     if ($t eq 'p') {
       $sum += $m->{len}[$j];
       $j = $end->[$j];
@@ -186,6 +208,19 @@ sub best_inside ($doc, $score, @nodes) {
 sub class_of ($doc, $i) {
   my $a = $doc->{attr}[$i];
   return $a ? $a->{class} // '' : '';
+}
+
+# True when the text of element $i reads as prose, not as data or code left
+# in the page (braces, brackets, quotes, semicolons and equals signs).
+sub reads_as_prose ($doc, $dead, $i) {
+  my ($tag, $text, $end) = @$doc{qw(tag text end)};
+  my $t = '';
+  for (my $j = $i; $j <= $end->[$i] && length($t) < 2000; $j++) {
+    if ($dead->[$j]) { $j = $end->[$j]; next }
+    $t .= $text->[$j] if $tag->[$j] eq '#text';
+  }
+  my $code = () = $t =~ /[{}\[\]"=;<>|]/g;
+  return $code <= 0.02 * length($t);
 }
 
 # True when the text of element $i ends like a sentence.

@@ -49,6 +49,48 @@ sub lines ($doc, $dead, @roots) {
   return grep { $_ ne '' && $_ ne ' ' } split /\n+/, $out;
 }
 
+# The lines as they are spoken: without the characters that only tell a
+# browser where it may break a word (soft hyphens, zero-width spaces and
+# joiners), without the raw shortcodes of publishing systems that a page left
+# in its text ("[caption id=\"12\" align=\"left\"]", "[/caption]"), and
+# without a line that says again what the line before it said, or the first
+# words of another line (the copies of
+# a caption in a gallery; a long paragraph said twice is the page's own
+# doing, and so are labels of a word or two that repeat in a list).
+sub tidy (@lines) {
+  my (@out, @keys);
+  my $before = '';
+  for my $l (@lines) {
+    $l =~ tr/\x{AD}\x{200B}\x{2060}\x{FEFF}//d;
+    $l =~ s{\[/[a-z][\w-]*\]|\[[a-z][\w-]*(?:\s+[\w-]+=(?:"[^"\]]*"|'[^'\]]*'|[^\s\]]+))+\s*/?\]}{}g
+      if index($l, '[') >= 0;
+    $l =~ s/^\s+//;
+    $l =~ s/\s+$//;
+    next if $l eq '';
+    my $s = squeeze($l);
+    next if $s ne '' && $s eq $before && length($l) < 300 && ($l =~ tr/ //) >= 4;
+    $before = $s;
+    push @out, $l;
+    push @keys, $s;
+  }
+  # a short line that breaks off where a longer one goes on is a cut copy of it
+  # (the short caption of a gallery, a caption made of a paragraph's first words)
+  # (a few long lines for each start, so that a page of many alike lines
+  # cannot make this slow)
+  my %long;
+  for my $k (0 .. $#out) {
+    next unless length($out[$k]) >= 60;
+    my $set = $long{ substr($keys[$k], 0, 12) } //= {};
+    $set->{ $keys[$k] } = 1 if keys %$set < 20;
+  }
+  return @out[ grep {
+    my $k = $_;
+    my $set = length($out[$k]) < 200 && ($out[$k] =~ tr/ //) >= 4 && $out[$k] =~ /\w$/
+      ? $long{ substr($keys[$k], 0, 12) } : undef;
+    !($set && grep { length($_) > length($keys[$k]) && index($_, $keys[$k]) == 0 } keys %$set);
+  } 0 .. $#out ];
+}
+
 # Letters and digits of a line, in lower case, for comparing lines.
 sub squeeze ($s) {
   $s = lc $s;
