@@ -317,16 +317,47 @@ private:
     std::vector<MoveFailure> m_failed;
 };
 
-void RemoveSources(const QStringList& sources, MoveReport& report)
+// Removes the sources of the copies safe on the device, on a thread of its own: their file
+// system is busy with its own journal, and the next files need not wait for it.
+class SourceRemover
 {
-    for (const QString& source : sources) {
-        if (QFile::remove(source))
-            report.moved << source;
-        else
-            report.failed.push_back({source, u"Copied, but it could not be removed from its "
-                                             "folder."_s});
+public:
+    ~SourceRemover() { Wait(); }
+
+    void Remove(QStringList sources)
+    {
+        if (sources.isEmpty())
+            return;
+        Wait();
+        m_thread = std::thread([this, sources = std::move(sources)] {
+            for (const QString& source : sources) {
+                if (QFile::remove(source))
+                    m_report.moved << source;
+                else
+                    m_report.failed.push_back({source, u"Copied, but it could not be removed "
+                                                       "from its folder."_s});
+            }
+        });
     }
-}
+    // Waits for the removals and adds their outcome to report.
+    void Finish(MoveReport& report)
+    {
+        Wait();
+        report.moved += std::exchange(m_report.moved, {});
+        report.failed.insert(report.failed.end(), m_report.failed.begin(), m_report.failed.end());
+        m_report.failed.clear();
+    }
+
+private:
+    void Wait()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    std::thread m_thread;
+    MoveReport m_report;
+};
 
 } // namespace
 
@@ -379,6 +410,7 @@ MoveReport MoveFiles(const QStringList& sources, const QString& folder,
 
     const QString dir = QDir::cleanPath(folder);
     DeviceSide device(dir);
+    SourceRemover remover;
     std::vector<Written> batch;
     qint64 batchBytes = 0;
     auto notMoved = [&](qsizetype from) {
@@ -387,8 +419,9 @@ MoveReport MoveFiles(const QStringList& sources, const QString& folder,
     };
     // What was written so far ends on the device (or is given up after a failure there).
     auto finishAll = [&] {
-        RemoveSources(device.Hand(std::exchange(batch, {}), report), report);
-        RemoveSources(device.Close(report), report);
+        remover.Remove(device.Hand(std::exchange(batch, {}), report));
+        remover.Remove(device.Close(report));
+        remover.Finish(report);
         return device.Ok();
     };
     for (qsizetype i = 0; i < sources.size(); ++i) {
@@ -403,7 +436,7 @@ MoveReport MoveFiles(const QStringList& sources, const QString& folder,
             batch.push_back(written);
             if (batchBytes >= kSettleBytes || batch.size() >= kSettleFiles) {
                 batchBytes = 0;
-                RemoveSources(device.Hand(std::exchange(batch, {}), report), report);
+                remover.Remove(device.Hand(std::exchange(batch, {}), report));
                 if (!device.Ok()) {
                     finishAll();
                     notMoved(i + 1);
