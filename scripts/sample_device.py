@@ -26,8 +26,12 @@ def make_ready(root, channel_title, size=40000):
     """Makes every news of the channel ready with an MP3 file of `size` bytes; returns the
     file names in channel order."""
     feeds = f"{root}/Feeds"
-    path = next(f"{feeds}/{name}" for name in sorted(os.listdir(feeds))
-                if f"<title>{channel_title}</title>" in open(f"{feeds}/{name}", encoding="utf-8").read())
+    # The channel file is named by the identity of the channel's name and address, as
+    # data.opml lists them; its own title may have changed with a download.
+    opml = open(f"{root}/data.opml", encoding="utf-8").read()
+    url = re.search(r'<outline[^>]*text="%s"[^>]*xmlUrl="([^"]*)"' % re.escape(channel_title),
+                    opml).group(1)
+    path = f"{feeds}/" + hashlib.md5((channel_title + url).encode("utf-16-le")).hexdigest().upper() + ".rss"
     text = open(path, encoding="utf-8").read()
     count = iter(range(100000))
     text = re.sub(r"<description>&lt;p&gt;.*?</description>",
