@@ -76,11 +76,17 @@ def is_viewable(window):
 
 
 def main_window(pid):
+    """The program's largest window named "Calvoria" (the tray icon's window has the name
+    too), or None."""
+    best, best_area = None, 0
     for window in xdotool("search", "--pid", str(pid), "--name", "^Calvoria$"):
         out = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
-        if "Width: 1\n" not in out:
-            return int(window)
-    return None
+        size = dict(line.strip().split(": ", 1) for line in out.splitlines()
+                    if line.strip().startswith(("Width:", "Height:")))
+        area = int(size.get("Width", 0)) * int(size.get("Height", 0))
+        if area > max(best_area, 1):
+            best, best_area = int(window), area
+    return best
 
 
 def free_port():
