@@ -13,19 +13,17 @@ int RunRemoveCommand(const QStringList& args)
     const CToolArgs options(args, {u"--data"_s}, {});
     if (!options.Ok())
         return UsageError("remove", options.Error());
-    if (options.Positional().size() != 1)
+    if (options.Positional().size() != 1 || options.Positional().first().isEmpty())
         return UsageError("remove", u"give one channel's address or name"_s);
     QTextStream out(stdout);
     QTextStream err(stderr);
     CDataSession session;
     if (!session.Open(options.Value(u"--data"_s), err))
         return 1;
-    QString error;
-    CRefPtr<CRssChannel> channel = FindChannel(session.Root(), options.Positional().first(), error);
-    if (!channel) {
-        err << error << '\n';
+    std::vector<CRefPtr<CRssChannel>> named;
+    if (!ChannelsNamed(session.Root(), options.Positional().first(), named, err))
         return 1;
-    }
+    const CRefPtr<CRssChannel> channel = named.front();
     // As the tree's Delete: the channel's news, voice files and channel file go with it.
     CRefPtr<CRssNode> parent = channel->Parent();
     channel->DeleteOwnFiles();
@@ -40,19 +38,18 @@ int RunMoveCommand(const QStringList& args)
     const CToolArgs options(args, {u"--data"_s, u"--group"_s}, {});
     if (!options.Ok())
         return UsageError("move", options.Error());
-    if (options.Positional().size() != 1 || !options.Has(u"--group"_s))
+    if (options.Positional().size() != 1 || options.Positional().first().isEmpty() ||
+        !options.Has(u"--group"_s))
         return UsageError("move", u"give one channel's address or name and --group PATH"_s);
     QTextStream out(stdout);
     QTextStream err(stderr);
     CDataSession session;
     if (!session.Open(options.Value(u"--data"_s), err))
         return 1;
-    QString error;
-    CRefPtr<CRssChannel> channel = FindChannel(session.Root(), options.Positional().first(), error);
-    if (!channel) {
-        err << error << '\n';
+    std::vector<CRefPtr<CRssChannel>> named;
+    if (!ChannelsNamed(session.Root(), options.Positional().first(), named, err))
         return 1;
-    }
+    const CRefPtr<CRssChannel> channel = named.front();
     CRefPtr<CRssGroup> target = FindGroup(session.Root(), options.Value(u"--group"_s), true);
     CRefPtr<CRssNode> from = channel->Parent();
     if (from.get() != target.get()) {
