@@ -16,6 +16,7 @@ void RequestUpdate(CRssChannel& channel, bool urgent)
     IJobQueue* queue = channel.Context()->DownloadQueue();
     if (!queue || channel.HoldUpdate(urgent))
         return;
+    channel.ApplyPendingMove();
     const int state = channel.DownloadState();
     if (state == CRssChannel::Downloading ||
         !channel.TrySetDownloadState(state, CRssChannel::Downloading))
@@ -26,9 +27,14 @@ void RequestUpdate(CRssChannel& channel, bool urgent)
 
 void UpdateGroup(CRssGroup& group, bool autoUpdateOnly)
 {
+    const qint64 now = group.Context()->Now();
     std::lock_guard lock(group.ChildrenLock());
     for (const CRefPtr<CRssNode>& child : group.LockedChildren()) {
         if (auto* channel = NodeCast<CRssChannel>(child.get())) {
+            // A server that asked to wait is left alone until then; the user's own
+            // update of the channel still goes.
+            if (channel->RetryAfter() > now)
+                continue;
             if (!autoUpdateOnly || channel->AutoUpdate())
                 RequestUpdate(*channel, false);
         } else if (auto* sub = NodeCast<CRssGroup>(child.get())) {
