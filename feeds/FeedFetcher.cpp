@@ -4,11 +4,17 @@
 #include "CFeedContext.h"
 #include "CHttpSession.h"
 #include "FeedParser.h"
+#include "CodePages.h"
 #include "DateHelpers.h"
+#include "JsonFeed.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QUrl>
 #include <curl/curl.h>
+#include <libxml/encoding.h>
+#include <libxml/xmlerror.h>
+#include <optional>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -198,8 +204,56 @@ FetchResult FetchUrl(const CHttpSession& session, const QString& url, const Fetc
     return result;
 }
 
+namespace {
+
+// The encoding named by the XML declaration at the start of body; empty when none.
+QByteArray DeclaredEncoding(const QByteArray& body)
+{
+    qsizetype start = 0;
+    if (body.startsWith("\xEF\xBB\xBF"))
+        start = 3;
+    if (body.mid(start, 5) != "<?xml")
+        return {};
+    const qsizetype end = body.indexOf("?>", start);
+    if (end < 0 || end - start > 512)
+        return {};
+    static const QRegularExpression encoding(uR"(encoding\s*=\s*["']([A-Za-z0-9._:-]+)["'])"_s);
+    const QRegularExpressionMatch match =
+        encoding.match(QString::fromLatin1(body.mid(start, end - start)));
+    return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
+}
+
+// The body in UTF-8 with its declaration saying so, when it is declared in a code page of
+// the table that the XML library has no decoder for; otherwise nothing.
+std::optional<QByteArray> TranscodedBody(const QByteArray& body)
+{
+    const QByteArray declared = DeclaredEncoding(body);
+    if (declared.isEmpty())
+        return std::nullopt;
+    if (xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(declared.constData())) {
+        xmlCharEncCloseFunc(handler);
+        return std::nullopt;
+    }
+    const int codePage = CharsetToCodePage(u"charset="_s + QString::fromLatin1(declared));
+    if (CodePageToIconvName(codePage) == nullptr)
+        return std::nullopt;
+    QString text;
+    if (!DecodeCodePage(body, codePage, text))
+        return std::nullopt;
+    const qsizetype at = text.indexOf(QString::fromLatin1(declared));
+    if (at >= 0)
+        text.replace(at, declared.size(), u"UTF-8"_s);
+    return text.toUtf8();
+}
+
+} // namespace
+
 XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error)
 {
+    if (LooksLikeJson(body))
+        return JsonFeedToRss(body, error);
+    if (std::optional<QByteArray> utf8 = TranscodedBody(body))
+        return ParseXml(*utf8, source, &error);
     return ParseXml(body, source, &error);
 }
 

@@ -50,7 +50,9 @@ struct FetchResult
 FetchResult FetchUrl(const CHttpSession& session, const QString& url,
                      const FetchOptions& options = {});
 
-// Parses a downloaded feed body.
+// Parses a downloaded feed body: a JSON Feed is read into the RSS 2.0 form; an XML
+// document declared in an encoding that the XML library does not know is decoded by the
+// code page table first.
 XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error);
 
 // Loads a feed document: a live source is fetched through the context's session and parsed
