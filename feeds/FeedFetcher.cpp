@@ -177,6 +177,9 @@ FetchResult FetchUrl(const CHttpSession& session, const QString& url, const Fetc
     bool tooSlow = false;
     const auto code = CURLcode(CHttpSession::Perform(curl, limits, tooSlow));
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    const char* effective = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        result.finalUrl = QString::fromUtf8(effective);
     curl_easy_cleanup(curl);
     curl_slist_free_all(headers);
     if (!responses.empty()) {

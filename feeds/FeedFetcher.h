@@ -40,6 +40,7 @@ struct FetchResult
     // Where the address leads when the transfer began with permanent redirects (301, 308):
     // the address after the last of them; empty when the first answer was no such redirect.
     QString permanentUrl;
+    QString finalUrl; // the address the body came from, after every redirect
 };
 
 // Fetches an http or https URL through the session (redirects, compression and proxies as

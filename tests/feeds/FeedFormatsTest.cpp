@@ -1,6 +1,7 @@
 #include "CHttpSession.h"
 #include "CRssChannel.h"
 #include "CRssItem.h"
+#include "FeedDiscovery.h"
 #include "FeedTestSupport.h"
 
 #include "LocalServer.h"
@@ -179,4 +180,55 @@ TEST_F(FeedFormatsTest, JsonFeedsBecomeChannelsWithTheSameIdentityAndMerge)
     }
     EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel info: '%1'"_s.arg(server.Url("/other.json"))));
     EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel: '%1'"_s.arg(server.Url("/broken.json"))));
+}
+
+// A web page's address leads to the feeds it links to as alternates, the first one the
+// default; a feed's own address is taken as it is; a page without any says so.
+TEST_F(FeedFormatsTest, DiscoveryOffersThePagesAlternateFeeds)
+{
+    Serve("/site/index.html",
+          "<!DOCTYPE html><html><head><title>Harbour</title>"
+          "<link rel='stylesheet' type='text/css' href='style.css'>"
+          "<LINK REL='Alternate' TYPE='application/rss+xml' title='News' href='feeds/news.xml'>"
+          "<link rel='alternate' hreflang='de' type='text/html' href='/de/'>"
+          "<link rel='alternate' type='application/feed+json' title='Talk' "
+          "href='https://other.example/talk.json'>"
+          "<link rel='alternate' type='application/rss+xml' href='/site/feeds/news.xml'>"
+          "</head><body><p>Welcome</body></html>",
+          "text/html");
+    Serve("/site/feeds/news.xml", "<rss version='2.0'><channel><title>News</title></channel></rss>",
+          "application/rss+xml");
+    Serve("/plain.html", "<html><head><title>No feeds</title></head><body>Hi</body></html>",
+          "text/html");
+    const CHttpSession& session = *env.app.Session();
+
+    FeedDiscovery found = DiscoverFeeds(session, server.Url("/site/index.html"));
+    ASSERT_TRUE(found.ok) << found.error.toStdString();
+    EXPECT_FALSE(found.isFeed);
+    ASSERT_EQ(found.feeds.size(), 2u);
+    EXPECT_EQ(found.feeds[0].url, server.Url("/site/feeds/news.xml"));
+    EXPECT_EQ(found.feeds[0].title, u"News"_s);
+    EXPECT_EQ(found.feeds[1].url, u"https://other.example/talk.json"_s);
+    EXPECT_EQ(found.feeds[1].type, u"application/feed+json"_s);
+
+    RssChannelInfo info;
+    EXPECT_TRUE(CRssChannel::VerifyChannel(env.context, found.feeds[0].url, info));
+    EXPECT_EQ(info.title, u"News"_s);
+
+    found = DiscoverFeeds(session, server.Url("/site/feeds/news.xml"));
+    EXPECT_TRUE(found.ok && found.isFeed);
+    ASSERT_EQ(found.feeds.size(), 1u);
+    EXPECT_EQ(found.feeds[0].url, server.Url("/site/feeds/news.xml"));
+
+    found = DiscoverFeeds(session, server.Url("/plain.html"));
+    EXPECT_FALSE(found.ok);
+    EXPECT_TRUE(found.feeds.empty());
+    EXPECT_EQ(found.error, u"No feed found at '%1': it is neither a feed nor a page that links to one"_s.arg(server.Url("/plain.html")));
+
+    // A <base> moves where relative addresses point.
+    const auto links = FindFeedLinks("<head><base href='http://b.example/x/'>"
+                                     "<link rel='alternate feed' type='application/atom+xml' href='a.xml'>",
+                                     u"http://page.example/"_s);
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].url, u"http://b.example/x/a.xml"_s);
 }
