@@ -16,11 +16,12 @@ void RequestUpdate(CRssChannel& channel, bool urgent)
     IJobQueue* queue = channel.Context()->DownloadQueue();
     if (!queue || channel.HoldUpdate(urgent))
         return;
-    channel.ApplyPendingMove();
     const int state = channel.DownloadState();
     if (state == CRssChannel::Downloading ||
         !channel.TrySetDownloadState(state, CRssChannel::Downloading))
         return;
+    // No download of the channel runs now: its URL may change.
+    channel.ApplyPendingMove();
     channel.Notify(RssEvent::ChannelChanged);
     queue->Post(ChannelDownloadJob, &channel, kRefreshList, urgent);
 }
