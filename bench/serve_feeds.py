@@ -6,7 +6,8 @@
 The feeds are feed0.xml ... feed<COUNT-1>.xml; each request is answered from memory.
 Each feed has an ETag and a Last-Modified date (unless --no-etag), and a request that
 names them gets a 304 without a body. GET /stats gives the requests and body bytes
-served so far as "requests N full N not-modified N bytes N"; GET /stats?reset clears them.
+served so far as "requests N full N not-modified N bytes N wire N" (wire: request and
+response headers and bodies together); GET /stats?reset clears them.
 """
 import argparse
 import hashlib
@@ -47,17 +48,22 @@ def main():
     etags = {path: '"' + hashlib.md5(body).hexdigest()[:16] + '"' for path, body in feeds.items()}
     modified = time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime(now))
     lock = threading.Lock()
-    stats = {"requests": 0, "full": 0, "not-modified": 0, "bytes": 0}
+    stats = {"requests": 0, "full": 0, "not-modified": 0, "bytes": 0, "wire": 0}
 
-    def count(key, size=0):
+    def count(key, size=0, wire=0):
         with lock:
             stats["requests"] += 1
             stats[key] += 1
             stats["bytes"] += size
+            stats["wire"] += wire
 
     class Handler(BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.1"
         disable_nagle_algorithm = True  # headers and body go out in separate writes
+
+        def wire_bytes(self, body_size):
+            request = len(self.requestline) + 2 + len(str(self.headers))
+            return request + sum(len(h) for h in self._headers_buffer) + body_size
 
         def do_GET(self):
             if self.path.startswith("/stats"):
@@ -76,18 +82,18 @@ def main():
                 return
             if not args.no_etag and (self.headers.get("If-None-Match") == etags[self.path] or
                                      self.headers.get("If-Modified-Since") == modified):
-                count("not-modified")
                 self.send_response(304)
                 self.send_header("ETag", etags[self.path])
+                count("not-modified", 0, self.wire_bytes(0) + 2)
                 self.end_headers()
                 return
-            count("full", len(body))
             self.send_response(200)
             self.send_header("Content-Type", "application/rss+xml")
             self.send_header("Content-Length", str(len(body)))
             if not args.no_etag:
                 self.send_header("ETag", etags[self.path])
                 self.send_header("Last-Modified", modified)
+            count("full", len(body), self.wire_bytes(len(body)) + 2)
             self.end_headers()
             self.wfile.write(body)
 
