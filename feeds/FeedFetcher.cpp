@@ -238,7 +238,9 @@ std::optional<QByteArray> TranscodedBody(const QByteArray& body)
         return std::nullopt;
     }
     const int codePage = CharsetToCodePage(u"charset="_s + QString::fromLatin1(declared));
-    if (CodePageToIconvName(codePage) == nullptr)
+    // An unknown name also gives 1252: such a document stays unreadable, as it was.
+    const bool known = codePage != 1252 || declared.toLower() == "windows-1252";
+    if (!known || CodePageToIconvName(codePage) == nullptr)
         return std::nullopt;
     QString text;
     if (!DecodeCodePage(body, codePage, text))

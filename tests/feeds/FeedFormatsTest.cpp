@@ -105,6 +105,10 @@ TEST_F(FeedFormatsTest, NamespacedRssAndLegacyEncodingsReadLikePlainFeeds)
           "<title>\x8D\xEE\xE2\xEE\xF1\xF2\xE8\x20\xE4\xED\xDF</title><item><title>x</title>"
           "</item></channel></rss>",
           "text/xml");
+    Serve("/unknown",
+          "<?xml version='1.0' encoding='x-no-such-set'?><rss version='2.0'><channel><title>"
+          "\xE9</title></channel></rss>",
+          "text/xml");
 
     CRefPtr<CRssChannel> channel;
     auto items = Download("/namespaced", channel);
@@ -124,6 +128,11 @@ TEST_F(FeedFormatsTest, NamespacedRssAndLegacyEncodingsReadLikePlainFeeds)
     items = Download("/maccyrillic", channel);
     EXPECT_EQ(channel->Name(), news);
     EXPECT_EQ(items.size(), 1u);
+
+    // A name no table knows is not guessed at.
+    auto unknown = CRssChannel::Create(&env.context);
+    unknown->SetNameAndUrl(u"x"_s, server.Url("/unknown"));
+    EXPECT_NE(unknown->Download(unknown->Url(), false, true), kResultOk);
 }
 
 // JSON Feed 1.1 and 1.0 become channels and items with the identity and merge rules of
