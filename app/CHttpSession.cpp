@@ -8,7 +8,8 @@ namespace {
 // gzip and deflate always; brotli where this curl build decodes it.
 const char* AcceptedEncodings()
 {
-    static const bool brotli = (curl_version_info(CURLVERSION_NOW)->features & CURL_VERSION_BROTLI) != 0;
+    static const bool brotli =
+        (curl_version_info(CURLVERSION_NOW)->features & CURL_VERSION_BROTLI) != 0;
     return brotli ? "gzip, deflate, br" : "gzip, deflate";
 }
 

@@ -42,11 +42,12 @@ QString Words(std::mt19937& rng, int minChars)
 QByteArray MakeFeed(int items, bool json = false)
 {
     std::mt19937 rng(42);
-    QString xml = json ? u"{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"Bench "
-                         u"News\",\"home_page_url\":\"http://bench.example.com/\",\"items\":[\n"_s
-                       : u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>"
-                         u"<title>Bench News</title><link>http://bench.example.com/</link>"
-                         u"<description>Many items</description><ttl>30</ttl>\n"_s;
+    QString xml =
+        json ? u"{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"Bench "
+               u"News\",\"home_page_url\":\"http://bench.example.com/\",\"items\":[\n"_s
+             : u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>"
+               u"<title>Bench News</title><link>http://bench.example.com/</link>"
+               u"<description>Many items</description><ttl>30</ttl>\n"_s;
     for (int i = 0; i < items; ++i) {
         const QString number = QString::number(i);
         const QString title = number + u' ' + Words(rng, 54);

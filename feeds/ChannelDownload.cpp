@@ -418,7 +418,8 @@ RssResult CRssChannel::Download(const QString& source, bool storedMode, bool not
             LogFormat("*ERROR: Cannot load channel: '%s'", sourceText.constData());
             return LoadErrorCode(error);
         }
-        const RssResult result = MergeFeedDocument(*this, live.doc.get(), source, storedMode, notify);
+        const RssResult result =
+            MergeFeedDocument(*this, live.doc.get(), source, storedMode, notify);
         if (!storedMode && result == kResultOk)
             SetValidators(live.etag, live.lastModified);
         return result;

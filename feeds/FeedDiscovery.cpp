@@ -25,13 +25,15 @@ bool IsFeedType(const QString& type)
 
 bool HasAlternateRel(const QString& rel)
 {
-    const QStringList tokens = rel.toLower().split(QRegularExpression(u"\\s+"_s), Qt::SkipEmptyParts);
+    const QStringList tokens =
+        rel.toLower().split(QRegularExpression(u"\\s+"_s), Qt::SkipEmptyParts);
     return tokens.contains(u"alternate"_s);
 }
 
 bool IsNamed(const xmlNode* node, const char* name)
 {
-    return XmlNodeWalk::IsElement(node) && NodeName(node).compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0;
+    return XmlNodeWalk::IsElement(node) &&
+           NodeName(node).compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -65,8 +67,9 @@ std::vector<DiscoveredFeed> FindFeedLinks(const QByteArray& html, const QString&
                 const QUrl url = baseUrl.resolved(QUrl(href));
                 const QString scheme = url.scheme().toLower();
                 const QString text = url.toString(QUrl::FullyEncoded);
-                const bool known = std::any_of(feeds.begin(), feeds.end(),
-                                               [&](const DiscoveredFeed& f) { return f.url == text; });
+                const bool known =
+                    std::any_of(feeds.begin(), feeds.end(),
+                                [&](const DiscoveredFeed& f) { return f.url == text; });
                 if (url.isValid() && (scheme == u"http"_s || scheme == u"https"_s) && !known)
                     feeds.push_back({text, type, Attribute(node, "title").trimmed()});
             }
@@ -91,9 +94,11 @@ FeedDiscovery DiscoverFeeds(const CHttpSession& session, const QString& url)
         discovery.feeds.push_back({url, QString::fromLatin1(fetched.contentType), {}});
         return discovery;
     }
-    discovery.feeds = FindFeedLinks(fetched.body, fetched.finalUrl.isEmpty() ? url : fetched.finalUrl);
+    discovery.feeds =
+        FindFeedLinks(fetched.body, fetched.finalUrl.isEmpty() ? url : fetched.finalUrl);
     discovery.ok = !discovery.feeds.empty();
     if (!discovery.ok)
-        discovery.error = u"No feed found at '%1': it is neither a feed nor a page that links to one"_s.arg(url);
+        discovery.error =
+            u"No feed found at '%1': it is neither a feed nor a page that links to one"_s.arg(url);
     return discovery;
 }

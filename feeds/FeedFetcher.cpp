@@ -3,9 +3,9 @@
 #include "CAppServices.h"
 #include "CFeedContext.h"
 #include "CHttpSession.h"
-#include "FeedParser.h"
 #include "CodePages.h"
 #include "DateHelpers.h"
+#include "FeedParser.h"
 #include "JsonFeed.h"
 
 #include <QDateTime>

@@ -190,12 +190,14 @@ RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64
         // Some feeds declare a default namespace on the root; their elements are read as
         // plain RSS 2.0 through the prefix that names it.
         const bool plain = !m_defaultNamespace;
-        info.title = Text(document, plain ? "rss/channel/title[1]" : "rss:rss/rss:channel/rss:title[1]");
-        info.link = Text(document, plain ? "rss/channel/link[1]" : "rss:rss/rss:channel/rss:link[1]");
+        info.title =
+            Text(document, plain ? "rss/channel/title[1]" : "rss:rss/rss:channel/rss:title[1]");
+        info.link =
+            Text(document, plain ? "rss/channel/link[1]" : "rss:rss/rss:channel/rss:link[1]");
         info.description = Text(document, plain ? "rss/channel/description[1]"
                                                 : "rss:rss/rss:channel/rss:description[1]");
-        info.pubDate = Text(document, plain ? "rss/channel/pubDate[1]"
-                                            : "rss:rss/rss:channel/rss:pubDate[1]");
+        info.pubDate =
+            Text(document, plain ? "rss/channel/pubDate[1]" : "rss:rss/rss:channel/rss:pubDate[1]");
         info.lastBuildDate = Text(document, plain ? "rss/channel/lastBuildDate[1]"
                                                   : "rss:rss/rss:channel/rss:lastBuildDate[1]");
         info.ttl = LeadingInt32(

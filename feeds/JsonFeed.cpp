@@ -53,8 +53,7 @@ public:
     }
 
     // Calls member(key) for each member of an object; member must consume the value.
-    template <class Member>
-    bool Object(Member member)
+    template <class Member> bool Object(Member member)
     {
         if (!Take('{'))
             return Fail();
@@ -72,8 +71,7 @@ public:
     }
 
     // Calls element() for each element of an array; element must consume the value.
-    template <class Element>
-    bool Array(Element element)
+    template <class Element> bool Array(Element element)
     {
         if (!Take('['))
             return Fail();
@@ -164,8 +162,16 @@ public:
                 return Fail();
             const char escape = *m_p++;
             switch (escape) {
-            case '"': case '\\': case '/': out += escape; break;
-            case 'b': case 'f': case 'n': case 'r': case 't':
+            case '"':
+            case '\\':
+            case '/':
+                out += escape;
+                break;
+            case 'b':
+            case 'f':
+            case 'n':
+            case 'r':
+            case 't':
                 out += escape == 'n' ? '\n' : escape == 'r' ? '\r' : escape == 't' ? '\t' : ' ';
                 break;
             case 'u':
@@ -396,7 +402,8 @@ bool IsJsonFeedVersion(std::string_view version)
 bool LooksLikeJson(const QByteArray& body)
 {
     qsizetype i = body.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n'))
+    while (i < body.size() &&
+           (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n'))
         ++i;
     return i < body.size() && body[i] == '{';
 }

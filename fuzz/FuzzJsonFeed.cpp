@@ -2,10 +2,10 @@
 // twice. The reader must never crash or hang, whatever the nesting; the second merge of the
 // same document must find every item known.
 
-#include "FuzzWorld.h"
 #include "CRssChannel.h"
 #include "CRssItem.h"
 #include "FeedParser.h"
+#include "FuzzWorld.h"
 #include "JsonFeed.h"
 
 #include <atomic>

@@ -204,17 +204,16 @@ TEST_F(ConditionalDownloadTest, ThreePermanentRedirectsMoveTheChannelTemporaryOn
     }
     EXPECT_EQ(moved->Url(), server.Url("/new"));
     EXPECT_EQ(visiting->Url(), server.Url("/elsewhere"));
-    EXPECT_TRUE(env.log.Contains(u"Channel moved permanently: '%1' -> '%2'"_s.arg(
-        server.Url("/old"), server.Url("/new"))));
+    EXPECT_TRUE(env.log.Contains(
+        u"Channel moved permanently: '%1' -> '%2'"_s.arg(server.Url("/old"), server.Url("/new"))));
 
     // The identity, and the file name with it, come from the name and the new URL.
     const QString key = u"/old"_s + server.Url("/new");
     const QByteArray digest = QCryptographicHash::hash(
         QByteArray(reinterpret_cast<const char*>(key.utf16()), key.size() * 2),
         QCryptographicHash::Md5);
-    EXPECT_EQ(moved->FilePath(),
-              env.app.Prefs()->FeedsFolder() + QString::fromLatin1(digest.toHex().toUpper()) +
-                  u".rss"_s);
+    EXPECT_EQ(moved->FilePath(), env.app.Prefs()->FeedsFolder() +
+                                     QString::fromLatin1(digest.toHex().toUpper()) + u".rss"_s);
     EXPECT_NE(moved->FilePath(), oldPath);
     ASSERT_EQ(moved->SaveFile(moved->FilePath()), kResultOk);
     auto reread = NewChannel("/new");

@@ -154,7 +154,8 @@ TEST_F(FeedFormatsTest, JsonFeedsBecomeChannelsWithTheSameIdentityAndMerge)
     EXPECT_EQ(items[0]->title, u"Storm warning"_s);
     EXPECT_EQ(items[0]->Link(), u"https://radio.example/2"_s);
     EXPECT_EQ(items[0]->PlainDescription(), u" Ships stay in port. "_s);
-    EXPECT_EQ(items[0]->Identity(), ExpectedIdentity(u"Storm warning"_s, u" Ships stay in port. "_s));
+    EXPECT_EQ(items[0]->Identity(),
+              ExpectedIdentity(u"Storm warning"_s, u" Ships stay in port. "_s));
     EXPECT_EQ(items[0]->author, u"Ada"_s);
     EXPECT_EQ(items[0]->pubDate, u"14 Nov 2023 08:30:00 GMT"_s);
     EXPECT_EQ(items[0]->publicationTime, 1699950600);
@@ -187,8 +188,10 @@ TEST_F(FeedFormatsTest, JsonFeedsBecomeChannelsWithTheSameIdentityAndMerge)
         refused->SetNameAndUrl(u"x"_s, server.Url(path));
         EXPECT_NE(refused->Download(refused->Url(), false, true), kResultOk) << path;
     }
-    EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel info: '%1'"_s.arg(server.Url("/other.json"))));
-    EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel: '%1'"_s.arg(server.Url("/broken.json"))));
+    EXPECT_TRUE(env.log.Contains(
+        u"*ERROR: Cannot load channel info: '%1'"_s.arg(server.Url("/other.json"))));
+    EXPECT_TRUE(
+        env.log.Contains(u"*ERROR: Cannot load channel: '%1'"_s.arg(server.Url("/broken.json"))));
 }
 
 // A web page's address leads to the feeds it links to as alternates, the first one the
@@ -232,12 +235,15 @@ TEST_F(FeedFormatsTest, DiscoveryOffersThePagesAlternateFeeds)
     found = DiscoverFeeds(session, server.Url("/plain.html"));
     EXPECT_FALSE(found.ok);
     EXPECT_TRUE(found.feeds.empty());
-    EXPECT_EQ(found.error, u"No feed found at '%1': it is neither a feed nor a page that links to one"_s.arg(server.Url("/plain.html")));
+    EXPECT_EQ(found.error,
+              u"No feed found at '%1': it is neither a feed nor a page that links to one"_s.arg(
+                  server.Url("/plain.html")));
 
     // A <base> moves where relative addresses point.
-    const auto links = FindFeedLinks("<head><base href='http://b.example/x/'>"
-                                     "<link rel='alternate feed' type='application/atom+xml' href='a.xml'>",
-                                     u"http://page.example/"_s);
+    const auto links =
+        FindFeedLinks("<head><base href='http://b.example/x/'>"
+                      "<link rel='alternate feed' type='application/atom+xml' href='a.xml'>",
+                      u"http://page.example/"_s);
     ASSERT_EQ(links.size(), 1u);
     EXPECT_EQ(links[0].url, u"http://b.example/x/a.xml"_s);
 }
