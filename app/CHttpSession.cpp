@@ -5,6 +5,14 @@
 
 namespace {
 
+// gzip and deflate always; brotli where this curl build decodes it.
+const char* AcceptedEncodings()
+{
+    static const bool brotli =
+        (curl_version_info(CURLVERSION_NOW)->features & CURL_VERSION_BROTLI) != 0;
+    return brotli ? "gzip, deflate, br" : "gzip, deflate";
+}
+
 int AbortWhenAsked(void* session, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     return static_cast<const CHttpSession*>(session)->Aborted() ? 1 : 0;
@@ -64,7 +72,7 @@ CURL* CHttpSession::NewRequest(const QByteArray& url, const TransferLimits& limi
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, AcceptedEncodings());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);

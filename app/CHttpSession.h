@@ -34,8 +34,9 @@ public:
     bool IsValid() const { return m_share != nullptr; }
 
     // A new request for url, set up with the session's rules: the user agent, at most 10
-    // redirects over http/https only, gzip/deflate accepted, proxies from the environment,
-    // and the time limits. Free it with curl_easy_cleanup.
+    // redirects over http/https only, gzip, deflate and brotli (where curl has it)
+    // accepted, proxies from the environment, and the time limits. Free it with
+    // curl_easy_cleanup.
     CURL* NewRequest(const QByteArray& url, const TransferLimits& limits) const;
     // Runs a request made with limits to its end and returns curl's result code;
     // timedOut tells whether it failed by running into its total time limit.

@@ -3,6 +3,7 @@
 #include "CAppLog.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
@@ -376,6 +377,29 @@ int CharsetToCodePage(const QString& contentType)
         name = contentType.mid(start, end < 0 ? -1 : end - start);
     }
     return CharsetTable().value(name.toLower(), 1252);
+}
+
+int BodyCodePage(const QString& contentType, const QByteArray& body)
+{
+    if (contentType.contains("charset="_L1))
+        return CharsetToCodePage(contentType);
+    // Only ASCII matters here: the declarations are read from the raw bytes.
+    constexpr qsizetype kSniffBytes = 4096;
+    const QString head = QString::fromLatin1(body.left(kSniffBytes));
+    static const QRegularExpression xmlDeclaration(
+        uR"(^(?:ï»¿)?\s*<\?xml[^>]*?\sencoding\s*=\s*["']([^"']+)["'])"_s);
+    static const QRegularExpression metaCharset(
+        uR"(<meta\s[^>]*?charset\s*=\s*["']?\s*([A-Za-z0-9._:-]+))"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    QRegularExpressionMatch match = xmlDeclaration.match(head);
+    if (!match.hasMatch())
+        match = metaCharset.match(head);
+    if (match.hasMatch()) {
+        const auto found = CharsetTable().constFind(match.captured(1).trimmed().toLower());
+        if (found != CharsetTable().constEnd())
+            return found.value();
+    }
+    return CharsetToCodePage(contentType);
 }
 
 std::vector<int> CharsetTableCodePages()

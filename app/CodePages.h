@@ -8,6 +8,12 @@
 // the value names none, 1252 when the name is unknown.
 int CharsetToCodePage(const QString& contentType);
 
+// The code page of a page or feed body: the charset of the HTTP content-type value when it
+// names one; else the encoding of the body's XML declaration, or the charset of an HTML
+// <meta charset> or <meta http-equiv="Content-Type"> in its first 4 KB, when the table
+// knows it; else as CharsetToCodePage.
+int BodyCodePage(const QString& contentType, const QByteArray& body);
+
 // Every code page that CharsetToCodePage can give, once each, in ascending order.
 std::vector<int> CharsetTableCodePages();
 

@@ -50,9 +50,13 @@ void CRssChannel::AdoptStoredFile(CRssChannel& detached)
     }
     const RssChannelInfo info = detached.Info();
     const QString voice = detached.Voice();
+    const QByteArray etag = detached.ETag();
+    const QByteArray lastModified = detached.LastModified();
     {
         std::lock_guard lock(m_fieldsLock);
         m_info = info;
+        m_etag = etag;
+        m_lastModified = lastModified;
         if (m_name.isEmpty())
             m_name = info.title;
         if (m_voice.isEmpty()) // not chosen meanwhile
@@ -164,6 +168,62 @@ void CRssChannel::SetVoice(const QString& voice)
         m_voice = voice;
     }
     Touch();
+}
+
+QByteArray CRssChannel::ETag() const
+{
+    std::lock_guard lock(m_fieldsLock);
+    return m_etag;
+}
+
+QByteArray CRssChannel::LastModified() const
+{
+    std::lock_guard lock(m_fieldsLock);
+    return m_lastModified;
+}
+
+void CRssChannel::SetValidators(const QByteArray& etag, const QByteArray& lastModified)
+{
+    {
+        std::lock_guard lock(m_fieldsLock);
+        if (m_etag == etag && m_lastModified == lastModified)
+            return;
+        m_etag = etag;
+        m_lastModified = lastModified;
+    }
+    Touch();
+}
+
+void CRssChannel::NotePermanentRedirect(const QString& target)
+{
+    std::lock_guard lock(m_fieldsLock);
+    if (target.isEmpty() || target == m_url) {
+        m_movedTo.clear();
+        m_movedCount = 0;
+    } else if (target == m_movedTo) {
+        ++m_movedCount;
+    } else {
+        m_movedTo = target;
+        m_movedCount = 1;
+    }
+}
+
+bool CRssChannel::ApplyPendingMove()
+{
+    constexpr int kRedirectsToMove = 3;
+    QString from, to, name;
+    {
+        std::lock_guard lock(m_fieldsLock);
+        if (m_movedCount < kRedirectsToMove)
+            return false;
+        from = m_url;
+        to = std::exchange(m_movedTo, QString());
+        name = m_name;
+        m_movedCount = 0;
+    }
+    LogFormat("Channel moved permanently: '%s' -> '%s'", qUtf8Printable(from), qUtf8Printable(to));
+    SetNameAndUrl(name, to);
+    return true;
 }
 
 void CRssChannel::SetInfo(const RssChannelInfo& info)

@@ -52,6 +52,26 @@ public:
     QString Voice() const;
     void SetVoice(const QString& voice);
 
+    // The validators of the feed copy the items come from (ETag and Last-Modified), sent
+    // with the next download so that an unchanged feed costs a 304. Kept in the channel
+    // file, so that they always belong to the items held.
+    QByteArray ETag() const;
+    QByteArray LastModified() const;
+    void SetValidators(const QByteArray& etag, const QByteArray& lastModified);
+
+    // The time (seconds since 1970) before which group updates pass the channel over,
+    // because its server asked to wait (429, Retry-After); 0 when it did not.
+    qint64 RetryAfter() const { return m_retryAfter.load(); }
+    void SetRetryAfter(qint64 time) { m_retryAfter.store(time); }
+
+    // Counts a successful download that permanent redirects led to target (empty: none
+    // did). After three in a row to one address the channel moves there, at its next
+    // update request (ApplyPendingMove, on the window thread).
+    void NotePermanentRedirect(const QString& target);
+    // Window thread: takes the pending move, if any: the URL changes (and with it the
+    // identity and the channel file's name), the items stay. True when it moved.
+    bool ApplyPendingMove();
+
     // Items not deleted and unread; items not deleted.
     int UnreadCount() const { return m_unread.load(); }
     int TotalCount() const { return m_total.load(); }
@@ -124,6 +144,10 @@ private:
     QString m_url;
     RssChannelInfo m_info;
     QString m_voice;
+    QByteArray m_etag;
+    QByteArray m_lastModified;
+    QString m_movedTo;
+    int m_movedCount = 0;
 
     std::atomic<int> m_downloadState{NeverDownloaded};
     std::atomic<bool> m_favorite{false};
@@ -131,6 +155,7 @@ private:
     std::atomic<bool> m_autoConvert{false};
     std::atomic<int> m_unread{0};
     std::atomic<int> m_total{0};
+    std::atomic<qint64> m_retryAfter{0};
 
     std::atomic<quint64> m_revision{1};
     // What the channel file at m_savedPath holds: the revision it was written or read at.

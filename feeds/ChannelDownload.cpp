@@ -1,7 +1,9 @@
 #include "CRssChannel.h"
 
 #include "CAppLog.h"
+#include "CAppServices.h"
 #include "CFeedContext.h"
+#include "CHttpSession.h"
 #include "CPreferences.h"
 #include "CRssItem.h"
 #include "FeedFetcher.h"
@@ -17,18 +19,80 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The voice attribute of a channel file's channel element; empty when there is none.
-QString StoredChannelVoice(xmlDoc* doc)
+const xmlNode* StoredChannelElement(xmlDoc* doc)
 {
-    constexpr qsizetype kLongestVoice = 256; // an identifier, not a text
     const xmlNode* root = xmlDocGetRootElement(doc);
     for (const xmlNode* node = root ? root->children : nullptr; node; node = node->next) {
-        if (node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, BAD_CAST "channel")) {
-            const QString voice = Attribute(node, "voice").trimmed();
-            return voice.size() <= kLongestVoice ? voice : QString();
-        }
+        if (node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, BAD_CAST "channel"))
+            return node;
     }
-    return {};
+    return nullptr;
+}
+
+// The voice attribute of a channel file's channel element; empty when there is none.
+QString StoredChannelVoice(const xmlNode* channel)
+{
+    constexpr qsizetype kLongestVoice = 256; // an identifier, not a text
+    const QString voice = channel ? Attribute(channel, "voice").trimmed() : QString();
+    return voice.size() <= kLongestVoice ? voice : QString();
+}
+
+// A validator attribute of the channel element, as the server sent it.
+QByteArray StoredValidator(const xmlNode* channel, const char* name)
+{
+    constexpr qsizetype kLongestValidator = 1024;
+    const QByteArray value = channel ? Attribute(channel, name).toLatin1() : QByteArray();
+    return value.size() <= kLongestValidator ? value : QByteArray();
+}
+
+// Server answers that make a channel wait: Retry-After when given (a day at most), else
+// half an hour after a 429.
+constexpr qint64 kLongestRetryWait = 24 * 3600;
+constexpr qint64 kDefaultRetryWait = 1800;
+
+// What a live download fetched: a document with the validators it came with, or word
+// that the copy held is current.
+struct LiveFeed
+{
+    XmlDocPtr doc;
+    bool notModified = false;
+    QByteArray etag;
+    QByteArray lastModified;
+};
+
+LiveFeed FetchLiveFeed(CRssChannel& channel, const QString& url, XmlLoadError& error)
+{
+    InitXmlLibrary();
+    LiveFeed live;
+    const CRefPtr<CHttpSession> session = channel.Context()->App().Session();
+    if (!session) {
+        error = {0, u"no HTTP session"_s};
+        return live;
+    }
+    FetchOptions options;
+    options.etag = channel.ETag();
+    options.lastModified = channel.LastModified();
+    const FetchResult fetched = FetchUrl(*session, url, options);
+    if (fetched.status == 429 || (fetched.status == 503 && fetched.retryAfterSeconds >= 0)) {
+        const qint64 wait = fetched.retryAfterSeconds >= 0
+                                ? qMin(fetched.retryAfterSeconds, kLongestRetryWait)
+                                : kDefaultRetryWait;
+        channel.SetRetryAfter(channel.Context()->Now() + wait);
+        LogFormat("Channel asks to wait %lld s: '%s'", wait, qUtf8Printable(url));
+    }
+    if (!fetched.ok) {
+        error = {0, fetched.error};
+        return live;
+    }
+    channel.NotePermanentRedirect(fetched.permanentUrl);
+    if (fetched.notModified) {
+        live.notModified = true;
+        return live;
+    }
+    live.doc = ParseFeedBody(fetched.body, url, error);
+    live.etag = fetched.etag;
+    live.lastModified = fetched.lastModified;
+    return live;
 }
 
 // What one channel keeps is bounded, so that its file always stays readable: a live feed
@@ -304,8 +368,12 @@ RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& so
         }
         channel.SetInfo(info);
         channel.NameIfUnnamed(info.title);
-        if (storedMode) // a live feed never chooses the voice
-            channel.SetVoice(StoredChannelVoice(doc));
+        if (storedMode) { // a live feed never chooses the voice
+            const xmlNode* element = StoredChannelElement(doc);
+            channel.SetVoice(StoredChannelVoice(element));
+            channel.SetValidators(StoredValidator(element, "etag"),
+                                  StoredValidator(element, "lastmodified"));
+        }
 
         const std::optional<std::vector<xmlNode*>> nodes = reader.SelectItems();
         if (!nodes) {
@@ -337,12 +405,24 @@ RssResult CRssChannel::Download(const QString& source, bool storedMode, bool not
     }
     try {
         XmlLoadError error;
-        XmlDocPtr doc = LoadFeedDocument(*Context(), source, storedMode, error);
-        if (!doc) {
+        LiveFeed live;
+        if (storedMode)
+            live.doc = LoadFeedDocument(*Context(), source, storedMode, error);
+        else
+            live = FetchLiveFeed(*this, source, error);
+        if (live.notModified) {
+            LogFormat("Channel not modified: '%s'", sourceText.constData());
+            return kResultOk;
+        }
+        if (!live.doc) {
             LogFormat("*ERROR: Cannot load channel: '%s'", sourceText.constData());
             return LoadErrorCode(error);
         }
-        return MergeFeedDocument(*this, doc.get(), source, storedMode, notify);
+        const RssResult result =
+            MergeFeedDocument(*this, live.doc.get(), source, storedMode, notify);
+        if (!storedMode && result == kResultOk)
+            SetValidators(live.etag, live.lastModified);
+        return result;
     } catch (...) {
         LogFormat("Exception in channel downloading: '%s'", sourceText.constData());
     }

@@ -183,6 +183,13 @@ void WriteChannelInfo(NodeWriter& w, xmlNode* element, const CRssChannel& channe
         const QString voice = channel.Voice();
         if (!voice.isEmpty())
             w.Attribute(element, "voice", voice);
+        // The validators of the feed copy the items come from; older readers ignore them.
+        const QByteArray etag = channel.ETag();
+        if (!etag.isEmpty())
+            w.Attribute(element, "etag", QString::fromLatin1(etag));
+        const QByteArray lastModified = channel.LastModified();
+        if (!lastModified.isEmpty())
+            w.Attribute(element, "lastmodified", QString::fromLatin1(lastModified));
     }
     w.TextChild(element, indent, "title", info.title);
     w.TextChild(element, indent, "link", info.link);

@@ -3,10 +3,19 @@
 #include "CAppServices.h"
 #include "CFeedContext.h"
 #include "CHttpSession.h"
+#include "CodePages.h"
+#include "DateHelpers.h"
 #include "FeedParser.h"
+#include "JsonFeed.h"
 
+#include <QDateTime>
+#include <QRegularExpression>
 #include <QUrl>
 #include <curl/curl.h>
+#include <libxml/encoding.h>
+#include <libxml/xmlerror.h>
+#include <optional>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -18,6 +27,93 @@ struct Transfer
     qint64 maxBytes = 0;
     bool tooLarge = false;
 };
+
+// The headers of one response of a transfer (redirects give several).
+struct ResponseHeaders
+{
+    long status = 0;
+    QByteArray location, contentType, etag, lastModified, retryAfter;
+};
+
+size_t ReadHeader(char* data, size_t size, size_t count, void* userData)
+{
+    auto* responses = static_cast<std::vector<ResponseHeaders>*>(userData);
+    const size_t bytes = size * count;
+    const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+    if (line.startsWith("HTTP/")) {
+        const QList<QByteArray> parts = line.split(' ');
+        responses->push_back({parts.size() > 1 ? parts[1].toLong() : 0, {}, {}, {}, {}, {}});
+        return bytes;
+    }
+    const qsizetype colon = line.indexOf(':');
+    if (responses->empty() || colon <= 0)
+        return bytes;
+    const QByteArray name = line.left(colon).trimmed().toLower();
+    const QByteArray value = line.mid(colon + 1).trimmed();
+    constexpr qsizetype kLongestValue = 1024; // validators are sent back: keep them small
+    if (value.size() > kLongestValue)
+        return bytes;
+    ResponseHeaders& response = responses->back();
+    if (name == "location")
+        response.location = value;
+    else if (name == "content-type")
+        response.contentType = value;
+    else if (name == "etag")
+        response.etag = value;
+    else if (name == "last-modified")
+        response.lastModified = value;
+    else if (name == "retry-after")
+        response.retryAfter = value;
+    return bytes;
+}
+
+// Seconds to wait from a Retry-After value: a number of seconds or an HTTP date.
+qint64 RetryAfterSeconds(const QByteArray& value)
+{
+    if (value.isEmpty())
+        return -1;
+    bool number = false;
+    const qint64 seconds = value.toLongLong(&number);
+    if (number)
+        return seconds >= 0 ? seconds : -1;
+    qint64 time = 0;
+    try {
+        if (!ParseRfc822Date(QString::fromLatin1(value), time))
+            return -1;
+    } catch (const CDateRangeError&) {
+        return -1;
+    }
+    return qMax<qint64>(0, time - QDateTime::currentSecsSinceEpoch());
+}
+
+bool IsPermanentRedirect(long status)
+{
+    return status == 301 || status == 308;
+}
+
+// The address reached through the permanent redirects the transfer began with.
+QString PermanentTarget(const QUrl& start, const std::vector<ResponseHeaders>& responses)
+{
+    QUrl current = start;
+    bool moved = false;
+    for (const ResponseHeaders& response : responses) {
+        if (response.status >= 100 && response.status < 200)
+            continue;
+        if (!IsPermanentRedirect(response.status) || response.location.isEmpty())
+            break;
+        const QUrl next = current.resolved(QUrl::fromEncoded(response.location));
+        if (!next.isValid())
+            break;
+        current = next;
+        moved = true;
+    }
+    return moved ? current.toString(QUrl::FullyEncoded) : QString();
+}
+
+QByteArray ConditionalHeader(const char* name, const QByteArray& value)
+{
+    return QByteArray(name) + ": " + value;
+}
 
 size_t WriteBody(char* data, size_t size, size_t count, void* userData)
 {
@@ -65,11 +161,35 @@ FetchResult FetchUrl(const CHttpSession& session, const QString& url, const Fetc
     // Refuses at once when the announced length is over the cap; the write callback
     // catches bodies of unknown length and compressed bodies that grow when decoded.
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(options.maxBytes));
+    std::vector<ResponseHeaders> responses;
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &ReadHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &responses);
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_slist* headers = nullptr;
+    if (!options.etag.isEmpty())
+        headers = curl_slist_append(headers, ConditionalHeader("If-None-Match", options.etag));
+    if (!options.lastModified.isEmpty())
+        headers = curl_slist_append(headers,
+                                    ConditionalHeader("If-Modified-Since", options.lastModified));
+    if (headers)
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
 
     bool tooSlow = false;
     const auto code = CURLcode(CHttpSession::Perform(curl, limits, tooSlow));
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    const char* effective = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        result.finalUrl = QString::fromUtf8(effective);
     curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
+    if (!responses.empty()) {
+        const ResponseHeaders& last = responses.back();
+        result.contentType = last.contentType;
+        result.etag = last.etag;
+        result.lastModified = last.lastModified;
+        result.retryAfterSeconds = RetryAfterSeconds(last.retryAfter);
+    }
+    result.permanentUrl = PermanentTarget(parsed, responses);
 
     if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.error = SizeLimitText(options.maxBytes);
@@ -81,9 +201,65 @@ FetchResult FetchUrl(const CHttpSession& session, const QString& url, const Fetc
         result.error = u"HTTP %1"_s.arg(result.status);
     } else {
         result.ok = true;
+        result.notModified = result.status == 304;
         result.body = std::move(transfer.body);
     }
     return result;
+}
+
+namespace {
+
+// The encoding named by the XML declaration at the start of body; empty when none.
+QByteArray DeclaredEncoding(const QByteArray& body)
+{
+    qsizetype start = 0;
+    if (body.startsWith("\xEF\xBB\xBF"))
+        start = 3;
+    if (body.mid(start, 5) != "<?xml")
+        return {};
+    const qsizetype end = body.indexOf("?>", start);
+    if (end < 0 || end - start > 512)
+        return {};
+    static const QRegularExpression encoding(uR"(encoding\s*=\s*["']([A-Za-z0-9._:-]+)["'])"_s);
+    const QRegularExpressionMatch match =
+        encoding.match(QString::fromLatin1(body.mid(start, end - start)));
+    return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
+}
+
+// The body in UTF-8 with its declaration saying so, when it is declared in a code page of
+// the table that the XML library has no decoder for; otherwise nothing.
+std::optional<QByteArray> TranscodedBody(const QByteArray& body)
+{
+    const QByteArray declared = DeclaredEncoding(body);
+    if (declared.isEmpty())
+        return std::nullopt;
+    if (xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(declared.constData())) {
+        xmlCharEncCloseFunc(handler);
+        return std::nullopt;
+    }
+    const int codePage = CharsetToCodePage(u"charset="_s + QString::fromLatin1(declared));
+    // An unknown name also gives 1252: such a document stays unreadable, as it was.
+    const bool known = codePage != 1252 || declared.toLower() == "windows-1252";
+    if (!known || CodePageToIconvName(codePage) == nullptr)
+        return std::nullopt;
+    QString text;
+    if (!DecodeCodePage(body, codePage, text))
+        return std::nullopt;
+    const qsizetype at = text.indexOf(QString::fromLatin1(declared));
+    if (at >= 0)
+        text.replace(at, declared.size(), u"UTF-8"_s);
+    return text.toUtf8();
+}
+
+} // namespace
+
+XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error)
+{
+    if (LooksLikeJson(body))
+        return JsonFeedToRss(body, error);
+    if (std::optional<QByteArray> utf8 = TranscodedBody(body))
+        return ParseXml(*utf8, source, &error);
+    return ParseXml(body, source, &error);
 }
 
 XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool storedMode,
@@ -102,5 +278,5 @@ XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool st
         error = {0, fetched.error};
         return nullptr;
     }
-    return ParseXml(fetched.body, source, &error);
+    return ParseFeedBody(fetched.body, source, error);
 }

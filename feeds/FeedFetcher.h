@@ -20,6 +20,9 @@ struct FetchOptions
     // The whole transfer, however steadily a server drips its bytes.
     long totalSeconds = 120;
     qint64 maxBytes = kMaxFeedBodyBytes;
+    // Validators of the copy already held, sent as If-None-Match / If-Modified-Since.
+    QByteArray etag;
+    QByteArray lastModified;
 };
 
 struct FetchResult
@@ -28,6 +31,16 @@ struct FetchResult
     QByteArray body; // the decoded body; empty on failure
     long status = 0; // the last HTTP status, 0 when no response came
     QString error;   // readable reason of a failure ("HTTP 404", curl's message, ...)
+    bool notModified = false; // a 304: the copy held is current, body is empty
+    // Headers of the last response.
+    QByteArray contentType;
+    QByteArray etag;
+    QByteArray lastModified;
+    qint64 retryAfterSeconds = -1; // from Retry-After, -1 when absent or unreadable
+    // Where the address leads when the transfer began with permanent redirects (301, 308):
+    // the address after the last of them; empty when the first answer was no such redirect.
+    QString permanentUrl;
+    QString finalUrl; // the address the body came from, after every redirect
 };
 
 // Fetches an http or https URL through the session (redirects, compression and proxies as
@@ -37,6 +50,11 @@ struct FetchResult
 // uses its own request, so any number of threads may fetch at once.
 FetchResult FetchUrl(const CHttpSession& session, const QString& url,
                      const FetchOptions& options = {});
+
+// Parses a downloaded feed body: a JSON Feed is read into the RSS 2.0 form; an XML
+// document declared in an encoding that the XML library does not know is decoded by the
+// code page table first.
+XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error);
 
 // Loads a feed document: a live source is fetched through the context's session and parsed
 // from memory, a stored one read from disk. Null on failure, with the reason in error.

@@ -173,6 +173,10 @@ RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64
     if (m_kind == RssFeedKind::Unknown)
         return kNotImplemented;
     m_xpath->doc = doc;
+    m_defaultNamespace = m_kind == RssFeedKind::Rss && m_root->ns && !m_root->ns->prefix &&
+                         m_root->ns->href && m_root->ns->href[0];
+    if (m_defaultNamespace)
+        xmlXPathRegisterNs(m_xpath, X("rss"), m_root->ns->href);
     if (m_kind != RssFeedKind::Rss) {
         for (const NamespaceDeclaration& ns : SelectionNamespaces(m_root))
             xmlXPathRegisterNs(m_xpath, X(ns.prefix.constData()), X(ns.uri.constData()));
@@ -182,17 +186,30 @@ RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64
     // the same node and lets the library stop there instead of walking every item.
     auto* document = reinterpret_cast<xmlNode*>(doc);
     switch (m_kind) {
-    case RssFeedKind::Rss:
-        info.title = Text(document, "rss/channel/title[1]");
-        info.link = Text(document, "rss/channel/link[1]");
-        info.description = Text(document, "rss/channel/description[1]");
-        info.pubDate = Text(document, "rss/channel/pubDate[1]");
-        info.lastBuildDate = Text(document, "rss/channel/lastBuildDate[1]");
-        info.ttl = LeadingInt32(Text(document, "rss/channel/ttl[1]"));
-        info.imageLink = Text(document, "rss/channel/image/link[1]");
-        info.imageTitle = Text(document, "rss/channel/image/title[1]");
-        info.imageUrl = Text(document, "rss/channel/image/url[1]");
+    case RssFeedKind::Rss: {
+        // Some feeds declare a default namespace on the root; their elements are read as
+        // plain RSS 2.0 through the prefix that names it.
+        const bool plain = !m_defaultNamespace;
+        info.title =
+            Text(document, plain ? "rss/channel/title[1]" : "rss:rss/rss:channel/rss:title[1]");
+        info.link =
+            Text(document, plain ? "rss/channel/link[1]" : "rss:rss/rss:channel/rss:link[1]");
+        info.description = Text(document, plain ? "rss/channel/description[1]"
+                                                : "rss:rss/rss:channel/rss:description[1]");
+        info.pubDate =
+            Text(document, plain ? "rss/channel/pubDate[1]" : "rss:rss/rss:channel/rss:pubDate[1]");
+        info.lastBuildDate = Text(document, plain ? "rss/channel/lastBuildDate[1]"
+                                                  : "rss:rss/rss:channel/rss:lastBuildDate[1]");
+        info.ttl = LeadingInt32(
+            Text(document, plain ? "rss/channel/ttl[1]" : "rss:rss/rss:channel/rss:ttl[1]"));
+        info.imageLink = Text(document, plain ? "rss/channel/image/link[1]"
+                                              : "rss:rss/rss:channel/rss:image/rss:link[1]");
+        info.imageTitle = Text(document, plain ? "rss/channel/image/title[1]"
+                                               : "rss:rss/rss:channel/rss:image/rss:title[1]");
+        info.imageUrl = Text(document, plain ? "rss/channel/image/url[1]"
+                                             : "rss:rss/rss:channel/rss:image/rss:url[1]");
         break;
+    }
     case RssFeedKind::Rdf:
         info.title = Text(m_root, "rss:channel/rss:title[1]");
         info.link = Text(m_root, "rss:channel/rss:link[1]");
@@ -235,7 +252,7 @@ std::optional<std::vector<xmlNode*>> CFeedReader::SelectItems()
     switch (m_kind) {
     case RssFeedKind::Rss:
         context = reinterpret_cast<xmlNode*>(m_doc);
-        query = "rss/channel/item";
+        query = m_defaultNamespace ? "rss:rss/rss:channel/rss:item" : "rss/channel/item";
         break;
     case RssFeedKind::Rdf:
         context = m_root;

@@ -84,6 +84,7 @@ private:
     xmlDoc* m_doc = nullptr;
     xmlNode* m_root = nullptr;
     RssFeedKind m_kind = RssFeedKind::Unknown;
+    bool m_defaultNamespace = false; // an RSS root element in a namespace of its own
 };
 
 // Fills a new item from an item or entry element: RSS rules, or Atom rules when atomMode.

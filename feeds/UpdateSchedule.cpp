@@ -20,15 +20,22 @@ void RequestUpdate(CRssChannel& channel, bool urgent)
     if (state == CRssChannel::Downloading ||
         !channel.TrySetDownloadState(state, CRssChannel::Downloading))
         return;
+    // No download of the channel runs now: its URL may change.
+    channel.ApplyPendingMove();
     channel.Notify(RssEvent::ChannelChanged);
     queue->Post(ChannelDownloadJob, &channel, kRefreshList, urgent);
 }
 
 void UpdateGroup(CRssGroup& group, bool autoUpdateOnly)
 {
+    const qint64 now = group.Context()->Now();
     std::lock_guard lock(group.ChildrenLock());
     for (const CRefPtr<CRssNode>& child : group.LockedChildren()) {
         if (auto* channel = NodeCast<CRssChannel>(child.get())) {
+            // A server that asked to wait is left alone until then; the user's own
+            // update of the channel still goes.
+            if (channel->RetryAfter() > now)
+                continue;
             if (!autoUpdateOnly || channel->AutoUpdate())
                 RequestUpdate(*channel, false);
         } else if (auto* sub = NodeCast<CRssGroup>(child.get())) {

@@ -60,9 +60,15 @@ const xmlNode* Parent(const xmlNode* node)
 
 QString XmlSafeText(const QString& text)
 {
+    qsizetype first = 0;
+    while (first < text.size() && IsXmlChar(text, first))
+        ++first;
+    if (first == text.size())
+        return text; // the common case: shared, not copied
     QString out;
     out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    out += QStringView(text).left(first);
+    for (qsizetype i = first; i < text.size(); ++i) {
         if (IsXmlChar(text, i))
             out += text[i];
     }

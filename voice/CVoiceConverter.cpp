@@ -92,7 +92,7 @@ CPerlWrap& CVoiceConverter::Host()
 bool CVoiceConverter::DecodePage(const QString& contentType, const QByteArray& body,
                                  const QByteArray& path, QByteArray& utf8) const
 {
-    const int codePage = CharsetToCodePage(contentType);
+    const int codePage = BodyCodePage(contentType, body);
     if (codePage == kUtf8CodePage) {
         utf8 = body;
         return true;

@@ -174,3 +174,25 @@ TEST(CodePagesDecodeUnknown, TablePagesWithoutConverterReadAsLatin1WithALogLine)
 }
 
 } // namespace
+
+// A page whose HTTP header names no charset is read by what the page itself declares: the
+// XML declaration, or a meta tag of either form; the header still wins when it names one.
+TEST(CodePagesBody, PageWithoutHeaderCharsetIsReadByItsOwnDeclaration)
+{
+    const QByteArray title = "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x6A\x83\x85\x81\x5B\x83\x58";
+    const QByteArray metaPage = "<html><head><META http-equiv=\"Content-Type\" "
+                                "content=\"text/html; charset=Shift_JIS\"><title>" +
+                                title + "</title></head></html>";
+    const int codePage = BodyCodePage(u"text/html"_s, metaPage);
+    EXPECT_EQ(codePage, 932);
+    QString text;
+    ASSERT_TRUE(DecodeCodePage(metaPage, codePage, text));
+    EXPECT_TRUE(text.contains(u"<title>\u65E5\u672C\u8A9E\u306E\u30CB\u30E5\u30FC\u30B9</title>"_s))
+        << text.toStdString();
+
+    EXPECT_EQ(BodyCodePage(u"text/html"_s, "<meta charset='shift_jis'><p>" + title), 932);
+    EXPECT_EQ(BodyCodePage({}, "<?xml version='1.0' encoding='windows-1251'?><rss/>"), 1251);
+    EXPECT_EQ(BodyCodePage(u"text/html; charset=utf-8"_s, metaPage), 65001);
+    EXPECT_EQ(BodyCodePage(u"text/html"_s, "<meta charset='no-such-set'>"), 28591);
+    EXPECT_EQ(BodyCodePage(u"text/html"_s, QByteArray(5000, ' ') + "<meta charset='big5'>"), 28591);
+}

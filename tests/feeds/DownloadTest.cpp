@@ -174,6 +174,43 @@ TEST_F(DownloadTest, CompressedBodyThatGrowsPastTheCapIsRefused)
     EXPECT_TRUE(result.body.isEmpty());
 }
 
+std::string Brotli(const std::string& data)
+{
+    httplib::detail::brotli_compressor compressor;
+    std::string out;
+    compressor.compress(data.data(), data.size(), true, [&](const char* bytes, size_t size) {
+        out.append(bytes, size);
+        return true;
+    });
+    return out;
+}
+
+// Brotli is asked for and decoded, and its decoded size meets the same cap as gzip's.
+TEST_F(DownloadTest, BrotliBodyIsDecodedAndHeldToTheCapWhenDecoded)
+{
+    const std::string bomb = Brotli(std::string(40 * 1024 * 1024, ' '));
+    ASSERT_LT(bomb.size(), 200u * 1024);
+    server.Get("/br", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string accepted = request.get_header_value("Accept-Encoding");
+        for (const char* coding : {"gzip", "deflate", "br"})
+            EXPECT_NE(accepted.find(coding), std::string::npos) << coding << " in " << accepted;
+        response.set_header("Content-Encoding", "br");
+        response.set_content(Brotli(kFeed), "application/rss+xml");
+    });
+    server.Get("/br-bomb", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Encoding", "br");
+        response.set_content(bomb, "application/rss+xml");
+    });
+    auto channel = CRssChannel::Create(&env.context);
+    ASSERT_EQ(channel->Download(server.Url("/br"), false, true), kResultOk);
+    EXPECT_EQ(channel->ChildCount(), 2);
+    EXPECT_EQ(channel->Name(), u"Local News"_s);
+
+    const FetchResult result = FetchUrl(*session, server.Url("/br-bomb"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, u"document larger than 32 MB"_s);
+}
+
 TEST_F(DownloadTest, BodyOverTheCapIsRefusedWithOrWithoutALength)
 {
     constexpr size_t kTotal = 40u * 1024 * 1024;

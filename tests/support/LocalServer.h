@@ -13,7 +13,8 @@
 #include <string>
 #include <thread>
 
-// An HTTP server on 127.0.0.1 with an ephemeral port that counts the hits of each path.
+// An HTTP server on 127.0.0.1 with an ephemeral port that counts the hits of each path
+// and the body bytes it answered them with.
 // It starts serving at the first Url(); register every handler before that.
 class LocalServer
 {
@@ -47,6 +48,8 @@ public:
                 ++m_hits[path];
             }
             handler(request, response);
+            std::lock_guard lock(m_lock);
+            m_bytes[path] += response.body.size();
         });
     }
     // Registers a handler that drips its body, two bytes a second, until the client gives
@@ -73,6 +76,14 @@ public:
         return it == m_hits.end() ? 0 : it->second;
     }
 
+    // Body bytes of the answers set with set_content (not the streamed ones).
+    size_t Bytes(const std::string& path) const
+    {
+        std::lock_guard lock(m_lock);
+        auto it = m_bytes.find(path);
+        return it == m_bytes.end() ? 0 : it->second;
+    }
+
     httplib::Server server;
     std::atomic<bool> released{false}; // ends the stalling handlers
 
@@ -91,6 +102,7 @@ private:
     std::thread m_thread;
     mutable std::mutex m_lock;
     std::map<std::string, int> m_hits;
+    std::map<std::string, size_t> m_bytes;
 };
 
 
