@@ -1,5 +1,6 @@
 // calvoria-tool add URL: subscribes as the New Channel dialog does, and downloads once.
 #include "DataCommand.h"
+#include "FeedDiscovery.h"
 #include "OpmlExchange.h"
 #include "TextHelpers.h"
 #include "ToolCommands.h"
@@ -42,9 +43,28 @@ int RunAddCommand(const QStringList& args)
     CToolVoiceWork work(session.App(), session.Context());
     RssChannelInfo info;
     if (!CRssChannel::VerifyChannel(session.Context(), url, info)) {
-        PrintProblems(log, err, loadLines);
-        err << "not a feed, or it cannot be fetched: " << url << '\n';
-        return 1;
+        // A web page instead of a feed: the first feed it links to, the others named.
+        const FeedDiscovery found = DiscoverFeeds(*session.App().Session(), url);
+        if (found.ok && !found.isFeed &&
+            CRssChannel::VerifyChannel(session.Context(), found.feeds.front().url, info)) {
+            url = found.feeds.front().url;
+            err << "the page links to " << found.feeds.size() << " feeds; subscribing to " << url
+                << '\n';
+            for (size_t i = 1; i < found.feeds.size(); ++i)
+                err << "also offered: " << found.feeds[i].url << '\n';
+            if (CRefPtr<CRssChannel> known = FindChannel(session.Root(), url, ignored);
+                known && FeedUrlKey(known->Url()) == FeedUrlKey(url)) {
+                err << "already subscribed: " << known->Name() << '\t' << known->Url() << '\n';
+                return 1;
+            }
+        } else {
+            PrintProblems(log, err, loadLines);
+            err << (found.ok || found.error.isEmpty()
+                        ? u"not a feed, or it cannot be fetched: "_s + url
+                        : found.error)
+                << '\n';
+            return 1;
+        }
     }
     QString name = options.Value(u"--name"_s).trimmed();
     if (name.isEmpty())
@@ -74,8 +94,9 @@ int RunAddCommand(const QStringList& args)
 }
 
 const ToolCommandRegistration kCommand{
-    {"add", "URL [--group PATH] [--name N] [--auto-convert] [--no-auto-update] [--data DIR]\n"
-            "verify a feed, subscribe to it and download it once",
+    {"add",
+     "URL [--group PATH] [--name N] [--auto-convert] [--no-auto-update] [--data DIR]\n"
+     "verify a feed, subscribe to it and download it once",
      RunAddCommand,
      "  Prints: added TAB name TAB url TAB items TAB group.\n"
      "  --group PATH       the group to subscribe in, made when missing (default: the root)\n"

@@ -258,6 +258,17 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
         response.set_content(kFeed, "application/rss+xml");
     });
     const QString feedUrl = server.Url("/feed");
+    // A web page that links to two feeds, one of them by a relative address.
+    const std::string site = "<html><head><link rel=\"alternate\" type=\"application/rss+xml\" "
+                             "title=\"All news\" href=\"feed\"><link rel=\"alternate\" "
+                             "type=\"application/atom+xml\" href=\"" +
+                             server.Url("/other").toStdString() + "\"></head><body>Hi</body></html>";
+    server.Get("/site/", [site](const httplib::Request&, httplib::Response& response) {
+        response.set_content(site, "text/html");
+    });
+    server.Get("/site/feed", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(kFeed, "application/rss+xml");
+    });
     CRssChannel* old = w.AddChannel(w.doc.RootGroup(), u"Old"_s);
     CLeftView view(w.doc, theme, w.frame);
     Show(view);
@@ -266,7 +277,8 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
     // An address on the clipboard is offered; a wrong one fails verification; a good one
     // names the channel, unless the person typed a name.
     QApplication::clipboard()->setText(feedUrl);
-    QString offered, failed, named, page, kept;
+    QString offered, failed, named, page, kept, fromPage;
+    QStringList offeredFeeds;
     WithNextDialog<CNewChannel>([&](CNewChannel* dialog) {
         auto* url = Child<QLineEdit>(dialog, "urlEdit");
         auto* name = Child<QLineEdit>(dialog, "nameEdit");
@@ -280,6 +292,13 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
         verify->click();
         waitVerified();
         failed = Child<QLabel>(dialog, "descriptionText")->text();
+        url->setText(server.Url("/site/"));
+        verify->click();
+        waitVerified();
+        fromPage = url->text();
+        auto* feeds = Child<QComboBox>(dialog, "feedChoice");
+        for (int i = 0; feeds->isVisible() && i < feeds->count(); ++i)
+            offeredFeeds << feeds->itemData(i).toString();
         url->setText(feedUrl);
         verify->click();
         waitVerified();
@@ -298,7 +317,9 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
     ASSERT_TRUE(Enabled(view, 32772));
     view.RunCommand(32772);
     EXPECT_EQ(offered, feedUrl);
-    EXPECT_EQ(failed, u"Verification failed"_s);
+    EXPECT_TRUE(failed.startsWith(u"Verification failed"_s)) << failed.toStdString();
+    EXPECT_EQ(fromPage, server.Url("/site/feed")) << "a page's first feed is taken";
+    EXPECT_EQ(offeredFeeds, (QStringList{server.Url("/site/feed"), server.Url("/other")}));
     EXPECT_EQ(named, u"Local News"_s);
     EXPECT_EQ(page, u"http://local.test/"_s);
     EXPECT_EQ(w.frame.opened, QStringList{u"http://local.test/"_s});

@@ -1,5 +1,8 @@
 #include "CNewChannel.h"
 
+#include "CAppServices.h"
+#include "CHttpSession.h"
+
 #include "CFeedContext.h"
 #include "CRssChannel.h"
 #include "CSpeechSynth.h"
@@ -9,8 +12,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -40,9 +43,9 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     : QDialog(parent), m_channel(channel), m_frame(frame), m_url(new QLineEdit),
       m_name(new QLineEdit), m_webpage(new QLineEdit), m_description(new QLabel),
       m_autoUpdate(new QCheckBox(u"Automaticaly update channel"_s)),
-      m_autoConvert(new QCheckBox(u"Convert received news to voice"_s)),
-      m_voice(new QComboBox),
-      m_verify(new QPushButton(u"Verify"_s)), m_go(new QPushButton(u"Go"_s))
+      m_autoConvert(new QCheckBox(u"Convert received news to voice"_s)), m_voice(new QComboBox),
+      m_feedsLabel(nullptr), m_feeds(new QComboBox), m_verify(new QPushButton(u"Verify"_s)),
+      m_go(new QPushButton(u"Go"_s))
 {
     setObjectName(u"newChannelDialog"_s);
     setWindowTitle(mode == Mode::NewChannel ? u"New Channel"_s : u"Channel Properties"_s);
@@ -66,16 +69,29 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     grid->addWidget(BuddyLabel(u"Channel &URL: "_s, m_url), 0, 0);
     grid->addWidget(m_url, 0, 1);
     grid->addWidget(m_verify, 0, 2);
-    grid->addWidget(BuddyLabel(u"Channel &Name: "_s, m_name), 1, 0);
-    grid->addWidget(m_name, 1, 1, 1, 2);
-    grid->addWidget(BuddyLabel(u"Channel &Webpage:"_s, m_webpage), 2, 0);
-    grid->addWidget(m_webpage, 2, 1);
-    grid->addWidget(m_go, 2, 2);
-    grid->addWidget(m_description, 3, 0, 1, 3);
-    grid->addWidget(m_autoUpdate, 4, 0, 1, 3);
-    grid->addWidget(m_autoConvert, 5, 0, 1, 3);
-    grid->addWidget(BuddyLabel(u"&Voice:"_s, m_voice), 6, 0);
-    grid->addWidget(m_voice, 6, 1, 1, 2);
+    // A web page given instead of a feed: the feeds it links to.
+    m_feeds->setObjectName(u"feedChoice"_s);
+    m_feeds->setAccessibleName(u"Feeds on this page"_s);
+    m_feedsLabel = BuddyLabel(u"&Feeds on this page:"_s, m_feeds);
+    grid->addWidget(m_feedsLabel, 1, 0);
+    grid->addWidget(m_feeds, 1, 1, 1, 2);
+    m_feedsLabel->hide();
+    m_feeds->hide();
+    connect(m_feeds, &QComboBox::activated, this, [this](int index) {
+        m_url->setText(m_feeds->itemData(index).toString());
+        m_modified = true;
+        Verify();
+    });
+    grid->addWidget(BuddyLabel(u"Channel &Name: "_s, m_name), 2, 0);
+    grid->addWidget(m_name, 2, 1, 1, 2);
+    grid->addWidget(BuddyLabel(u"Channel &Webpage:"_s, m_webpage), 3, 0);
+    grid->addWidget(m_webpage, 3, 1);
+    grid->addWidget(m_go, 3, 2);
+    grid->addWidget(m_description, 4, 0, 1, 3);
+    grid->addWidget(m_autoUpdate, 5, 0, 1, 3);
+    grid->addWidget(m_autoConvert, 6, 0, 1, 3);
+    grid->addWidget(BuddyLabel(u"&Voice:"_s, m_voice), 7, 0);
+    grid->addWidget(m_voice, 7, 1, 1, 2);
     grid->setColumnMinimumWidth(1, 320);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
@@ -173,22 +189,46 @@ void CNewChannel::Verify()
     // The fetch may take many seconds: the dialog stays usable meanwhile.
     QThreadPool::globalInstance()->start([context, url, dialog, ticket] {
         RssChannelInfo info;
-        const bool ok = CRssChannel::VerifyChannel(*context, url, info);
+        bool ok = CRssChannel::VerifyChannel(*context, url, info);
+        // Not a feed: perhaps a web page that links to its feeds.
+        FeedDiscovery found;
+        if (!ok) {
+            found = DiscoverFeeds(*context->App().Session(), url);
+            if (found.ok && !found.isFeed)
+                ok = CRssChannel::VerifyChannel(*context, found.feeds.front().url, info);
+            else
+                found.feeds.clear();
+        }
         QMetaObject::invokeMethod(
             qApp,
-            [dialog, ticket, ok, info] {
+            [dialog, ticket, ok, info, feeds = found.feeds, error = found.error] {
                 if (dialog)
-                    dialog->OnVerified(ticket, ok, info);
+                    dialog->OnVerified(ticket, ok, info, feeds, error);
             },
             Qt::QueuedConnection);
     });
 }
 
-void CNewChannel::OnVerified(int ticket, bool ok, const RssChannelInfo& info)
+void CNewChannel::OnVerified(int ticket, bool ok, const RssChannelInfo& info,
+                             const std::vector<DiscoveredFeed>& feeds, const QString& error)
 {
     if (ticket != m_verifyTicket)
         return;
     m_verifying = false;
+    if (!feeds.empty()) {
+        // The page's first feed is taken; the others are offered beside it.
+        const QSignalBlocker quiet(m_feeds);
+        m_feeds->clear();
+        for (const DiscoveredFeed& feed : feeds)
+            m_feeds->addItem(feed.title.isEmpty() ? feed.url
+                                                  : feed.title + u"  ("_s + feed.url + u')',
+                             feed.url);
+        m_feeds->setCurrentIndex(0);
+        m_feedsLabel->setVisible(feeds.size() > 1);
+        m_feeds->setVisible(feeds.size() > 1);
+        m_url->setText(feeds.front().url);
+        m_modified = true;
+    }
     if (ok) {
         m_webpage->setText(info.link);
         m_description->setText(info.description);
@@ -197,7 +237,8 @@ void CNewChannel::OnVerified(int ticket, bool ok, const RssChannelInfo& info)
             m_nameFromFeed = true;
         }
     } else {
-        m_description->setText(LoadString(kVerificationFailed));
+        m_description->setText(error.isEmpty() ? LoadString(kVerificationFailed)
+                                               : LoadString(kVerificationFailed) + u'\n' + error);
     }
     UpdateButtons();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FeedDiscovery.h"
+
 #include <QDialog>
 
 class CRssChannel;
@@ -41,7 +43,10 @@ private:
     // The voices to choose from, with "Automatic" first, and the channel's own chosen.
     void FillVoices(const QString& current);
     void UpdateButtons();
-    void OnVerified(int ticket, bool ok, const RssChannelInfo& info);
+    // feeds: those a web page offered instead of being a feed itself; error: why none was
+    // found, for the person.
+    void OnVerified(int ticket, bool ok, const RssChannelInfo& info,
+                    const std::vector<DiscoveredFeed>& feeds, const QString& error);
 
     CRssChannel& m_channel;
     IFrameServices& m_frame;
@@ -52,6 +57,8 @@ private:
     QCheckBox* m_autoUpdate;
     QCheckBox* m_autoConvert;
     QComboBox* m_voice;
+    QLabel* m_feedsLabel;
+    QComboBox* m_feeds; // the feeds a web page offers, when it offers several
     QPushButton* m_verify;
     QPushButton* m_go;
     QPushButton* m_ok;
