@@ -411,7 +411,9 @@ RssResult CRssChannel::Download(const QString& source, bool storedMode, bool not
         else
             live = FetchLiveFeed(*this, source, error);
         if (live.notModified) {
+            // A successful download that changes nothing: it ends as every download does.
             LogFormat("Channel not modified: '%s'", sourceText.constData());
+            LogFormat("Channel downloading done: '%s'", sourceText.constData());
             return kResultOk;
         }
         if (!live.doc) {
