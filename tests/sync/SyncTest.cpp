@@ -36,27 +36,27 @@ struct PreparedNews
         AddChannel(env, u"Quiet"_s, {});
         items[0][2]->deleted = true;
     }
-    struct Spec
+    struct Prepared
     {
         const char16_t* title;
         int size;
         bool file;
     };
-    void AddChannel(FeedEnvironment& env, const QString& name, std::vector<Spec> specs)
+    void AddChannel(FeedEnvironment& env, const QString& name, std::vector<Prepared> news)
     {
         CRefPtr<CRssChannel> channel = CRssChannel::Create(&env.context);
         channel->SetNameAndUrl(name, u"http://127.0.0.1/"_s + name);
         root->AddChild(channel.get());
         std::vector<CRefPtr<CRssItem>> made;
-        for (const Spec& spec : specs) {
+        for (const Prepared& one : news) {
             CRefPtr<CRssItem> item =
-                CRssItem::Create(&env.context, QString::fromUtf16(spec.title), name);
+                CRssItem::Create(&env.context, QString::fromUtf16(one.title), name);
             channel->AddChild(item.get());
             item->SetState(RssItemState::Ready);
-            if (spec.file) {
+            if (one.file) {
                 QFile file(item->Mp3File());
                 EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << item->Mp3File().toStdString();
-                file.write(QByteArray(spec.size, 'x'));
+                file.write(QByteArray(one.size, 'x'));
             }
             made.push_back(item);
         }
