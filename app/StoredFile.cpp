@@ -49,7 +49,8 @@ bool WriteAll(int fd, const char* data, qint64 size, int& error)
     return true;
 }
 
-// A rename is only durable once the folder itself reaches the disk.
+} // namespace
+
 void SyncFolder(const QByteArray& folder)
 {
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -58,8 +59,6 @@ void SyncFolder(const QByteArray& folder)
         ::close(fd);
     }
 }
-
-} // namespace
 
 StoredRead ReadStoredFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString* error)
 {
@@ -106,7 +105,8 @@ StoredRead ReadStoredFile(const QString& path, qint64 maxBytes, QByteArray& byte
     return StoredRead::Ok;
 }
 
-bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+bool WriteTemporaryFile(const QString& path, const QByteArray& bytes, bool flush,
+                        QByteArray& temporary, QString* error)
 {
     const QByteArray target = QFile::encodeName(path);
     mode_t mode = 0644;
@@ -122,7 +122,7 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
             mode = st.st_mode & 07777;
     }
 
-    QByteArray temporary = target + kSaveSuffix;
+    temporary = target + kSaveSuffix;
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         SetError(error, ErrnoText("create", errno));
@@ -134,7 +134,7 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
     if (ok && ::fchmod(fd, mode) != 0) {
         // Not worth failing the save for: the file keeps the temporary file's mode.
     }
-    if (ok && ::fsync(fd) != 0) {
+    if (ok && flush && ::fsync(fd) != 0) {
         e = errno;
         step = "fsync";
         ok = false;
@@ -144,16 +144,30 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
         step = "close";
         ok = false;
     }
-    if (ok && ::rename(temporary.constData(), target.constData()) != 0) {
-        e = errno;
-        step = "rename";
-        ok = false;
-    }
     if (!ok) {
         ::unlink(temporary.constData());
         SetError(error, ErrnoText(step, e));
         return false;
     }
+    return true;
+}
+
+bool ReplaceWithTemporaryFile(const QByteArray& temporary, const QString& path, QString* error)
+{
+    if (::rename(temporary.constData(), QFile::encodeName(path).constData()) == 0)
+        return true;
+    const int e = errno;
+    ::unlink(temporary.constData());
+    SetError(error, ErrnoText("rename", e));
+    return false;
+}
+
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+{
+    QByteArray temporary;
+    if (!WriteTemporaryFile(path, bytes, true, temporary, error) ||
+        !ReplaceWithTemporaryFile(temporary, path, error))
+        return false;
     SyncFolder(QFile::encodeName(QFileInfo(path).absolutePath()));
     return true;
 }

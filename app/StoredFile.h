@@ -27,6 +27,17 @@ StoredRead ReadStoredFile(const QString& path, qint64 maxBytes, QByteArray& byte
 // error receives the reason.
 bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// The two halves of a save, for saving many files at the cost of one flush
+// (CStoredFileBatch). WriteTemporaryFile writes bytes to a new temporary file beside path
+// (flushed to the disk when flush is set) and names it in temporary; nothing is left on
+// failure. ReplaceWithTemporaryFile renames it over path, or removes it on failure.
+bool WriteTemporaryFile(const QString& path, const QByteArray& bytes, bool flush,
+                        QByteArray& temporary, QString* error = nullptr);
+bool ReplaceWithTemporaryFile(const QByteArray& temporary, const QString& path,
+                              QString* error = nullptr);
+// A rename is only durable once the folder itself reaches the disk.
+void SyncFolder(const QByteArray& folder);
+
 // Keeps a damaged stored file: a copy beside it named path + ".bad-" + the local time
 // ("data.opml.bad-20261207-104500"), never replacing an existing one. Returns the copy's
 // name, or an empty string when it could not be kept.

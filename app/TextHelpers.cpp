@@ -4,66 +4,52 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Each pass builds a new string in one sweep: descriptions can be megabytes long.
-
-void ReplaceTags(QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    qsizetype p = 0;
-    for (;;) {
-        const qsizetype open = text.indexOf(u'<', p);
-        const qsizetype close = open < 0 ? -1 : text.indexOf(u'>', open + 1);
-        if (close < 0)
-            break;
-        out.append(QStringView(text).mid(p, open - p));
-        out.append(u' ');
-        p = close + 1;
-    }
-    if (p == 0)
-        return;
-    out.append(QStringView(text).mid(p));
-    text = std::move(out);
-}
-
-// A surrogate pair is judged as the one character it encodes; a lone surrogate is not
-// printable.
-void BlankUnprintable(QString& text)
+// Tags become one blank each (from a '<' to the first '>' after it; a '<' with no '>'
+// after it is text), unprintable characters become blanks (a surrogate pair is judged as
+// the one character it encodes; a lone surrogate is not printable), and runs of blanks
+// before a non-blank become one blank, while a run at the end stays as it is. One sweep
+// into one new string: descriptions can be megabytes long.
+void ReplaceTagsAndBlanks(QString& text)
 {
     const qsizetype n = text.size();
-    QChar* c = text.data();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (c[i].isHighSurrogate() && i + 1 < n && c[i + 1].isLowSurrogate()) {
-            if (!QChar::isPrint(QChar::surrogateToUcs4(c[i], c[i + 1])))
-                c[i] = c[i + 1] = u' ';
-            ++i;
-        } else if (!c[i].isPrint()) {
-            c[i] = u' ';
-        }
-    }
-}
-
-// Runs of blanks before a non-blank become one blank; a run at the end stays as it is.
-// Done in place: the text only shrinks.
-void ShrinkBlankRuns(QString& text)
-{
-    const qsizetype n = text.size();
-    QChar* c = text.data();
-    qsizetype out = 0;
+    const QChar* in = text.constData();
+    const qsizetype lastClose = text.lastIndexOf(u'>');
+    QString cleaned(n, Qt::Uninitialized); // never longer than the text
+    QChar* out = cleaned.data();
+    qsizetype length = 0;
     qsizetype run = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        if (c[i] == u' ') {
+    const auto put = [&](QChar c) {
+        if (c == u' ') {
             ++run;
-            continue;
+            return;
         }
         if (run > 0)
-            c[out++] = u' ';
+            out[length++] = u' ';
         run = 0;
-        c[out++] = c[i];
+        out[length++] = c;
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = in[i].unicode();
+        if (u == u'<' && i < lastClose) {
+            put(u' ');
+            i = text.indexOf(u'>', i + 1);
+        } else if (u >= 0x20 && u < 0x7F) { // most text is plain ASCII: no look-up
+            put(in[i]);
+        } else if (u < 0x20 || u == 0x7F) {
+            put(u' ');
+        } else if (in[i].isHighSurrogate() && i + 1 < n && in[i + 1].isLowSurrogate()) {
+            const bool printable = QChar::isPrint(QChar::surrogateToUcs4(in[i], in[i + 1]));
+            put(printable ? in[i] : QChar(u' '));
+            put(printable ? in[i + 1] : QChar(u' '));
+            ++i;
+        } else {
+            put(in[i].isPrint() ? in[i] : QChar(u' '));
+        }
     }
     while (run-- > 0)
-        c[out++] = u' ';
-    text.truncate(out);
+        out[length++] = u' ';
+    cleaned.truncate(length);
+    text = std::move(cleaned);
 }
 
 void DecodeCharacterReferences(QString& text)
@@ -71,7 +57,15 @@ void DecodeCharacterReferences(QString& text)
     const qsizetype n = text.size();
     QString out;
     qsizetype copied = 0;
-    qsizetype p = text.indexOf(u"&#");
+    // A look for '&' alone is many times faster than one for "&#".
+    const auto next = [&text, n](qsizetype from) {
+        for (qsizetype at = text.indexOf(u'&', from); at >= 0; at = text.indexOf(u'&', at + 1)) {
+            if (at + 1 < n && text[at + 1] == u'#')
+                return at;
+        }
+        return qsizetype(-1);
+    };
+    qsizetype p = next(0);
     while (p >= 0) {
         qsizetype i = p + 2;
         quint16 value = 0;
@@ -84,7 +78,7 @@ void DecodeCharacterReferences(QString& text)
             out.append(QChar(value));
             copied = i + 1;
         }
-        p = text.indexOf(u"&#", i);
+        p = next(i);
     }
     if (copied == 0)
         return;
@@ -96,9 +90,7 @@ void DecodeCharacterReferences(QString& text)
 
 void CleanText(QString& text)
 {
-    ReplaceTags(text);
-    BlankUnprintable(text);
-    ShrinkBlankRuns(text);
+    ReplaceTagsAndBlanks(text);
     DecodeCharacterReferences(text);
 }
 

@@ -8,6 +8,7 @@
 #include "DamagedFiles.h"
 #include "FeedParser.h"
 #include "StoredFile.h"
+#include "StoredFileBatch.h"
 #include "UpdateSchedule.h"
 #include "XmlHelpers.h"
 
@@ -396,7 +397,8 @@ RssResult CRssChannel::LoadStoredFile(const QString& path)
     return result;
 }
 
-RssResult CRssChannel::SaveFile(const QString& path, QString* error)
+RssResult CRssChannel::SaveFile(const QString& path, QString* error, CStoredFileBatch* batch,
+                                QStringList* failures)
 {
     std::lock_guard lock(m_saveLock);
     // Not read yet: the file on disk is all there is of the channel.
@@ -405,20 +407,42 @@ RssResult CRssChannel::SaveFile(const QString& path, QString* error)
     const quint64 revision = Revision();
     if (revision == m_savedRevision && path == m_savedPath && QFileInfo(path).isFile())
         return kResultOk;
+    const auto failed = [path](const QString& reason) {
+        const QString line = u"*ERROR: Cannot save channel file '%1': %2"_s.arg(path, reason);
+        LogMessage(line);
+        return line;
+    };
     QString reason = u"a damaged file that could not be kept aside"_s;
     bool saved = false;
     if (path != m_keepPath) {
         const QByteArray bytes = SerializeChannelFile(*this);
-        if (bytes.isEmpty())
+        if (bytes.isEmpty()) {
             reason = u"out of memory"_s;
-        else if (bytes.size() > kMaxStoredFileBytes)
+        } else if (bytes.size() > kMaxStoredFileBytes) {
             reason = u"larger than %1 MB"_s.arg(kMaxStoredFileBytes / (1024 * 1024));
-        else
+        } else if (batch) {
+            // Written for good when the batch commits; the channel is kept alive until then.
+            const CRefPtr<CRssChannel> self(this);
+            saved = batch->Add(path, bytes, &reason, [self, path, revision, failed, failures](
+                                                         bool done, const QString& why) {
+                if (!done) {
+                    const QString line = failed(why);
+                    if (failures)
+                        *failures << line;
+                    return;
+                }
+                std::lock_guard lock(self->m_saveLock);
+                self->m_savedRevision = revision;
+                self->m_savedPath = path;
+            });
+            if (saved)
+                return kResultOk;
+        } else {
             saved = SaveFileAtomically(path, bytes, &reason);
+        }
     }
     if (!saved) {
-        const QString line = u"*ERROR: Cannot save channel file '%1': %2"_s.arg(path, reason);
-        LogMessage(line);
+        const QString line = failed(reason);
         if (error)
             *error = line;
         return kGenericFailure;

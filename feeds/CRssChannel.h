@@ -3,8 +3,11 @@
 #include "CRssNode.h"
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <mutex>
+
+class CStoredFileBatch;
 
 class CRssItem;
 
@@ -102,8 +105,11 @@ public:
     // cannot be kept aside, SaveFile never replaces it.
     RssResult LoadStoredFile(const QString& path);
     // Writes the channel file to path unless it already holds exactly this content. On
-    // failure the old file stays and the logged line goes to error.
-    RssResult SaveFile(const QString& path, QString* error = nullptr);
+    // failure the old file stays and the logged line goes to error. With a batch the file
+    // is replaced when the batch commits; a failure then logs its line and adds it to
+    // failures.
+    RssResult SaveFile(const QString& path, QString* error = nullptr,
+                       CStoredFileBatch* batch = nullptr, QStringList* failures = nullptr);
 
     // A channel read from data.opml whose file is read later, on a worker (see
     // CChannelFileReader). Until its file is read the channel is never saved, merged into

@@ -7,6 +7,7 @@
 #include "DamagedFiles.h"
 #include "DateHelpers.h"
 #include "StoredFile.h"
+#include "StoredFileBatch.h"
 #include "TextHelpers.h"
 #include "XmlHelpers.h"
 
@@ -35,10 +36,16 @@ void SetSafeAttribute(xmlNode* element, const char* name, const QString& value)
 // The failures of one save, each as its log line.
 using SaveErrors = QStringList;
 
-void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int indent,
-                        SaveErrors& errors);
+// What one save writes: the channel files, all flushed together.
+struct SaveRun {
+    CStoredFileBatch channelFiles;
+    SaveErrors errors;
+};
 
-void WriteChannelOutline(xmlNode* outline, CRssChannel& channel, SaveErrors& errors)
+void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int indent,
+                        SaveRun& run);
+
+void WriteChannelOutline(xmlNode* outline, CRssChannel& channel, SaveRun& run)
 {
     const QString name = channel.Name();
     SetAttribute(outline, "type", u"rss"_s);
@@ -53,22 +60,22 @@ void WriteChannelOutline(xmlNode* outline, CRssChannel& channel, SaveErrors& err
 
     // The outline stays even when the file cannot be saved: the channel must not vanish.
     QString error;
-    if (channel.SaveFile(channel.FilePath(), &error) != kResultOk)
-        errors << error;
+    if (channel.SaveFile(channel.FilePath(), &error, &run.channelFiles, &run.errors) != kResultOk)
+        run.errors << error;
 }
 
 void WriteGroupOutline(xmlDoc* doc, xmlNode* outline, CRssGroup& group, int indent,
-                       SaveErrors& errors)
+                       SaveRun& run)
 {
     SetAttribute(outline, "type", u"group"_s);
     SetSafeAttribute(outline, "text", group.Name());
     SetAttribute(outline, "expanded", QString::fromLatin1(Flag(group.Expanded())));
-    WriteGroupChildren(doc, outline, group, indent, errors);
+    WriteGroupChildren(doc, outline, group, indent, run);
 }
 
 // element sits at indent: its outlines go 2 deeper, its closing text at its own indent.
 void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int indent,
-                        SaveErrors& errors)
+                        SaveRun& run)
 {
     std::lock_guard lock(group.ChildrenLock());
     for (const CRefPtr<CRssNode>& node : group.LockedChildren()) {
@@ -77,9 +84,9 @@ void WriteGroupChildren(xmlDoc* doc, xmlNode* element, CRssGroup& group, int ind
         AppendLayout(doc, element, indent + 2);
         xmlNode* outline = AppendElement(doc, element, "outline");
         if (auto* channel = NodeCast<CRssChannel>(node.get()))
-            WriteChannelOutline(outline, *channel, errors);
+            WriteChannelOutline(outline, *channel, run);
         else
-            WriteGroupOutline(doc, outline, *NodeCast<CRssGroup>(node.get()), indent + 2, errors);
+            WriteGroupOutline(doc, outline, *NodeCast<CRssGroup>(node.get()), indent + 2, run);
     }
     AppendLayout(doc, element, indent);
 }
@@ -209,7 +216,7 @@ bool ReadGroup(CRssGroup& group, const xmlNode* element, ChannelFiles files, int
 
 RssResult WriteOpmlFile(CRssGroup& root, const QString& path, QStringList* errors)
 {
-    SaveErrors failures;
+    SaveRun run;
     XmlDocPtr doc = NewXmlDocument();
     if (!doc)
         return kOutOfMemory;
@@ -231,8 +238,11 @@ RssResult WriteOpmlFile(CRssGroup& root, const QString& path, QStringList* error
     AppendLayout(doc.get(), opml, 2);
     xmlNode* body = AppendElement(doc.get(), opml, "body");
     SetAttribute(body, "expanded", QString::fromLatin1(Flag(root.Expanded())));
-    WriteGroupChildren(doc.get(), body, root, 2, failures);
+    WriteGroupChildren(doc.get(), body, root, 2, run);
     AppendLayout(doc.get(), opml, 0);
+    // The channel files reach the disk before the tree that names them.
+    run.channelFiles.Commit();
+    SaveErrors& failures = run.errors;
 
     const QByteArray bytes = SerializeXml(doc.get());
     QString error = u"out of memory"_s;

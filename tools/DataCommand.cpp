@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QTextStream>
 #include <cstdio>
+#include <ctime>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -216,7 +217,15 @@ QString IsoTime(qint64 time)
 {
     if (time <= 0)
         return {};
-    return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString(Qt::ISODate);
+    // gmtime_r rather than QDateTime: lists print tens of thousands of these.
+    const time_t seconds = time_t(time);
+    struct tm utc{};
+    if (!::gmtime_r(&seconds, &utc) || utc.tm_year + 1900 > 9999)
+        return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString(Qt::ISODate);
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return QString::fromLatin1(text);
 }
 
 QString ItemId(const CRssItem& item)
@@ -261,11 +270,23 @@ void PrintRows(QTextStream& out, const QStringList& columns, const std::vector<T
         return;
     }
     out << columns.join(u'\t') << '\n';
+    // One line string reused for every row: lists can have tens of thousands of rows.
+    QString line;
     for (const ToolRow& row : rows) {
-        QStringList fields;
-        for (const QVariant& value : row)
-            fields << (value.typeId() == QMetaType::Bool ? QString::number(int(value.toBool()))
-                                                         : Field(value.toString()));
-        out << fields.join(u'\t') << '\n';
+        line.clear();
+        for (const QVariant& value : row) {
+            if (&value != &row.front())
+                line += u'\t';
+            if (value.typeId() == QMetaType::Bool) {
+                line += value.toBool() ? u'1' : u'0';
+                continue;
+            }
+            const qsizetype from = line.size();
+            line += value.typeId() == QMetaType::QString ? *static_cast<const QString*>(value.constData()) : value.toString();
+            for (qsizetype i = from; i < line.size(); ++i)
+                if (line[i] == u'\t' || line[i] == u'\n' || line[i] == u'\r')
+                    line[i] = u' ';
+        }
+        out << line << '\n';
     }
 }

@@ -17,7 +17,15 @@ struct NewsEntry
 {
     CRefPtr<CRssItem> item;
     CRssChannel* channel;
+    ToolRow row; // made on the reading threads when every entry is shown
 };
+
+ToolRow RowOf(const NewsEntry& entry)
+{
+    const CRssItem& item = *entry.item;
+    return {ItemId(item), IsoTime(item.publicationTime), entry.channel->Name(), item.PlainTitle(),
+            item.Link(), QString::fromLatin1(StateName(item.State())), item.unread};
+}
 
 // The items not deleted of the channels, newest first.
 std::vector<NewsEntry> NewsOf(const std::vector<CRefPtr<CRssChannel>>& channels, bool unreadOnly)
@@ -28,7 +36,7 @@ std::vector<NewsEntry> NewsOf(const std::vector<CRefPtr<CRssChannel>>& channels,
         for (const CRefPtr<CRssNode>& node : channel->LockedChildren()) {
             auto* item = NodeCast<CRssItem>(node.get());
             if (item && !item->deleted && (!unreadOnly || item->unread))
-                news.push_back({CRefPtr<CRssItem>(item), channel.get()});
+                news.push_back({CRefPtr<CRssItem>(item), channel.get(), {}});
         }
     }
     std::stable_sort(news.begin(), news.end(), [](const NewsEntry& a, const NewsEntry& b) {
@@ -53,9 +61,12 @@ bool StoredNewsOf(CFeedContext& context, const std::vector<CRefPtr<CRssChannel>>
             if (!ReadStoredNews(channels[i]->FilePath(), context, *channels[i], unreadOnly, items))
                 ok = false;
             for (CRefPtr<CRssItem>& item : items) {
-                if (complete)
-                    CompleteStoredItem(*item);
-                parts[part].push_back({std::move(item), channels[i].get()});
+                NewsEntry entry{std::move(item), channels[i].get(), {}};
+                if (complete) {
+                    CompleteStoredItem(*entry.item);
+                    entry.row = RowOf(entry);
+                }
+                parts[part].push_back(std::move(entry));
             }
         }
     };
@@ -112,10 +123,8 @@ int RunNewsCommand(const QStringList& args)
             CompleteStoredItem(*entry.item);
     std::vector<ToolRow> rows;
     rows.reserve(news.size());
-    for (const NewsEntry& entry : news)
-        rows.push_back({ItemId(*entry.item), IsoTime(entry.item->publicationTime),
-                        entry.channel->Name(), entry.item->PlainTitle(), entry.item->Link(),
-                        QString::fromLatin1(StateName(entry.item->State())), entry.item->unread});
+    for (NewsEntry& entry : news)
+        rows.push_back(entry.row.isEmpty() ? RowOf(entry) : std::move(entry.row));
     PrintRows(out,
               {u"id"_s, u"date"_s, u"channel"_s, u"title"_s, u"link"_s, u"voice"_s, u"unread"_s},
               rows, options.Has(u"--json"_s));

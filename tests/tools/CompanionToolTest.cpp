@@ -214,6 +214,10 @@ TEST(CompanionTool, ASecondWriterIsRefusedAndALockLeftByACrashIsTakenOver)
     EXPECT_EQ(taken.exitCode, 0) << taken.err.toStdString();
     EXPECT_EQ(taken.out.last().section(u',', 0, 1), u"added 3, skipped 0"_s);
     EXPECT_EQ(ReadBack(env, root).channels.size(), 3);
+    // The page address of a feed never downloaded survives into the next run.
+    EXPECT_TRUE(Tool({u"export"_s, u"--data"_s, root})
+                    .out.join(u'\n')
+                    .contains(u"htmlUrl=\"http://harbour.example/\""_s));
 }
 
 namespace {
