@@ -11,3 +11,6 @@ for dev in "$top/../shared/extraction-dev" /work/shared/extraction-dev; do
 done
 cd "$top/build"
 ctest --output-on-failure -j2 < /dev/null
+cd "$top"
+# The Debian package: built, installed, started, purged (needs root or sudo -n).
+"$top/scripts/package_test.sh" < /dev/null

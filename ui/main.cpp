@@ -4,11 +4,18 @@
 #include "QuitOnSignal.h"
 #include "WebEngineSetup.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    // Answered before anything needs a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("calvoria %s\n", CALVORIA_VERSION);
+        return 0;
+    }
     PrepareWebEngine();
     CRssReaderApp app(argc, argv);
     CSingleInstance instance;
