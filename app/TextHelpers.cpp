@@ -111,7 +111,11 @@ bool NormalizeFeedUrl(const QString& text, QString& url)
     if (colon < 0)
         return false;
     const QString scheme = s.left(colon).toLower();
-    if (scheme == "feed"_L1)
+    const QString rest = s.mid(colon + 1);
+    if (scheme == "feed"_L1 && (rest.startsWith("http://"_L1, Qt::CaseInsensitive) ||
+                                rest.startsWith("https://"_L1, Qt::CaseInsensitive)))
+        url = rest; // "feed:https://host/x" wraps the address itself
+    else if (scheme == "feed"_L1)
         url = u"http"_s + s.mid(colon);
     else if (scheme == "http"_L1 || scheme == "https"_L1)
         url = s;

@@ -166,11 +166,12 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
     LogMessage(u"Creating tray icon"_s);
     if (!m_tray->create(ActionsById(*m_commands), u"Calvoria"_s))
         LogMessage(u"*ERROR: Cannot create tray icon"_s);
-    // A tray icon without an image is an empty slot nobody can find: fall back on the
-    // feed picture while the program has no icon of its own.
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull())
-        icon = QIcon(u":/theme/images/feed.svg"_s);
+    // The program's own icon, from the desktop's theme when installed; small sizes have a
+    // simpler drawing of their own.
+    QIcon own;
+    own.addFile(u":/theme/images/calvoria-16.svg"_s, QSize(16, 16));
+    own.addFile(u":/theme/images/calvoria.svg"_s);
+    const QIcon icon = QIcon::fromTheme(u"org.calvoria.calvoria"_s, own);
     setWindowIcon(icon);
     m_tray->setIcon(icon);
 

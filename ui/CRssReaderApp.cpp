@@ -17,6 +17,7 @@
 #include "CRSSVisualOptions.h"
 #include "CRSSVoiceOptions.h"
 #include "CStatusPanes.h"
+#include "CFeedHandoff.h"
 #include "CSingleInstance.h"
 #include "CSystemTray.h"
 #include "CVoiceConverter.h"
@@ -53,6 +54,8 @@ CRssReaderApp::CRssReaderApp(int& argc, char** argv)
     m_feedContext->SetDownloadQueue(&m_downloadQueue);
     setApplicationName(u"Calvoria"_s);
     setOrganizationName(u"Trevane Labs"_s);
+    // Lets the desktop match the windows with the menu entry and its icon.
+    setDesktopFileName(u"org.calvoria.calvoria"_s);
     setQuitOnLastWindowClosed(false);
     m_services.SetNotifier([this](RssEvent code, CRefPtr<CRefCounted> object) {
         m_notifications.Post(code, std::move(object));
@@ -92,8 +95,18 @@ bool CRssReaderApp::Exit()
 
 void CRssReaderApp::OnInstanceCommand(int command)
 {
-    if (command == CSingleInstance::ShowMainWindow && m_frame)
+    if (!m_frame)
+        return;
+    if (command == CSingleInstance::ShowMainWindow)
         m_frame->ShowFromTray();
+    else if (command == CSingleInstance::UpdateAllGroups)
+        m_frame->Router().route(command);
+}
+
+void CRssReaderApp::OnFeedAddress(const QString& address)
+{
+    if (m_handoff)
+        m_handoff->Add(address);
 }
 
 bool CRssReaderApp::event(QEvent* event)
@@ -119,6 +132,8 @@ int CRssReaderApp::ShowCommand() const
 {
     // Launchers pass the window's start state the way the desktop does elsewhere: 1
     // normal, 2, 6, 7 or 11 minimised (in the tray), 3 maximised.
+    if (m_startHidden)
+        return 2;
     bool ok = false;
     const int command = qEnvironmentVariableIntValue("CALVORIA_SHOW_COMMAND", &ok);
     return ok ? command : 1;
@@ -217,6 +232,7 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     });
     m_frame->SetSubscriptionExchange([this] { ImportSubscriptions(*m_doc, m_frame); },
                                      [this] { ExportSubscriptions(*m_doc, m_frame); });
+    m_handoff = new CFeedHandoff(*m_frame, *m_doc);
     ConnectNewsPopups();
     return true;
 }

@@ -13,6 +13,7 @@
 // The application object: owns the services, runs start-up and exit around the message
 // loop, and carries notifications from any thread to the views on the window thread.
 class CFeedContext;
+class CFeedHandoff;
 class CItemJobs;
 class CNewsPopups;
 class CRssChannel;
@@ -41,8 +42,14 @@ public:
 
     CNotificationDispatcher& Notifications() { return m_notifications; }
 
-    // Handles a command from a second copy of the program.
+    // Handles a command from a second copy of the program: show the window, or update
+    // every channel.
     void OnInstanceCommand(int command);
+    // A feed handed over on the command line or by a second copy: subscribed to through
+    // the New Channel dialog.
+    void OnFeedAddress(const QString& address);
+    // Starts hidden in the tray whatever the launcher asks (the session's autostart).
+    void SetStartHidden(bool hidden) { m_startHidden = hidden; }
 
     bool notify(QObject* receiver, QEvent* event) override;
 
@@ -86,4 +93,6 @@ private:
     CNotificationDispatcher m_notifications;
     QPointer<CMainFrame> m_frame;
     std::unique_ptr<CNewsPopups> m_popups;
+    QPointer<CFeedHandoff> m_handoff; // a child of the frame
+    bool m_startHidden = false;
 };

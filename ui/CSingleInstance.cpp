@@ -68,7 +68,26 @@ QString CSingleInstance::ServerName()
     return folder + u"/MainWindowCalvoria-"_s + QString::number(::getuid());
 }
 
-bool CSingleInstance::BecomePrimary()
+namespace {
+
+constexpr char kFeedPrefix[] = "feed ";
+// A line longer than this is no message of ours: the connection is dropped.
+constexpr qint64 kMaxMessageBytes = 64 * 1024;
+
+} // namespace
+
+QByteArray CSingleInstance::CommandMessage(int command)
+{
+    return QByteArray::number(command) + '\n';
+}
+
+QByteArray CSingleInstance::FeedMessage(const QString& address)
+{
+    // An address holds no line break: NormalizeFeedUrl keeps only its first word.
+    return kFeedPrefix + address.toUtf8() + '\n';
+}
+
+bool CSingleInstance::BecomePrimary(const QList<QByteArray>& messages)
 {
     const QString name = ServerName();
     if (name.isEmpty()) {
@@ -85,9 +104,13 @@ bool CSingleInstance::BecomePrimary()
         QLocalSocket socket;
         socket.connectToServer(name);
         if (socket.waitForConnected(1000)) {
-            socket.write(QByteArray::number(ShowMainWindow) + '\n');
-            socket.waitForBytesWritten(1000);
+            for (const QByteArray& message : messages)
+                socket.write(message);
+            while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {
+            }
             socket.disconnectFromServer();
+            if (socket.state() != QLocalSocket::UnconnectedState)
+                socket.waitForDisconnected(1000);
             return false;
         }
     }
@@ -104,11 +127,16 @@ void CSingleInstance::OnNewConnection()
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
+                const QByteArray line = socket->readLine(kMaxMessageBytes).trimmed();
                 bool ok = false;
-                const int command = socket->readLine().trimmed().toInt(&ok);
+                const int command = line.toInt(&ok);
                 if (ok)
                     Q_EMIT commandReceived(command);
+                else if (line.startsWith(kFeedPrefix))
+                    Q_EMIT feedAddressReceived(QString::fromUtf8(line.mid(qsizetype(sizeof kFeedPrefix) - 1)));
             }
+            if (socket->bytesAvailable() > kMaxMessageBytes)
+                socket->abort();
         });
     }
 }

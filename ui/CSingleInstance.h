@@ -4,20 +4,26 @@
 #include <QObject>
 
 // Keeps one running copy per user. The first copy listens on a local socket; a later copy
-// asks it to show its window and ends. Other users can neither take the name nor pose as
-// the running copy.
+// hands it what it was started for (show the window, run a command, subscribe to a feed)
+// and ends. Other users can neither take the name nor pose as the running copy.
 class CSingleInstance : public QObject
 {
     Q_OBJECT
 public:
     // Command sent to the running copy: show the main window.
     static constexpr int ShowMainWindow = 32848;
+    // Command sent to the running copy: update every channel ("Update all groups").
+    static constexpr int UpdateAllGroups = 32816;
 
     explicit CSingleInstance(QObject* parent = nullptr);
 
+    // The messages a later copy sends, one line each.
+    static QByteArray CommandMessage(int command);
+    static QByteArray FeedMessage(const QString& address);
+
     // True when this process is the running copy from now on; false when another copy
-    // runs (it has been asked to show its window).
-    bool BecomePrimary();
+    // runs (it has been sent the messages).
+    bool BecomePrimary(const QList<QByteArray>& messages = {CommandMessage(ShowMainWindow)});
 
     // The socket's path, in a folder that only this user can write into (made when
     // missing); empty when no such folder can be had.
@@ -25,6 +31,7 @@ public:
 
 Q_SIGNALS:
     void commandReceived(int command);
+    void feedAddressReceived(const QString& address);
 
 private:
     void OnNewConnection();

@@ -90,6 +90,7 @@ TEST(TextHelpersFeedUrl, AcceptsTheFirstWordOfAnHttpOrFeedAddress)
         {u"HTTP://Example.com/Feed"_s, u"HTTP://Example.com/Feed"_s},
         {u"https://example.com/a?b=c\r\nsecond line"_s, u"https://example.com/a?b=c"_s},
         {u"\tFeed:example.com/x\tz"_s, u"http:example.com/x"_s},
+        {u"feed:https://example.com/x"_s, u"https://example.com/x"_s},
     };
     for (const auto& c : cases) {
         QString url;

@@ -17,10 +17,14 @@ void SaveIfLoaded(CRssReaderDoc& document)
 } // namespace
 
 CRefPtr<CRssChannel> RunNewChannel(QWidget* parent, CRssReaderDoc& document, CRssGroup& group,
-                                   IFrameServices& frame)
+                                   IFrameServices& frame, const QString& address)
 {
     CRefPtr<CRssChannel> channel = CRssChannel::Create(group.Context());
+    if (!address.isEmpty())
+        channel->SetNameAndUrl({}, address);
     CNewChannel dialog(*channel, CNewChannel::Mode::NewChannel, frame, parent);
+    if (!address.isEmpty())
+        dialog.Verify();
     if (dialog.exec() != QDialog::Accepted)
         return {};
     group.AddChild(channel.get());

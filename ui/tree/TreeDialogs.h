@@ -2,6 +2,8 @@
 
 #include "CRefCounted.h"
 
+#include <QString>
+
 class CRssChannel;
 class CRssGroup;
 class CRssReaderDoc;
@@ -10,9 +12,10 @@ class QWidget;
 
 // The frame's "new channel in a group" service: runs New Channel on a fresh channel; on OK
 // appends it at the end of the group, selects it, starts its first download and saves the
-// tree. Null when the person cancelled.
+// tree. Null when the person cancelled. With an address the dialog opens on it and
+// verifies it at once.
 CRefPtr<CRssChannel> RunNewChannel(QWidget* parent, CRssReaderDoc& document, CRssGroup& group,
-                                   IFrameServices& frame);
+                                   IFrameServices& frame, const QString& address = {});
 
 // The frame's "new group in a group" service: runs New Group; on OK appends a group of
 // that name at the end of the group, selects it and saves the tree.

@@ -1,0 +1,89 @@
+#include "LaunchRequest.h"
+
+#include "StoredFile.h"
+#include "TextHelpers.h"
+
+#include <QFileInfo>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A saved feed is read this far for its self link, which sits before the items.
+constexpr qint64 kFeedFileBytes = 4 * 1024 * 1024;
+
+QString SelfLinkOf(const QString& file)
+{
+    QByteArray bytes;
+    if (ReadStoredFile(file, kFeedFileBytes, bytes) != StoredRead::Ok)
+        return {};
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = xml.name();
+        if (name == "item"_L1 || name == "entry"_L1)
+            break;
+        if (name == "link"_L1 && xml.attributes().value("rel"_L1) == "self"_L1) {
+            const QString href = xml.attributes().value("href"_L1).toString().trimmed();
+            QString url;
+            if (NormalizeFeedUrl(href, url))
+                return url;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString FeedAddressFromArgument(const QString& argument)
+{
+    QString url;
+    if (NormalizeFeedUrl(argument, url))
+        return url;
+    const QString path = argument.startsWith("file:"_L1) ? QUrl(argument).toLocalFile() : argument;
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return {};
+    const QString self = SelfLinkOf(path);
+    return self.isEmpty() ? QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString()
+                          : self;
+}
+
+LaunchRequest ParseLaunchArguments(const QStringList& arguments)
+{
+    LaunchRequest request;
+    for (const QString& argument : arguments) {
+        if (argument == "--version"_L1)
+            request.version = true;
+        else if (argument == "--help"_L1 || argument == "-h"_L1)
+            request.help = true;
+        else if (argument == "--hidden"_L1)
+            request.hidden = true;
+        else if (argument == "--refresh-all"_L1)
+            request.refreshAll = true;
+        else if (argument.startsWith(u'-'))
+            request.error = u"unknown option '%1'"_s.arg(argument);
+        else if (!request.feedAddress.isEmpty())
+            request.error = u"give at most one feed"_s;
+        else if ((request.feedAddress = FeedAddressFromArgument(argument)).isEmpty())
+            request.error = u"'%1' is neither a feed address nor a feed file"_s.arg(argument);
+        if (!request.error.isEmpty())
+            break;
+    }
+    return request;
+}
+
+QString LaunchUsage()
+{
+    return u"usage: calvoria [--hidden] [--refresh-all] [FEED]\n"
+           "\n"
+           "  FEED           subscribe to a feed through the New Channel dialog: a feed:,\n"
+           "                 http or https address, or a feed file a browser saved\n"
+           "  --hidden       start hidden in the tray\n"
+           "  --refresh-all  update every channel\n"
+           "  --version      print the version and end\n"
+           "\n"
+           "When Calvoria already runs, the running copy does what is asked.\n"_s;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What one start of the program asks for on its command line:
+//     calvoria [--hidden] [--refresh-all] [FEED]
+// FEED is what a browser or the desktop hands over: a feed: or http(s) address, or a feed
+// file it saved.
+struct LaunchRequest {
+    bool version = false;
+    bool help = false;
+    bool hidden = false;     // start hidden in the tray (the session's autostart)
+    bool refreshAll = false; // update every channel
+    QString feedAddress;     // to subscribe to through the New Channel dialog
+    QString error;           // bad usage, one line for the person
+};
+
+// arguments: without the program's name. Qt's own options (-platform, -style...) are taken
+// out by QApplication before this sees them; the rest of what starts with '-' is refused.
+LaunchRequest ParseLaunchArguments(const QStringList& arguments);
+
+// The feed address an argument names: "feed://host/x" and "feed:https://host/x" as the
+// http(s) address they stand for, an http or https address as it is, and a local feed
+// file as the address it gives for itself (its self link), else as a file: URL. Empty when
+// the argument is none of these.
+QString FeedAddressFromArgument(const QString& argument);
+
+// The usage text of --help.
+QString LaunchUsage();

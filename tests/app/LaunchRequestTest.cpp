@@ -1,0 +1,42 @@
+#include "LaunchRequest.h"
+
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+TEST(LaunchRequest, TakesWhatBrowsersAndTheDesktopHandOver)
+{
+    const LaunchRequest plain = ParseLaunchArguments({});
+    EXPECT_FALSE(plain.hidden || plain.refreshAll || plain.version || plain.help);
+    EXPECT_TRUE(plain.feedAddress.isEmpty() && plain.error.isEmpty());
+
+    const LaunchRequest both =
+        ParseLaunchArguments({u"--hidden"_s, u"--refresh-all"_s, u"feed://news.example/rss"_s});
+    EXPECT_TRUE(both.hidden && both.refreshAll);
+    EXPECT_EQ(both.feedAddress, u"http://news.example/rss"_s);
+    EXPECT_EQ(ParseLaunchArguments({u"feed:https://news.example/atom"_s}).feedAddress,
+              u"https://news.example/atom"_s);
+
+    // A feed a browser saved: the address it gives for itself, else the file itself.
+    QTemporaryDir dir;
+    const QString atom = dir.filePath(u"feed (1).xml"_s);
+    ASSERT_TRUE(WriteFile(atom, R"(<?xml version="1.0"?>
+<feed xmlns="http://www.w3.org/2005/Atom"><title>T</title>
+<link rel="alternate" href="https://news.example/"/>
+<link rel="self" href="https://news.example/feed.atom"/>
+<entry><link rel="self" href="https://news.example/entry"/></entry></feed>)"));
+    EXPECT_EQ(ParseLaunchArguments({atom}).feedAddress, u"https://news.example/feed.atom"_s);
+    const QString rss = dir.filePath(u"rss.xml"_s);
+    ASSERT_TRUE(WriteFile(rss, "<rss version=\"2.0\"><channel><title>T</title></channel></rss>"));
+    EXPECT_EQ(ParseLaunchArguments({u"file://"_s + rss}).feedAddress, u"file://"_s + rss);
+
+    // Bad usage is refused with a reason.
+    EXPECT_EQ(ParseLaunchArguments({u"--frobnicate"_s}).error, u"unknown option '--frobnicate'"_s);
+    EXPECT_FALSE(ParseLaunchArguments({u"mailto:a@b.example"_s}).error.isEmpty());
+    EXPECT_FALSE(ParseLaunchArguments({dir.filePath(u"missing.xml"_s)}).error.isEmpty());
+    EXPECT_EQ(ParseLaunchArguments({u"http://a.example/"_s, u"http://b.example/"_s}).error,
+              u"give at most one feed"_s);
+}
