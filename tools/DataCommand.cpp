@@ -270,23 +270,40 @@ void PrintRows(QTextStream& out, const QStringList& columns, const std::vector<T
         return;
     }
     out << columns.join(u'\t') << '\n';
-    // One line string reused for every row: lists can have tens of thousands of rows.
-    QString line;
+    out.flush();
     for (const ToolRow& row : rows) {
-        line.clear();
-        for (const QVariant& value : row) {
-            if (&value != &row.front())
-                line += u'\t';
-            if (value.typeId() == QMetaType::Bool) {
-                line += value.toBool() ? u'1' : u'0';
-                continue;
-            }
-            const qsizetype from = line.size();
-            line += value.typeId() == QMetaType::QString ? *static_cast<const QString*>(value.constData()) : value.toString();
-            for (qsizetype i = from; i < line.size(); ++i)
-                if (line[i] == u'\t' || line[i] == u'\n' || line[i] == u'\r')
-                    line[i] = u' ';
-        }
-        out << line << '\n';
+        const QByteArray line = RowLine(row);
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     }
+}
+
+QByteArray RowLine(const ToolRow& row)
+{
+    QString line;
+    for (const QVariant& value : row) {
+        if (&value != &row.front())
+            line += u'\t';
+        if (value.typeId() == QMetaType::Bool) {
+            line += value.toBool() ? u'1' : u'0';
+            continue;
+        }
+        const qsizetype from = line.size();
+        line += value.typeId() == QMetaType::QString
+                    ? *static_cast<const QString*>(value.constData())
+                    : value.toString();
+        for (qsizetype i = from; i < line.size(); ++i)
+            if (line[i] == u'\t' || line[i] == u'\n' || line[i] == u'\r')
+                line[i] = u' ';
+    }
+    line += u'\n';
+    return line.toUtf8();
+}
+
+void PrintRowLines(QTextStream& out, const QStringList& columns,
+                   const std::vector<QByteArray>& lines)
+{
+    out << columns.join(u'\t') << '\n';
+    out.flush();
+    for (const QByteArray& line : lines)
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
 }

@@ -93,3 +93,8 @@ QString ItemId(const CRssItem& item);
 using ToolRow = QVariantList;
 void PrintRows(QTextStream& out, const QStringList& columns, const std::vector<ToolRow>& rows,
                bool json);
+// One row as PrintRows writes it without json: a line in UTF-8, newline included. Long lists
+// make their lines where the rows are made and print them with PrintRowLines.
+QByteArray RowLine(const ToolRow& row);
+void PrintRowLines(QTextStream& out, const QStringList& columns,
+                   const std::vector<QByteArray>& lines);

@@ -17,8 +17,23 @@ struct NewsEntry
 {
     CRefPtr<CRssItem> item;
     CRssChannel* channel;
-    ToolRow row; // made on the reading threads when every entry is shown
+    qint64 time = 0;
+    // Made on the reading threads when every entry is shown: the row for JSON, or else the
+    // printed line, the item then being let go there too.
+    ToolRow row;
+    QByteArray line;
 };
+
+enum class Shown {
+    Later, // only some entries are shown: completed by the caller
+    Rows,
+    Lines,
+};
+
+bool Newer(const NewsEntry& a, const NewsEntry& b)
+{
+    return a.time > b.time;
+}
 
 ToolRow RowOf(const NewsEntry& entry)
 {
@@ -36,20 +51,17 @@ std::vector<NewsEntry> NewsOf(const std::vector<CRefPtr<CRssChannel>>& channels,
         for (const CRefPtr<CRssNode>& node : channel->LockedChildren()) {
             auto* item = NodeCast<CRssItem>(node.get());
             if (item && !item->deleted && (!unreadOnly || item->unread))
-                news.push_back({CRefPtr<CRssItem>(item), channel.get(), {}});
+                news.push_back({CRefPtr<CRssItem>(item), channel.get(), item->publicationTime, {}, {}});
         }
     }
-    std::stable_sort(news.begin(), news.end(), [](const NewsEntry& a, const NewsEntry& b) {
-        return a.item->publicationTime > b.item->publicationTime;
-    });
+    std::stable_sort(news.begin(), news.end(), Newer);
     return news;
 }
 
 // The same from the channel files as stored; false when a file needs the loader. Two
 // threads share the files.
-// complete: the items are completed on the threads too (every one will be shown).
 bool StoredNewsOf(CFeedContext& context, const std::vector<CRefPtr<CRssChannel>>& channels,
-                  bool unreadOnly, bool complete, std::vector<NewsEntry>& news)
+                  bool unreadOnly, Shown shown, std::vector<NewsEntry>& news)
 {
     constexpr size_t kThreads = 2;
     std::vector<std::vector<NewsEntry>> parts(kThreads);
@@ -61,10 +73,16 @@ bool StoredNewsOf(CFeedContext& context, const std::vector<CRefPtr<CRssChannel>>
             if (!ReadStoredNews(channels[i]->FilePath(), context, *channels[i], unreadOnly, items))
                 ok = false;
             for (CRefPtr<CRssItem>& item : items) {
-                NewsEntry entry{std::move(item), channels[i].get(), {}};
-                if (complete) {
+                NewsEntry entry{std::move(item), channels[i].get(), 0, {}, {}};
+                entry.time = entry.item->publicationTime;
+                if (shown != Shown::Later) {
                     CompleteStoredItem(*entry.item);
                     entry.row = RowOf(entry);
+                }
+                if (shown == Shown::Lines) {
+                    entry.line = RowLine(entry.row);
+                    entry.row.clear();
+                    entry.item.reset();
                 }
                 parts[part].push_back(std::move(entry));
             }
@@ -83,9 +101,7 @@ bool StoredNewsOf(CFeedContext& context, const std::vector<CRefPtr<CRssChannel>>
         while (at < part.size() && part[at].channel == channels[i].get())
             news.push_back(std::move(part[at++]));
     }
-    std::stable_sort(news.begin(), news.end(), [](const NewsEntry& a, const NewsEntry& b) {
-        return a.item->publicationTime > b.item->publicationTime;
-    });
+    std::stable_sort(news.begin(), news.end(), Newer);
     return true;
 }
 
@@ -110,24 +126,34 @@ int RunNewsCommand(const QStringList& args)
     if (!ChannelsNamed(session.Root(), options.Positional().value(0), channels, err))
         return 1;
     const bool unreadOnly = options.Has(u"--unread"_s);
+    const bool json = options.Has(u"--json"_s);
+    const QStringList columns{u"id"_s,   u"date"_s,  u"channel"_s, u"title"_s,
+                              u"link"_s, u"voice"_s, u"unread"_s};
     std::vector<NewsEntry> news;
-    const bool stored = StoredNewsOf(session.Context(), channels, unreadOnly, limit < 0, news);
+    const Shown shown = limit >= 0 ? Shown::Later : json ? Shown::Rows : Shown::Lines;
+    const bool stored = StoredNewsOf(session.Context(), channels, unreadOnly, shown, news);
     if (!stored) { // a file only the loader can read: load them all
         session.Doc().WaitForChannels();
         news = NewsOf(channels, unreadOnly);
     }
     if (limit >= 0 && size_t(limit) < news.size())
         news.resize(size_t(limit));
-    if (stored && limit >= 0)
+    if (stored && shown == Shown::Lines) {
+        std::vector<QByteArray> lines;
+        lines.reserve(news.size());
+        for (NewsEntry& entry : news)
+            lines.push_back(std::move(entry.line));
+        PrintRowLines(out, columns, lines);
+        return 0;
+    }
+    if (stored && shown == Shown::Later)
         for (const NewsEntry& entry : news)
             CompleteStoredItem(*entry.item);
     std::vector<ToolRow> rows;
     rows.reserve(news.size());
     for (NewsEntry& entry : news)
         rows.push_back(entry.row.isEmpty() ? RowOf(entry) : std::move(entry.row));
-    PrintRows(out,
-              {u"id"_s, u"date"_s, u"channel"_s, u"title"_s, u"link"_s, u"voice"_s, u"unread"_s},
-              rows, options.Has(u"--json"_s));
+    PrintRows(out, columns, rows, json);
     return 0;
 }
 
