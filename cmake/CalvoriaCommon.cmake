@@ -40,7 +40,11 @@ function(calvoria_add_test)
     target_link_libraries(${target} PRIVATE calvoria_common calvoria_testmain ${T_LIBS})
   endif()
   add_test(NAME ${T_NAME} COMMAND ${target})
+  set(sanitizer_env "")
+  if(CALVORIA_ASAN)
+    set(sanitizer_env "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp")
+  endif()
   set_tests_properties(${T_NAME} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CALVORIA_BIN_DIR=${CMAKE_BINARY_DIR}/bin;CALVORIA_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CALVORIA_BIN_DIR=${CMAKE_BINARY_DIR}/bin;CALVORIA_SOURCE_DIR=${CMAKE_SOURCE_DIR};${sanitizer_env};${T_ENV}"
     TIMEOUT 600)
 endfunction()

@@ -10,6 +10,7 @@
 #     tree-menu.png          the channel tree's context menu (Shift+F10)
 #     news-menu.png          the news list's context menu
 #     new-channel.png        File > New channel in a group
+#     feed-handoff.png       a browser's feed: link handed to the running copy, verified
 #     options-<page>.png     Tools > Options, each page
 #     sync-dialog.png        File > Synchronize: two channels' prepared news, a player with room
 #     sync-no-room.png       the same with a card that has no room: sizes in red
@@ -35,7 +36,8 @@ export HOME=$work XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config \
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Trevane Labs" && chmod 700 "$XDG_RUNTIME_DIR"
 # A sample data folder whose channels are served from this machine.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 "$top/bench/serve_feeds.py" "$port" --count 12 --items 20 > /dev/null 2>&1 &
+# Twelve feeds are subscribed; the thirteenth is the one a browser hands over.
+python3 "$top/bench/serve_feeds.py" "$port" --count 13 --items 20 > /dev/null 2>&1 &
 server=$!
 # And one that takes connections but never answers: its channel stays busy.
 silent=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -104,6 +106,7 @@ shoot news-list "$open_channel"
 shoot tree-menu "$open_channel; xdotool key shift+F10 2> /dev/null; sleep 0.6"
 shoot news-menu "$open_channel; xdotool key F6 Down shift+F10 2> /dev/null; sleep 0.6"
 shoot new-channel "$focus key Home Down Down 2> /dev/null; sleep 0.5; xdotool key ctrl+n 2> /dev/null; sleep 1"
+shoot feed-handoff "\"\$0\" feed://127.0.0.1:$port/feed12.xml; sleep 3"
 options="$focus key alt+t 2> /dev/null; sleep 0.4; xdotool key o 2> /dev/null; sleep 1"
 shoot options-general "$options"
 shoot options-appearance "$options; xdotool key ctrl+Tab 2> /dev/null; sleep 0.5"
