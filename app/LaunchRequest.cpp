@@ -64,7 +64,7 @@ LaunchRequest ParseLaunchArguments(const QStringList& arguments)
         else if (argument == "--refresh-all"_L1)
             request.refreshAll = true;
         else if (argument.startsWith(u'-'))
-            request.error = u"unknown option '%1'"_s.arg(argument);
+            continue; // the web engine's own switches (--disable-gpu...): it reads them itself
         else if (!request.feedAddress.isEmpty())
             request.error = u"give at most one feed"_s;
         else if ((request.feedAddress = FeedAddressFromArgument(argument)).isEmpty())

@@ -17,7 +17,7 @@ struct LaunchRequest {
 };
 
 // arguments: without the program's name. Qt's own options (-platform, -style...) are taken
-// out by QApplication before this sees them; the rest of what starts with '-' is refused.
+// out by QApplication before this sees them; other options are left to the web engine.
 LaunchRequest ParseLaunchArguments(const QStringList& arguments);
 
 // The feed address an argument names: "feed://host/x" and "feed:https://host/x" as the

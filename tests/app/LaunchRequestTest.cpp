@@ -33,8 +33,10 @@ TEST(LaunchRequest, TakesWhatBrowsersAndTheDesktopHandOver)
     ASSERT_TRUE(WriteFile(rss, "<rss version=\"2.0\"><channel><title>T</title></channel></rss>"));
     EXPECT_EQ(ParseLaunchArguments({u"file://"_s + rss}).feedAddress, u"file://"_s + rss);
 
-    // Bad usage is refused with a reason.
-    EXPECT_EQ(ParseLaunchArguments({u"--frobnicate"_s}).error, u"unknown option '--frobnicate'"_s);
+    // Options of the web engine are left to it; bad usage is refused with a reason.
+    const LaunchRequest engine = ParseLaunchArguments({u"--disable-gpu"_s, u"feed://a.example/"_s});
+    EXPECT_TRUE(engine.error.isEmpty());
+    EXPECT_EQ(engine.feedAddress, u"http://a.example/"_s);
     EXPECT_FALSE(ParseLaunchArguments({u"mailto:a@b.example"_s}).error.isEmpty());
     EXPECT_FALSE(ParseLaunchArguments({dir.filePath(u"missing.xml"_s)}).error.isEmpty());
     EXPECT_EQ(ParseLaunchArguments({u"http://a.example/"_s, u"http://b.example/"_s}).error,
