@@ -55,11 +55,7 @@ LaunchRequest ParseLaunchArguments(const QStringList& arguments)
 {
     LaunchRequest request;
     for (const QString& argument : arguments) {
-        if (argument == "--version"_L1)
-            request.version = true;
-        else if (argument == "--help"_L1 || argument == "-h"_L1)
-            request.help = true;
-        else if (argument == "--hidden"_L1)
+        if (argument == "--hidden"_L1)
             request.hidden = true;
         else if (argument == "--refresh-all"_L1)
             request.refreshAll = true;

@@ -5,11 +5,10 @@
 
 // What one start of the program asks for on its command line:
 //     calvoria [--hidden] [--refresh-all] [FEED]
+// (--version and --help are answered before the application object exists.)
 // FEED is what a browser or the desktop hands over: a feed: or http(s) address, or a feed
 // file it saved.
 struct LaunchRequest {
-    bool version = false;
-    bool help = false;
     bool hidden = false;     // start hidden in the tray (the session's autostart)
     bool refreshAll = false; // update every channel
     QString feedAddress;     // to subscribe to through the New Channel dialog

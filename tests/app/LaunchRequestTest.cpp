@@ -10,7 +10,7 @@ using namespace Qt::Literals::StringLiterals;
 TEST(LaunchRequest, TakesWhatBrowsersAndTheDesktopHandOver)
 {
     const LaunchRequest plain = ParseLaunchArguments({});
-    EXPECT_FALSE(plain.hidden || plain.refreshAll || plain.version || plain.help);
+    EXPECT_FALSE(plain.hidden || plain.refreshAll);
     EXPECT_TRUE(plain.feedAddress.isEmpty() && plain.error.isEmpty());
 
     const LaunchRequest both =
