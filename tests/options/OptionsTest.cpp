@@ -198,6 +198,42 @@ TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)
     EXPECT_EQ(QDir(prefs.DataRoot()), QDir(newRoot));
     EXPECT_EQ(QDir(Child<QLineEdit>(page, "dataFolder")->text()), QDir(newRoot));
     doc.CloseNews();
+
+    // Starting at log-in is the autostart entry itself: ticked and applied, it is written;
+    // a sheet opened later shows the file as it is, a switched-off entry unticked.
+    const QString entry = env.home.File(u"config/autostart/org.calvoria.calvoria.desktop"_s);
+    auto* autostart = Child<QCheckBox>(page, "autostart");
+    EXPECT_FALSE(autostart->isChecked());
+    autostart->click();
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_TRUE(ReadFile(entry).contains(
+        "\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + " --hidden\n"));
+    const auto openedBox = [&] {
+        auto* sheet = new CRSSPropSht;
+        auto* page = new CRSSGeneralOptions(prefs, frame, {});
+        sheet->AddPage(page, u"General"_s);
+        return std::pair{std::unique_ptr<CRSSPropSht>(sheet), Child<QCheckBox>(page, "autostart")};
+    };
+    ASSERT_TRUE(WriteFile(entry, "[Desktop Entry]\nExec=calvoria\nHidden=true\n"));
+    EXPECT_FALSE(openedBox().second->isChecked());
+    ASSERT_TRUE(WriteFile(entry, "[Desktop Entry]\nExec=calvoria\n"));
+    auto [later, box] = openedBox();
+    EXPECT_TRUE(box->isChecked());
+    box->click();
+    ASSERT_TRUE(later->ApplyAll());
+    EXPECT_FALSE(QFile::exists(entry));
+
+    // When the entry cannot be written the person is told why, and the box stays clear.
+    const QString folder = env.home.File(u"config/autostart"_s);
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(WriteFile(folder, "a file where the folder goes"));
+    box->click();
+    QTimer::singleShot(0, [&] { message = AnswerNextMessage(); });
+    ASSERT_TRUE(later->ApplyAll());
+    EXPECT_EQ(
+        message,
+        u"Calvoria cannot start when you log in.\nCannot create the folder '%1'."_s.arg(folder));
+    EXPECT_FALSE(box->isChecked());
 }
 
 TEST_F(Options, VoicePageStoresTheChoiceAndTellsTheConverter)

@@ -1,5 +1,6 @@
 #include "CRSSGeneralOptions.h"
 
+#include "AutostartEntry.h"
 #include "CPreferences.h"
 #include "FolderHelpers.h"
 #include "IFrameServices.h"
@@ -7,23 +8,24 @@
 #include "TextHelpers.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace OptionsControls;
 
 CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& frame,
                                        RootMover moveDataRoot, QWidget* parent)
-    : COptionsPage(parent), m_prefs(prefs), m_frame(frame),
-      m_moveDataRoot(std::move(moveDataRoot)), m_folder(new QLineEdit),
-      m_limit(new QCheckBox(u"Limit number of news per channel"_s)),
+    : COptionsPage(parent), m_prefs(prefs), m_frame(frame), m_moveDataRoot(std::move(moveDataRoot)),
+      m_folder(new QLineEdit), m_limit(new QCheckBox(u"Limit number of news per channel"_s)),
       m_newsPerChannel(NumberEdit(0)), m_newsCache(new QLabel),
       m_removeOld(new QCheckBox(u"Remove voice files older than"_s)), m_days(NumberEdit(0)),
-      m_voiceCache(new QLabel)
+      m_voiceCache(new QLabel), m_autostart(new QCheckBox(u"&Start Calvoria when I log in"_s))
 {
     setObjectName(u"generalOptions"_s);
     m_folder->setObjectName(u"dataFolder"_s);
@@ -34,6 +36,13 @@ CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& fram
     auto* browse = new QPushButton(u"Browse ..."_s);
     m_newsPerChannel->setAccessibleName(u"News per channel"_s);
     m_days->setAccessibleName(u"Days"_s);
+    m_autostart->setObjectName(u"autostart"_s);
+    auto* autostartNote = new QLabel(u"Calvoria then starts hidden, with its icon in the tray."_s);
+    autostartNote->setWordWrap(true);
+    // Under the box's text, not its square.
+    autostartNote->setIndent(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                             style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
+    m_autostart->setAccessibleDescription(autostartNote->text());
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(folderLabel, 0, 0, 1, 3);
@@ -49,7 +58,9 @@ CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& fram
     grid->addWidget(new QLabel(u"days"_s), 4, 2);
     grid->addWidget(new QLabel(u"Size of voice cache :"_s), 5, 0);
     grid->addWidget(m_voiceCache, 5, 1, 1, 2);
-    grid->setRowStretch(6, 1);
+    grid->addWidget(m_autostart, 6, 0, 1, 3);
+    grid->addWidget(autostartNote, 7, 0, 1, 3);
+    grid->setRowStretch(8, 1);
 
     connect(browse, &QPushButton::clicked, this, [this] {
         QString path = m_folder->text();
@@ -58,7 +69,7 @@ CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& fram
             MarkChanged();
         }
     });
-    for (QCheckBox* box : {m_limit, m_removeOld})
+    for (QCheckBox* box : {m_limit, m_removeOld, m_autostart})
         connect(box, &QCheckBox::clicked, this, [this] {
             UpdateEnables();
             MarkChanged();
@@ -74,6 +85,7 @@ void CRSSGeneralOptions::Initialize()
     m_days->setText(QString::number(m_prefs.voiceMaxAgeDays));
     m_newsCache->setText(FormatSize(FolderSize(m_prefs.FeedsFolder() + u"*.*"_s)));
     m_voiceCache->setText(FormatSize(FolderSize(m_prefs.Mp3Folder() + u"*.*"_s)));
+    m_autostart->setChecked(AutostartEnabled());
     UpdateEnables();
 }
 
@@ -119,4 +131,17 @@ void CRSSGeneralOptions::ApplyPage()
     m_prefs.limitNewsPerChannel = m_limit->isChecked();
     m_prefs.removeOldVoice = m_removeOld->isChecked();
     m_prefs.SaveAll();
+
+    const bool wanted = m_autostart->isChecked();
+    if (wanted != AutostartEnabled()) {
+        QString error;
+        if (!SetAutostart(wanted, QCoreApplication::applicationFilePath(), &error)) {
+            QMessageBox::warning(this, u"Calvoria"_s,
+                                 (wanted ? u"Calvoria cannot start when you log in.\n"_s
+                                         : u"Calvoria still starts when you log in.\n"_s) +
+                                     error);
+        }
+        // What the person sees is what the next log-in will do.
+        m_autostart->setChecked(AutostartEnabled());
+    }
 }

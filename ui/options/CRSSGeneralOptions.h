@@ -11,7 +11,8 @@ class QLabel;
 class QLineEdit;
 
 // "General": the data folder, the number of news kept per channel and the age of voice
-// files, with the sizes of both caches.
+// files, with the sizes of both caches, and whether the program starts at log-in (the box
+// shows the autostart entry as it is, not a stored choice).
 class CRSSGeneralOptions : public COptionsPage
 {
     Q_OBJECT
@@ -41,4 +42,5 @@ private:
     QCheckBox* m_removeOld;
     QLineEdit* m_days;
     QLabel* m_voiceCache;
+    QCheckBox* m_autostart;
 };
