@@ -14,26 +14,39 @@ namespace {
 // A saved feed is read this far for its self link, which sits before the items.
 constexpr qint64 kFeedFileBytes = 4 * 1024 * 1024;
 
-QString SelfLinkOf(const QString& file)
+// The address a saved feed gives for itself (Atom's and RSS's atom:link rel="self"), else
+// that of its site (RSS's link, Atom's alternate link), where the New Channel dialog finds
+// the feed again; empty when it gives neither.
+QString AddressInFeedFile(const QString& file)
 {
     QByteArray bytes;
     if (ReadStoredFile(file, kFeedFileBytes, bytes) != StoredRead::Ok)
         return {};
     QXmlStreamReader xml(bytes);
+    QString site;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QStringView name = xml.name();
         if (name == "item"_L1 || name == "entry"_L1)
             break;
-        if (name == "link"_L1 && xml.attributes().value("rel"_L1) == "self"_L1) {
-            const QString href = xml.attributes().value("href"_L1).toString().trimmed();
-            QString url;
-            if (NormalizeFeedUrl(href, url))
+        if (name != "link"_L1)
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        const QStringView rel = attributes.value("rel"_L1);
+        QString url;
+        if (attributes.hasAttribute("href"_L1)) {
+            if (!NormalizeFeedUrl(attributes.value("href"_L1).toString(), url))
+                continue;
+            if (rel == "self"_L1)
                 return url;
+            if ((rel.isEmpty() || rel == "alternate"_L1) && site.isEmpty())
+                site = url;
+        } else if (site.isEmpty() && NormalizeFeedUrl(xml.readElementText(), url)) {
+            site = url;
         }
     }
-    return {};
+    return site;
 }
 
 } // namespace
@@ -46,9 +59,9 @@ QString FeedAddressFromArgument(const QString& argument)
     const QString path = argument.startsWith("file:"_L1) ? QUrl(argument).toLocalFile() : argument;
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return {};
-    const QString self = SelfLinkOf(path);
-    return self.isEmpty() ? QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString()
-                          : self;
+    const QString address = AddressInFeedFile(path);
+    return address.isEmpty() ? QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString()
+                             : address;
 }
 
 LaunchRequest ParseLaunchArguments(const QStringList& arguments)

@@ -21,8 +21,8 @@ LaunchRequest ParseLaunchArguments(const QStringList& arguments);
 
 // The feed address an argument names: "feed://host/x" and "feed:https://host/x" as the
 // http(s) address they stand for, an http or https address as it is, and a local feed
-// file as the address it gives for itself (its self link), else as a file: URL. Empty when
-// the argument is none of these.
+// file as the address it gives for itself (its self link), else its site's address (where
+// the feed is found again), else as a file: URL. Empty when the argument is none of these.
 QString FeedAddressFromArgument(const QString& argument);
 
 // The usage text of --help.

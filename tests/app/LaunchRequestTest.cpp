@@ -20,7 +20,8 @@ TEST(LaunchRequest, TakesWhatBrowsersAndTheDesktopHandOver)
     EXPECT_EQ(ParseLaunchArguments({u"feed:https://news.example/atom"_s}).feedAddress,
               u"https://news.example/atom"_s);
 
-    // A feed a browser saved: the address it gives for itself, else the file itself.
+    // A feed a browser saved: the address it gives for itself, else its site's, else the
+    // file itself.
     QTemporaryDir dir;
     const QString atom = dir.filePath(u"feed (1).xml"_s);
     ASSERT_TRUE(WriteFile(atom, R"(<?xml version="1.0"?>
@@ -30,8 +31,13 @@ TEST(LaunchRequest, TakesWhatBrowsersAndTheDesktopHandOver)
 <entry><link rel="self" href="https://news.example/entry"/></entry></feed>)"));
     EXPECT_EQ(ParseLaunchArguments({atom}).feedAddress, u"https://news.example/feed.atom"_s);
     const QString rss = dir.filePath(u"rss.xml"_s);
-    ASSERT_TRUE(WriteFile(rss, "<rss version=\"2.0\"><channel><title>T</title></channel></rss>"));
-    EXPECT_EQ(ParseLaunchArguments({u"file://"_s + rss}).feedAddress, u"file://"_s + rss);
+    ASSERT_TRUE(WriteFile(rss, "<rss version=\"2.0\"><channel><title>T</title>"
+                               "<link>https://site.example/</link><item><link>https://site.example/1"
+                               "</link></item></channel></rss>"));
+    EXPECT_EQ(ParseLaunchArguments({u"file://"_s + rss}).feedAddress, u"https://site.example/"_s);
+    const QString bare = dir.filePath(u"bare.xml"_s);
+    ASSERT_TRUE(WriteFile(bare, "<rss version=\"2.0\"><channel><title>T</title></channel></rss>"));
+    EXPECT_EQ(ParseLaunchArguments({bare}).feedAddress, u"file://"_s + bare);
 
     // Options of the web engine are left to it; bad usage is refused with a reason.
     const LaunchRequest engine = ParseLaunchArguments({u"--disable-gpu"_s, u"feed://a.example/"_s});
