@@ -4,9 +4,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -15,16 +20,18 @@ namespace {
 // they never wait for what other programs are writing to the same disk.
 constexpr size_t kFilesFlushedOneByOne = 8;
 
-void FlushFile(const QByteArray& name, bool wholeFileSystem)
+// fsync of the file, or syncfs of the whole file system it is on; "" or the failure.
+QString FlushFile(const QByteArray& name, bool wholeFileSystem)
 {
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    if (wholeFileSystem)
-        ::syncfs(fd);
-    else
-        ::fsync(fd);
-    ::close(fd);
+    int result = fd < 0 ? -1 : wholeFileSystem ? ::syncfs(fd) : ::fsync(fd);
+    const int e = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (result == 0)
+        return {};
+    return u"%1: %2"_s.arg(QLatin1StringView(wholeFileSystem ? "syncfs" : "fsync"),
+                           QString::fromLocal8Bit(std::strerror(e)));
 }
 
 QByteArray FolderOf(const QString& path)
@@ -46,24 +53,23 @@ bool CStoredFileBatch::Add(const QString& path, const QByteArray& bytes, QString
     QByteArray temporary;
     if (!WriteTemporaryFile(path, bytes, false, temporary, error))
         return false;
-    m_entries.push_back({path, std::move(temporary), std::move(done)});
+    m_entries.push_back({path, std::move(temporary), std::move(done), {}});
     return true;
 }
 
-void CStoredFileBatch::Flush() const
+void CStoredFileBatch::Flush()
 {
     if (m_entries.size() <= kFilesFlushedOneByOne) {
-        for (const Entry& entry : m_entries)
-            FlushFile(entry.temporary, false);
+        for (Entry& entry : m_entries)
+            entry.error = FlushFile(entry.temporary, false);
         return;
     }
-    QSet<QByteArray> folders;
-    for (const Entry& entry : m_entries) {
+    QHash<QByteArray, QString> folders; // each folder's file system, flushed once
+    for (Entry& entry : m_entries) {
         const QByteArray folder = FolderOf(entry.path);
-        if (!folders.contains(folder)) {
-            folders.insert(folder);
-            FlushFile(folder, true);
-        }
+        if (!folders.contains(folder))
+            folders.insert(folder, FlushFile(folder, true));
+        entry.error = folders.value(folder);
     }
 }
 
@@ -72,14 +78,18 @@ bool CStoredFileBatch::Commit()
     Flush();
     bool allSaved = true;
     QSet<QByteArray> folders;
-    for (const Entry& entry : m_entries) {
-        QString error;
-        const bool saved = ReplaceWithTemporaryFile(entry.temporary, entry.path, &error);
+    for (Entry& entry : m_entries) {
+        // Only what surely reached the disk may replace the old version.
+        bool saved = false;
+        if (entry.error.isEmpty())
+            saved = ReplaceWithTemporaryFile(entry.temporary, entry.path, &entry.error);
+        else
+            ::unlink(entry.temporary.constData());
         if (saved)
             folders.insert(FolderOf(entry.path));
         allSaved = allSaved && saved;
         if (entry.done)
-            entry.done(saved, error);
+            entry.done(saved, entry.error);
     }
     m_entries.clear();
     for (const QByteArray& folder : folders)

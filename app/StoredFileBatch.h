@@ -34,8 +34,10 @@ private:
         QString path;
         QByteArray temporary;
         Done done;
+        QString error; // why it cannot replace the old version
     };
-    void Flush() const;
+    // Brings every temporary file to the disk, noting failures in the entries.
+    void Flush();
 
     std::vector<Entry> m_entries;
 };
