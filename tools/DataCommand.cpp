@@ -103,6 +103,13 @@ bool CDataSession::Open(const QString& dataOption, QTextStream& err, bool readCh
     return true;
 }
 
+bool CDataSession::OpenChannels(const QString& dataOption, const QString& name,
+                                std::vector<CRefPtr<CRssChannel>>& channels, QTextStream& err,
+                                bool readChannels)
+{
+    return Open(dataOption, err, readChannels) && ChannelsNamed(Root(), name, channels, err);
+}
+
 bool CDataSession::Save(QTextStream& err)
 {
     if (m_doc->SaveNews())

@@ -53,6 +53,10 @@ public:
     // err when the folder cannot be used or is in use.
     // readChannels false: only data.opml is read; the channels' news stay on disk.
     bool Open(const QString& dataOption, QTextStream& err, bool readChannels = true);
+    // Open, then the channels as ChannelsNamed gives them for name ("" for all).
+    bool OpenChannels(const QString& dataOption, const QString& name,
+                      std::vector<CRefPtr<CRssChannel>>& channels, QTextStream& err,
+                      bool readChannels = true);
     // False with the failures on err.
     bool Save(QTextStream& err);
 

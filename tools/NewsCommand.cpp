@@ -120,10 +120,9 @@ int RunNewsCommand(const QStringList& args)
     QTextStream err(stderr);
     CDataSession session;
     // The news are read from the channel files as stored, without building the channels.
-    if (!session.Open(options.Value(u"--data"_s), err, false))
-        return 1;
     std::vector<CRefPtr<CRssChannel>> channels;
-    if (!ChannelsNamed(session.Root(), options.Positional().value(0), channels, err))
+    if (!session.OpenChannels(options.Value(u"--data"_s), options.Positional().value(0), channels,
+                              err, false))
         return 1;
     const bool unreadOnly = options.Has(u"--unread"_s);
     const bool json = options.Has(u"--json"_s);
@@ -169,10 +168,9 @@ int RunMarkReadCommand(const QStringList& args)
     QTextStream out(stdout);
     QTextStream err(stderr);
     CDataSession session;
-    if (!session.Open(options.Value(u"--data"_s), err))
-        return 1;
     std::vector<CRefPtr<CRssChannel>> channels;
-    if (!ChannelsNamed(session.Root(), options.Value(u"--channel"_s), channels, err))
+    if (!session.OpenChannels(options.Value(u"--data"_s), options.Value(u"--channel"_s), channels,
+                              err))
         return 1;
     QStringList ids;
     for (const QString& id : options.Positional())

@@ -71,10 +71,9 @@ int RunPlaylistCommand(const QStringList& args)
         return UsageError("playlist", u"give at most one file"_s);
     QTextStream err(stderr);
     CDataSession session;
-    if (!session.Open(options.Value(u"--data"_s), err))
-        return 1;
     std::vector<CRefPtr<CRssChannel>> channels;
-    if (!ChannelsNamed(session.Root(), options.Value(u"--channel"_s), channels, err))
+    if (!session.OpenChannels(options.Value(u"--data"_s), options.Value(u"--channel"_s), channels,
+                              err))
         return 1;
     struct Entry
     {

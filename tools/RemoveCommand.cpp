@@ -18,10 +18,8 @@ int RunRemoveCommand(const QStringList& args)
     QTextStream out(stdout);
     QTextStream err(stderr);
     CDataSession session;
-    if (!session.Open(options.Value(u"--data"_s), err))
-        return 1;
     std::vector<CRefPtr<CRssChannel>> named;
-    if (!ChannelsNamed(session.Root(), options.Positional().first(), named, err))
+    if (!session.OpenChannels(options.Value(u"--data"_s), options.Positional().first(), named, err))
         return 1;
     const CRefPtr<CRssChannel> channel = named.front();
     // As the tree's Delete: the channel's news, voice files and channel file go with it.
@@ -44,10 +42,8 @@ int RunMoveCommand(const QStringList& args)
     QTextStream out(stdout);
     QTextStream err(stderr);
     CDataSession session;
-    if (!session.Open(options.Value(u"--data"_s), err))
-        return 1;
     std::vector<CRefPtr<CRssChannel>> named;
-    if (!ChannelsNamed(session.Root(), options.Positional().first(), named, err))
+    if (!session.OpenChannels(options.Value(u"--data"_s), options.Positional().first(), named, err))
         return 1;
     const CRefPtr<CRssChannel> channel = named.front();
     CRefPtr<CRssGroup> target = FindGroup(session.Root(), options.Value(u"--group"_s), true);
