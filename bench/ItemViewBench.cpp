@@ -10,6 +10,7 @@
 #include "CPreferences.h"
 #include "CRssReaderDoc.h"
 #include "IFrameServices.h"
+#include "SampleWords.h"
 #include "WebEngineSetup.h"
 
 #include <QApplication>
@@ -30,22 +31,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 QString g_style = QStringLiteral(CALVORIA_SOURCE_DIR "/tests/item/data/Tiny.xsl");
-
-const char* const kWords[] = {"market", "council", "weather", "storm",    "season", "science",
-                              "energy", "water",   "school",  "harbour",  "river",  "museum",
-                              "budget", "report",  "bridge",  "festival", "train",  "village"};
-
-QString Words(std::mt19937& rng, int minChars)
-{
-    std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
-    QString text;
-    while (text.size() < minChars) {
-        if (!text.isEmpty())
-            text += u' ';
-        text += QString::fromLatin1(kWords[pick(rng)]);
-    }
-    return text;
-}
 
 struct NoFrame : IFrameServices
 {
@@ -82,9 +67,10 @@ struct BenchWorld
         std::mt19937 rng(7);
         channel->SetNameAndUrl(u"Bench"_s, u"http://bench.example.com/rss"_s);
         for (int i = 0; i < 200; ++i) {
-            CRefPtr<CRssItem> item = CRssItem::Create(
-                &context, Words(rng, 60) + u' ' + QString::number(i),
-                u"<p>"_s + Words(rng, 400) + u"</p><p>"_s + Words(rng, 400) + u"</p>"_s);
+            CRefPtr<CRssItem> item =
+                CRssItem::Create(&context, SampleWords(rng, 60) + u' ' + QString::number(i),
+                                 u"<p>"_s + SampleWords(rng, 400) + u"</p><p>"_s +
+                                     SampleWords(rng, 400) + u"</p>"_s);
             item->SetLink(u"http://bench.example.com/"_s + QString::number(i));
             item->SetPublicationTime(1700000000 - 600 * i);
             channel->AddChild(item.get());

@@ -13,6 +13,7 @@
 #include "CThemeColors.h"
 #include "IFrameServices.h"
 #include "NewsListModel.h"
+#include "SampleWords.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -24,22 +25,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-const char* const kWords[] = {"market", "council", "weather", "storm",    "season", "science",
-                              "energy", "water",   "school",  "harbour",  "river",  "museum",
-                              "budget", "report",  "bridge",  "festival", "train",  "village"};
-
-QString Words(std::mt19937& rng, int minChars)
-{
-    std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
-    QString text;
-    while (text.size() < minChars) {
-        if (!text.isEmpty())
-            text += u' ';
-        text += QString::fromLatin1(kWords[pick(rng)]);
-    }
-    return text;
-}
 
 struct NoFrame : IFrameServices
 {
@@ -77,8 +62,9 @@ struct BenchWorld
             channel->SetNameAndUrl(u"Channel "_s + QString::number(c),
                                    u"http://bench.example.com/"_s + QString::number(c));
             for (int i = 0; i < 200; ++i) {
-                CRefPtr<CRssItem> item = CRssItem::Create(
-                    &context, Words(rng, 50) + u' ' + QString::number(i), Words(rng, 300));
+                CRefPtr<CRssItem> item =
+                    CRssItem::Create(&context, SampleWords(rng, 50) + u' ' + QString::number(i),
+                                     SampleWords(rng, 300));
                 item->SetPublicationTime(1700000000 - age(rng));
                 channel->AddChild(item.get());
             }

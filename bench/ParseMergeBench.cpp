@@ -8,6 +8,7 @@
 #include "CRssChannel.h"
 #include "FeedParser.h"
 #include "JsonFeed.h"
+#include "SampleWords.h"
 #include "XmlHelpers.h"
 
 #include <QSettings>
@@ -20,22 +21,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 const QString kSource = u"http://bench.example.com/feed"_s;
-
-const char* const kWords[] = {"market", "council", "weather", "storm",    "season", "science",
-                              "energy", "water",   "school",  "harbour",  "river",  "museum",
-                              "budget", "report",  "bridge",  "festival", "train",  "village"};
-
-QString Words(std::mt19937& rng, int minChars)
-{
-    std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
-    QString text;
-    while (text.size() < minChars) {
-        if (!text.isEmpty())
-            text += u' ';
-        text += QString::fromLatin1(kWords[pick(rng)]);
-    }
-    return text;
-}
 
 // 10,000 items: titles of about 60 characters, descriptions of about 600 with some HTML;
 // as RSS, or as a JSON Feed with the same texts.
@@ -50,10 +35,11 @@ QByteArray MakeFeed(int items, bool json = false)
                u"<description>Many items</description><ttl>30</ttl>\n"_s;
     for (int i = 0; i < items; ++i) {
         const QString number = QString::number(i);
-        const QString title = number + u' ' + Words(rng, 54);
-        const QString description = u"<p><b>"_s + Words(rng, 20) + u"</b> "_s + Words(rng, 215) +
+        const QString title = number + u' ' + SampleWords(rng, 54);
+        const QString description = u"<p><b>"_s + SampleWords(rng, 20) + u"</b> "_s +
+                                    SampleWords(rng, 215) +
                                     u"</p><p><a href=\"http://bench.example.com/"_s + number +
-                                    u"\">more</a> "_s + Words(rng, 200) + u"</p>"_s;
+                                    u"\">more</a> "_s + SampleWords(rng, 200) + u"</p>"_s;
         const QString time = QString::number(i / 60 % 24).rightJustified(2, u'0') + u':' +
                              QString::number(i % 60).rightJustified(2, u'0');
         if (json) {
