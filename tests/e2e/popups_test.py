@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """News popups in the real program, hidden in the tray.
 
-    popup_test.py PROGRAM SOURCE-DIR      (run under xvfb-run; needs trayer and xdotool)
+    popups_test.py PROGRAM SOURCE-DIR      (run under xvfb-run; needs trayer and xdotool)
 
 The program starts hidden in the tray; "Update all groups" from the tray menu brings new
 news to every served channel: popups appear beside the panel. A click on a popup's first
