@@ -34,16 +34,16 @@ QString AddressInFeedFile(const QString& file)
             continue;
         const QXmlStreamAttributes attributes = xml.attributes();
         const QStringView rel = attributes.value("rel"_L1);
-        QString url;
         if (attributes.hasAttribute("href"_L1)) {
-            if (!NormalizeFeedUrl(attributes.value("href"_L1).toString(), url))
+            const QString url = HandedFeedAddress(attributes.value("href"_L1).toString());
+            if (url.isEmpty())
                 continue;
             if (rel == "self"_L1)
                 return url;
             if ((rel.isEmpty() || rel == "alternate"_L1) && site.isEmpty())
                 site = url;
-        } else if (site.isEmpty() && NormalizeFeedUrl(xml.readElementText(), url)) {
-            site = url;
+        } else if (site.isEmpty()) {
+            site = HandedFeedAddress(xml.readElementText());
         }
     }
     return site;
@@ -51,17 +51,45 @@ QString AddressInFeedFile(const QString& file)
 
 } // namespace
 
-QString FeedAddressFromArgument(const QString& argument)
+QString HandedFeedAddress(const QString& text)
 {
+    // A control character ends the address as a blank does: what follows a NUL must not
+    // make a second spelling of a feed already subscribed to.
+    QString word = text.trimmed();
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const QChar::Category category = word[i].category();
+        if (word[i].isSpace() || category == QChar::Other_Control ||
+            category == QChar::Other_Format) {
+            word.truncate(i);
+            break;
+        }
+    }
     QString url;
-    if (NormalizeFeedUrl(argument, url))
+    if (!NormalizeFeedUrl(word, url))
+        return {};
+    const QUrl parsed(url, QUrl::TolerantMode);
+    if (!parsed.isValid() || parsed.host().isEmpty())
+        return {};
+    return url;
+}
+
+QString FeedAddressFromArgument(const QString& argument, QString* refusal)
+{
+    const QString url = HandedFeedAddress(argument);
+    if (!url.isEmpty())
         return url;
     const QString path = argument.startsWith("file:"_L1) ? QUrl(argument).toLocalFile() : argument;
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        if (refusal)
+            *refusal = u"'%1' is neither a feed address nor a feed file"_s.arg(argument);
         return {};
+    }
+    // A saved copy never changes: a channel needs an address to refresh from.
     const QString address = AddressInFeedFile(path);
-    return address.isEmpty() ? QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString()
-                             : address;
+    if (address.isEmpty() && refusal)
+        *refusal = u"'%1' names no address of its own to subscribe to. Open the feed's link "
+                   "(feed:, http or https) instead of a saved copy."_s.arg(argument);
+    return address;
 }
 
 LaunchRequest ParseLaunchArguments(const QStringList& arguments)
@@ -76,8 +104,8 @@ LaunchRequest ParseLaunchArguments(const QStringList& arguments)
             continue; // the web engine's own switches (--disable-gpu...): it reads them itself
         else if (!request.feedAddress.isEmpty())
             request.error = u"give at most one feed"_s;
-        else if ((request.feedAddress = FeedAddressFromArgument(argument)).isEmpty())
-            request.error = u"'%1' is neither a feed address nor a feed file"_s.arg(argument);
+        else
+            request.feedAddress = FeedAddressFromArgument(argument, &request.error);
         if (!request.error.isEmpty())
             break;
     }
@@ -89,7 +117,8 @@ QString LaunchUsage()
     return u"usage: calvoria [--hidden] [--refresh-all] [FEED]\n"
            "\n"
            "  FEED           subscribe to a feed through the New Channel dialog: a feed:,\n"
-           "                 http or https address, or a feed file a browser saved\n"
+           "                 http or https address, or a feed file a browser saved that\n"
+           "                 names its own address\n"
            "  --hidden       start hidden in the tray\n"
            "  --refresh-all  update every channel\n"
            "  --version      print the version and end\n"

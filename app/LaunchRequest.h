@@ -19,11 +19,17 @@ struct LaunchRequest {
 // out by QApplication before this sees them; other options are left to the web engine.
 LaunchRequest ParseLaunchArguments(const QStringList& arguments);
 
-// The feed address an argument names: "feed://host/x" and "feed:https://host/x" as the
-// http(s) address they stand for, an http or https address as it is, and a local feed
-// file as the address it gives for itself (its self link), else its site's address (where
-// the feed is found again), else as a file: URL. Empty when the argument is none of these.
-QString FeedAddressFromArgument(const QString& argument);
+// The feed address in text handed over from outside (the command line, a browser, a later
+// start through the instance socket): its first word, a white space or control character
+// ending it; "feed://host/x" and "feed:https://host/x" as the http(s) address they stand
+// for, an http or https address as it is. Empty unless that is an address with a host.
+QString HandedFeedAddress(const QString& text);
+
+// The feed address an argument names: HandedFeedAddress, or for a local feed file the
+// address it gives for itself (its self link), else its site's address (where the feed is
+// found again). Empty when there is none, with the reason for the person in refusal: a
+// saved copy that names no address is refused, for a channel refreshes from its address.
+QString FeedAddressFromArgument(const QString& argument, QString* refusal = nullptr);
 
 // The usage text of --help.
 QString LaunchUsage();

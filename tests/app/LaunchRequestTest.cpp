@@ -20,8 +20,7 @@ TEST(LaunchRequest, TakesWhatBrowsersAndTheDesktopHandOver)
     EXPECT_EQ(ParseLaunchArguments({u"feed:https://news.example/atom"_s}).feedAddress,
               u"https://news.example/atom"_s);
 
-    // A feed a browser saved: the address it gives for itself, else its site's, else the
-    // file itself.
+    // A feed a browser saved: the address it gives for itself, else its site's.
     QTemporaryDir dir;
     const QString atom = dir.filePath(u"feed (1).xml"_s);
     ASSERT_TRUE(WriteFile(atom, R"(<?xml version="1.0"?>
@@ -35,9 +34,16 @@ TEST(LaunchRequest, TakesWhatBrowsersAndTheDesktopHandOver)
                                "<link>https://site.example/</link><item><link>https://site.example/1"
                                "</link></item></channel></rss>"));
     EXPECT_EQ(ParseLaunchArguments({u"file://"_s + rss}).feedAddress, u"https://site.example/"_s);
+    // One that names no address has nothing to refresh from: refused at once, saying so,
+    // rather than handed to New Channel as a file: address it cannot verify.
     const QString bare = dir.filePath(u"bare.xml"_s);
-    ASSERT_TRUE(WriteFile(bare, "<rss version=\"2.0\"><channel><title>T</title></channel></rss>"));
-    EXPECT_EQ(ParseLaunchArguments({bare}).feedAddress, u"file://"_s + bare);
+    ASSERT_TRUE(WriteFile(bare, "<rss version=\"2.0\"><channel><title>T</title>"
+                                "<link>file:///home/me/site.html</link></channel></rss>"));
+    for (const QString& argument : {bare, u"file://"_s + bare}) {
+        const LaunchRequest saved = ParseLaunchArguments({argument});
+        EXPECT_TRUE(saved.feedAddress.isEmpty()) << saved.feedAddress.toStdString();
+        EXPECT_TRUE(saved.error.contains(u"names no address of its own"_s)) << saved.error.toStdString();
+    }
 
     // Options of the web engine are left to it; bad usage is refused with a reason.
     const LaunchRequest engine = ParseLaunchArguments({u"--disable-gpu"_s, u"feed://a.example/"_s});
