@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QSettings>
 #include <QtEndian>
+#include <limits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -18,6 +19,7 @@ const QString kMainKey = u"Options/Main"_s;
 const QString kReadStyleKey = u"Options/ReadStyle"_s;
 const QString kRootKey = u"Options/Root"_s;
 const QString kBrowserKey = u"Options/Browser"_s;
+const QString kRemoteImagesKey = u"Options/LoadRemoteImages"_s;
 
 QString WithSlash(QString path)
 {
@@ -105,7 +107,43 @@ bool CPreferences::FromRecord(const QByteArray& record)
         *f = r.Byte();
     newsPerChannel = r.Int();
     voiceMaxAgeDays = r.Int();
+    HoldToRanges();
     return true;
+}
+
+void CPreferences::HoldToRanges()
+{
+    const CPreferences defaults(nullptr, QString());
+    struct Check {
+        const char* name;
+        CPrefField<qint32> CPreferences::*field;
+        Range range;
+    };
+    static constexpr Check kChecks[] = {
+        {"previewLines", &CPreferences::previewLines, PreviewLinesRange},
+        {"readingPanePosition", &CPreferences::readingPanePosition, ReadingPaneRange},
+        {"markReadDelayMs", &CPreferences::markReadDelayMs, MarkReadDelayRange},
+        {"colorTheme", &CPreferences::colorTheme, ColorThemeRange},
+        {"sortOrder", &CPreferences::sortOrder, SortKindRange},
+        {"checkIntervalMinutes", &CPreferences::checkIntervalMinutes, CheckIntervalRange},
+        {"popupSeconds", &CPreferences::popupSeconds, PopupSecondsRange},
+        {"newsPerChannel", &CPreferences::newsPerChannel, NewsPerChannelRange},
+        {"voiceMaxAgeDays", &CPreferences::voiceMaxAgeDays, VoiceMaxAgeRange},
+    };
+    for (const Check& check : kChecks) {
+        CPrefField<qint32>& field = this->*check.field;
+        const qint32 value = field;
+        bool holds = check.range.Holds(value);
+        // Descending sorts are stored negated.
+        if (check.field == &CPreferences::sortOrder)
+            holds = holds || (value != std::numeric_limits<qint32>::min() &&
+                              check.range.Holds(-value));
+        if (!holds) {
+            field = (defaults.*check.field).load();
+            LogFormat("Preference %s %d is out of range, %d is used", check.name, value,
+                      field.load());
+        }
+    }
 }
 
 void CPreferences::Load(bool hasAlternativeBrowser)
@@ -118,10 +156,9 @@ void CPreferences::Load(bool hasAlternativeBrowser)
     } else {
         LogMessage(u"Prefernces does not exist"_s);
     }
-    if (previewLines < 1 || previewLines > 9)
-        previewLines = 2;
 
     SetReadingStyle(m_store->value(kReadStyleKey, u"Default.xsl"_s).toString());
+    SetLoadRemoteImages(m_store->value(kRemoteImagesKey, true).toBool());
     // The colour theme's table is derived from colorTheme by the window side.
 
     // A root that is not a full path would land wherever the program was started from.
@@ -152,6 +189,7 @@ void CPreferences::SaveAll()
     LogMessage(u"Saving preferences"_s);
     m_store->setValue(kMainKey, ToRecord());
     m_store->setValue(kReadStyleKey, ReadingStyle());
+    m_store->setValue(kRemoteImagesKey, LoadRemoteImages());
     m_store->sync();
 }
 
@@ -161,9 +199,8 @@ bool CPreferences::ChangeRoot(const QString& path)
     if (path.isEmpty())
         return false;
     const QString root = WithSlash(path);
-    for (const QString& folder : {root, root + u"Voice/"_s, root + u"Feeds/"_s, root + u"MP3/"_s})
-        if (!EnsureFolder(folder))
-            return false;
+    if (!MakeRootFolders(root))
+        return false;
     {
         QWriteLocker lock(&m_lock);
         m_dataRoot = root;
@@ -171,6 +208,27 @@ bool CPreferences::ChangeRoot(const QString& path)
     m_store->setValue(kRootKey, root);
     m_store->sync();
     return true;
+}
+
+bool CPreferences::MakeRootFolders(const QString& path)
+{
+    const QString root = WithSlash(path);
+    for (const QString& folder : {root, root + u"Voice/"_s, root + u"Feeds/"_s, root + u"MP3/"_s})
+        if (!EnsureFolder(folder))
+            return false;
+    return true;
+}
+
+QString CPreferences::ResolveTypedRoot(const QString& typed)
+{
+    QString path = QDir::fromNativeSeparators(typed.trimmed());
+    if (path.isEmpty())
+        return {};
+    if (path == u"~"_s)
+        path = QString();
+    else if (path.startsWith(u"~/"_s))
+        path = path.mid(2);
+    return WithSlash(QDir::cleanPath(QDir::home().absoluteFilePath(path)));
 }
 
 QString CPreferences::ReadingStyle() const

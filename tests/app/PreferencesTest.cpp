@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QtEndian>
+#include <limits>
+#include <vector>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -68,7 +70,7 @@ TEST_F(PreferencesTest, EveryFieldSurvivesSaveAndLoad)
         prefs.markReadDelayMs = 5000;
         prefs.colorTheme = 2;
         prefs.sortOrder = 3;
-        prefs.checkIntervalMinutes = 0;
+        prefs.checkIntervalMinutes = 45;
         prefs.popupSeconds = 7;
         prefs.showNewsPopup = false;
         prefs.cleanDeviceFolder = false;
@@ -87,7 +89,7 @@ TEST_F(PreferencesTest, EveryFieldSurvivesSaveAndLoad)
 
     auto prefs = Loaded();
     EXPECT_EQ(prefs->ToRecord(), stored);
-    EXPECT_EQ(prefs->checkIntervalMinutes, 0) << "only the options page corrects it";
+    EXPECT_EQ(prefs->checkIntervalMinutes, 45);
     EXPECT_EQ(prefs->ReadingStyle(), u"Compact.xsl"_s);
     EXPECT_TRUE(log.Contains(u"Saving preferences"_s));
 }
@@ -138,6 +140,64 @@ TEST_F(PreferencesTest, PreviewLinesOutOfRangeLoadAsTwo)
     qToLittleEndian<qint32>(9, record.data() + 4);
     StoreValue(u"Options/Main"_s, record);
     EXPECT_EQ(Loaded()->previewLines, 9);
+}
+
+TEST_F(PreferencesTest, EveryNumberOutsideItsRangeLoadsAsItsDefault)
+{
+    struct Field {
+        int offset;
+        qint32 fallback;
+        std::vector<qint32> kept, refused;
+    };
+    const qint32 lowest = std::numeric_limits<qint32>::min();
+    const Field fields[] = {
+        {4, 2, {1, 9}, {0, 10, -1, lowest}},                                  // previewLines
+        {8, 2, {0, 1}, {-1, 3}},                                              // readingPanePosition
+        {12, 2000, {1000, 86400000}, {0, -1000, 999, 86400001}},              // markReadDelayMs
+        {16, 0, {1, 3}, {-1, 4}},                                             // colorTheme
+        {20, -4, {1, 7, -1, -7}, {0, 8, -8, lowest}},                         // sortOrder
+        {24, 15, {1, 527040}, {0, -5, 527041}},                               // checkIntervalMinutes
+        {36, 15, {1, 3600}, {0, 3601}},                                       // popupSeconds
+        {48, 200, {1, 100000}, {0, -1, 100001}},                              // newsPerChannel
+        {52, 4, {1, 36500}, {0, -1, lowest, 36501}},                          // voiceMaxAgeDays
+    };
+    for (const Field& field : fields) {
+        for (const bool inRange : {true, false}) {
+            for (const qint32 value : inRange ? field.kept : field.refused) {
+                QByteArray record = DefaultRecordByHand();
+                qToLittleEndian<qint32>(value, record.data() + field.offset);
+                record[45] = 0; // a byte field read along, to show the record was taken
+                StoreValue(u"Options/Main"_s, record);
+                const QByteArray loaded = Loaded()->ToRecord();
+                ASSERT_EQ(loaded.size(), 56);
+                EXPECT_EQ(qFromLittleEndian<qint32>(loaded.constData() + field.offset),
+                          inRange ? value : field.fallback)
+                    << "offset " << field.offset << " value " << value;
+                QByteArray others = loaded, storedOthers = record;
+                others.remove(field.offset, 4);
+                storedOthers.remove(field.offset, 4);
+                EXPECT_EQ(others, storedOthers) << "offset " << field.offset;
+            }
+        }
+    }
+    EXPECT_TRUE(log.Contains(u"Preference newsPerChannel 0 is out of range, 200 is used"_s));
+}
+
+TEST_F(PreferencesTest, TypedRootsStartAtHomeAndRemoteImagesHaveTheirOwnEntry)
+{
+    const QString home = QDir::homePath();
+    EXPECT_EQ(CPreferences::ResolveTypedRoot(u" News "_s), home + u"/News/"_s);
+    EXPECT_EQ(CPreferences::ResolveTypedRoot(u"~/a/../News"_s), home + u"/News/"_s);
+    EXPECT_EQ(CPreferences::ResolveTypedRoot(u"~"_s), home + u'/');
+    EXPECT_EQ(CPreferences::ResolveTypedRoot(u"/srv/news"_s), u"/srv/news/"_s);
+    EXPECT_EQ(CPreferences::ResolveTypedRoot(u"  "_s), QString());
+
+    auto prefs = Loaded();
+    EXPECT_TRUE(prefs->LoadRemoteImages()) << "on unless the person turns it off";
+    prefs->SetLoadRemoteImages(false);
+    prefs->SaveAll();
+    EXPECT_EQ(StoredValue(u"Options/Main"_s).toByteArray().size(), 56);
+    EXPECT_FALSE(Loaded()->LoadRemoteImages());
 }
 
 TEST_F(PreferencesTest, CorruptSettingsFileGivesDefaults)
