@@ -4,6 +4,7 @@
 //     bench_sync --move FOLDER FILE...    moves the files as Synchronize does, prints seconds
 
 #include "CAppServices.h"
+#include "CDeviceFolder.h"
 #include "CFeedContext.h"
 #include "CPreferences.h"
 #include "CRssChannel.h"
@@ -79,7 +80,14 @@ int Move(int argc, char** argv)
         files << QString::fromLocal8Bit(argv[i]);
     QElapsedTimer timer;
     timer.start();
-    const MoveReport report = MoveFiles(files, QString::fromLocal8Bit(argv[2]));
+    CDeviceFolder folder;
+    QString error;
+    if (!folder.Open(QString::fromLocal8Bit(argv[2]), {}, 0, CDeviceFolder::Missing::Make,
+                     &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    const MoveReport report = MoveFiles(files, folder);
     std::printf("%.3f s, %lld moved, %zu failed\n", timer.nsecsElapsed() / 1e9,
                 qlonglong(report.moved.size()), report.failed.size());
     return report.failed.empty() ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "DeviceCopy.h"
 
-#include <QDir>
+#include "CDeviceFolder.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -47,11 +48,6 @@ struct Fd
     }
 };
 
-bool IsMp3(const QFileInfo& info)
-{
-    return info.isFile() && info.suffix().compare("mp3"_L1, Qt::CaseInsensitive) == 0;
-}
-
 bool WriteAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {
@@ -79,20 +75,25 @@ enum class Step
     Cancelled
 };
 
-// A copy written to the device under its temporary name, not yet flushed.
+// A copy written to the device under its temporary name, not yet flushed. The names are
+// relative to the device folder.
 struct Written
 {
     QString source;
     QByteArray part;
-    QString target;
+    QByteArray target;
     qint64 size = 0;
     int fd = -1;
 };
 
 struct Mover
 {
-    Mover(const MoveProgress& p, const std::atomic<bool>* c) : progress(p), cancel(c) {}
+    Mover(const CDeviceFolder& f, const MoveProgress& p, const std::atomic<bool>* c)
+        : folder(f), progress(p), cancel(c)
+    {
+    }
 
+    const CDeviceFolder& folder;
     const MoveProgress& progress;
     const std::atomic<bool>* cancel;
     qint64 done = 0;
@@ -115,14 +116,22 @@ struct Mover
             return Step::SourceFailed;
         }
         ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        Fd out{::open(written.part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+        // A stale part file (or whatever was planted under its name) goes first, and the
+        // new one is made afresh: nothing is ever written through a link.
+        const int dir = folder.Descriptor();
+        if (::unlinkat(dir, written.part.constData(), 0) != 0 && errno != ENOENT) {
+            reason = ErrorText(errno);
+            return Step::DeviceFailed;
+        }
+        Fd out{::openat(dir, written.part.constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
         if (out.fd < 0) {
             reason = ErrorText(errno);
             return Step::DeviceFailed;
         }
         const Step step = Pump(in.fd, out.fd, written.source, st.st_size);
         if (step != Step::Done) {
-            ::unlink(written.part.constData());
+            ::unlinkat(dir, written.part.constData(), 0);
             return step;
         }
         written.size = st.st_size;
@@ -169,21 +178,20 @@ struct Mover
     }
 };
 
-// Flushes everything written to the file system that holds folder, with one request to the
-// device rather than one a file; false when the device reports an error.
-bool FlushDevice(const QString& folder)
+// Flushes everything written to the device's file system, with one request to the device
+// rather than one a file; false when the device reports an error.
+bool FlushDevice(const CDeviceFolder& folder)
 {
-    Fd dir{::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
 #ifdef __linux__
-    return dir.fd >= 0 && ::syncfs(dir.fd) == 0;
+    return ::syncfs(folder.Descriptor()) == 0;
 #else
-    return dir.fd >= 0 && ::fsync(dir.fd) == 0;
+    return ::fsync(folder.Descriptor()) == 0;
 #endif
 }
 
-// Checks the size of a flushed copy and gives it its real name; an empty text when it is
-// in place, else why not (the part file is then gone).
-QString Finish(Written& written)
+// Checks that a flushed copy is whole and on the device, and gives it its real name; an
+// empty text when it is in place, else why not (the part file is then gone).
+QString Finish(const CDeviceFolder& folder, Written& written)
 {
     QString problem;
     struct stat st
@@ -199,22 +207,25 @@ QString Finish(Written& written)
     else if (st.st_size != written.size)
         problem = u"The copy on the device has %1 bytes instead of %2."_s.arg(qint64(st.st_size))
                       .arg(written.size);
+    else if (quint64(st.st_dev) != folder.FileSystem())
+        problem = u"The copy did not land on the device."_s;
     if (::close(written.fd) != 0 && problem.isEmpty())
         problem = ErrorText(errno);
     written.fd = -1;
+    const int dir = folder.Descriptor();
     if (problem.isEmpty() &&
-        ::rename(written.part.constData(), QFile::encodeName(written.target).constData()) != 0)
+        ::renameat(dir, written.part.constData(), dir, written.target.constData()) != 0)
         problem = ErrorText(errno);
     if (!problem.isEmpty())
-        ::unlink(written.part.constData());
+        ::unlinkat(dir, written.part.constData(), 0);
     return problem;
 }
 
-void Discard(std::vector<Written>& files, MoveReport& report)
+void Discard(const CDeviceFolder& folder, std::vector<Written>& files, MoveReport& report)
 {
     for (Written& written : files) {
         ::close(written.fd);
-        ::unlink(written.part.constData());
+        ::unlinkat(folder.Descriptor(), written.part.constData(), 0);
         report.failed.push_back({written.source, "Not moved after the error above."_L1});
     }
     files.clear();
@@ -228,7 +239,7 @@ void Discard(std::vector<Written>& files, MoveReport& report)
 class DeviceSide
 {
 public:
-    explicit DeviceSide(QString folder) : m_folder(std::move(folder)) {}
+    explicit DeviceSide(const CDeviceFolder& folder) : m_folder(folder) {}
     ~DeviceSide() { Wait(); }
 
     // Waits for the batch before, adds its failures to report and gives the sources now
@@ -276,7 +287,7 @@ private:
     {
         if (!m_ok) {
             MoveReport gone;
-            Discard(batch, gone);
+            Discard(m_folder, batch, gone);
             m_failed = gone.failed;
             return;
         }
@@ -284,7 +295,7 @@ private:
             const QString problem = ErrorText(errno);
             for (Written& written : batch) {
                 ::close(written.fd);
-                ::unlink(written.part.constData());
+                ::unlinkat(m_folder.Descriptor(), written.part.constData(), 0);
                 m_failed.push_back({written.source, problem});
             }
             Unconfirmed(m_failed);
@@ -293,7 +304,7 @@ private:
         }
         m_safe = std::exchange(m_named, {});
         for (size_t i = 0; i < batch.size(); ++i) {
-            const QString problem = Finish(batch[i]);
+            const QString problem = Finish(m_folder, batch[i]);
             if (problem.isEmpty())
                 m_named << batch[i].source;
             else {
@@ -301,14 +312,14 @@ private:
                 m_ok = false;
                 std::vector<Written> rest(batch.begin() + qsizetype(i) + 1, batch.end());
                 MoveReport gone;
-                Discard(rest, gone);
+                Discard(m_folder, rest, gone);
                 m_failed.insert(m_failed.end(), gone.failed.begin(), gone.failed.end());
                 return;
             }
         }
     }
 
-    const QString m_folder;
+    const CDeviceFolder& m_folder;
     std::thread m_thread;
     bool m_ok = true; // written by the thread
     bool m_okBefore = true;
@@ -361,55 +372,21 @@ private:
 
 } // namespace
 
-QString DeviceDestination(const QString& root, const QString& folder, QString* error)
-{
-    QString typed = folder;
-    typed.replace(u'\\', u'/');
-    const QStringList parts = typed.split(u'/', Qt::SkipEmptyParts);
-    if (parts.contains(".."_L1)) {
-        if (error)
-            *error = u"The folder \"%1\" leaves the device. Please type a folder on the device "
-                     "without \"..\"."_s.arg(folder);
-        return {};
-    }
-    QString path = QDir::cleanPath(root);
-    for (const QString& part : parts)
-        if (part != "."_L1)
-            path += u'/' + part;
-    return QDir::cleanPath(path);
-}
-
-qint64 Mp3BytesIn(const QString& folder)
-{
-    qint64 total = 0;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
-    for (const QFileInfo& info : entries)
-        if (IsMp3(info))
-            total += info.size();
-    return total;
-}
-
-QStringList RemoveMp3Files(const QString& folder)
-{
-    QStringList failed;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
-    for (const QFileInfo& info : entries)
-        if (IsMp3(info) && !QFile::remove(info.filePath()))
-            failed << info.fileName();
-    return failed;
-}
-
 // Settles one batch on a thread of its own while the next one is copied.
-MoveReport MoveFiles(const QStringList& sources, const QString& folder,
+MoveReport MoveFiles(const QStringList& sources, const CDeviceFolder& folder,
                      const MoveProgress& progress, const std::atomic<bool>* cancel)
 {
     MoveReport report;
-    Mover mover{progress, cancel};
+    if (!folder.IsOpen()) {
+        for (const QString& source : sources)
+            report.failed.push_back({source, u"The device folder is not open."_s});
+        return report;
+    }
+    Mover mover{folder, progress, cancel};
     for (const QString& source : sources)
         mover.total += QFileInfo(source).size();
 
-    const QString dir = QDir::cleanPath(folder);
-    DeviceSide device(dir);
+    DeviceSide device(folder);
     SourceRemover remover;
     std::vector<Written> batch;
     qint64 batchBytes = 0;
@@ -428,8 +405,8 @@ MoveReport MoveFiles(const QStringList& sources, const QString& folder,
         const QString name = QFileInfo(sources[i]).fileName();
         // A hidden name the person's player does not list, and never the real name
         // until the copy is whole.
-        Written written{sources[i], QFile::encodeName(dir + "/."_L1 + name + ".part"_L1),
-                        dir + u'/' + name};
+        Written written{sources[i], QFile::encodeName("."_L1 + name + ".part"_L1),
+                        QFile::encodeName(name)};
         const Step step = mover.Copy(written);
         if (step == Step::Done) {
             batchBytes += written.size;

@@ -1,5 +1,6 @@
 #include "RemovableDeviceList.h"
 
+#include "CDeviceFolder.h"
 #include "StringTable.h"
 
 #include <QDir>
@@ -126,6 +127,7 @@ void RemovableDeviceList::Refresh()
         seen.insert(device.node);
         RemovableDevice entry;
         entry.root = Unescape(fields[4]);
+        entry.fileSystem = CDeviceFolder::FileSystemOf(entry.root);
         const QString label = NameLinkingTo(m_roots.dev + u"/disk/by-label"_s, device.node);
         entry.name = !device.model.isEmpty() ? device.model : label;
         if (!entry.name.isEmpty()) {
@@ -152,4 +154,21 @@ qint64 RemovableDeviceList::GetFreeSpace(const QString& root)
     if (::statvfs(QFile::encodeName(root).constData(), &stats) != 0)
         return 0;
     return qint64(stats.f_bavail) * qint64(stats.f_frsize);
+}
+
+bool RemovableDeviceList::IsMountPoint(const QString& path, const SystemRoots& roots)
+{
+    QFile table(roots.proc + u"/self/mountinfo"_s);
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    // The table names mount points by their real paths.
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    if (wanted.isEmpty())
+        return false;
+    while (!table.atEnd()) {
+        const QList<QByteArray> fields = table.readLine(64 * 1024).trimmed().split(' ');
+        if (fields.size() >= 5 && Unescape(fields[4]) == wanted)
+            return true;
+    }
+    return false;
 }

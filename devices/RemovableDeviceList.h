@@ -13,6 +13,9 @@ struct RemovableDevice
     // The name; for a volume known by neither, "*" and its file-system UUID, or "*" and
     // its mount point when it has none.
     QString key;
+    // The device number of the mounted file system when the list was read: the copy checks
+    // that the root still holds this very device.
+    quint64 fileSystem = 0;
 };
 
 // The system's file-system roots: the parameters tests point at a tree of their own.
@@ -43,6 +46,8 @@ public:
 
     // Bytes free for the person on the volume at root; 0 when they cannot be read.
     static qint64 GetFreeSpace(const QString& root);
+    // Whether path is the mount point of a mounted file system of any kind.
+    static bool IsMountPoint(const QString& path, const SystemRoots& roots = {});
 
 private:
     SystemRoots m_roots;

@@ -1,4 +1,7 @@
+#include "CDeviceFolder.h"
 #include "DeviceCopy.h"
+#include "DeviceSync.h"
+#include "LoopDevice.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,18 +42,27 @@ QByteArray Pattern(int size, char seed)
 
 } // namespace
 
-TEST(DeviceCopy, DestinationStaysOnTheDevice)
+CDeviceFolder OpenFolder(const QString& root, const QString& folder)
+{
+    CDeviceFolder opened;
+    QString error;
+    EXPECT_TRUE(opened.Open(root, folder, 0, CDeviceFolder::Missing::Make, &error))
+        << error.toStdString();
+    return opened;
+}
+
+TEST(DeviceCopy, TypedFolderStaysBelowTheRoot)
 {
     QString error;
-    EXPECT_EQ(DeviceDestination(u"/media/p/STICK"_s, {}, &error), u"/media/p/STICK"_s);
-    EXPECT_EQ(DeviceDestination(u"/media/p/STICK/"_s, u"\\Music\\News\\"_s, &error),
-              u"/media/p/STICK/Music/News"_s);
-    EXPECT_EQ(DeviceDestination(u"/media/p/STICK"_s, u"/./Podcasts"_s, &error),
-              u"/media/p/STICK/Podcasts"_s);
-    EXPECT_TRUE(error.isEmpty());
+    QStringList parts;
+    EXPECT_TRUE(DeviceFolderParts(u"\\Music\\News\\"_s, parts, &error));
+    EXPECT_EQ(parts, (QStringList{u"Music"_s, u"News"_s}));
+    EXPECT_TRUE(DeviceFolderParts(u"/./Podcasts"_s, parts, &error));
+    EXPECT_EQ(parts, QStringList{u"Podcasts"_s});
+    EXPECT_TRUE(DeviceFolderParts({}, parts, &error) && parts.isEmpty());
     for (const QString& escaping : {u"../home"_s, u"Music/../../etc"_s, u"..\\x"_s}) {
         error.clear();
-        EXPECT_TRUE(DeviceDestination(u"/media/p/STICK"_s, escaping, &error).isEmpty());
+        EXPECT_FALSE(DeviceFolderParts(escaping, parts, &error));
         EXPECT_TRUE(error.contains(u".."_s)) << escaping.toStdString();
     }
 }
@@ -64,8 +76,9 @@ TEST(DeviceCopy, MovesWholeFilesAndCleansOnlyMp3)
     Write(dest + u"/old.MP3"_s, "old");
     Write(dest + u"/notes.txt"_s, "keep");
     Write(dest + u"/Old/inner.mp3"_s, "keep");
-    EXPECT_EQ(Mp3BytesIn(dest), 3);
-    EXPECT_TRUE(RemoveMp3Files(dest).isEmpty());
+    const CDeviceFolder news = OpenFolder(device.path(), u"News"_s);
+    EXPECT_EQ(news.Mp3Bytes(), 3);
+    EXPECT_TRUE(news.RemoveMp3Files().isEmpty());
     EXPECT_EQ(Names(dest), QStringList{u"notes.txt"_s});
     EXPECT_EQ(Read(dest + u"/Old/inner.mp3"_s), "keep");
 
@@ -76,7 +89,7 @@ TEST(DeviceCopy, MovesWholeFilesAndCleansOnlyMp3)
     qint64 lastDone = 0, lastTotal = 0;
     const MoveReport report = MoveFiles(
         {source.filePath(u"a.mp3"_s), source.filePath(u"gone.mp3"_s), source.filePath(u"b.mp3"_s)},
-        dest, [&](qint64 done, qint64 total, const QString&) {
+        news, [&](qint64 done, qint64 total, const QString&) {
             lastDone = done;
             lastTotal = total;
         });
@@ -98,7 +111,7 @@ TEST(DeviceCopy, MovesWholeFilesAndCleansOnlyMp3)
         many << source.filePath(u"n%1.mp3"_s.arg(i, 3, 10, QChar(u'0')));
         Write(many.last(), QByteArray::number(i));
     }
-    EXPECT_EQ(MoveFiles(many, device.path()).moved, many);
+    EXPECT_EQ(MoveFiles(many, OpenFolder(device.path(), {})).moved, many);
     EXPECT_TRUE(Names(source.path()).isEmpty());
     EXPECT_EQ(Read(device.filePath(u"n149.mp3"_s)), "149");
     EXPECT_EQ(Names(device.path()).size(), 150);
@@ -128,7 +141,7 @@ TEST(DeviceCopy, FullDeviceLosesNothing)
         paths << source.filePath(name);
         Write(paths.last(), Pattern(size, char(name[0].unicode())));
     }
-    const MoveReport report = MoveFiles(paths, device.path());
+    const MoveReport report = MoveFiles(paths, OpenFolder(device.path(), {}));
     EXPECT_EQ(report.moved, paths.mid(0, 2));
     ASSERT_EQ(report.failed.size(), 2u);
     EXPECT_EQ(report.failed[0].file, paths[2]);
@@ -137,4 +150,90 @@ TEST(DeviceCopy, FullDeviceLosesNothing)
     EXPECT_EQ(Names(source.path()), (QStringList{u"four.mp3"_s, u"three.mp3"_s}));
     EXPECT_EQ(QFileInfo(paths[2]).size(), 2 << 20);
     EXPECT_EQ(Read(device.filePath(u"two.mp3"_s)), Pattern(1 << 20, 't'));
+}
+
+// Links planted on the device, or a folder on it that is a link to the computer's disk: no
+// file outside the device is written, renamed or deleted, and no source leaves its folder
+// unless its copy is a real file on the device.
+TEST(DeviceCopy, PlantedLinksNeverLeadOffTheDevice)
+{
+    QTemporaryDir source, device, outside;
+    const QString precious = outside.filePath(u"precious.txt"_s);
+    const QString outsideMp3 = outside.filePath(u"song.mp3"_s);
+    Write(precious, "precious");
+    Write(outsideMp3, "a song of the person's own");
+    QDir().mkpath(device.filePath(u"News"_s));
+    QFile::link(precious, device.filePath(u"News/.a.mp3.part"_s));
+    QFile::link(precious, device.filePath(u"News/b.mp3"_s));
+    QFile::link(outsideMp3, device.filePath(u"News/linked.mp3"_s));
+    Write(source.filePath(u"a.mp3"_s), "news a");
+    Write(source.filePath(u"b.mp3"_s), "news b");
+
+    DeviceSyncRequest request{device.path(), u"News"_s, 0, true,
+                              {source.filePath(u"a.mp3"_s), source.filePath(u"b.mp3"_s)}};
+    DeviceSyncResult result = SyncToDevice(request);
+    EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+    EXPECT_EQ(result.report.moved.size(), 2);
+    EXPECT_EQ(Read(precious), "precious");
+    EXPECT_EQ(Read(outsideMp3), "a song of the person's own");
+    for (const char16_t* name : {u"News/a.mp3", u"News/b.mp3"})
+        EXPECT_FALSE(QFileInfo(device.filePath(QString::fromUtf16(name))).isSymLink());
+    EXPECT_EQ(Read(device.filePath(u"News/a.mp3"_s)), "news a");
+    EXPECT_EQ(Read(device.filePath(u"News/b.mp3"_s)), "news b");
+    EXPECT_FALSE(QFileInfo::exists(device.filePath(u"News/.a.mp3.part"_s)));
+
+    // A folder of the destination that is a link, at any depth.
+    QDir().mkpath(device.filePath(u"Player"_s));
+    QFile::link(outside.path(), device.filePath(u"Music"_s));
+    QFile::link(outside.path(), device.filePath(u"Player/Music"_s));
+    Write(source.filePath(u"c.mp3"_s), "news c");
+    for (const QString& folder : {u"Music"_s, u"Music/News"_s, u"Player/Music"_s}) {
+        request = {device.path(), folder, 0, true, {source.filePath(u"c.mp3"_s)}};
+        result = SyncToDevice(request);
+        EXPECT_TRUE(result.error.contains(u"link"_s)) << result.error.toStdString();
+        EXPECT_TRUE(result.report.moved.isEmpty());
+        EXPECT_EQ(Read(source.filePath(u"c.mp3"_s)), "news c");
+        EXPECT_EQ(Read(outsideMp3), "a song of the person's own");
+        EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{u"precious.txt"_s, u"song.mp3"_s}));
+    }
+}
+
+// A device unmounted while the dialog was open leaves its bare mount point behind: nothing
+// is written there and no source is deleted. A file system mounted inside the device's
+// folder is off the device too.
+TEST(DeviceCopy, DeviceGoneOrFolderMountedElsewhereGetsNothing)
+{
+    LoopDevice stick;
+    if (!stick.IsMounted())
+        GTEST_SKIP() << stick.SkipReason().toStdString();
+    QTemporaryDir source, outside;
+    Write(source.filePath(u"a.mp3"_s), "news a");
+    Write(outside.filePath(u"song.mp3"_s), "keep");
+    const quint64 chosen = CDeviceFolder::FileSystemOf(stick.Root());
+
+    QDir().mkpath(stick.Root() + u"/Music"_s);
+    ASSERT_EQ(::mount(QFile::encodeName(outside.path()).constData(),
+                      QFile::encodeName(stick.Root() + u"/Music"_s).constData(), nullptr,
+                      MS_BIND, nullptr),
+              0);
+    DeviceSyncRequest request{stick.Root(), u"Music"_s, chosen, true, {source.filePath(u"a.mp3"_s)}};
+    DeviceSyncResult result = SyncToDevice(request);
+    EXPECT_TRUE(result.error.contains(u"off the device"_s)) << result.error.toStdString();
+    EXPECT_EQ(Read(outside.filePath(u"song.mp3"_s)), "keep");
+    ::umount2(QFile::encodeName(stick.Root() + u"/Music"_s).constData(), MNT_DETACH);
+
+    ASSERT_TRUE(stick.Unmount());
+    request.folder = u"News"_s;
+    result = SyncToDevice(request);
+    EXPECT_TRUE(result.error.contains(u"no longer mounted"_s)) << result.error.toStdString();
+    EXPECT_TRUE(result.report.moved.isEmpty());
+    EXPECT_EQ(Read(source.filePath(u"a.mp3"_s)), "news a");
+    EXPECT_TRUE(QDir(stick.Root()).isEmpty());
+
+    // Mounted again, the same device takes the news.
+    ASSERT_TRUE(stick.Mount());
+    result = SyncToDevice(request);
+    EXPECT_EQ(result.report.moved, QStringList{source.filePath(u"a.mp3"_s)});
+    EXPECT_EQ(Read(stick.Root() + u"/News/a.mp3"_s), "news a");
 }

@@ -230,10 +230,10 @@ TEST(SyncCopy, MovedNewsShowTheirFileGone)
     old.close();
 
     DeviceCopyRequest request;
-    request.root = devices.player;
-    request.folder = u"News"_s;
-    request.clean = true;
-    request.files = {morning->Mp3File(), show->Mp3File()};
+    request.sync.root = devices.player;
+    request.sync.folder = u"News"_s;
+    request.sync.clean = true;
+    request.sync.files = {morning->Mp3File(), show->Mp3File()};
     request.items = {morning, show};
     EXPECT_EQ(RunDeviceCopy(nullptr, request), 2);
     EXPECT_EQ(QDir(devices.player + u"/News"_s).entryList(QDir::Files),

@@ -2,7 +2,7 @@
 
 #include "CPreferences.h"
 #include "CThemeColors.h"
-#include "DeviceCopy.h"
+#include "CDeviceFolder.h"
 #include "TextHelpers.h"
 
 #include <QCheckBox>
@@ -196,11 +196,12 @@ void CSyncDlg::MeasureDevice()
     m_space.folderError.clear();
     if (selected < 0)
         return;
-    const QString root = m_devices.At(selected).root;
-    m_space.available = RemovableDeviceList::GetFreeSpace(root);
-    const QString folder = DeviceDestination(root, m_folder->text(), &m_space.folderError);
-    if (!root.isEmpty() && !folder.isEmpty())
-        m_space.existing = Mp3BytesIn(folder);
+    const RemovableDevice& device = m_devices.At(selected);
+    m_space.available = RemovableDeviceList::GetFreeSpace(device.root);
+    CDeviceFolder folder;
+    if (folder.Open(device.root, m_folder->text(), device.fileSystem,
+                    CDeviceFolder::Missing::Leave, &m_space.folderError))
+        m_space.existing = folder.Mp3Bytes();
 }
 
 void CSyncDlg::DeviceOrFolderChanged()
@@ -258,7 +259,15 @@ void CSyncDlg::Copy()
     const int selected = m_deviceBox->currentIndex();
     if (selected < 0 || !m_copy->isEnabled())
         return;
-    m_resultRoot = m_devices.At(selected).root;
+    const RemovableDevice& device = m_devices.At(selected);
+    if (CDeviceFolder::FileSystemOf(device.root) != device.fileSystem) {
+        // Unplugged while the dialog was open: the list shows what is there now.
+        RefreshDevices();
+        UpdateStatus();
+        return;
+    }
+    m_resultRoot = device.root;
+    m_resultFileSystem = device.fileSystem;
     if (m_prefs.cleanDeviceFolder != m_clean->isChecked()) {
         m_prefs.cleanDeviceFolder = m_clean->isChecked();
         m_prefs.SaveAll();

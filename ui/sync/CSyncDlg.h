@@ -26,6 +26,8 @@ public:
 
     // After Copy: where the files go, and which.
     QString ResultRoot() const { return m_resultRoot; }
+    // The device number of the chosen device's file system when it was chosen.
+    quint64 ResultFileSystem() const { return m_resultFileSystem; }
     QString Folder() const;
     std::vector<const SyncRow*> Ticked() const { return m_model->Ticked(); }
 
@@ -57,6 +59,7 @@ private:
     bool m_changed = false;
     bool m_spreadingTick = false;
     QString m_resultRoot;
+    quint64 m_resultFileSystem = 0;
 
     QTableView* m_list = nullptr;
     QComboBox* m_deviceBox = nullptr;

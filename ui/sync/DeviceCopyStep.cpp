@@ -1,8 +1,6 @@
 #include "DeviceCopyStep.h"
 
 #include "CRssItem.h"
-#include "DeviceCopy.h"
-#include "StringTable.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -16,8 +14,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-constexpr int kCannotCreateFolder = 165;
 
 // The report of what stayed behind, one line a file.
 QString StayedText(const MoveReport& report, const QStringList& notCleaned, int total)
@@ -48,20 +44,10 @@ QString StayedText(const MoveReport& report, const QStringList& notCleaned, int 
 
 int RunDeviceCopy(QWidget* parent, const DeviceCopyRequest& request)
 {
-    QString error;
-    const QString destination = DeviceDestination(request.root, request.folder, &error);
-    if (destination.isEmpty()) {
-        QMessageBox::critical(parent, QString(), error);
-        return 0;
-    }
-    if (!QDir().mkpath(destination)) {
-        QMessageBox::critical(parent, QString(), LoadString(kCannotCreateFolder));
-        return 0;
-    }
-    const QStringList notCleaned = request.clean ? RemoveMp3Files(destination) : QStringList();
-
     QProgressDialog progress(
-        u"Moving the news to %1..."_s.arg(QDir::toNativeSeparators(destination)), u"Cancel"_s, 0,
+        u"Moving the news to %1..."_s.arg(QDir::toNativeSeparators(
+            QDir(request.sync.root).filePath(request.sync.folder))),
+        u"Cancel"_s, 0,
         1000, parent);
     progress.setWindowTitle(u"Synchronize"_s);
     progress.setWindowModality(Qt::WindowModal);
@@ -72,11 +58,11 @@ int RunDeviceCopy(QWidget* parent, const DeviceCopyRequest& request)
 
     std::atomic<bool> cancel{false};
     std::atomic<int> permille{0};
-    MoveReport report;
+    DeviceSyncResult result;
     QEventLoop loop;
     QThread* worker = QThread::create([&] {
-        report = MoveFiles(
-            request.files, destination,
+        result = SyncToDevice(
+            request.sync,
             [&](qint64 done, qint64 total, const QString&) {
                 const int now = total > 0 ? int(done * 1000 / total) : 1000;
                 if (permille.exchange(now) != now)
@@ -93,14 +79,20 @@ int RunDeviceCopy(QWidget* parent, const DeviceCopyRequest& request)
     worker->wait();
     delete worker;
     progress.close();
+    if (!result.error.isEmpty()) {
+        // Nothing left the voice folder.
+        QMessageBox::critical(parent, u"Synchronize"_s, result.error);
+        return 0;
+    }
 
     // Their files are gone from the voice folder: the views show it at once.
     for (const CRefPtr<CRssItem>& item : request.items)
         if (item)
             item->ResumeJobs(true);
 
-    const QString stayed = StayedText(report, notCleaned, int(request.files.size()));
+    const QString stayed =
+        StayedText(result.report, result.notCleaned, int(request.sync.files.size()));
     if (!stayed.isEmpty())
         QMessageBox::warning(parent, u"Synchronize"_s, stayed);
-    return int(report.moved.size());
+    return int(result.report.moved.size());
 }

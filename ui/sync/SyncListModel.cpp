@@ -1,60 +1,12 @@
 #include "SyncListModel.h"
 
-#include "CRssChannel.h"
-#include "CRssGroup.h"
 #include "CRssItem.h"
 #include "TextHelpers.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QLocale>
 
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-
-void CollectFrom(CRssNode& node, std::vector<SyncRow>& rows)
-{
-    for (const CRefPtr<CRssNode>& child : node.ChildrenSnapshot()) {
-        if (child->IsGroup()) {
-            CollectFrom(*child, rows);
-            continue;
-        }
-        auto* channel = NodeCast<CRssChannel>(child.get());
-        if (!channel)
-            continue;
-        const size_t heading = rows.size();
-        {
-            std::lock_guard lock(channel->ChildrenLock());
-            for (const CRefPtr<CRssNode>& node : channel->LockedChildren()) {
-                auto* item = NodeCast<CRssItem>(node.get());
-                if (!item || item->deleted || item->State() != RssItemState::Ready)
-                    continue;
-                const QString mp3 = item->Mp3File();
-                const QFileInfo file(mp3);
-                if (!file.isFile())
-                    continue;
-                if (rows.size() == heading) {
-                    SyncRow title;
-                    title.heading = true;
-                    title.title = channel->Name();
-                    rows.push_back(std::move(title));
-                }
-                rows.push_back({false, item->title, item->publicationTime, file.size(), mp3,
-                                CRefPtr<CRssItem>(item), true});
-            }
-        }
-    }
-}
-
-} // namespace
-
-std::vector<SyncRow> CollectSyncRows(CRssGroup& root)
-{
-    std::vector<SyncRow> rows;
-    CollectFrom(root, rows);
-    return rows;
-}
 
 SyncListModel::SyncListModel(std::vector<SyncRow> rows, QObject* parent)
     : QAbstractTableModel(parent), m_rows(std::move(rows))

@@ -15,11 +15,12 @@ void RunSynchronization(CRssReaderDoc& doc, CPreferences& prefs, CThemeColors& t
     if (dialog.exec() != QDialog::Accepted || dialog.ResultRoot().isEmpty())
         return;
     DeviceCopyRequest request;
-    request.root = dialog.ResultRoot();
-    request.folder = dialog.Folder();
-    request.clean = prefs.cleanDeviceFolder;
+    request.sync.root = dialog.ResultRoot();
+    request.sync.fileSystem = dialog.ResultFileSystem();
+    request.sync.folder = dialog.Folder();
+    request.sync.clean = prefs.cleanDeviceFolder;
     for (const SyncRow* row : dialog.Ticked()) {
-        request.files << row->mp3;
+        request.sync.files << row->mp3;
         request.items.push_back(row->item);
     }
     RunDeviceCopy(parent, request);
