@@ -49,6 +49,17 @@ public:
     // Posts ChannelChanged.
     void SetAutoConvert(bool autoConvert);
 
+    // Whether the channel's news pages may fetch images and other content from the web:
+    // as the options say, always, or never. Kept in data.opml.
+    enum class RemoteImages
+    {
+        FollowOption,
+        Always,
+        Never
+    };
+    RemoteImages RemoteImagesChoice() const { return m_remoteImages.load(); }
+    void SetRemoteImagesChoice(RemoteImages choice) { m_remoteImages.store(choice); }
+
     // The voice that speaks the channel's articles, a voice identifier as in TTS/Voice;
     // empty ("Automatic") for the voice of the options and the article's language. Kept in
     // the channel file.
@@ -159,6 +170,7 @@ private:
     std::atomic<bool> m_favorite{false};
     std::atomic<bool> m_autoUpdate{true};
     std::atomic<bool> m_autoConvert{false};
+    std::atomic<RemoteImages> m_remoteImages{RemoteImages::FollowOption};
     std::atomic<int> m_unread{0};
     std::atomic<int> m_total{0};
     std::atomic<qint64> m_retryAfter{0};

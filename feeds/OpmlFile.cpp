@@ -57,6 +57,18 @@ void WriteChannelOutline(xmlNode* outline, CRssChannel& channel, SaveRun& run)
     SetAttribute(outline, "autoupdate", QString::fromLatin1(Flag(channel.AutoUpdate())));
     SetAttribute(outline, "autoconvert", QString::fromLatin1(Flag(channel.AutoConvert())));
     SetAttribute(outline, "count", QString::number(channel.OutlineCount()));
+    // Only a choice of the person's is written: files of channels that follow the option
+    // stay as they always were.
+    switch (channel.RemoteImagesChoice()) {
+    case CRssChannel::RemoteImages::Always:
+        SetAttribute(outline, "remoteimages", u"always"_s);
+        break;
+    case CRssChannel::RemoteImages::Never:
+        SetAttribute(outline, "remoteimages", u"never"_s);
+        break;
+    case CRssChannel::RemoteImages::FollowOption:
+        break;
+    }
 
     // The outline stays even when the file cannot be saved: the channel must not vanish.
     QString error;
@@ -151,6 +163,10 @@ bool ReadChannel(CRssChannel& channel, const xmlNode* outline, ChannelFiles file
     channel.SetFavorite(Attribute(outline, "favorite") == "true"_L1);
     if (Attribute(outline, "autoconvert") == "true"_L1)
         channel.SetAutoConvert(true);
+    const QString remoteImages = Attribute(outline, "remoteimages");
+    channel.SetRemoteImagesChoice(remoteImages == "always"_L1  ? CRssChannel::RemoteImages::Always
+                                  : remoteImages == "never"_L1 ? CRssChannel::RemoteImages::Never
+                                                               : CRssChannel::RemoteImages::FollowOption);
 
     channel.SetNameAndUrl(name, url);
     // Logs its own failures; a channel without a readable file is still a subscription.

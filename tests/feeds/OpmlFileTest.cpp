@@ -41,6 +41,10 @@ QString Describe(CRssGroup& group, int depth = 0)
             text += channel->Favorite() ? u" favorite"_s : QString();
             text += channel->AutoUpdate() ? QString() : u" manual"_s;
             text += channel->AutoConvert() ? u" convert"_s : QString();
+            if (channel->RemoteImagesChoice() == CRssChannel::RemoteImages::Always)
+                text += u" images"_s;
+            else if (channel->RemoteImagesChoice() == CRssChannel::RemoteImages::Never)
+                text += u" no-images"_s;
             text += u'\n';
         } else if (auto sub = NodeCast<CRssGroup>(node)) {
             text +=
@@ -175,6 +179,34 @@ TEST_F(OpmlTest, ValuesFollowTheirOwnCaseRules)
     EXPECT_TRUE(
         ReadFile(DataFile(u"data.opml"_s))
             .contains(R"(text="Only a title" title="Only a title" xmlUrl="http://b.example/rss")"));
+}
+
+TEST_F(OpmlTest, RemoteImagesChoiceIsWrittenOnlyWhenMadeAndReadsBack)
+{
+    AddChannel(*root, u"Follows"_s, u"http://a.example/"_s);
+    AddChannel(*root, u"Shows"_s, u"http://b.example/"_s)
+        ->SetRemoteImagesChoice(CRssChannel::RemoteImages::Always);
+    AddChannel(*root, u"Hides"_s, u"http://c.example/"_s)
+        ->SetRemoteImagesChoice(CRssChannel::RemoteImages::Never);
+    ASSERT_EQ(WriteOpmlFile(*root, DataFile(u"data.opml"_s)), kResultOk);
+    const QByteArray written = ReadFile(DataFile(u"data.opml"_s));
+    EXPECT_EQ(written.count("remoteimages="), 2);
+    EXPECT_TRUE(written.contains(R"(count="0" remoteimages="always"/>)")) << written.constData();
+    EXPECT_TRUE(written.contains(R"(count="0" remoteimages="never"/>)"));
+
+    auto reread = CRssGroup::Create(&env.context, true);
+    ASSERT_EQ(ReadOpmlFile(*reread, DataFile(u"data.opml"_s)), kResultOk);
+    EXPECT_EQ(Describe(*reread), u"rss 'Follows' <http://a.example/>\n"
+                                 u"rss 'Shows' <http://b.example/> images\n"
+                                 u"rss 'Hides' <http://c.example/> no-images\n"_s);
+
+    // Values are exact, as for the other flags: anything else follows the option.
+    ASSERT_TRUE(WriteFile(DataFile(u"odd.opml"_s),
+                          R"(<opml version="1.0"><body>
+<outline type="rss" text="Odd" xmlUrl="http://d.example/" remoteimages="Never"/>
+</body></opml>)"));
+    ASSERT_EQ(ReadOpmlFile(*reread, DataFile(u"odd.opml"_s)), kResultOk);
+    EXPECT_EQ(Describe(*reread), u"rss 'Odd' <http://d.example/>\n"_s);
 }
 
 TEST_F(OpmlTest, MalformedOutlinesAreDroppedWithTheirSubtreeAndSiblingsKept)
