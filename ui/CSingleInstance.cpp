@@ -1,11 +1,14 @@
 #include "CSingleInstance.h"
 
+#include "LaunchRequest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QtDebug>
 #include <cerrno>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,8 +74,36 @@ QString CSingleInstance::ServerName()
 namespace {
 
 constexpr char kFeedPrefix[] = "feed ";
-// A line longer than this is no message of ours: the connection is dropped.
-constexpr qint64 kMaxMessageBytes = 64 * 1024;
+// A line longer than this is no message of ours: it is dropped whole, up to its newline.
+constexpr qsizetype kMaxMessageBytes = 64 * 1024;
+
+// Splits what a connection sends into lines, never holding more than one message's worth.
+class CMessageLines
+{
+public:
+    // Appends bytes and returns the whole lines now complete, without their newlines.
+    QList<QByteArray> Take(const QByteArray& bytes)
+    {
+        m_buffer += bytes;
+        QList<QByteArray> lines;
+        qsizetype from = 0;
+        for (qsizetype end; (end = m_buffer.indexOf('\n', from)) >= 0; from = end + 1) {
+            if (!m_skipping && end - from <= kMaxMessageBytes)
+                lines << m_buffer.mid(from, end - from);
+            m_skipping = false;
+        }
+        m_buffer.remove(0, from);
+        if (m_buffer.size() > kMaxMessageBytes) {
+            m_skipping = true; // the rest of this line goes as it comes
+            m_buffer.clear();
+        }
+        return lines;
+    }
+
+private:
+    QByteArray m_buffer;
+    bool m_skipping = false;
+};
 
 } // namespace
 
@@ -83,7 +114,7 @@ QByteArray CSingleInstance::CommandMessage(int command)
 
 QByteArray CSingleInstance::FeedMessage(const QString& address)
 {
-    // An address holds no line break: NormalizeFeedUrl keeps only its first word.
+    // An address holds no line break: HandedFeedAddress keeps only its first word.
     return kFeedPrefix + address.toUtf8() + '\n';
 }
 
@@ -125,18 +156,29 @@ void CSingleInstance::OnNewConnection()
 {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            while (socket->canReadLine()) {
-                const QByteArray line = socket->readLine(kMaxMessageBytes).trimmed();
-                bool ok = false;
-                const int command = line.toInt(&ok);
-                if (ok)
-                    Q_EMIT commandReceived(command);
-                else if (line.startsWith(kFeedPrefix))
-                    Q_EMIT feedAddressReceived(QString::fromUtf8(line.mid(qsizetype(sizeof kFeedPrefix) - 1)));
+        // Qt keeps no more than this unread, however much a sender pushes.
+        socket->setReadBufferSize(kMaxMessageBytes);
+        auto lines = std::make_shared<CMessageLines>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, lines] {
+            while (socket->bytesAvailable() > 0) {
+                for (const QByteArray& message : lines->Take(socket->read(kMaxMessageBytes)))
+                    HandleMessage(message.trimmed());
             }
-            if (socket->bytesAvailable() > kMaxMessageBytes)
-                socket->abort();
         });
+    }
+}
+
+void CSingleInstance::HandleMessage(const QByteArray& line)
+{
+    bool ok = false;
+    const int command = line.toInt(&ok);
+    if (ok) {
+        Q_EMIT commandReceived(command);
+    } else if (line.startsWith(kFeedPrefix)) {
+        // Read as the command line is: the running copy trusts a later start no further.
+        const QString address = HandedFeedAddress(
+            QString::fromUtf8(line.mid(qsizetype(sizeof kFeedPrefix) - 1)));
+        if (!address.isEmpty())
+            Q_EMIT feedAddressReceived(address);
     }
 }

@@ -35,6 +35,7 @@ Q_SIGNALS:
 
 private:
     void OnNewConnection();
+    void HandleMessage(const QByteArray& line);
 
     QLocalServer m_server;
 };

@@ -1,10 +1,12 @@
 #include "CSingleInstance.h"
+#include "LaunchRequest.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -105,4 +107,76 @@ TEST(SingleInstance, SocketLeftByACrashedCopyIsTakenOver)
     ASSERT_TRUE(WriteFile(CSingleInstance::ServerName(), "stale"));
     CSingleInstance instance;
     EXPECT_TRUE(instance.BecomePrimary());
+}
+
+namespace {
+
+// What a running copy makes of bytes a client writes to its socket.
+struct Received {
+    QList<int> commands;
+    QStringList feeds;
+};
+
+Received Deliver(const QByteArray& bytes, int settleMs = 500)
+{
+    CSingleInstance first;
+    Received received;
+    QObject::connect(&first, &CSingleInstance::commandReceived,
+                     [&](int command) { received.commands << command; });
+    QObject::connect(&first, &CSingleInstance::feedAddressReceived,
+                     [&](const QString& address) { received.feeds << address; });
+    if (!first.BecomePrimary())
+        return received;
+    QLocalSocket client;
+    client.connectToServer(CSingleInstance::ServerName());
+    if (!client.waitForConnected(2000))
+        return received;
+    client.write(bytes);
+    QElapsedTimer timer;
+    timer.start();
+    // The client's writes and the server's reads share this thread's event loop.
+    while (timer.elapsed() < settleMs || client.bytesToWrite() > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (timer.elapsed() > 10000)
+            break;
+    }
+    return received;
+}
+
+} // namespace
+
+// An over-long line is no message: dropped to its newline, its tail never read as one.
+TEST(SingleInstance, OverLongLinesAreDroppedWholeAndTheNextLinesStillCount)
+{
+    ScopedHome home;
+    // Cut at 64 KiB, the tail of this one would read as "update all groups".
+    QByteArray cutIntoTwo = "feed http://long.example/";
+    cutIntoTwo += QByteArray(65535 - cutIntoTwo.size(), 'x') + "32816\n";
+    // This one arrives in many reads before its newline.
+    const QByteArray huge = "32816" + QByteArray(300 * 1024, '7') + '\n';
+    const Received got = Deliver(cutIntoTwo + huge + "feed http://after.example/\n32848\n");
+    EXPECT_EQ(got.commands, QList<int>{CSingleInstance::ShowMainWindow});
+    EXPECT_EQ(got.feeds, QStringList{u"http://after.example/"_s});
+}
+
+// A later start hands addresses over normalised; the socket reads them the same way, so
+// a control character cannot make a second spelling of a subscribed feed.
+TEST(SingleInstance, FeedAddressesFromTheSocketAreReadAsTheCommandLineIs)
+{
+    ScopedHome home;
+    const QList<QByteArray> sent{QByteArray("http://a.example/feed\0junk", 26),
+                                 "http://a.example/feed\x01", "feed://b.example/rss",
+                                 "  http://c.example/x\tmore", "file:///etc/passwd",
+                                 "javascript:alert(1)", QByteArray("\0http://d.example/", 18)};
+    QByteArray bytes;
+    QStringList expected;
+    for (const QByteArray& address : sent) {
+        bytes += "feed " + address + '\n';
+        const QString launched = HandedFeedAddress(QString::fromUtf8(address));
+        if (!launched.isEmpty())
+            expected << launched;
+    }
+    EXPECT_EQ(expected, (QStringList{u"http://a.example/feed"_s, u"http://a.example/feed"_s,
+                                     u"http://b.example/rss"_s, u"http://c.example/x"_s}));
+    EXPECT_EQ(Deliver(bytes).feeds, expected);
 }
