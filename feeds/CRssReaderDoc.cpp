@@ -9,6 +9,7 @@
 #include "StringTable.h"
 #include "UpdateSchedule.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -64,13 +65,19 @@ bool CRssReaderDoc::LoadNews()
     LogMessage(u"Creating new document"_s);
     CloseNews();
     m_loadProblems.clear();
-    const CPreferences& prefs = m_context.Prefs();
-    if (!m_folderLock.Acquire(prefs.DataRoot(), &m_loadError)) {
+    if (!m_folderLock.Acquire(m_context.Prefs().DataRoot(), &m_loadError)) {
         LogFormat("*ERROR: %s", qUtf8Printable(m_loadError));
         LogMessage(u"Creating new document:FAILED"_s);
         return false;
     }
     m_loadError.clear();
+    ReadStoredNews();
+    return true;
+}
+
+void CRssReaderDoc::ReadStoredNews()
+{
+    const CPreferences& prefs = m_context.Prefs();
     // Saves killed halfway leave their temporary files; nobody else writes here now.
     if (const int stale =
             RemoveStaleSaveFiles(prefs.DataRoot()) + RemoveStaleSaveFiles(prefs.FeedsFolder()))
@@ -86,7 +93,6 @@ bool CRssReaderDoc::LoadNews()
     m_loadProblems = m_context.TakeStoredFileProblems();
     m_loaded = true;
     LogMessage(u"Document initialization done"_s);
-    return true;
 }
 
 bool CRssReaderDoc::SaveNews()
@@ -166,17 +172,34 @@ void CRssReaderDoc::WaitForChannels()
     m_reader.Wait();
 }
 
-bool CRssReaderDoc::MoveDataRoot(const QString& path, QString* error)
+bool CRssReaderDoc::HoldsNews(const QString& path)
+{
+    return QFileInfo::exists(QDir(path).filePath(u"data.opml"_s));
+}
+
+bool CRssReaderDoc::ChangeDataRoot(const QString& path, DataRootChange change, QString* error)
 {
     CPreferences& prefs = m_context.Prefs();
     const QString oldRoot = prefs.DataRoot();
     if (QDir(path) == QDir(oldRoot))
         return true;
-    WaitForChannels();
+    if (change == DataRootChange::MoveNews)
+        WaitForChannels();
     CDataFolderLock lock;
-    // The folder must exist before it can be locked; ChangeRoot then makes the rest.
+    // The folder must exist before it can be locked; the rest is made before anything
+    // changes, so that no step after the save can fail on it.
     if (!QDir().mkpath(path) || !lock.Acquire(path, error))
         return false;
+    if (!CPreferences::MakeRootFolders(path)) {
+        if (error)
+            *error = u"Cannot create the folders of '%1'."_s.arg(path);
+        return false;
+    }
+    if (HoldsNews(path) && !KeepDatedCopy(path, error))
+        return false;
+    if (change == DataRootChange::UseFolderNews)
+        return SwitchToFolderNews(path, lock, error);
+
     if (!prefs.ChangeRoot(path)) {
         if (error)
             *error = u"Cannot create the folders of '%1'."_s.arg(path);
@@ -187,6 +210,54 @@ bool CRssReaderDoc::MoveDataRoot(const QString& path, QString* error)
               qUtf8Printable(prefs.DataRoot()));
     MoveVoiceFiles(oldRoot + "MP3/"_L1, prefs.Mp3Folder());
     return SaveNews();
+}
+
+bool CRssReaderDoc::SwitchToFolderNews(const QString& path, CDataFolderLock& lock,
+                                       QString* error)
+{
+    CPreferences& prefs = m_context.Prefs();
+    const QString oldRoot = prefs.DataRoot();
+    // The news stay behind whole: a folder whose news could not be saved is not left.
+    if (m_loaded && !SaveNews()) {
+        if (error)
+            *error = u"The news could not be saved in '%1'."_s.arg(oldRoot);
+        return false;
+    }
+    CloseNews();
+    if (!prefs.ChangeRoot(path)) {
+        // Its folders were made a moment ago; should they be gone, the old news come back.
+        if (error)
+            *error = u"Cannot create the folders of '%1'."_s.arg(path);
+        lock.Release();
+        LoadNews();
+        StartReadingChannels();
+        return false;
+    }
+    m_folderLock = std::move(lock);
+    LogFormat("Data folder changed from '%s' to '%s'", qUtf8Printable(oldRoot),
+              qUtf8Printable(prefs.DataRoot()));
+    ReadStoredNews();
+    Tell(RssEvent::TreeChanged, m_rootGroup.get(), false);
+    Select(m_rootGroup.get(), false);
+    StartReadingChannels();
+    return true;
+}
+
+bool CRssReaderDoc::KeepDatedCopy(const QString& root, QString* error) const
+{
+    const QDir folder(root);
+    const QString stamp =
+        QDateTime::fromSecsSinceEpoch(m_context.Now()).toString(u"yyyyMMdd-HHmmss"_s);
+    QString copy = folder.filePath(u"data-%1.opml"_s.arg(stamp));
+    for (int n = 2; QFileInfo::exists(copy); ++n)
+        copy = folder.filePath(u"data-%1-%2.opml"_s.arg(stamp).arg(n));
+    if (!QFile::copy(folder.filePath(u"data.opml"_s), copy)) {
+        if (error)
+            *error = u"Cannot keep a copy of '%1'."_s.arg(folder.filePath(u"data.opml"_s));
+        return false;
+    }
+    LogFormat("Kept a copy of the folder's news in '%s'", qUtf8Printable(copy));
+    return true;
 }
 
 void CRssReaderDoc::MoveVoiceFiles(const QString& from, const QString& to)

@@ -12,6 +12,17 @@
 
 class CFeedContext;
 
+// What becomes of the news when the data folder changes.
+enum class DataRootChange
+{
+    // The news go along: the tree, the channel files, the saved news and the prepared audio
+    // are written to the new folder.
+    MoveNews,
+    // The new folder's own news are used: the current ones are saved where they are, and
+    // the new folder's are read as at start-up.
+    UseFolderNews,
+};
+
 // The one document: the feed tree, "Saved News" and "Search Result", the current
 // selection that the views follow, and the update and favourite commands. Window thread.
 class CRssReaderDoc
@@ -48,11 +59,14 @@ public:
     // Stops reading channel files (the unread ones stay as they are on disk), saves when
     // loaded, then empties everything and the selection, and lets the data folder go.
     void CloseNews();
-    // Moves the person's news to another data root: every channel file is read first, the
-    // new root is locked and made the preferences' root, and the tree, the channel files
-    // and the saved news are written there. False, with everything left as it was, when
-    // the folder cannot be made or another program has it.
-    bool MoveDataRoot(const QString& path, QString* error = nullptr);
+    // Makes path (a full path) the data root, its folders made and its lock taken, and
+    // either moves the news there or switches to the news it holds. A data.opml already
+    // there is first copied beside itself under a dated name ("data-YYYYMMDD-HHMMSS.opml").
+    // False, with everything left as it was, when the folder cannot be made, another
+    // program has it, or the news cannot be saved before switching.
+    bool ChangeDataRoot(const QString& path, DataRootChange change, QString* error = nullptr);
+    // Whether the folder already holds news of its own (a data.opml).
+    static bool HoldsNews(const QString& path);
     bool IsLoaded() const { return m_loaded; }
 
     // post: tell the views through a posted notification instead of at once.
@@ -87,6 +101,11 @@ public:
     QString SearchResultsFile() const;
 
 private:
+    // LoadNews after the folder's lock is taken.
+    void ReadStoredNews();
+    bool SwitchToFolderNews(const QString& path, CDataFolderLock& lock, QString* error);
+    // A dated copy of the data.opml in root, beside it; false when it could not be made.
+    bool KeepDatedCopy(const QString& root, QString* error) const;
     static void MoveVoiceFiles(const QString& from, const QString& to);
     void Tell(RssEvent code, CRssNode* node, bool post);
 

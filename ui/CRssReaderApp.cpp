@@ -312,8 +312,9 @@ void CRssReaderApp::RunOptions()
     CPreferences& prefs = *m_services.Prefs();
     CRSSPropSht sheet(m_frame);
     sheet.AddPage(new CRSSGeneralOptions(prefs, *m_frame,
-                                         [this](const QString& path, QString* error) {
-                                             return m_doc->MoveDataRoot(path, error);
+                                         [this](const QString& path, DataRootChange change,
+                                                QString* error) {
+                                             return m_doc->ChangeDataRoot(path, change, error);
                                          }),
                   u"General"_s);
     sheet.AddPage(new CRSSVisualOptions(m_services, *m_frame), u"Appearance"_s);

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -68,6 +69,29 @@ QString AnswerNextMessage()
     });
     QApplication::processEvents();
     return *text;
+}
+
+// Clicks the button of that text in the next message box, and notes the box's text.
+void ClickInNextMessage(const QString& button, QString* text)
+{
+    QTimer::singleShot(0, [button, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        *text = box->text();
+        for (QAbstractButton* candidate : box->buttons())
+            if (candidate->text().remove(u'&') == button)
+                candidate->click();
+    });
+}
+
+QStringList Names(CRssGroup& group)
+{
+    QStringList names;
+    for (const CRefPtr<CRssNode>& node : group.ChildrenSnapshot())
+        if (auto* channel = NodeCast<CRssChannel>(node.get()))
+            names << channel->Name();
+    return names;
 }
 
 class Options : public ::testing::Test
@@ -168,9 +192,10 @@ TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)
     ready.close();
 
     CRSSPropSht sheet;
-    auto* page = new CRSSGeneralOptions(prefs, frame, [&](const QString& path, QString* error) {
-        return doc.MoveDataRoot(path, error);
-    });
+    auto* page = new CRSSGeneralOptions(
+        prefs, frame, [&](const QString& path, DataRootChange change, QString* error) {
+            return doc.ChangeDataRoot(path, change, error);
+        });
     sheet.AddPage(page, u"General"_s);
     Child<QLineEdit>(page, "dataFolder")->setText(newRoot);
     ASSERT_TRUE(sheet.ApplyAll());
@@ -185,16 +210,13 @@ TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)
     EXPECT_TRUE(other.Acquire(oldRoot)) << "and let go of the old one";
     other.Release();
 
-    // A folder that cannot be made keeps the root where it is, and the person is told; a
-    // limit of 0 news would empty every channel: one is kept.
+    // A folder that cannot be made keeps the root where it is, and the person is told.
     Child<QLineEdit>(page, "dataFolder")->setText(u"/proc/no/such/folder"_s);
-    Child<QLineEdit>(page, "newsPerChannel")->setText(u"0"_s);
     QString message;
     QTimer::singleShot(0, [&] { message = AnswerNextMessage(); });
     ASSERT_TRUE(sheet.ApplyAll());
     EXPECT_TRUE(message.startsWith(u"Cannot create the folder '/proc/no/such/folder'."_s))
         << message.toStdString();
-    EXPECT_EQ(prefs.newsPerChannel, 1);
     EXPECT_EQ(QDir(prefs.DataRoot()), QDir(newRoot));
     EXPECT_EQ(QDir(Child<QLineEdit>(page, "dataFolder")->text()), QDir(newRoot));
     doc.CloseNews();
@@ -234,6 +256,95 @@ TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)
         message,
         u"Calvoria cannot start when you log in.\nCannot create the folder '%1'."_s.arg(folder));
     EXPECT_FALSE(box->isChecked());
+}
+
+TEST_F(Options, AFolderHoldingNewsIsTakenOnlyWhenThePersonSaysSoAndNumbersMustKeepSomething)
+{
+    CRssReaderDoc doc(env.context);
+    ASSERT_TRUE(doc.LoadNews());
+    CRefPtr<CRssChannel> mine = CRssChannel::Create(&env.context);
+    mine->SetNameAndUrl(u"Mine"_s, u"http://mine.example/rss"_s);
+    doc.RootGroup().AddChild(mine.get());
+    const QString oldRoot = prefs.DataRoot();
+    // Typed relative to nothing in particular: it means the home folder's "News".
+    const QString theirs = QDir::homePath() + u"/News/"_s;
+    const QByteArray theirOpml = R"(<opml version="1.0"><head/><body>
+    <outline type="rss" text="Theirs" xmlUrl="http://theirs.example/rss"/>
+  </body></opml>)";
+    ASSERT_TRUE(QDir().mkpath(theirs));
+    ASSERT_TRUE(WriteFile(theirs + u"data.opml"_s, theirOpml));
+
+    CRSSPropSht sheet;
+    auto* page = new CRSSGeneralOptions(
+        prefs, frame, [&](const QString& path, DataRootChange change, QString* error) {
+            return doc.ChangeDataRoot(path, change, error);
+        });
+    sheet.AddPage(page, u"General"_s);
+    auto* folder = Child<QLineEdit>(page, "dataFolder");
+
+    // Cancelled: nothing changes, here or there.
+    folder->setText(u"News"_s);
+    QString question;
+    ClickInNextMessage(u"Cancel"_s, &question);
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_EQ(question, u"'%1' already holds Calvoria news."_s.arg(QDir::cleanPath(theirs)));
+    EXPECT_EQ(prefs.DataRoot(), oldRoot);
+    EXPECT_EQ(folder->text(), oldRoot);
+    EXPECT_EQ(Names(doc.RootGroup()), QStringList{u"Mine"_s});
+    EXPECT_EQ(ReadFile(theirs + u"data.opml"_s), theirOpml);
+    EXPECT_TRUE(QDir(theirs).entryList({u"data-*.opml"_s}).isEmpty());
+
+    // Taken: the person's news are saved where they were, the folder's own are read, and
+    // its data.opml is first kept under a dated name.
+    folder->setText(u"~/News"_s);
+    question.clear();
+    ClickInNextMessage(u"Use That Folder's News"_s, &question);
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_FALSE(question.isEmpty());
+    EXPECT_EQ(prefs.DataRoot(), theirs);
+    EXPECT_EQ(folder->text(), theirs) << "the edit shows where the news are";
+    EXPECT_EQ(Names(doc.RootGroup()), QStringList{u"Theirs"_s});
+    EXPECT_GE(env.Count(RssEvent::TreeChanged), 1);
+    EXPECT_TRUE(ReadFile(oldRoot + u"data.opml"_s).contains("text=\"Mine\""));
+    const QStringList copies = QDir(theirs).entryList({u"data-*.opml"_s});
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(copies[0], u"data-%1.opml"_s.arg(QDateTime::fromSecsSinceEpoch(env.Now())
+                                                   .toString(u"yyyyMMdd-HHmmss"_s)));
+    EXPECT_EQ(ReadFile(theirs + copies[0]), theirOpml);
+    CDataFolderLock other;
+    EXPECT_FALSE(other.Acquire(theirs)) << "the program holds the folder it uses";
+    EXPECT_TRUE(other.Acquire(oldRoot)) << "and let go of the one it left";
+    other.Release();
+    CPreferences reread(std::make_unique<QSettings>(env.home.File(u"settings.ini"_s),
+                                                    QSettings::IniFormat),
+                        env.app.ProgramFolder());
+    reread.Load(false);
+    EXPECT_EQ(reread.DataRoot(), theirs) << "and the next start uses it too";
+
+    // No news kept, or voice files of no age, would delete them all: the person is asked
+    // for a number that keeps some, and nothing is stored meanwhile.
+    const auto refused = [&](const char* edit, const QString& text) {
+        Child<QLineEdit>(page, edit)->setText(text);
+        QString message;
+        QTimer::singleShot(0, [&] { message = AnswerNextMessage(); });
+        EXPECT_FALSE(sheet.ApplyAll()) << edit;
+        return message;
+    };
+    EXPECT_EQ(refused("newsPerChannel", u"0"_s), u"Please enter an integer between 1 and 100000."_s);
+    EXPECT_EQ(prefs.newsPerChannel, 200);
+    Child<QLineEdit>(page, "newsPerChannel")->setText(u"50"_s);
+    EXPECT_EQ(refused("voiceMaxAgeDays", u"0"_s), u"Please enter an integer between 1 and 36500."_s);
+    EXPECT_EQ(prefs.voiceMaxAgeDays, 4);
+    // With its box cleared the number matters not; the stored one stays.
+    for (QCheckBox* box : page->findChildren<QCheckBox*>())
+        if (box->text() == u"Remove voice files older than"_s)
+            box->click();
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_FALSE(prefs.removeOldVoice);
+    EXPECT_EQ(prefs.voiceMaxAgeDays, 4);
+    EXPECT_EQ(Child<QLineEdit>(page, "voiceMaxAgeDays")->text(), u"4"_s);
+    EXPECT_EQ(prefs.newsPerChannel, 50);
+    doc.CloseNews();
 }
 
 TEST_F(Options, VoicePageStoresTheChoiceAndTellsTheConverter)

@@ -15,9 +15,6 @@ using namespace OptionsControls;
 
 namespace {
 
-constexpr int kFewestPreviewLines = 1;
-constexpr int kMostPreviewLines = 9;
-
 QLabel* Buddy(const QString& text, QWidget* control)
 {
     auto* label = new QLabel(text);
@@ -87,10 +84,8 @@ QString CRSSFeedOptions::Problem() const
     int value = 0;
     if (!NumberOf(m_interval, value) || !NumberOf(m_markRead, value))
         return kNotAnInteger;
-    const int lines = m_previewLines->value();
-    if (lines < kFewestPreviewLines || lines > kMostPreviewLines)
-        return u"Please enter an integer between %1 and %2."_s.arg(kFewestPreviewLines)
-            .arg(kMostPreviewLines);
+    if (!CPreferences::PreviewLinesRange.Holds(m_previewLines->value()))
+        return RangeMessage(CPreferences::PreviewLinesRange);
     return {};
 }
 

@@ -20,8 +20,9 @@ using namespace Qt::Literals::StringLiterals;
 using namespace OptionsControls;
 
 CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& frame,
-                                       RootMover moveDataRoot, QWidget* parent)
-    : COptionsPage(parent), m_prefs(prefs), m_frame(frame), m_moveDataRoot(std::move(moveDataRoot)),
+                                       RootChanger changeDataRoot, QWidget* parent)
+    : COptionsPage(parent), m_prefs(prefs), m_frame(frame),
+      m_changeDataRoot(std::move(changeDataRoot)),
       m_folder(new QLineEdit), m_limit(new QCheckBox(u"Limit number of news per channel"_s)),
       m_newsPerChannel(NumberEdit(0)), m_newsCache(new QLabel),
       m_removeOld(new QCheckBox(u"Remove voice files older than"_s)), m_days(NumberEdit(0)),
@@ -97,37 +98,74 @@ void CRSSGeneralOptions::UpdateEnables()
 
 QString CRSSGeneralOptions::Problem() const
 {
-    int value = 0;
-    if (!NumberOf(m_newsPerChannel, value) || !NumberOf(m_days, value))
+    int news = 0, days = 0;
+    if (!NumberOf(m_newsPerChannel, news) || !NumberOf(m_days, days))
         return kNotAnInteger;
+    // A limit of no news would empty every channel at the next update, an age of no days
+    // would delete every prepared voice file: the person is asked what they mean.
+    if (m_limit->isChecked() && !CPreferences::NewsPerChannelRange.Holds(news))
+        return RangeMessage(CPreferences::NewsPerChannelRange);
+    if (m_removeOld->isChecked() && !CPreferences::VoiceMaxAgeRange.Holds(days))
+        return RangeMessage(CPreferences::VoiceMaxAgeRange);
     return {};
+}
+
+void CRSSGeneralOptions::ApplyDataFolder()
+{
+    const QString folder = CPreferences::ResolveTypedRoot(m_folder->text());
+    const auto showRoot = [this] { m_folder->setText(QDir::toNativeSeparators(m_prefs.DataRoot())); };
+    if (folder.isEmpty() || QDir(folder) == QDir(m_prefs.DataRoot()) || !m_changeDataRoot) {
+        showRoot();
+        return;
+    }
+    auto change = DataRootChange::MoveNews;
+    if (CRssReaderDoc::HoldsNews(folder)) {
+        // Moving there would write over the news it holds.
+        QMessageBox question(QMessageBox::Question, u"Calvoria"_s,
+                             u"'%1' already holds Calvoria news."_s.arg(
+                                 QDir::toNativeSeparators(QDir::cleanPath(folder))),
+                             QMessageBox::Cancel, this);
+        question.setObjectName(u"dataFolderQuestion"_s);
+        question.setInformativeText(
+            u"Calvoria can use the news of that folder instead of yours. Yours are saved "
+            "where they are, in '%1', and stay there."_s.arg(
+                QDir::toNativeSeparators(m_prefs.DataRoot())));
+        QPushButton* use = question.addButton(u"&Use That Folder's News"_s,
+                                              QMessageBox::AcceptRole);
+        question.setDefaultButton(QMessageBox::Cancel);
+        question.exec();
+        if (question.clickedButton() != use) {
+            showRoot();
+            return;
+        }
+        change = DataRootChange::UseFolderNews;
+    }
+    QString error;
+    if (!m_changeDataRoot(folder, change, &error)) {
+        // The old folder stays; the person learns why rather than finding the news where
+        // they were.
+        if (error.isEmpty())
+            error = u"Cannot create the folder '%1'."_s.arg(
+                QDir::toNativeSeparators(QDir::cleanPath(folder)));
+        QMessageBox::warning(this, u"Calvoria"_s,
+                             error + u"\nThe news stay in '%1'."_s.arg(
+                                         QDir::toNativeSeparators(m_prefs.DataRoot())));
+    }
+    showRoot();
 }
 
 void CRSSGeneralOptions::ApplyPage()
 {
-    const QString folder = QDir::fromNativeSeparators(m_folder->text().trimmed());
-    if (!folder.isEmpty() && QDir(folder) != QDir(m_prefs.DataRoot()) && m_moveDataRoot) {
-        QString error;
-        if (!m_moveDataRoot(folder, &error)) {
-            // The old folder stays; the person learns why rather than finding the news
-            // where they were.
-            if (error.isEmpty())
-                error = u"Cannot create the folder '%1'."_s.arg(QDir::toNativeSeparators(folder));
-            QMessageBox::warning(this, u"Calvoria"_s,
-                                 error + u"\nThe news stay in '%1'."_s.arg(QDir::toNativeSeparators(
-                                             m_prefs.DataRoot())));
-            m_folder->setText(QDir::toNativeSeparators(m_prefs.DataRoot()));
-        }
-    }
+    ApplyDataFolder();
+    // A number outside its range can only be left here while its box is clear: the
+    // stored one stays.
     int value = 0;
-    if (NumberOf(m_newsPerChannel, value)) {
-        // A limit of 0 would delete every news of every channel: one is the fewest kept.
-        value = std::max(1, value);
-        m_newsPerChannel->setText(QString::number(value));
+    if (NumberOf(m_newsPerChannel, value) && CPreferences::NewsPerChannelRange.Holds(value))
         m_prefs.newsPerChannel = value;
-    }
-    if (NumberOf(m_days, value))
+    m_newsPerChannel->setText(QString::number(m_prefs.newsPerChannel));
+    if (NumberOf(m_days, value) && CPreferences::VoiceMaxAgeRange.Holds(value))
         m_prefs.voiceMaxAgeDays = value;
+    m_days->setText(QString::number(m_prefs.voiceMaxAgeDays));
     m_prefs.limitNewsPerChannel = m_limit->isChecked();
     m_prefs.removeOldVoice = m_removeOld->isChecked();
     m_prefs.SaveAll();

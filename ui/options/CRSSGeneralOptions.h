@@ -1,6 +1,7 @@
 #pragma once
 
 #include "COptionsPage.h"
+#include "CRssReaderDoc.h"
 
 #include <functional>
 
@@ -17,10 +18,11 @@ class CRSSGeneralOptions : public COptionsPage
 {
     Q_OBJECT
 public:
-    // moveDataRoot moves the person's news to another folder; false with a message when
-    // it cannot.
-    using RootMover = std::function<bool(const QString& path, QString* error)>;
-    CRSSGeneralOptions(CPreferences& prefs, IFrameServices& frame, RootMover moveDataRoot,
+    // changeDataRoot makes another folder the data root (CRssReaderDoc::ChangeDataRoot);
+    // false with a message when it cannot.
+    using RootChanger =
+        std::function<bool(const QString& path, DataRootChange change, QString* error)>;
+    CRSSGeneralOptions(CPreferences& prefs, IFrameServices& frame, RootChanger changeDataRoot,
                        QWidget* parent = nullptr);
 
     QString Problem() const override;
@@ -31,10 +33,11 @@ protected:
 
 private:
     void UpdateEnables();
+    void ApplyDataFolder();
 
     CPreferences& m_prefs;
     IFrameServices& m_frame;
-    RootMover m_moveDataRoot;
+    RootChanger m_changeDataRoot;
     QLineEdit* m_folder;
     QCheckBox* m_limit;
     QLineEdit* m_newsPerChannel;

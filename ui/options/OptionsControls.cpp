@@ -20,4 +20,9 @@ bool NumberOf(const QLineEdit* edit, int& value)
     return ok;
 }
 
+QString RangeMessage(int min, int max)
+{
+    return QStringLiteral("Please enter an integer between %1 and %2.").arg(min).arg(max);
+}
+
 } // namespace OptionsControls
