@@ -97,6 +97,16 @@ bool FindBlockDevice(const QString& sysRoot, const QString& majorMinor, BlockDev
     return true;
 }
 
+// The lines of the mount table. The kernel gives its files no size, so the table is read to
+// its end rather than up to a size.
+QList<QByteArray> MountTable(const SystemRoots& roots)
+{
+    QFile table(roots.proc + u"/self/mountinfo"_s);
+    if (!table.open(QIODevice::ReadOnly))
+        return {};
+    return table.read(16 << 20).split('\n');
+}
+
 } // namespace
 
 SystemRoots SystemRoots::FromEnvironment()
@@ -111,12 +121,9 @@ void RemovableDeviceList::Refresh()
 {
     m_devices.clear();
     m_cursor = -1;
-    QFile table(m_roots.proc + u"/self/mountinfo"_s);
-    if (!table.open(QIODevice::ReadOnly))
-        return;
     QSet<QString> seen;
-    while (!table.atEnd()) {
-        const QList<QByteArray> fields = table.readLine(64 * 1024).trimmed().split(' ');
+    for (const QByteArray& line : MountTable(m_roots)) {
+        const QList<QByteArray> fields = line.split(' ');
         // id parent major:minor root mount-point options [optional...] - type source ...
         if (fields.size() < 7 || fields[2].startsWith("0:"))
             continue;
@@ -158,15 +165,12 @@ qint64 RemovableDeviceList::GetFreeSpace(const QString& root)
 
 bool RemovableDeviceList::IsMountPoint(const QString& path, const SystemRoots& roots)
 {
-    QFile table(roots.proc + u"/self/mountinfo"_s);
-    if (!table.open(QIODevice::ReadOnly))
-        return false;
     // The table names mount points by their real paths.
     const QString wanted = QFileInfo(path).canonicalFilePath();
     if (wanted.isEmpty())
         return false;
-    while (!table.atEnd()) {
-        const QList<QByteArray> fields = table.readLine(64 * 1024).trimmed().split(' ');
+    for (const QByteArray& line : MountTable(roots)) {
+        const QList<QByteArray> fields = line.split(' ');
         if (fields.size() >= 5 && Unescape(fields[4]) == wanted)
             return true;
     }

@@ -60,4 +60,12 @@ TEST(RemovableDevices, NamedByModelThenLabelThenUuidAndOnlyRemovableOnes)
     EXPECT_EQ(RemovableDeviceList::GetFreeSpace(home.File(u"no/such/place"_s)), 0);
 }
 
+// The kernel's own mount table has no size: it is read to its end all the same.
+TEST(RemovableDevices, ReadsTheSystemsOwnMountTable)
+{
+    EXPECT_TRUE(RemovableDeviceList::IsMountPoint(u"/"_s));
+    EXPECT_TRUE(RemovableDeviceList::IsMountPoint(u"/proc/self/.."_s));
+    EXPECT_FALSE(RemovableDeviceList::IsMountPoint(QDir::homePath() + u"/no/such/place"_s));
+}
+
 } // namespace
