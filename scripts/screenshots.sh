@@ -14,6 +14,7 @@
 #     options-<page>.png     Tools > Options, each page
 #     sync-dialog.png        File > Synchronize: two channels' prepared news, a player with room
 #     sync-no-room.png       the same with a card that has no room: sizes in red
+#     sync-link.png          the player's folder is a link off the device: refused, Copy off
 #     reading-<default|compact|dark>.png   a news item in the reading pane, in each style
 #     reading-channel.png    a channel's page, the reading pane at the right
 #     reading-group.png      a group's page
@@ -137,6 +138,12 @@ write_settings 0 1
 printf 'DefaultDeviceName=CARD\nDefaultDeviceFolder=Music/News\n' \
     >> "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf"
 CALVORIA_DEVICE_ROOT=$work/system shoot sync-no-room "$sync"
+write_settings 0 1
+mkdir -p "$work/elsewhere"
+ln -s "$work/elsewhere" "$work/player/Podcasts"
+printf 'DefaultDeviceName=Acme Player\nDefaultDeviceFolder=Podcasts\n' \
+    >> "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf"
+CALVORIA_DEVICE_ROOT=$work/system shoot sync-link "$sync"
 write_settings 0 1
 # The last channel of the tree points at the silent server.
 sed -i "0,/xmlUrl=\"http:\/\/127.0.0.1:$port\/feed11.xml\"/s//xmlUrl=\"http:\/\/127.0.0.1:$silent\/feed11.xml\"/" \
