@@ -303,6 +303,81 @@ TEST_F(ItemViewTest, FeedHtmlRunsNoScriptLoadsNoFrameAndCannotMoveThePane)
     EXPECT_FALSE(wall.Allows(QUrl(u"ftp://127.0.0.1/x"_s), false));
 }
 
+TEST_F(ItemViewTest, NewsPagesFetchFromTheWebOnlyWhereTheOptionOrTheChannelAllows)
+{
+    LocalServer server;
+    static const char kGif[] = "GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xff\xff\xff!\xf9\x04\x01\0\0\0\0"
+                               ",\0\0\0\0\x01\0\x01\0\0\x02\x02" "D\x01\0;";
+    for (const char* path : {"/off.gif", "/off.webm", "/off-back.gif", "/on.gif", "/never.gif",
+                             "/always.gif", "/group.gif"})
+        server.Get(path, [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::string(kGif, sizeof kGif - 1), "image/gif");
+        });
+    const auto image = [&](const char* path) {
+        return u"<img src=\""_s + server.Url(path) + u"\">"_s;
+    };
+    auto view = MakeView();
+    const auto rerender = [&] {
+        QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+        view->OnUpdate(RssEvent::StyleChanged, nullptr);
+        return WaitLoaded(loaded);
+    };
+    // A request that is let through reaches the server well within this.
+    const auto settle = [] { QTest::qWait(1500); };
+
+    // Off: no image, no media, no style picture is asked for.
+    Prefs().SetLoadRemoteImages(false);
+    Item(0)->SetDescription(image("/off.gif") + u"<video src=\""_s + server.Url("/off.webm") +
+                            u"\"></video><div style=\"width:9px;height:9px;background:url("_s +
+                            server.Url("/off-back.gif") + u")\"></div>"_s);
+    ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
+    settle();
+    EXPECT_EQ(server.Hits("/off.gif"), 0);
+    EXPECT_EQ(server.Hits("/off.webm"), 0);
+    EXPECT_EQ(server.Hits("/off-back.gif"), 0);
+
+    // On: the picture comes, once.
+    Prefs().SetLoadRemoteImages(true);
+    Item(0)->SetDescription(image("/on.gif"));
+    ASSERT_TRUE(rerender());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Hits("/on.gif") > 0; }, 10000));
+    settle();
+    EXPECT_EQ(server.Hits("/on.gif"), 1);
+
+    // A channel's own choice goes before the option, either way.
+    desk->SetRemoteImagesChoice(CRssChannel::RemoteImages::Never);
+    Item(0)->SetDescription(image("/never.gif"));
+    ASSERT_TRUE(rerender());
+    settle();
+    EXPECT_EQ(server.Hits("/never.gif"), 0);
+    Prefs().SetLoadRemoteImages(false);
+    desk->SetRemoteImagesChoice(CRssChannel::RemoteImages::Always);
+    Item(0)->SetDescription(image("/always.gif"));
+    ASSERT_TRUE(rerender());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Hits("/always.gif") == 1; }, 10000));
+
+    // A group's page fetches only when every channel on it would.
+    CRefPtr<CRssChannel> other = AddChannel(u"Other"_s, 1, kT0, u"Aside"_s);
+    Item(0)->SetDescription(image("/group.gif"));
+    ASSERT_TRUE(SelectAndLoad(*view, &doc.RootGroup()));
+    ASSERT_TRUE(PageText(*view).contains(u"Aside 0"_s));
+    settle();
+    EXPECT_EQ(server.Hits("/group.gif"), 0);
+    other->SetRemoteImagesChoice(CRssChannel::RemoteImages::Always);
+    ASSERT_TRUE(rerender());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Hits("/group.gif") == 1; }, 10000));
+
+    // The rule: only our own pages are held back; the person's own way onto the web is not.
+    CReadingInterceptor wall({view->PageFile().Path()}, Prefs().StylesFolder());
+    wall.SetRemoteContentAllowed(false);
+    const QUrl pixel(server.Url("/off.gif"));
+    EXPECT_FALSE(wall.AllowsRemote(pixel, view->PageFile().Url(), false));
+    EXPECT_FALSE(wall.AllowsRemote(pixel, QUrl(), false));
+    EXPECT_TRUE(wall.AllowsRemote(pixel, view->PageFile().Url(), true)) << "a followed link";
+    EXPECT_TRUE(wall.AllowsRemote(pixel, QUrl(u"https://news.example.com/story"_s), false));
+    EXPECT_TRUE(wall.AllowsRemote(QUrl(u"data:image/gif;base64,R0lGOD"_s), QUrl(), false));
+}
+
 TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAndGoesWithItsPosition)
 {
     CItemView* pane = nullptr;

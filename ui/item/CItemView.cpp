@@ -8,6 +8,7 @@
 #include "CRssReaderDoc.h"
 #include "IFrameServices.h"
 #include "NewspaperPage.h"
+#include "RemoteContentPolicy.h"
 
 #include <QAction>
 #include <QDir>
@@ -24,8 +25,9 @@ CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices&
 {
     // A profile of the pane's own, kept in memory only; it goes after the page.
     m_profile = new QWebEngineProfile(this);
-    m_profile->setUrlRequestInterceptor(new CReadingInterceptor(
-        {m_pageFile.Path(), m_pageFile.CanonicalPath()}, StylesFolder(), m_profile));
+    m_interceptor = new CReadingInterceptor({m_pageFile.Path(), m_pageFile.CanonicalPath()},
+                                            StylesFolder(), m_profile);
+    m_profile->setUrlRequestInterceptor(m_interceptor);
     m_browser = new QWebEngineView(this);
     m_page = new CItemPage(
         m_profile,
@@ -112,6 +114,9 @@ void CItemView::Show(CRssNode* node)
 void CItemView::Render()
 {
     m_page->triggerAction(QWebEnginePage::Stop);
+    const bool loadRemote = m_services.Prefs()->LoadRemoteImages();
+    m_interceptor->SetRemoteContentAllowed(m_shown ? PageMayLoadRemoteContent(*m_shown, loadRemote)
+                                                   : loadRemote);
     if (!m_services.hasIe6) {
         Navigate(NoEngineUrl());
         return;

@@ -10,6 +10,7 @@
 
 class CAppServices;
 class CItemPage;
+class CReadingInterceptor;
 class CRssNode;
 class CRssReaderDoc;
 class IFrameServices;
@@ -69,6 +70,7 @@ private:
     IFrameServices& m_frame;
     CPageFile m_pageFile;
     QWebEngineProfile* m_profile;
+    CReadingInterceptor* m_interceptor;
     QWebEngineView* m_browser;
     CItemPage* m_page;
     CRefPtr<CRssNode> m_shown;

@@ -5,6 +5,16 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+bool IsWeb(const QUrl& url)
+{
+    const QString scheme = url.scheme();
+    return scheme == u"http"_s || scheme == u"https"_s;
+}
+
+} // namespace
+
 CReadingInterceptor::CReadingInterceptor(const QStringList& pageFiles, const QString& stylesFolder,
                                          QObject* parent)
     : QWebEngineUrlRequestInterceptor(parent), m_pageFiles(pageFiles)
@@ -23,7 +33,9 @@ void CReadingInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info)
     const auto type = info.resourceType();
     const bool isFrame = type == QWebEngineUrlRequestInfo::ResourceTypeSubFrame ||
                          type == QWebEngineUrlRequestInfo::ResourceTypeNavigationPreloadSubFrame;
-    if (!Allows(info.requestUrl(), isFrame))
+    const bool isNavigation = type == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
+    if (!Allows(info.requestUrl(), isFrame) ||
+        !AllowsRemote(info.requestUrl(), info.firstPartyUrl(), isNavigation))
         info.block(true);
 }
 
@@ -31,12 +43,20 @@ bool CReadingInterceptor::Allows(const QUrl& url, bool isFrame) const
 {
     if (isFrame)
         return false;
-    const QString scheme = url.scheme();
-    if (scheme == u"http"_s || scheme == u"https"_s || scheme == u"data"_s)
+    if (IsWeb(url) || url.scheme() == u"data"_s)
         return true;
-    if (scheme == u"file"_s)
+    if (url.scheme() == u"file"_s)
         return AllowsFile(url.toLocalFile());
     return false;
+}
+
+bool CReadingInterceptor::AllowsRemote(const QUrl& url, const QUrl& firstParty,
+                                       bool isNavigation) const
+{
+    if (!IsWeb(url) || isNavigation || m_remoteAllowed.load())
+        return true;
+    // Our own pages are local files; a page of no known address is taken for ours.
+    return IsWeb(firstParty);
 }
 
 bool CReadingInterceptor::AllowsFile(const QString& path) const
