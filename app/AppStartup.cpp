@@ -33,6 +33,14 @@ bool Fail(IStartupHost& host, int stringId)
     return false;
 }
 
+bool EndedBySession(const IStartupHost& host)
+{
+    if (!host.EndRequested())
+        return false;
+    LogMessage(u"*ERROR: Start-up ended by the session"_s);
+    return true;
+}
+
 int StartShowState(int showCommand)
 {
     switch (showCommand) {
@@ -156,14 +164,19 @@ bool Start(CAppServices& app, IStartupHost& host)
         return Fail(host, kFoldersFailed);
 
     if (!host.CreateDocumentAndFrame()) {
-        LogMessage(u"*ERROR: Cannot create document template"_s);
+        if (!EndedBySession(host))
+            LogMessage(u"*ERROR: Cannot create document template"_s);
         return false;
     }
+    if (EndedBySession(host))
+        return false;
     LogMessage(u"Hide main window"_s);
     host.HideMainWindow();
     LogMessage(u"Restoring main frame position"_s);
     host.RestorePlacementAndShow(app.startShowState);
 
+    if (EndedBySession(host))
+        return false;
     LogMessage(u"Starting queues"_s);
     host.StartQueues();
 

@@ -31,4 +31,7 @@ public:
     // Stops the download queue, then the conversion queue; false when a worker was still
     // busy after the wait.
     virtual bool StopQueues() = 0;
+    // The session asked the program to end while it started (say, while a message box
+    // waited for the person): the start goes no further.
+    virtual bool EndRequested() const { return false; }
 };

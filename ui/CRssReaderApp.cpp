@@ -20,6 +20,7 @@
 #include "CFeedHandoff.h"
 #include "CSingleInstance.h"
 #include "CSystemTray.h"
+#include "CUpdateRounds.h"
 #include "CVoiceConverter.h"
 #include "SpeechEngineCheck.h"
 #include "SubscriptionFiles.h"
@@ -32,6 +33,20 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+bool AnyChannelDownloading(const CRssGroup& group)
+{
+    for (const CRefPtr<CRssNode>& child : group.ChildrenSnapshot()) {
+        if (auto* channel = NodeCast<CRssChannel>(child.get())) {
+            if (channel->DownloadState() == CRssChannel::Downloading)
+                return true;
+        } else if (auto* subgroup = NodeCast<CRssGroup>(child.get())) {
+            if (AnyChannelDownloading(*subgroup))
+                return true;
+        }
+    }
+    return false;
+}
 
 void CollectFavorites(const CRssGroup& group, std::vector<CRssChannel*>& favorites)
 {
@@ -67,6 +82,7 @@ CRssReaderApp::CRssReaderApp(int& argc, char** argv)
 
 CRssReaderApp::~CRssReaderApp()
 {
+    m_updateRounds.reset();
     m_feedContext->SetItemJobs(nullptr);
     m_services.SetNotifier({});
     m_services.SetDispatcher({});
@@ -81,6 +97,34 @@ CRssReaderApp::~CRssReaderApp()
 bool CRssReaderApp::Start()
 {
     return RunStartup(m_services, *this);
+}
+
+int CRssReaderApp::Run()
+{
+    if (m_endRequested)
+        return 0;
+    m_inMainLoop = true;
+    const int result = exec();
+    m_inMainLoop = false;
+    return result;
+}
+
+void CRssReaderApp::EndForSession()
+{
+    m_endRequested = true;
+    if (m_inMainLoop) {
+        quit(); // the windows close in order, as after Exit
+        return;
+    }
+    // quit() does nothing before the main loop runs; a message box of the start waits in
+    // a loop of its own, which must end too.
+    exit(1);
+}
+
+void CRssReaderApp::ShowLaunchError(const QString& text)
+{
+    if (!IsHeadless())
+        QMessageBox::warning(nullptr, u"Calvoria"_s, text);
 }
 
 bool CRssReaderApp::Exit()
@@ -100,7 +144,7 @@ void CRssReaderApp::OnInstanceCommand(int command)
     if (command == CSingleInstance::ShowMainWindow)
         m_frame->ShowFromTray();
     else if (command == CSingleInstance::UpdateAllGroups)
-        m_frame->Router().route(command);
+        m_updateRounds->Request();
 }
 
 void CRssReaderApp::OnFeedAddress(const QString& address)
@@ -233,6 +277,12 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     m_frame->SetSubscriptionExchange([this] { ImportSubscriptions(*m_doc, m_frame); },
                                      [this] { ExportSubscriptions(*m_doc, m_frame); });
     m_handoff = new CFeedHandoff(*m_frame, *m_doc);
+    m_updateRounds = std::make_unique<CUpdateRounds>(
+        [this] {
+            if (m_frame)
+                m_frame->Router().route(CSingleInstance::UpdateAllGroups);
+        },
+        [this] { return m_doc && AnyChannelDownloading(m_doc->RootGroup()); });
     ConnectNewsPopups();
     return true;
 }

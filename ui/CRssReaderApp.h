@@ -19,6 +19,7 @@ class CNewsPopups;
 class CRssChannel;
 class CRssItem;
 class CRssReaderDoc;
+class CUpdateRounds;
 class CVoiceConverter;
 
 class CRssReaderApp : public QApplication, public IStartupHost
@@ -36,6 +37,8 @@ public:
 
     // Start-up after the single-instance check; false ends the program.
     bool Start();
+    // The main loop; at once 0 when the session asked the program to end meanwhile.
+    int Run();
     // Closes the document, then runs the exit sequence. False when a worker could not be
     // stopped: the process must then end without tearing anything down.
     bool Exit();
@@ -50,11 +53,18 @@ public:
     void OnFeedAddress(const QString& address);
     // Starts hidden in the tray whatever the launcher asks (the session's autostart).
     void SetStartHidden(bool hidden) { m_startHidden = hidden; }
+    // The session's terminate signal: in the main loop the program ends as after Exit;
+    // before it, every loop (a message box of the start) ends and the start stops.
+    void EndForSession();
+    // A command line the program cannot take, shown where no terminal may be read (the
+    // program started from a file manager or a browser).
+    void ShowLaunchError(const QString& text);
 
     bool notify(QObject* receiver, QEvent* event) override;
 
     // IStartupHost
     int ShowCommand() const override;
+    bool EndRequested() const override { return m_endRequested; }
     bool ReadBrowserEngineVersion(int& major, int& minor) override;
     bool CheckSpeechEngine() override;
     void ShowError(const QString& text) override;
@@ -94,5 +104,8 @@ private:
     QPointer<CMainFrame> m_frame;
     std::unique_ptr<CNewsPopups> m_popups;
     QPointer<CFeedHandoff> m_handoff; // a child of the frame
+    std::unique_ptr<CUpdateRounds> m_updateRounds;
     bool m_startHidden = false;
+    bool m_inMainLoop = false;
+    bool m_endRequested = false;
 };

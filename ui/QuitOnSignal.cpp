@@ -1,6 +1,6 @@
 #include "QuitOnSignal.h"
 
-#include <QCoreApplication>
+#include <QObject>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -20,16 +20,17 @@ void OnSignal(int)
 
 } // namespace
 
-void QuitOnTerminationSignals(QCoreApplication* app)
+void OnTerminationSignals(QObject* context, std::function<void()> onSignal)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, app);
-    QObject::connect(notifier, &QSocketNotifier::activated, app, [app] {
-        char byte;
-        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[1], &byte, 1);
-        app->quit();
-    });
+    auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context,
+                     [onSignal = std::move(onSignal)] {
+                         char byte;
+                         [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[1], &byte, 1);
+                         onSignal();
+                     });
     struct sigaction action = {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
@@ -38,7 +39,7 @@ void QuitOnTerminationSignals(QCoreApplication* app)
         sigaction(sig, &action, nullptr);
 }
 #else
-void QuitOnTerminationSignals(QCoreApplication*)
+void OnTerminationSignals(QObject*, std::function<void()>)
 {
 }
 #endif

@@ -1,7 +1,10 @@
 #pragma once
 
-class QCoreApplication;
+#include <functional>
 
-// Ends the message loop in order (the exit sequence then runs as after the Exit command)
-// when the desktop session asks the program to terminate (SIGTERM, SIGINT, SIGHUP).
-void QuitOnTerminationSignals(QCoreApplication* app);
+class QObject;
+
+// Calls onSignal on the window thread when the desktop session asks the program to end
+// (SIGTERM, SIGINT, SIGHUP). It runs from whatever event loop turns: the main loop, or the
+// loop of a modal window, also one shown before the main loop starts.
+void OnTerminationSignals(QObject* context, std::function<void()> onSignal);

@@ -25,11 +25,14 @@ int main(int argc, char** argv)
     }
     PrepareWebEngine();
     CRssReaderApp app(argc, argv);
+    // From here on the session's terminate signal is heard, also inside a message box.
+    OnTerminationSignals(&app, [&app] { app.EndForSession(); });
     // Qt has taken its own options out by now.
     const LaunchRequest request = ParseLaunchArguments(app.arguments().mid(1));
     if (!request.error.isEmpty()) {
         std::fprintf(stderr, "calvoria: %s\n%s", qPrintable(request.error),
                      qPrintable(LaunchUsage()));
+        app.ShowLaunchError(request.error);
         return 2;
     }
     // A later start hands the running copy what it was started for.
@@ -47,7 +50,6 @@ int main(int argc, char** argv)
                      &CRssReaderApp::OnInstanceCommand);
     QObject::connect(&instance, &CSingleInstance::feedAddressReceived, &app,
                      &CRssReaderApp::OnFeedAddress);
-    QuitOnTerminationSignals(&app);
     app.SetStartHidden(request.hidden);
     int result = 1;
     if (app.Start()) {
@@ -58,7 +60,7 @@ int main(int argc, char** argv)
             app.OnInstanceCommand(CSingleInstance::UpdateAllGroups);
         if (!request.feedAddress.isEmpty())
             app.OnFeedAddress(request.feedAddress);
-        result = app.exec();
+        result = app.Run();
     }
     if (!app.Exit()) {
         // A worker is still inside a job that may use anything the application owns: end

@@ -1,4 +1,5 @@
 // Start-up and exit of the real program, as a process on the offscreen platform.
+#include "LocalServer.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -7,8 +8,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <QStandardPaths>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/un.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -235,4 +239,156 @@ TEST_F(StartupProcess, ADamagedTreeIsToldAndKeptAndAFolderInUseIsRefused)
     holder.waitForFinished();
     EXPECT_NE(refused.exitCode(), 0);
     EXPECT_TRUE(QString::fromUtf8(refused.readAllStandardError()).contains(u"is in use by"_s));
+}
+
+namespace {
+
+// An X server of the test's own, so that message boxes really show and wait.
+class VirtualDisplay
+{
+public:
+    VirtualDisplay()
+    {
+        if (QStandardPaths::findExecutable(u"Xvfb"_s).isEmpty())
+            return;
+        m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s});
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_server.canReadLine() && timer.elapsed() < 10000)
+            m_server.waitForReadyRead(100);
+        const QByteArray number = m_server.readLine().trimmed();
+        if (!number.isEmpty())
+            m_name = u":"_s + QString::fromLatin1(number);
+    }
+    ~VirtualDisplay()
+    {
+        m_server.terminate();
+        m_server.waitForFinished(5000);
+    }
+    QString Name() const { return m_name; } // empty when there is none
+    // The windows named name that are shown on it.
+    QStringList Windows(const QString& name) const
+    {
+        QProcess search;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"DISPLAY"_s, m_name);
+        search.setProcessEnvironment(env);
+        search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, name});
+        search.waitForFinished(5000);
+        return QString::fromUtf8(search.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    QProcess m_server;
+    QString m_name;
+};
+
+// Writes bytes to the running copy's instance socket, as a later start would.
+bool WriteToRunningCopy(const QString& runtimeFolder, const QByteArray& bytes)
+{
+    const QByteArray path =
+        QFile::encodeName(runtimeFolder + u"/MainWindowCalvoria-"_s + QString::number(::getuid()));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        ok = n > 0;
+        done += n;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+// Logging out while the start tells the person that the data folder is in use must not
+// wait for ever on the box: the program ends at once, through its exit steps.
+TEST_F(StartupProcess, TheSessionsTerminateSignalEndsTheStartFromAMessageBox)
+{
+    VirtualDisplay display;
+    if (display.Name().isEmpty() || QStandardPaths::findExecutable(u"xdotool"_s).isEmpty())
+        GTEST_SKIP() << "needs Xvfb and xdotool";
+    const QString root = home.File(u"data/Calvoria/"_s);
+    ASSERT_TRUE(QDir().mkpath(root));
+    QProcess holder;
+    holder.start(u"flock"_s, {u"-n"_s, u"-o"_s, root + u"calvoria.lock"_s, u"sleep"_s, u"60"_s});
+    ASSERT_TRUE(holder.waitForStarted());
+    QThread::msleep(300);
+
+    QProcess& p = Start({u"QT_QPA_PLATFORM=xcb"_s, u"DISPLAY="_s + display.Name(),
+                         u"QTWEBENGINE_DISABLE_SANDBOX=1"_s});
+    QElapsedTimer timer;
+    timer.start();
+    while (display.Windows(u"^Calvoria$"_s).isEmpty() && timer.elapsed() < 20000)
+        QThread::msleep(100);
+    ASSERT_FALSE(display.Windows(u"^Calvoria$"_s).isEmpty()) << "the box shows";
+    EXPECT_EQ(p.state(), QProcess::Running) << "the box waits for the person";
+
+    ::kill(pid_t(p.processId()), SIGTERM);
+    timer.restart();
+    const bool ended = p.waitForFinished(5000);
+    holder.kill();
+    holder.waitForFinished();
+    ASSERT_TRUE(ended) << "still waiting on the box after SIGTERM";
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    const QStringList lines = Lines(LogFile());
+    const qsizetype stopped = lines.indexOf(u"*ERROR: Start-up ended by the session"_s);
+    ASSERT_GE(stopped, 0) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.mid(stopped + 2, 6),
+              (QStringList{QString(66, u'-'), u"Start Exiting"_s, u"Queue stopped"_s,
+                           u"Converted destroyed"_s, u"Internet Session closed"_s,
+                           u"Exit Done"_s}));
+}
+
+// Scripts and later starts may ask for "update all" far faster than a round takes: those
+// that come while one runs make one more round, not one each.
+TEST_F(StartupProcess, AFloodOfUpdateAllRequestsOnTheSocketMakesAtMostTwoRounds)
+{
+    LocalServer server;
+    const std::vector<std::string> feeds{"/a.xml", "/b.xml", "/c.xml"};
+    for (const std::string& feed : feeds)
+        server.Get(feed, [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<rss version=\"2.0\"><channel><title>T</title><item><title>One"
+                                 "</title><description>x</description></item></channel></rss>",
+                                 "application/rss+xml");
+        });
+    QByteArray opml = "<opml version=\"1.0\"><body>";
+    for (const std::string& feed : feeds)
+        opml += "<outline type=\"rss\" text=\"" + QByteArray::fromStdString(feed) +
+                "\" xmlUrl=\"" + server.Url(feed.c_str()).toUtf8() + "\"/>";
+    ASSERT_TRUE(WriteFile(home.File(u"data/Calvoria/data.opml"_s), opml + "</body></opml>"));
+    const auto hits = [&] {
+        int total = 0;
+        for (const std::string& feed : feeds)
+            total += server.Hits(feed);
+        return total;
+    };
+    // Waits until no fetch has come for a while; the number of fetches then.
+    const auto settled = [&] {
+        int last = -1;
+        for (int i = 0; i < 60 && hits() != last; ++i) {
+            last = hits();
+            QThread::msleep(1500);
+        }
+        return last;
+    };
+
+    QProcess& p = Start();
+    ASSERT_TRUE(WaitForLine(LogFile(), u"Initialization done"_s));
+    const int before = settled();
+    QByteArray flood;
+    for (int i = 0; i < 20000; ++i)
+        flood += "32816\n";
+    ASSERT_TRUE(WriteToRunningCopy(home.File(u"run"_s), flood));
+    const int after = settled();
+    EXPECT_GE(after - before, int(feeds.size())) << "at least one round";
+    EXPECT_LE(after - before, 2 * int(feeds.size())) << "at most two rounds";
+    Terminate(p);
 }
