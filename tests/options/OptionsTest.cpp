@@ -166,7 +166,7 @@ TEST_F(Options, AppearanceTellsTheFrameOnlyWhatChanged)
     EXPECT_EQ(frame.applied.last(), (QList<bool>{false, false, false, false}));
 
     // No reading panel, the Olive theme, small buttons: three flags.
-    page->findChild<QCheckBox*>()->click();
+    Child<QCheckBox>(page, "showReadingPanel")->click();
     for (QAbstractButton* radio : page->findChildren<QAbstractButton*>())
         if (radio->text() == u"XP &Olive"_s || radio->text() == u"S&mall buttons"_s)
             radio->click();
@@ -175,6 +175,21 @@ TEST_F(Options, AppearanceTellsTheFrameOnlyWhatChanged)
     EXPECT_EQ(prefs.colorTheme, 2);
     EXPECT_FALSE(prefs.largeButtons);
     EXPECT_EQ(frame.applied.last(), (QList<bool>{false, true, true, true}));
+
+    // Remote images, on at first: off is stored in an entry of its own, and the reading
+    // pane shows its page again without them.
+    auto* remote = Child<QCheckBox>(page, "loadRemoteImages");
+    EXPECT_TRUE(remote->isChecked());
+    remote->click();
+    EXPECT_TRUE(sheet.ApplyButton()->isEnabled());
+    env.ClearNotifications();
+    ASSERT_TRUE(sheet.ApplyAll());
+    EXPECT_FALSE(prefs.LoadRemoteImages());
+    EXPECT_EQ(env.Count(RssEvent::StyleChanged), 1);
+    EXPECT_EQ(frame.applied.last(), (QList<bool>{false, false, false, false}));
+    QSettings stored(env.home.File(u"settings.ini"_s), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(u"Options/LoadRemoteImages"_s).toBool(), false);
+    EXPECT_EQ(stored.value(u"Options/Main"_s).toByteArray().size(), 56);
 }
 
 TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)

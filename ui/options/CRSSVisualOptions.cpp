@@ -19,6 +19,7 @@ CRSSVisualOptions::CRSSVisualOptions(CAppServices& app, IFrameServices& frame, Q
     : COptionsPage(parent), m_app(app), m_frame(frame), m_theme(new QButtonGroup(this)),
       m_showPane(new QCheckBox(u"Show reading &panel"_s)), m_right(new QRadioButton(u"&Right"_s)),
       m_bottom(new QRadioButton(u"&Bottom"_s)), m_style(new QComboBox),
+      m_remoteImages(new QCheckBox(u"Load remote &images"_s)),
       m_large(new QRadioButton(u"&Large buttons"_s)), m_small(new QRadioButton(u"S&mall buttons"_s))
 {
     setObjectName(u"visualOptions"_s);
@@ -33,6 +34,7 @@ CRSSVisualOptions::CRSSVisualOptions(CAppServices& app, IFrameServices& frame, Q
     }
     auto* paneBox = new QGroupBox(u"Reading panel"_s);
     auto* paneLayout = new QVBoxLayout(paneBox);
+    m_showPane->setObjectName(u"showReadingPanel"_s);
     paneLayout->addWidget(m_showPane);
     paneLayout->addWidget(m_right);
     paneLayout->addWidget(m_bottom);
@@ -41,6 +43,12 @@ CRSSVisualOptions::CRSSVisualOptions(CAppServices& app, IFrameServices& frame, Q
     m_style->setObjectName(u"readingStyle"_s);
     m_style->setAccessibleName(u"Reading Style"_s);
     styleLayout->addWidget(m_style);
+    // Pictures in news come from the sender's server, which learns who read what and when.
+    m_remoteImages->setObjectName(u"loadRemoteImages"_s);
+    m_remoteImages->setToolTip(
+        u"Images and other content of news pages come from the web. Their servers can tell "
+        "when you read a news item; channel properties can decide otherwise for a channel."_s);
+    styleLayout->addWidget(m_remoteImages);
     auto* barBox = new QGroupBox(u"Toolbar"_s);
     auto* barLayout = new QVBoxLayout(barBox);
     barLayout->addWidget(m_large);
@@ -56,8 +64,9 @@ CRSSVisualOptions::CRSSVisualOptions(CAppServices& app, IFrameServices& frame, Q
         UpdateEnables();
         MarkChanged();
     });
-    for (QRadioButton* radio : {m_right, m_bottom, m_large, m_small})
-        connect(radio, &QRadioButton::clicked, this, [this] { MarkChanged(); });
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{m_right, m_bottom, m_large, m_small, m_remoteImages})
+        connect(button, &QAbstractButton::clicked, this, [this] { MarkChanged(); });
     connect(m_style, &QComboBox::currentIndexChanged, this, [this] { MarkChanged(); });
 }
 
@@ -84,6 +93,7 @@ void CRSSVisualOptions::Initialize()
             break;
         }
     m_style->setCurrentIndex(selected);
+    m_remoteImages->setChecked(prefs.LoadRemoteImages());
     UpdateEnables();
 }
 
@@ -103,6 +113,7 @@ void CRSSVisualOptions::ApplyPage()
     prefs.colorTheme = std::max(0, m_theme->checkedId());
     prefs.largeButtons = m_large->isChecked();
     prefs.SetReadingStyle(m_style->currentText());
+    prefs.SetLoadRemoteImages(m_remoteImages->isChecked());
     prefs.SaveAll();
     m_app.NotifyAll(RssEvent::StyleChanged, nullptr);
     m_frame.ApplyOptions(false, oldPosition != prefs.readingPanePosition,

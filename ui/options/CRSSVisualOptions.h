@@ -9,8 +9,8 @@ class QCheckBox;
 class QComboBox;
 class QRadioButton;
 
-// "Appearance": the colour theme, the reading pane and its place, the reading style and
-// the size of the tool bar buttons.
+// "Appearance": the colour theme, the reading pane and its place, the reading style,
+// whether news pages load remote images, and the size of the tool bar buttons.
 class CRSSVisualOptions : public COptionsPage
 {
     Q_OBJECT
@@ -31,6 +31,7 @@ private:
     QRadioButton* m_right;
     QRadioButton* m_bottom;
     QComboBox* m_style;
+    QCheckBox* m_remoteImages;
     QRadioButton* m_large;
     QRadioButton* m_small;
 };
