@@ -357,13 +357,19 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
         auto* voice = Child<QComboBox>(dialog, "voiceBox");
         automatic = voice->currentText();
         voice->setCurrentIndex(voice->findData(u"flite/slt"_s));
+        auto* images = Child<QComboBox>(dialog, "remoteImagesBox");
+        automatic += u" / "_s + images->currentText();
+        images->setCurrentIndex(images->findText(u"Never load"_s));
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
     view.RunRowCommand(CLeftView::ChannelPropertiesCmd, old);
     EXPECT_TRUE(applyEnabled);
     EXPECT_FALSE(old->AutoUpdate());
-    EXPECT_EQ(automatic, u"Automatic"_s);
+    EXPECT_EQ(automatic, u"Automatic / As in the options"_s);
     EXPECT_EQ(old->Voice(), u"flite/slt"_s);
+    EXPECT_EQ(old->RemoteImagesChoice(), CRssChannel::RemoteImages::Never);
+    ASSERT_TRUE(w.doc.SaveNews());
+    EXPECT_TRUE(ReadFile(w.doc.OpmlFile()).contains("remoteimages=\"never\""));
     EXPECT_EQ(old->Name(), u"Old"_s);
     w.env.app.SetSession({});
 }

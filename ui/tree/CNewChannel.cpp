@@ -44,6 +44,7 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
       m_name(new QLineEdit), m_webpage(new QLineEdit), m_description(new QLabel),
       m_autoUpdate(new QCheckBox(u"Automaticaly update channel"_s)),
       m_autoConvert(new QCheckBox(u"Convert received news to voice"_s)), m_voice(new QComboBox),
+      m_remoteImages(new QComboBox),
       m_feedsLabel(nullptr), m_feeds(new QComboBox), m_verify(new QPushButton(u"Verify"_s)),
       m_go(new QPushButton(u"Go"_s))
 {
@@ -92,6 +93,13 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     grid->addWidget(m_autoConvert, 6, 0, 1, 3);
     grid->addWidget(BuddyLabel(u"&Voice:"_s, m_voice), 7, 0);
     grid->addWidget(m_voice, 7, 1, 1, 2);
+    m_remoteImages->setObjectName(u"remoteImagesBox"_s);
+    m_remoteImages->addItem(u"As in the options"_s,
+                            int(CRssChannel::RemoteImages::FollowOption));
+    m_remoteImages->addItem(u"Always load"_s, int(CRssChannel::RemoteImages::Always));
+    m_remoteImages->addItem(u"Never load"_s, int(CRssChannel::RemoteImages::Never));
+    grid->addWidget(BuddyLabel(u"Remote &images:"_s, m_remoteImages), 8, 0);
+    grid->addWidget(m_remoteImages, 8, 1, 1, 2);
     grid->setColumnMinimumWidth(1, 320);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
@@ -115,6 +123,8 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     m_autoUpdate->setChecked(channel.AutoUpdate());
     m_autoConvert->setChecked(channel.AutoConvert());
     FillVoices(channel.Voice());
+    m_remoteImages->setCurrentIndex(
+        std::max(0, m_remoteImages->findData(int(channel.RemoteImagesChoice()))));
     if (mode == Mode::NewChannel && m_url->text().isEmpty()) {
         // An address just copied from the browser is what the person means to subscribe.
         QString url;
@@ -137,10 +147,11 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
             m_modified = true;
             UpdateButtons();
         });
-    connect(m_voice, &QComboBox::currentIndexChanged, this, [this] {
-        m_modified = true;
-        UpdateButtons();
-    });
+    for (QComboBox* box : {m_voice, m_remoteImages})
+        connect(box, &QComboBox::currentIndexChanged, this, [this] {
+            m_modified = true;
+            UpdateButtons();
+        });
     connect(m_verify, &QPushButton::clicked, this, &CNewChannel::Verify);
     connect(m_go, &QPushButton::clicked, this,
             [this] { m_frame.OpenInBrowser(m_webpage->text()); });
@@ -250,6 +261,8 @@ void CNewChannel::Apply()
     m_channel.SetAutoConvert(m_autoConvert->isChecked());
     if (m_voice->currentData().toString() != m_channel.Voice())
         m_channel.SetVoice(m_voice->currentData().toString());
+    m_channel.SetRemoteImagesChoice(
+        CRssChannel::RemoteImages(m_remoteImages->currentData().toInt()));
     m_modified = false;
     UpdateButtons();
 }

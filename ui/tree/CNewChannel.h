@@ -57,6 +57,7 @@ private:
     QCheckBox* m_autoUpdate;
     QCheckBox* m_autoConvert;
     QComboBox* m_voice;
+    QComboBox* m_remoteImages;
     QLabel* m_feedsLabel;
     QComboBox* m_feeds; // the feeds a web page offers, when it offers several
     QPushButton* m_verify;
