@@ -1,5 +1,6 @@
 #include "FeedFetcher.h"
 
+#include "CAppLog.h"
 #include "CAppServices.h"
 #include "CFeedContext.h"
 #include "CHttpSession.h"
@@ -251,20 +252,119 @@ std::optional<QByteArray> TranscodedBody(const QByteArray& body)
     return text.toUtf8();
 }
 
+// Whether the XML library reads body as UTF-8: by its byte order mark, its declaration, or
+// for want of both.
+bool ReadAsUtf8(const QByteArray& body)
+{
+    if (body.startsWith("\xEF\xBB\xBF"))
+        return true;
+    // UTF-16 and UTF-32, with a byte order mark or without.
+    if (body.startsWith("\xFE\xFF") || body.startsWith("\xFF\xFE") ||
+        body.startsWith(QByteArrayView("\0\0", 2)) || body.startsWith(QByteArrayView("<\0", 2)) ||
+        body.startsWith(QByteArrayView("\0<", 2)))
+        return false;
+    const QByteArray declared = DeclaredEncoding(body).toUpper();
+    return declared.isEmpty() || declared == "UTF-8" || declared == "UTF8";
+}
+
+// The length of the well-formed UTF-8 sequence at text[i], or of the start of one that
+// breaks off (a maximal subpart, which becomes one replacement character); whole tells
+// which.
+qsizetype Utf8SequenceAt(const unsigned char* text, qsizetype size, qsizetype i, bool& whole)
+{
+    const unsigned char lead = text[i];
+    whole = true;
+    if (lead < 0x80)
+        return 1;
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // no overlong forms
+        else if (lead == 0xED)
+            high = 0x9F; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F; // nothing above U+10FFFF
+    } else {
+        whole = false;
+        return 1;
+    }
+    for (int k = 1; k < length; ++k) {
+        const qsizetype at = i + k;
+        const bool fits =
+            at < size && text[at] >= (k == 1 ? low : 0x80) && text[at] <= (k == 1 ? high : 0xBF);
+        if (!fits) {
+            whole = false;
+            return k;
+        }
+    }
+    return length;
+}
+
+// The bytes with each part that is not UTF-8 replaced by U+FFFD; replaced counts them. One
+// pass, whatever the bytes; nothing is copied when all is well.
+QByteArray ReplaceInvalidUtf8(const QByteArray& bytes, qsizetype& replaced)
+{
+    replaced = 0;
+    const auto* text = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    QByteArray out;
+    qsizetype copied = 0; // bytes before this are in out
+    for (qsizetype i = 0; i < size;) {
+        bool whole = true;
+        const qsizetype length = Utf8SequenceAt(text, size, i, whole);
+        if (!whole) {
+            if (replaced++ == 0)
+                out.reserve(size + 64);
+            out.append(bytes.constData() + copied, i - copied);
+            out.append("\xEF\xBF\xBD");
+            copied = i + length;
+        }
+        i += length;
+    }
+    if (replaced == 0)
+        return bytes;
+    out.append(bytes.constData() + copied, size - copied);
+    return out;
+}
+
 } // namespace
 
-XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error)
+XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error,
+                        FeedSyntax* syntax)
 {
-    if (LooksLikeJson(body))
+    const bool json = LooksLikeJson(body);
+    if (syntax)
+        *syntax = json ? FeedSyntax::JsonFeed : FeedSyntax::Xml;
+    if (json)
         return JsonFeedToRss(body, error);
     if (std::optional<QByteArray> utf8 = TranscodedBody(body))
         return ParseXml(*utf8, source, &error);
+    if (ReadAsUtf8(body)) {
+        // A few bytes in another encoding would make the library refuse the whole feed.
+        qsizetype replaced = 0;
+        const QByteArray repaired = ReplaceInvalidUtf8(body, replaced);
+        if (replaced > 0) {
+            LogFormat("Channel text is not valid UTF-8, read with U+FFFD in its place (%lld): '%s'",
+                      qlonglong(replaced), qUtf8Printable(source));
+            return ParseXml(repaired, source, &error);
+        }
+    }
     return ParseXml(body, source, &error);
 }
 
 XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool storedMode,
-                           XmlLoadError& error)
+                           XmlLoadError& error, FeedSyntax* syntax)
 {
+    if (syntax)
+        *syntax = FeedSyntax::Xml;
     InitXmlLibrary();
     if (storedMode)
         return ParseXmlFile(source, &error);
@@ -278,5 +378,5 @@ XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool st
         error = {0, fetched.error};
         return nullptr;
     }
-    return ParseFeedBody(fetched.body, source, error);
+    return ParseFeedBody(fetched.body, source, error, syntax);
 }

@@ -51,12 +51,17 @@ struct FetchResult
 FetchResult FetchUrl(const CHttpSession& session, const QString& url,
                      const FetchOptions& options = {});
 
+// What a feed body was written in; a JSON Feed is read into the RSS 2.0 form.
+enum class FeedSyntax { Xml, JsonFeed };
+
 // Parses a downloaded feed body: a JSON Feed is read into the RSS 2.0 form; an XML
 // document declared in an encoding that the XML library does not know is decoded by the
-// code page table first.
-XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error);
+// code page table first; one read as UTF-8 has what is not UTF-8 in it replaced by U+FFFD,
+// logged with the source.
+XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error,
+                        FeedSyntax* syntax = nullptr);
 
 // Loads a feed document: a live source is fetched through the context's session and parsed
 // from memory, a stored one read from disk. Null on failure, with the reason in error.
 XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool storedMode,
-                           XmlLoadError& error);
+                           XmlLoadError& error, FeedSyntax* syntax = nullptr);

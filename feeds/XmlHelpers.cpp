@@ -16,6 +16,102 @@ const xmlChar* X(const char* s)
 
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
+// A document this large may hold a text past the library's limit of XML_MAX_TEXT_LENGTH
+// bytes per node (a text may take three times its bytes once decoded to UTF-8).
+constexpr qsizetype kLargeDocumentBytes = XML_MAX_TEXT_LENGTH / 4;
+// The library's own nesting limit, which XML_PARSE_HUGE would lift.
+constexpr int kMaxElementDepth = 256;
+
+// Errors are read from the parser context, never printed.
+void IgnoreError(void*, xmlErrorPtr) {}
+
+// A large document is read with the library's size limits lifted (XML_PARSE_HUGE), which
+// also lifts its nesting limit and its check against entity expansion. This puts them
+// back: elements nest no deeper than without it, and a document that declares entities is
+// not read at all.
+struct LargeDocumentGuard
+{
+    startElementNsSAX2Func startElement = nullptr;
+    QString stopReason;
+
+    static void Stop(xmlParserCtxtPtr ctxt, const QString& reason)
+    {
+        auto* guard = static_cast<LargeDocumentGuard*>(ctxt->_private);
+        if (guard->stopReason.isEmpty())
+            guard->stopReason = reason;
+        xmlStopParser(ctxt);
+    }
+
+    static void StartElement(void* ctx, const xmlChar* localName, const xmlChar* prefix,
+                             const xmlChar* uri, int namespaceCount, const xmlChar** namespaces,
+                             int attributeCount, int defaultedCount, const xmlChar** attributes)
+    {
+        auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+        if (ctxt->nameNr > kMaxElementDepth) {
+            Stop(ctxt, QStringLiteral("elements nested deeper than %1").arg(kMaxElementDepth));
+            return;
+        }
+        static_cast<LargeDocumentGuard*>(ctxt->_private)
+            ->startElement(ctx, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
+                           defaultedCount, attributes);
+    }
+
+    static void EntityDeclaration(void* ctx, const xmlChar*, int, const xmlChar*, const xmlChar*,
+                                  xmlChar*)
+    {
+        Stop(static_cast<xmlParserCtxtPtr>(ctx),
+             QStringLiteral("entity declarations in a document over %1 MB")
+                 .arg(kLargeDocumentBytes / 1000000.0, 0, 'f', 1));
+    }
+};
+
+struct ParseOutcome
+{
+    XmlDocPtr doc;
+    bool whole = false;   // read to its end without an error
+    bool guarded = false; // stopped by LargeDocumentGuard
+    XmlLoadError error;   // when not whole
+};
+
+ParseOutcome ParseOnce(const QByteArray& bytes, const QByteArray& url, int options, bool large)
+{
+    ParseOutcome outcome;
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt) {
+        outcome.error = {0, QStringLiteral("out of memory")};
+        return outcome;
+    }
+    ctxt->sax->serror = &IgnoreError;
+    LargeDocumentGuard guard;
+    if (large) {
+        guard.startElement = ctxt->sax->startElementNs;
+        ctxt->sax->startElementNs = &LargeDocumentGuard::StartElement;
+        ctxt->sax->entityDecl = &LargeDocumentGuard::EntityDeclaration;
+        ctxt->_private = &guard;
+        options |= XML_PARSE_HUGE;
+    }
+    outcome.doc.reset(xmlCtxtReadMemory(ctxt, bytes.constData(), int(bytes.size()),
+                                        url.isEmpty() ? nullptr : url.constData(), nullptr,
+                                        options));
+    // A parse the library stopped early (a limit reached, memory short) may still call the
+    // document well formed: what was read of it is not the document.
+    outcome.whole = outcome.doc && ctxt->wellFormed && !ctxt->disableSAX;
+    if (!outcome.whole) {
+        outcome.guarded = !guard.stopReason.isEmpty();
+        const xmlError* e = xmlCtxtGetLastError(ctxt);
+        if (outcome.guarded) {
+            outcome.error = {XML_ERR_USER_STOP, guard.stopReason};
+        } else {
+            outcome.error = {e && e->code ? e->code : XML_ERR_INTERNAL_ERROR,
+                             e && e->message ? QString::fromUtf8(e->message).trimmed()
+                                             : QStringLiteral("not a well-formed document")};
+            outcome.error.line = e ? e->line : 0;
+        }
+    }
+    xmlFreeParserCtxt(ctxt);
+    return outcome;
+}
+
 void CollectText(const xmlNode* node, QByteArray& out)
 {
     VisitDescendants(node, [&out](const xmlNode* child) {
@@ -83,36 +179,31 @@ void XmlDocDeleter::operator()(xmlDoc* doc) const
 XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError* error,
                    XmlRecovery recovery, XmlOrigin origin)
 {
-    const bool stored = origin == XmlOrigin::StoredFile;
-    const qint64 maxBytes = stored ? kMaxStoredFileBytes : kMaxXmlDocumentBytes;
+    const qint64 maxBytes =
+        origin == XmlOrigin::StoredFile ? kMaxStoredFileBytes : kMaxXmlDocumentBytes;
     if (bytes.size() > maxBytes) {
         if (error)
-            *error = {0, QStringLiteral("document larger than %1 MB").arg(maxBytes / (1024 * 1024))};
+            *error = {0,
+                      QStringLiteral("document larger than %1 MB").arg(maxBytes / (1024 * 1024))};
         return nullptr;
     }
     const bool recover = recovery == XmlRecovery::KeepWhatIsWhole;
-    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-    if (!ctxt) {
-        if (error)
-            *error = {0, QStringLiteral("out of memory")};
-        return nullptr;
-    }
+    const int options = kParseOptions | (recover ? XML_PARSE_RECOVER : 0);
     const QByteArray url = baseUrl.toUtf8();
-    XmlDocPtr doc(xmlCtxtReadMemory(ctxt, bytes.constData(), int(bytes.size()),
-                                    url.isEmpty() ? nullptr : url.constData(), nullptr,
-                                    kParseOptions | (recover ? XML_PARSE_RECOVER : 0) |
-                                        (stored ? XML_PARSE_HUGE : 0)));
-    if (!doc || (!recover && !ctxt->wellFormed)) {
-        if (error) {
-            const xmlError* e = xmlCtxtGetLastError(ctxt);
-            *error = {e ? e->code : 1,
-                      e && e->message ? QString::fromUtf8(e->message).trimmed()
-                                      : QStringLiteral("not a well-formed document")};
-        }
-        doc.reset();
+    // First with every limit of the library; a large document that does not read whole
+    // that way is read again without its size limits, so a long text never cuts it short.
+    ParseOutcome outcome = ParseOnce(bytes, url, options, false);
+    if (!outcome.whole && bytes.size() > kLargeDocumentBytes) {
+        ParseOutcome large = ParseOnce(bytes, url, options, true);
+        // Recovering, what the guards stopped early is worth less than the first reading.
+        if (large.whole || !recover || (large.doc && !large.guarded))
+            outcome = std::move(large);
     }
-    xmlFreeParserCtxt(ctxt);
-    return doc;
+    if (!outcome.whole && !recover)
+        outcome.doc.reset();
+    if (!outcome.doc && error)
+        *error = outcome.error;
+    return std::move(outcome.doc);
 }
 
 XmlDocPtr ParseXmlFile(const QString& path, XmlLoadError* error, XmlRecovery recovery)

@@ -24,18 +24,21 @@ struct XmlLoadError {
     QString message; // readable reason
     bool missing = false; // the file does not exist
     bool refused = false; // the file is not a regular file
+    int line = 0;         // where a parse error was found, 0 when unknown
 };
 
 // How much of a damaged document to take.
 enum class XmlRecovery { None, KeepWhatIsWhole };
-// Documents from outside are held to kMaxXmlDocumentBytes and the parser's own size limits;
-// our stored files to kMaxStoredFileBytes, and a text may pass the parser's 10 MB (texts
-// joined from several parts of a feed are written as one).
+// Documents from outside are held to kMaxXmlDocumentBytes, our stored files to
+// kMaxStoredFileBytes.
 enum class XmlOrigin { Outside, StoredFile };
 
 // Parses untrusted bytes: nothing is fetched from the network, no DTD is loaded, entities
-// are never expanded. Null on failure; with KeepWhatIsWhole, a damaged document gives what
-// could be read of it (null only when nothing could).
+// are never expanded, elements nest at most 256 deep. A text may be longer than the XML
+// library's 10 MB per node; a large document read that way may declare no entities. A
+// document the library stops reading early is a failure, never the part read. Null on
+// failure; with KeepWhatIsWhole, a damaged document gives what could be read of it (null
+// only when nothing could).
 XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError* error = nullptr,
                    XmlRecovery recovery = XmlRecovery::None,
                    XmlOrigin origin = XmlOrigin::Outside);
