@@ -114,7 +114,8 @@ bool CPreferences::FromRecord(const QByteArray& record)
 void CPreferences::HoldToRanges()
 {
     const CPreferences defaults(nullptr, QString());
-    struct Check {
+    struct Check
+    {
         const char* name;
         CPrefField<qint32> CPreferences::*field;
         Range range;
@@ -136,8 +137,8 @@ void CPreferences::HoldToRanges()
         bool holds = check.range.Holds(value);
         // Descending sorts are stored negated.
         if (check.field == &CPreferences::sortOrder)
-            holds = holds || (value != std::numeric_limits<qint32>::min() &&
-                              check.range.Holds(-value));
+            holds =
+                holds || (value != std::numeric_limits<qint32>::min() && check.range.Holds(-value));
         if (!holds) {
             field = (defaults.*check.field).load();
             LogFormat("Preference %s %d is out of range, %d is used", check.name, value,

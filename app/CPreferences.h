@@ -52,7 +52,8 @@ public:
     // The values a numeric field may hold. Every record read is held to them: a field
     // outside its range takes its default, since a damaged or foreign record must not
     // make an update delete every news item or every voice file.
-    struct Range {
+    struct Range
+    {
         qint32 min;
         qint32 max;
         constexpr bool Holds(qint32 value) const { return value >= min && value <= max; }
@@ -61,7 +62,7 @@ public:
     static constexpr Range ReadingPaneRange{0, 2};
     static constexpr Range MarkReadDelayRange{1000, 24 * 3600 * 1000};
     static constexpr Range ColorThemeRange{0, 3}; // Blue, Silver, Olive, System
-    static constexpr Range SortKindRange{1, 7};    // |sortOrder|: news list column kind + 1
+    static constexpr Range SortKindRange{1, 7};   // |sortOrder|: news list column kind + 1
     static constexpr Range CheckIntervalRange{1, 366 * 24 * 60};
     static constexpr Range PopupSecondsRange{1, 3600};
     static constexpr Range NewsPerChannelRange{1, 100000};

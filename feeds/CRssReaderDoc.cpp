@@ -212,8 +212,7 @@ bool CRssReaderDoc::ChangeDataRoot(const QString& path, DataRootChange change, Q
     return SaveNews();
 }
 
-bool CRssReaderDoc::SwitchToFolderNews(const QString& path, CDataFolderLock& lock,
-                                       QString* error)
+bool CRssReaderDoc::SwitchToFolderNews(const QString& path, CDataFolderLock& lock, QString* error)
 {
     CPreferences& prefs = m_context.Prefs();
     const QString oldRoot = prefs.DataRoot();

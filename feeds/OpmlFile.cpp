@@ -164,9 +164,10 @@ bool ReadChannel(CRssChannel& channel, const xmlNode* outline, ChannelFiles file
     if (Attribute(outline, "autoconvert") == "true"_L1)
         channel.SetAutoConvert(true);
     const QString remoteImages = Attribute(outline, "remoteimages");
-    channel.SetRemoteImagesChoice(remoteImages == "always"_L1  ? CRssChannel::RemoteImages::Always
-                                  : remoteImages == "never"_L1 ? CRssChannel::RemoteImages::Never
-                                                               : CRssChannel::RemoteImages::FollowOption);
+    channel.SetRemoteImagesChoice(remoteImages == "always"_L1 ? CRssChannel::RemoteImages::Always
+                                  : remoteImages == "never"_L1
+                                      ? CRssChannel::RemoteImages::Never
+                                      : CRssChannel::RemoteImages::FollowOption);
 
     channel.SetNameAndUrl(name, url);
     // Logs its own failures; a channel without a readable file is still a subscription.

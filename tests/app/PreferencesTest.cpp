@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QSettings>
 #include <QtEndian>
+#include <gtest/gtest.h>
 #include <limits>
 #include <vector>
-#include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -144,22 +144,23 @@ TEST_F(PreferencesTest, PreviewLinesOutOfRangeLoadAsTwo)
 
 TEST_F(PreferencesTest, EveryNumberOutsideItsRangeLoadsAsItsDefault)
 {
-    struct Field {
+    struct Field
+    {
         int offset;
         qint32 fallback;
         std::vector<qint32> kept, refused;
     };
     const qint32 lowest = std::numeric_limits<qint32>::min();
     const Field fields[] = {
-        {4, 2, {1, 9}, {0, 10, -1, lowest}},                                  // previewLines
-        {8, 2, {0, 1}, {-1, 3}},                                              // readingPanePosition
-        {12, 2000, {1000, 86400000}, {0, -1000, 999, 86400001}},              // markReadDelayMs
-        {16, 0, {1, 3}, {-1, 4}},                                             // colorTheme
-        {20, -4, {1, 7, -1, -7}, {0, 8, -8, lowest}},                         // sortOrder
-        {24, 15, {1, 527040}, {0, -5, 527041}},                               // checkIntervalMinutes
-        {36, 15, {1, 3600}, {0, 3601}},                                       // popupSeconds
-        {48, 200, {1, 100000}, {0, -1, 100001}},                              // newsPerChannel
-        {52, 4, {1, 36500}, {0, -1, lowest, 36501}},                          // voiceMaxAgeDays
+        {4, 2, {1, 9}, {0, 10, -1, lowest}},                     // previewLines
+        {8, 2, {0, 1}, {-1, 3}},                                 // readingPanePosition
+        {12, 2000, {1000, 86400000}, {0, -1000, 999, 86400001}}, // markReadDelayMs
+        {16, 0, {1, 3}, {-1, 4}},                                // colorTheme
+        {20, -4, {1, 7, -1, -7}, {0, 8, -8, lowest}},            // sortOrder
+        {24, 15, {1, 527040}, {0, -5, 527041}},                  // checkIntervalMinutes
+        {36, 15, {1, 3600}, {0, 3601}},                          // popupSeconds
+        {48, 200, {1, 100000}, {0, -1, 100001}},                 // newsPerChannel
+        {52, 4, {1, 36500}, {0, -1, lowest, 36501}},             // voiceMaxAgeDays
     };
     for (const Field& field : fields) {
         for (const bool inRange : {true, false}) {

@@ -307,7 +307,8 @@ TEST_F(ItemViewTest, NewsPagesFetchFromTheWebOnlyWhereTheOptionOrTheChannelAllow
 {
     LocalServer server;
     static const char kGif[] = "GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xff\xff\xff!\xf9\x04\x01\0\0\0\0"
-                               ",\0\0\0\0\x01\0\x01\0\0\x02\x02" "D\x01\0;";
+                               ",\0\0\0\0\x01\0\x01\0\0\x02\x02"
+                               "D\x01\0;";
     for (const char* path : {"/off.gif", "/off.webm", "/off-back.gif", "/on.gif", "/never.gif",
                              "/always.gif", "/group.gif"})
         server.Get(path, [](const httplib::Request&, httplib::Response& response) {

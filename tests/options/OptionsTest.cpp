@@ -323,16 +323,16 @@ TEST_F(Options, AFolderHoldingNewsIsTakenOnlyWhenThePersonSaysSoAndNumbersMustKe
     EXPECT_TRUE(ReadFile(oldRoot + u"data.opml"_s).contains("text=\"Mine\""));
     const QStringList copies = QDir(theirs).entryList({u"data-*.opml"_s});
     ASSERT_EQ(copies.size(), 1);
-    EXPECT_EQ(copies[0], u"data-%1.opml"_s.arg(QDateTime::fromSecsSinceEpoch(env.Now())
-                                                   .toString(u"yyyyMMdd-HHmmss"_s)));
+    EXPECT_EQ(copies[0], u"data-%1.opml"_s.arg(QDateTime::fromSecsSinceEpoch(env.Now()).toString(
+                             u"yyyyMMdd-HHmmss"_s)));
     EXPECT_EQ(ReadFile(theirs + copies[0]), theirOpml);
     CDataFolderLock other;
     EXPECT_FALSE(other.Acquire(theirs)) << "the program holds the folder it uses";
     EXPECT_TRUE(other.Acquire(oldRoot)) << "and let go of the one it left";
     other.Release();
-    CPreferences reread(std::make_unique<QSettings>(env.home.File(u"settings.ini"_s),
-                                                    QSettings::IniFormat),
-                        env.app.ProgramFolder());
+    CPreferences reread(
+        std::make_unique<QSettings>(env.home.File(u"settings.ini"_s), QSettings::IniFormat),
+        env.app.ProgramFolder());
     reread.Load(false);
     EXPECT_EQ(reread.DataRoot(), theirs) << "and the next start uses it too";
 
@@ -345,10 +345,12 @@ TEST_F(Options, AFolderHoldingNewsIsTakenOnlyWhenThePersonSaysSoAndNumbersMustKe
         EXPECT_FALSE(sheet.ApplyAll()) << edit;
         return message;
     };
-    EXPECT_EQ(refused("newsPerChannel", u"0"_s), u"Please enter an integer between 1 and 100000."_s);
+    EXPECT_EQ(refused("newsPerChannel", u"0"_s),
+              u"Please enter an integer between 1 and 100000."_s);
     EXPECT_EQ(prefs.newsPerChannel, 200);
     Child<QLineEdit>(page, "newsPerChannel")->setText(u"50"_s);
-    EXPECT_EQ(refused("voiceMaxAgeDays", u"0"_s), u"Please enter an integer between 1 and 36500."_s);
+    EXPECT_EQ(refused("voiceMaxAgeDays", u"0"_s),
+              u"Please enter an integer between 1 and 36500."_s);
     EXPECT_EQ(prefs.voiceMaxAgeDays, 4);
     // With its box cleared the number matters not; the stored one stays.
     for (QCheckBox* box : page->findChildren<QCheckBox*>())

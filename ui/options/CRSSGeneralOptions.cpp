@@ -22,8 +22,8 @@ using namespace OptionsControls;
 CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& frame,
                                        RootChanger changeDataRoot, QWidget* parent)
     : COptionsPage(parent), m_prefs(prefs), m_frame(frame),
-      m_changeDataRoot(std::move(changeDataRoot)),
-      m_folder(new QLineEdit), m_limit(new QCheckBox(u"Limit number of news per channel"_s)),
+      m_changeDataRoot(std::move(changeDataRoot)), m_folder(new QLineEdit),
+      m_limit(new QCheckBox(u"Limit number of news per channel"_s)),
       m_newsPerChannel(NumberEdit(0)), m_newsCache(new QLabel),
       m_removeOld(new QCheckBox(u"Remove voice files older than"_s)), m_days(NumberEdit(0)),
       m_voiceCache(new QLabel), m_autostart(new QCheckBox(u"&Start Calvoria when I log in"_s))
@@ -113,7 +113,9 @@ QString CRSSGeneralOptions::Problem() const
 void CRSSGeneralOptions::ApplyDataFolder()
 {
     const QString folder = CPreferences::ResolveTypedRoot(m_folder->text());
-    const auto showRoot = [this] { m_folder->setText(QDir::toNativeSeparators(m_prefs.DataRoot())); };
+    const auto showRoot = [this] {
+        m_folder->setText(QDir::toNativeSeparators(m_prefs.DataRoot()));
+    };
     if (folder.isEmpty() || QDir(folder) == QDir(m_prefs.DataRoot()) || !m_changeDataRoot) {
         showRoot();
         return;
@@ -130,8 +132,8 @@ void CRSSGeneralOptions::ApplyDataFolder()
             u"Calvoria can use the news of that folder instead of yours. Yours are saved "
             "where they are, in '%1', and stay there."_s.arg(
                 QDir::toNativeSeparators(m_prefs.DataRoot())));
-        QPushButton* use = question.addButton(u"&Use That Folder's News"_s,
-                                              QMessageBox::AcceptRole);
+        QPushButton* use =
+            question.addButton(u"&Use That Folder's News"_s, QMessageBox::AcceptRole);
         question.setDefaultButton(QMessageBox::Cancel);
         question.exec();
         if (question.clickedButton() != use) {

@@ -64,8 +64,8 @@ CRSSVisualOptions::CRSSVisualOptions(CAppServices& app, IFrameServices& frame, Q
         UpdateEnables();
         MarkChanged();
     });
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{m_right, m_bottom, m_large, m_small, m_remoteImages})
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             m_right, m_bottom, m_large, m_small, m_remoteImages})
         connect(button, &QAbstractButton::clicked, this, [this] { MarkChanged(); });
     connect(m_style, &QComboBox::currentIndexChanged, this, [this] { MarkChanged(); });
 }

@@ -13,8 +13,7 @@ bool NumberOf(const QLineEdit* edit, int& value);
 inline const QString kNotAnInteger = QStringLiteral("Please enter an integer.");
 // "Please enter an integer between min and max."
 QString RangeMessage(int min, int max);
-template <class Range>
-QString RangeMessage(const Range& range)
+template <class Range> QString RangeMessage(const Range& range)
 {
     return RangeMessage(range.min, range.max);
 }

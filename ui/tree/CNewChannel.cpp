@@ -44,9 +44,8 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
       m_name(new QLineEdit), m_webpage(new QLineEdit), m_description(new QLabel),
       m_autoUpdate(new QCheckBox(u"Automaticaly update channel"_s)),
       m_autoConvert(new QCheckBox(u"Convert received news to voice"_s)), m_voice(new QComboBox),
-      m_remoteImages(new QComboBox),
-      m_feedsLabel(nullptr), m_feeds(new QComboBox), m_verify(new QPushButton(u"Verify"_s)),
-      m_go(new QPushButton(u"Go"_s))
+      m_remoteImages(new QComboBox), m_feedsLabel(nullptr), m_feeds(new QComboBox),
+      m_verify(new QPushButton(u"Verify"_s)), m_go(new QPushButton(u"Go"_s))
 {
     setObjectName(u"newChannelDialog"_s);
     setWindowTitle(mode == Mode::NewChannel ? u"New Channel"_s : u"Channel Properties"_s);
@@ -94,8 +93,7 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     grid->addWidget(BuddyLabel(u"&Voice:"_s, m_voice), 7, 0);
     grid->addWidget(m_voice, 7, 1, 1, 2);
     m_remoteImages->setObjectName(u"remoteImagesBox"_s);
-    m_remoteImages->addItem(u"As in the options"_s,
-                            int(CRssChannel::RemoteImages::FollowOption));
+    m_remoteImages->addItem(u"As in the options"_s, int(CRssChannel::RemoteImages::FollowOption));
     m_remoteImages->addItem(u"Always load"_s, int(CRssChannel::RemoteImages::Always));
     m_remoteImages->addItem(u"Never load"_s, int(CRssChannel::RemoteImages::Never));
     grid->addWidget(BuddyLabel(u"Remote &images:"_s, m_remoteImages), 8, 0);
