@@ -7,6 +7,7 @@
 #include "VoiceWork.h"
 
 #include <QTextStream>
+#include <string>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -88,20 +89,23 @@ int RunAddCommand(const QStringList& args)
         err << "subscribed, but the first download failed\n";
     }
     const bool saved = session.Save(err);
-    out << "added\t" << Field(name) << '\t' << url << '\t' << channel->TotalCount() << '\t'
-        << GroupPath(group.get()) << '\n';
+    out << "added\t" << TsvField(name) << '\t' << TsvField(url) << '\t' << channel->TotalCount()
+        << '\t' << GroupPath(group.get()) << '\n';
     return saved && result == kResultOk ? 0 : 1;
 }
+
+const std::string kDetails =
+    std::string("  Prints: added TAB name TAB url TAB items TAB group.\n"
+                "  --group PATH       the group to subscribe in, made when missing (default: the root)\n"
+                "  --name N           the channel's name (default: the feed's title)\n"
+                "  --auto-convert     speak new items (or fetch their podcasts) as they arrive\n"
+                "  --no-auto-update   leave the channel out of the timed update\n") +
+    kGroupPathHelp;
 
 const ToolCommandRegistration kCommand{
     {"add",
      "URL [--group PATH] [--name N] [--auto-convert] [--no-auto-update] [--data DIR]\n"
      "verify a feed, subscribe to it and download it once",
-     RunAddCommand,
-     "  Prints: added TAB name TAB url TAB items TAB group.\n"
-     "  --group PATH       the group to subscribe in, made when missing (default: the root)\n"
-     "  --name N           the channel's name (default: the feed's title)\n"
-     "  --auto-convert     speak new items (or fetch their podcasts) as they arrive\n"
-     "  --no-auto-update   leave the channel out of the timed update\n"}};
+     RunAddCommand, kDetails.c_str()}};
 
 } // namespace

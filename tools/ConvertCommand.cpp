@@ -64,7 +64,7 @@ int RunConvertCommand(const QStringList& args)
         log.Print(err);
         return 1;
     }
-    out << "voice\t" << voice << "\nfetch ms\t" << fetchMs << "\ntext and speech ms\t" << speakMs << "\nencode ms\t"
+    out << "voice\t" << TsvField(voice) << "\nfetch ms\t" << fetchMs << "\ntext and speech ms\t" << speakMs << "\nencode ms\t"
         << encodeMs << '\n';
     return 0;
 }

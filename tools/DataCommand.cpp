@@ -143,6 +143,12 @@ std::vector<CRefPtr<CRssChannel>> ChannelsBelow(CRssNode& node)
     return channels;
 }
 
+const char kGroupPathHelp[] =
+    "  A group PATH joins the names from the root down with \"/\". Inside a name \"/\" and\n"
+    "  \"\\\" are written \"\\/\" and \"\\\\\", a tab or line break \"\\t\", \"\\n\", \"\\r\":\n"
+    "  \"a\\/b\" is the one group a/b, \"a/b\" the group b in a. Paths are printed so, ready\n"
+    "  for --group.\n";
+
 QString GroupPath(CRssNode* node)
 {
     QStringList names;
@@ -151,16 +157,50 @@ QString GroupPath(CRssNode* node)
         auto* group = NodeCast<CRssGroup>(at.get());
         if (!group || group->IsRoot())
             break;
-        names.prepend(group->Name());
+        // A row's escapes and "\/": the path needs no more escaping in a row.
+        names.prepend(TsvField(group->Name()).replace(u'/', u"\\/"_s));
         at = at->Parent();
     }
     return names.join(u'/');
 }
 
+QStringList GroupPathNames(const QString& path)
+{
+    QStringList names;
+    QString name;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (path[i] == u'\\' && i + 1 < path.size()) {
+            const QChar next = path[++i];
+            if (next == u't')
+                name += u'\t';
+            else if (next == u'n')
+                name += u'\n';
+            else if (next == u'r')
+                name += u'\r';
+            else
+                name += next; // "\/", "\\", and any other character as it is
+        } else if (path[i] == u'/') {
+            if (!name.isEmpty())
+                names << name;
+            name.clear();
+        } else {
+            name += path[i];
+        }
+    }
+    if (!name.isEmpty())
+        names << name;
+    return names;
+}
+
+QVariant GroupPathValue(CRssNode* group)
+{
+    return QVariant::fromValue(GroupPathField{GroupPath(group)});
+}
+
 CRefPtr<CRssGroup> FindGroup(CRssGroup& root, const QString& path, bool create)
 {
     CRefPtr<CRssGroup> at(&root);
-    for (const QString& name : path.split(u'/', Qt::SkipEmptyParts)) {
+    for (const QString& name : GroupPathNames(path)) {
         CRefPtr<CRssGroup> next;
         for (const CRefPtr<CRssNode>& child : at->ChildrenSnapshot())
             if (auto group = NodeCast<CRssGroup>(child); group && group->Name() == name) {
@@ -209,15 +249,6 @@ CRefPtr<CRssChannel> FindChannel(CRssGroup& root, const QString& text, QString& 
                 ? u"no channel %1"_s.arg(text)
                 : u"%1 channels are named %2: give the address"_s.arg(found.size()).arg(text);
     return {};
-}
-
-QString Field(const QString& text)
-{
-    QString out = text;
-    for (QChar& c : out)
-        if (c == u'\t' || c == u'\n' || c == u'\r')
-            c = u' ';
-    return out;
 }
 
 QString IsoTime(qint64 time)
@@ -270,7 +301,9 @@ void PrintRows(QTextStream& out, const QStringList& columns, const std::vector<T
         for (const ToolRow& row : rows) {
             QJsonObject object;
             for (qsizetype i = 0; i < columns.size() && i < row.size(); ++i)
-                object.insert(columns[i], QJsonValue::fromVariant(row[i]));
+                object.insert(columns[i], row[i].metaType() == QMetaType::fromType<GroupPathField>()
+                                              ? QJsonValue(row[i].value<GroupPathField>().path)
+                                              : QJsonValue::fromVariant(row[i]));
             array.append(object);
         }
         out << QJsonDocument(array).toJson(QJsonDocument::Indented);
@@ -294,13 +327,12 @@ QByteArray RowLine(const ToolRow& row)
             line += value.toBool() ? u'1' : u'0';
             continue;
         }
-        const qsizetype from = line.size();
-        line += value.typeId() == QMetaType::QString
-                    ? *static_cast<const QString*>(value.constData())
-                    : value.toString();
-        for (qsizetype i = from; i < line.size(); ++i)
-            if (line[i] == u'\t' || line[i] == u'\n' || line[i] == u'\r')
-                line[i] = u' ';
+        if (value.metaType() == QMetaType::fromType<GroupPathField>())
+            line += static_cast<const GroupPathField*>(value.constData())->path;
+        else
+            line += TsvField(value.typeId() == QMetaType::QString
+                                 ? *static_cast<const QString*>(value.constData())
+                                 : value.toString());
     }
     line += u'\n';
     return line.toUtf8();

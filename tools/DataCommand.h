@@ -77,15 +77,31 @@ std::vector<CRefPtr<CRssChannel>> ChannelsBelow(CRssNode& node);
 // reason on err when no single channel matches.
 bool ChannelsNamed(CRssGroup& root, const QString& name,
                    std::vector<CRefPtr<CRssChannel>>& channels, QTextStream& err);
+// Group paths name the groups from the root down, joined by "/". Inside a name "/" and "\"
+// are written "\/" and "\\", a tab, line feed or carriage return "\t", "\n", "\r": "a\/b"
+// is the one group "a/b", "a/b" the group b inside a. Every command prints them so and takes
+// them so, and a printed path holds nothing that tab-separated rows must escape: the rows
+// show it as it is, ready for --group. The help of each command says how (kGroupPathHelp).
+extern const char kGroupPathHelp[];
 // "News/Tech" for a group two levels below the root; "" for the root.
 QString GroupPath(CRssNode* group);
+// The group names a path gives, from the root down (empty names are left out).
+QStringList GroupPathNames(const QString& path);
+// A group path as a field of a row: printed as it is, also in tab-separated rows.
+struct GroupPathField {
+    QString path;
+};
+QVariant GroupPathValue(CRssNode* group);
 // The group at path ("" or "/" is the root); with create, missing groups are made.
 CRefPtr<CRssGroup> FindGroup(CRssGroup& root, const QString& path, bool create);
 // The channel whose address (normalised) or name is text. Null with error set when none or
 // more than one matches.
 CRefPtr<CRssChannel> FindChannel(CRssGroup& root, const QString& text, QString& error);
-// The text on one line without tabs, for tab-separated output.
-QString Field(const QString& text);
+// TsvField under the name the commands have long used.
+inline QString Field(const QString& text)
+{
+    return TsvField(text);
+}
 // "2026-12-07T10:00:00Z", or "" for no time.
 QString IsoTime(qint64 time);
 const char* StateName(RssItemState state);
@@ -97,7 +113,8 @@ QString ItemId(const CRssItem& item);
 using ToolRow = QVariantList;
 void PrintRows(QTextStream& out, const QStringList& columns, const std::vector<ToolRow>& rows,
                bool json);
-// One row as PrintRows writes it without json: a line in UTF-8, newline included. Long lists
+// One row as PrintRows writes it without json: a line in UTF-8, newline included, each
+// text through TsvField. Long lists
 // make their lines where the rows are made and print them with PrintRowLines.
 QByteArray RowLine(const ToolRow& row);
 void PrintRowLines(QTextStream& out, const QStringList& columns,

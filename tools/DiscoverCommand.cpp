@@ -4,6 +4,7 @@
 
 #include "CHttpSession.h"
 #include "FeedDiscovery.h"
+#include "ToolSupport.h"
 
 #include <QTextStream>
 
@@ -28,7 +29,8 @@ int RunDiscoverCommand(const QStringList& args)
         } else {
             out << (found.isFeed ? "feed" : "page") << '\n';
             for (const DiscoveredFeed& feed : found.feeds)
-                out << feed.url << '\t' << feed.type << '\t' << feed.title << '\n';
+                out << TsvField(feed.url) << '\t' << TsvField(feed.type) << '\t'
+                    << TsvField(feed.title) << '\n';
         }
     }
     CHttpSession::GlobalCleanup();

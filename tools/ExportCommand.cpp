@@ -5,6 +5,7 @@
 
 #include <QTextStream>
 #include <cstdio>
+#include <string>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -41,9 +42,12 @@ int RunExportCommand(const QStringList& args)
     return 0;
 }
 
+const std::string kDetails =
+    std::string("  Without FILE the OPML goes to standard output.\n") + kGroupPathHelp;
+
 const ToolCommandRegistration kCommand{
     {"export", "[FILE.opml] [--group PATH] [--data DIR]\n"
                "write the subscriptions (or one group) as OPML 2.0 for other readers",
-     RunExportCommand, "  Without FILE the OPML goes to standard output.\n"}};
+     RunExportCommand, kDetails.c_str()}};
 
 } // namespace

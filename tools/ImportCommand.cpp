@@ -5,10 +5,21 @@
 
 #include <QElapsedTimer>
 #include <QTextStream>
+#include <string>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The import's "name TAB url" and "url TAB reason" lines as two escaped fields: the text from
+// the file comes first and may hold tabs itself; the second field never does.
+QString TsvRowOfTwo(const QString& line)
+{
+    const qsizetype tab = line.lastIndexOf(u'\t');
+    if (tab < 0)
+        return TsvField(line);
+    return TsvField(line.left(tab)) + u'\t' + TsvField(line.mid(tab + 1));
+}
 
 int RunImportCommand(const QStringList& args)
 {
@@ -34,22 +45,25 @@ int RunImportCommand(const QStringList& args)
     const bool saved = session.Save(err);
     const qint64 saveMs = timer.elapsed();
     for (const QString& line : result.addedFeeds)
-        out << "added\t" << line << '\n';
+        out << "added\t" << TsvRowOfTwo(line) << '\n';
     for (const QString& line : result.skippedFeeds)
-        out << "skipped\t" << line << '\n';
+        out << "skipped\t" << TsvRowOfTwo(line) << '\n';
     out << "added " << result.added << ", skipped " << result.skipped << ", rejected "
         << result.rejected << ", new groups " << result.groupsAdded << ", import ms " << importMs
         << ", save ms " << saveMs << '\n';
     return saved ? 0 : 1;
 }
 
+const std::string kDetails =
+    std::string("  Folders become groups (merged with groups of the same name); feeds already\n"
+                "  subscribed are skipped. Prints \"added TAB name TAB url\" and\n"
+                "  \"skipped TAB url TAB reason\" lines, then the counts.\n"
+                "  --group PATH  import under this group, made when missing\n") +
+    kGroupPathHelp;
+
 const ToolCommandRegistration kCommand{
     {"import", "FILE.opml [--group PATH] [--data DIR]\n"
                "subscribe to the feeds of another reader's OPML file (nothing is downloaded)",
-     RunImportCommand,
-     "  Folders become groups (merged with groups of the same name); feeds already\n"
-     "  subscribed are skipped. Prints \"added TAB name TAB url\" and\n"
-     "  \"skipped TAB url TAB reason\" lines, then the counts.\n"
-     "  --group PATH  import under this group, made when missing\n"}};
+     RunImportCommand, kDetails.c_str()}};
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <QTextStream>
 #include <map>
+#include <string>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -51,7 +52,7 @@ int RunListCommand(const QStringList& args)
     std::vector<ToolRow> rows;
     for (size_t i = 0; i < channels.size(); ++i)
         rows.push_back({channels[i]->Name(), channels[i]->Url(), counts[i].unread, counts[i].total,
-                        GroupPath(channels[i]->Parent().get())});
+                        GroupPathValue(channels[i]->Parent().get())});
     PrintRows(out, {u"name"_s, u"url"_s, u"unread"_s, u"total"_s, u"group"_s}, rows,
               options.Has(u"--json"_s));
     return 0;
@@ -64,7 +65,7 @@ void CollectGroups(CRssGroup& group, const std::map<const CRssChannel*, StoredCo
     int unread = 0;
     for (const CRefPtr<CRssChannel>& channel : channels)
         unread += counts.at(channel.get()).unread;
-    rows.push_back({GroupPath(&group), int(channels.size()), unread});
+    rows.push_back({GroupPathValue(&group), int(channels.size()), unread});
     for (const CRefPtr<CRssNode>& child : group.ChildrenSnapshot())
         if (auto* sub = NodeCast<CRssGroup>(child.get()))
             CollectGroups(*sub, counts, rows);
@@ -93,16 +94,19 @@ int RunGroupsCommand(const QStringList& args)
     return 0;
 }
 
+const std::string kListDetails =
+    std::string("  --group PATH  only the channels in this group and below (\"News/Tech\")\n"
+                "  --data DIR    a data folder other than the program's\n"
+                "  --json        a JSON array instead of tab-separated lines\n") +
+    kGroupPathHelp;
+
 const ToolCommandRegistration kList{
     {"list", "[--group PATH] [--data DIR] [--json]\n"
              "the channels: name TAB url TAB unread TAB total TAB group",
-     RunListCommand,
-     "  --group PATH  only the channels in this group and below (\"News/Tech\")\n"
-     "  --data DIR    a data folder other than the program's\n"
-     "  --json        a JSON array instead of tab-separated lines\n"}};
+     RunListCommand, kListDetails.c_str()}};
 const ToolCommandRegistration kGroups{
     {"groups", "[--data DIR] [--json]\n"
                "the groups: path TAB channels TAB unread (the root's path is empty)",
-     RunGroupsCommand}};
+     RunGroupsCommand, kGroupPathHelp}};
 
 } // namespace

@@ -100,7 +100,7 @@ int RunPlaylistCommand(const QStringList& args)
         QFile file(entry.path);
         const double seconds = file.open(QIODevice::ReadOnly) ? Mp3Seconds(file.readAll()) : 0;
         m3u += "#EXTINF:" + QByteArray::number(qint64(std::lround(seconds))) + ',' +
-               Field(entry.title).toUtf8() + '\n' +
+               entry.title.simplified().toUtf8() + '\n' +
                QFileInfo(entry.path).absoluteFilePath().toUtf8() + '\n';
     }
     if (options.Positional().isEmpty()) {

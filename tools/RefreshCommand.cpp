@@ -107,7 +107,7 @@ int RunRefreshCommand(const QStringList& args)
     for (const CRefPtr<CRssChannel>& channel : channels) {
         const int fresh = newItems[channel.get()];
         out << channel->DownloadState() << '\t' << fresh << '\t' << channel->UnreadCount() << '\t'
-            << channel->TotalCount() << '\t' << channel->Name() << '\n';
+            << channel->TotalCount() << '\t' << TsvField(channel->Name()) << '\n';
         failed += channel->DownloadState() == CRssChannel::DownloadFailed;
         added += fresh;
         unread += channel->UnreadCount();

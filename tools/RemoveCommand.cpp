@@ -27,7 +27,7 @@ int RunRemoveCommand(const QStringList& args)
     channel->DeleteOwnFiles();
     parent->RemoveChild(channel.get());
     const bool saved = session.Save(err);
-    out << "removed\t" << Field(channel->Name()) << '\t' << channel->Url() << '\n';
+    out << "removed\t" << TsvField(channel->Name()) << '\t' << TsvField(channel->Url()) << '\n';
     return saved ? 0 : 1;
 }
 
@@ -53,7 +53,7 @@ int RunMoveCommand(const QStringList& args)
         target->AddChild(channel.get());
     }
     const bool saved = session.Save(err);
-    out << "moved\t" << Field(channel->Name()) << '\t' << GroupPath(target.get()) << '\n';
+    out << "moved\t" << TsvField(channel->Name()) << '\t' << GroupPath(target.get()) << '\n';
     return saved ? 0 : 1;
 }
 
@@ -64,6 +64,6 @@ const ToolCommandRegistration kRemove{
 const ToolCommandRegistration kMove{
     {"move", "URL|NAME --group PATH [--data DIR]\n"
              "move a channel into another group (made when missing; \"\" is the root)",
-     RunMoveCommand}};
+     RunMoveCommand, kGroupPathHelp}};
 
 } // namespace

@@ -59,7 +59,7 @@ int RunSpeakCommand(const QStringList& args)
     }
     const double audio =
         double(QFileInfo(files[1]).size() - 44) / (2 * CSpeechSynth::OutputSampleRate);
-    out << "voice\t" << settings.voice << '\n'
+    out << "voice\t" << TsvField(settings.voice) << '\n'
         << "audio seconds\t" << audio << '\n'
         << "elapsed seconds\t" << elapsed << '\n'
         << "times real time\t" << (elapsed > 0 ? audio / elapsed : 0) << '\n';

@@ -69,10 +69,10 @@ int RunPathsCommand(const QStringList&)
 {
     auto store = std::make_unique<QSettings>(u"Trevane Labs"_s, u"Calvoria"_s);
     const QString settingsFile = store->fileName();
-    Out() << "settings\t" << settingsFile << '\n'
-          << "data root\t" << ProgramDataRoot() << '\n'
-          << "program folder\t" << QCoreApplication::applicationDirPath() << "/\n"
-          << "log fallback\t" << LogFallbackFolder() << '\n';
+    Out() << "settings\t" << TsvField(settingsFile) << '\n'
+          << "data root\t" << TsvField(ProgramDataRoot()) << '\n'
+          << "program folder\t" << TsvField(QCoreApplication::applicationDirPath()) << "/\n"
+          << "log fallback\t" << TsvField(LogFallbackFolder()) << '\n';
     return 0;
 }
 

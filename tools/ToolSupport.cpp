@@ -7,8 +7,129 @@
 #include <QFile>
 #include <QSettings>
 #include <QTextStream>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
+
+QString TsvField(const QString& text)
+{
+    // Most fields hold nothing to escape: they are shared, not copied.
+    const auto special = [](QChar c) {
+        return c == u'\t' || c == u'\n' || c == u'\r' || c == u'\\';
+    };
+    if (std::none_of(text.begin(), text.end(), special))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\t':
+            out += u"\\t"_s;
+            break;
+        case u'\n':
+            out += u"\\n"_s;
+            break;
+        case u'\r':
+            out += u"\\r"_s;
+            break;
+        case u'\\':
+            out += u"\\\\"_s;
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Set once the folder exists; read by the signal handler, which can do nothing but system
+// calls.
+char g_tempRoot[PATH_MAX];
+volatile sig_atomic_t g_tempRootSet = 0;
+
+// Removes name (below the folder dirFd) and all it holds with system calls only. Entries are
+// read again from the start after each batch, since removing them moves the others.
+void RemoveTree(int dirFd, const char* name, int depth)
+{
+    if (::unlinkat(dirFd, name, 0) == 0 || (errno != EISDIR && errno != EPERM) || depth > 32)
+        return;
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+#ifdef __linux__
+    alignas(8) char buffer[2048];
+    for (bool removed = true; removed;) {
+        removed = false;
+        ::lseek(fd, 0, SEEK_SET);
+        for (ssize_t got; (got = ::getdents64(fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
+                at += entry->d_reclen;
+                if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+                    continue;
+                RemoveTree(fd, entry->d_name, depth + 1);
+                removed = true;
+            }
+        }
+    }
+#endif
+    ::close(fd);
+    ::unlinkat(dirFd, name, AT_REMOVEDIR);
+}
+
+void RemoveTempRootAndEnd(int sig)
+{
+    if (g_tempRootSet)
+        RemoveTree(AT_FDCWD, g_tempRoot, 0);
+    // The handler was reset on entry: raised again, the signal ends the process as it
+    // would have, once the handler returns.
+    ::raise(sig);
+}
+
+} // namespace
+
+CToolTempRoot::CToolTempRoot()
+{
+    m_hadTmpDir = qEnvironmentVariableIsSet("TMPDIR");
+    m_oldTmpDir = qgetenv("TMPDIR");
+    QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/calvoria-tool-XXXXXX";
+    if (size_t(pattern.size()) >= sizeof g_tempRoot || !::mkdtemp(pattern.data()))
+        return; // the commands then make their folders where they always would
+    m_path = pattern;
+    std::memcpy(g_tempRoot, m_path.constData(), size_t(m_path.size()) + 1);
+    g_tempRootSet = 1;
+    qputenv("TMPDIR", m_path);
+    struct sigaction action = {};
+    action.sa_handler = RemoveTempRootAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&action.sa_mask, sig); // one handler at a time
+    action.sa_flags = SA_RESETHAND;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(sig, &action, nullptr);
+}
+
+CToolTempRoot::~CToolTempRoot()
+{
+    if (m_path.isEmpty())
+        return;
+    if (m_hadTmpDir)
+        qputenv("TMPDIR", m_oldTmpDir);
+    else
+        qunsetenv("TMPDIR");
+    QDir(QFile::decodeName(m_path)).removeRecursively();
+    g_tempRootSet = 0;
+}
 
 CToolLog::CToolLog()
 {

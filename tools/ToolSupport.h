@@ -9,6 +9,29 @@
 
 class QTextStream;
 
+// One field of a tab-separated row: tab, newline, carriage return and backslash become
+// \t, \n, \r and \\, so every row stays one line of its columns and reads back whole.
+// Every printer of such rows goes through it.
+QString TsvField(const QString& text);
+
+// The process's own temporary folder: while the object lives every temporary file and
+// folder of the command (TMPDIR points there) is made inside it. It goes with the object,
+// and also when SIGINT, SIGTERM or SIGHUP ends the command, which then ends as the signal
+// asks. One per process, made first thing in main.
+class CToolTempRoot
+{
+public:
+    CToolTempRoot();
+    ~CToolTempRoot();
+    CToolTempRoot(const CToolTempRoot&) = delete;
+    CToolTempRoot& operator=(const CToolTempRoot&) = delete;
+
+private:
+    QByteArray m_path;
+    QByteArray m_oldTmpDir;
+    bool m_hadTmpDir = false;
+};
+
 // The process log of one command, kept in a temporary folder so that the command can show
 // what went wrong without touching the program's own log.
 class CToolLog

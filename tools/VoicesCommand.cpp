@@ -2,6 +2,7 @@
 #include "ToolCommands.h"
 
 #include "CSpeechSynth.h"
+#include "ToolSupport.h"
 
 #include <QTextStream>
 
@@ -21,7 +22,8 @@ int RunVoicesCommand(const QStringList& args)
         return 1;
     }
     for (const SpeechVoice& voice : voices)
-        out << voice.id << '\t' << voice.language << '\t' << voice.name << '\n';
+        out << TsvField(voice.id) << '\t' << TsvField(voice.language) << '\t'
+            << TsvField(voice.name) << '\n';
     return 0;
 }
 

@@ -1,4 +1,5 @@
 #include "ToolCommands.h"
+#include "ToolSupport.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -83,5 +84,7 @@ int main(int argc, char** argv)
         PrintCommand(out, *command);
         return 0;
     }
+    // Nothing the command leaves in the temporary folder outlives it, killed or not.
+    const CToolTempRoot temporaries;
     return command->run(args);
 }
