@@ -95,11 +95,12 @@ int RunAddCommand(const QStringList& args)
 }
 
 const std::string kDetails =
-    std::string("  Prints: added TAB name TAB url TAB items TAB group.\n"
-                "  --group PATH       the group to subscribe in, made when missing (default: the root)\n"
-                "  --name N           the channel's name (default: the feed's title)\n"
-                "  --auto-convert     speak new items (or fetch their podcasts) as they arrive\n"
-                "  --no-auto-update   leave the channel out of the timed update\n") +
+    std::string(
+        "  Prints: added TAB name TAB url TAB items TAB group.\n"
+        "  --group PATH       the group to subscribe in, made when missing (default: the root)\n"
+        "  --name N           the channel's name (default: the feed's title)\n"
+        "  --auto-convert     speak new items (or fetch their podcasts) as they arrive\n"
+        "  --no-auto-update   leave the channel out of the timed update\n") +
     kGroupPathHelp;
 
 const ToolCommandRegistration kCommand{

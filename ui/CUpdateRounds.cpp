@@ -1,9 +1,8 @@
 #include "CUpdateRounds.h"
 
-CUpdateRounds::CUpdateRounds(std::function<void()> startRound,
-                             std::function<bool()> roundRunning, QObject* parent, int checkMs)
-    : QObject(parent), m_startRound(std::move(startRound)),
-      m_roundRunning(std::move(roundRunning))
+CUpdateRounds::CUpdateRounds(std::function<void()> startRound, std::function<bool()> roundRunning,
+                             QObject* parent, int checkMs)
+    : QObject(parent), m_startRound(std::move(startRound)), m_roundRunning(std::move(roundRunning))
 {
     m_check.setInterval(checkMs);
     connect(&m_check, &QTimer::timeout, this, &CUpdateRounds::Check);

@@ -16,7 +16,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct ToolRun {
+struct ToolRun
+{
     int exitCode = -1;
     QStringList out; // standard output, one entry a line
     QByteArray bytes;
@@ -69,7 +70,8 @@ TEST(CompanionOutput, GroupPathsAndRowsKeepSlashesTabsAndLineBreaksApart)
     // What is printed is what --group takes, and the other way round.
     const auto namesIn = [&](const QString& path) {
         QStringList names;
-        for (const QString& row : Tool({u"list"_s, u"--group"_s, path, u"--data"_s, data}).out.mid(1))
+        for (const QString& row :
+             Tool({u"list"_s, u"--group"_s, path, u"--data"_s, data}).out.mid(1))
             names << row.section(u'\t', 0, 0) + u" in "_s + row.section(u'\t', 4);
         return names;
     };
@@ -80,11 +82,13 @@ TEST(CompanionOutput, GroupPathsAndRowsKeepSlashesTabsAndLineBreaksApart)
                     .out.join(u'\n')
                     .contains(u"Slashed"_s));
 
-    const ToolRun moved = Tool({u"move"_s, u"Nested"_s, u"--group"_s, u"x\\/y/z"_s, u"--data"_s, data});
+    const ToolRun moved =
+        Tool({u"move"_s, u"Nested"_s, u"--group"_s, u"x\\/y/z"_s, u"--data"_s, data});
     EXPECT_EQ(moved.out, QStringList{u"moved\tNested\tx\\/y/z"_s}) << moved.err.toStdString();
     QStringList paths;
     for (const QJsonValue& group : Json(Tool({u"groups"_s, u"--json"_s, u"--data"_s, data})))
-        paths << group[u"group"_s].toString() + u'=' + QString::number(group[u"channels"_s].toInt());
+        paths << group[u"group"_s].toString() + u'=' +
+                     QString::number(group[u"channels"_s].toInt());
     EXPECT_EQ(paths, (QStringList{u"=3"_s, u"a\\/b=1"_s, u"a=0"_s, u"a/b=0"_s, u"c\\\\d=1"_s,
                                   u"x\\/y=1"_s, u"x\\/y/z=1"_s}));
 
@@ -112,8 +116,9 @@ TEST(CompanionOutput, DevicesPrintOneEscapedRowEachAndJsonOnRequest)
 
     const ToolRun rows = Tool({u"devices"_s});
     EXPECT_EQ(rows.exitCode, 0) << rows.err.toStdString();
-    EXPECT_EQ(rows.out, (QStringList{u"root\tname\tkey\tfree bytes"_s,
-                                     u"/media/me/A\\tB\\nC\\\\\tAcme Flash Disk\tAcme Flash Disk\t0"_s}));
+    EXPECT_EQ(rows.out,
+              (QStringList{u"root\tname\tkey\tfree bytes"_s,
+                           u"/media/me/A\\tB\\nC\\\\\tAcme Flash Disk\tAcme Flash Disk\t0"_s}));
     const ToolRun json = Tool({u"devices"_s, u"--json"_s});
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     EXPECT_EQ(Json(json), QJsonArray({QJsonObject{{u"root"_s, u"/media/me/A\tB\nC\\"_s},
@@ -130,9 +135,10 @@ TEST(CompanionOutput, ACompanionEndedBySignalLeavesNoTemporaryFolders)
     LocalServer server;
     server.GetSlowly("/slow.xml", "application/rss+xml");
     const QString data = home.File(u"data/Calvoria/"_s);
-    ASSERT_TRUE(WriteFile(data + u"data.opml"_s,
-                          "<opml version=\"1.0\"><body><outline type=\"rss\" text=\"Slow\" xmlUrl=\"" +
-                              server.Url("/slow.xml").toUtf8() + "\"/></body></opml>"));
+    ASSERT_TRUE(
+        WriteFile(data + u"data.opml"_s,
+                  "<opml version=\"1.0\"><body><outline type=\"rss\" text=\"Slow\" xmlUrl=\"" +
+                      server.Url("/slow.xml").toUtf8() + "\"/></body></opml>"));
     const QString temporary = home.File(u"tmp"_s);
     ASSERT_TRUE(QDir().mkpath(temporary));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -152,6 +158,7 @@ TEST(CompanionOutput, ACompanionEndedBySignalLeavesNoTemporaryFolders)
         ASSERT_TRUE(tool.waitForFinished(10000));
         EXPECT_EQ(tool.exitStatus(), QProcess::CrashExit) << "ended by signal " << sig;
         EXPECT_EQ(QDir(temporary).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                  QStringList()) << "after signal " << sig;
+                  QStringList())
+            << "after signal " << sig;
     }
 }
