@@ -6,6 +6,7 @@
 #include "DateHelpers.h"
 #include "XmlHelpers.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <climits>
 #include <libxml/parser.h>
@@ -129,6 +130,38 @@ RssFeedKind RecognizeFeed(xmlDoc* doc, xmlNode** root)
         }
     }
     return RssFeedKind::Unknown;
+}
+
+QString FeedFormatName(RssFeedKind kind, const xmlNode* root)
+{
+    const QByteArray ns = root && root->ns && root->ns->href
+                              ? QByteArray(reinterpret_cast<const char*>(root->ns->href))
+                              : QByteArray();
+    switch (kind) {
+    case RssFeedKind::Rss: {
+        static const QRegularExpression number(u"^[0-9]{1,2}(\\.[0-9]{1,3}){0,2}$"_s);
+        const QString version = root ? Attribute(root, "version").trimmed() : QString();
+        return number.match(version).hasMatch() ? u"RSS "_s + version : u"RSS 0.9x/2.0"_s;
+    }
+    case RssFeedKind::Rdf: {
+        // The default namespace of the channel and items names the version.
+        for (const xmlNs* decl = root ? root->nsDef : nullptr; decl; decl = decl->next) {
+            if (!decl->prefix && decl->href &&
+                xmlStrEqual(decl->href, X("http://my.netscape.com/rdf/simple/0.9/")))
+                return u"RSS 0.90"_s;
+        }
+        return u"RSS 1.0"_s;
+    }
+    case RssFeedKind::Atom:
+        if (ns == "http://www.w3.org/2005/Atom")
+            return u"Atom 1.0"_s;
+        if (ns == "http://purl.org/atom/ns#")
+            return u"Atom 0.3"_s;
+        return u"Atom"_s;
+    case RssFeedKind::Unknown:
+        break;
+    }
+    return u"unknown"_s;
 }
 
 void InitXmlLibrary()

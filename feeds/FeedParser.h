@@ -52,6 +52,9 @@ std::vector<NamespaceDeclaration> SelectionNamespaces(const xmlNode* root);
 
 // The first child element of the document named exactly "rss", "rdf:RDF" or "feed".
 RssFeedKind RecognizeFeed(xmlDoc* doc, xmlNode** root);
+// The format a recognised root element is written in, for people: "RSS 2.0" (the version
+// it states), "RSS 1.0", "Atom 1.0" and so on.
+QString FeedFormatName(RssFeedKind kind, const xmlNode* root);
 
 // Reads one feed document: its kind, channel info and item elements. The XPath context is
 // made first, so a reader that cannot work is known before anything is loaded.
