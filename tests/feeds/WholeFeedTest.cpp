@@ -54,7 +54,8 @@ QByteArray Item(const QByteArray& title, const QByteArray& description)
 TEST_F(WholeFeedTest, TextOverTheParsersLimitIsReadWholeAndKeptWhole)
 {
     // 12 MB of text that is not all ASCII, which the library reads through its limited path.
-    const QByteArray longText = QByteArray("Caf\xC3\xA9 na\xC3\xAFve &amp; more. ").repeated(500000);
+    const QByteArray longText =
+        QByteArray("Caf\xC3\xA9 na\xC3\xAFve &amp; more. ").repeated(500000);
     ASSERT_GT(longText.size(), 12 * 1000 * 1000);
     const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                             "<rss version=\"2.0\"><channel><title>Long</title>\n";
