@@ -97,11 +97,6 @@ CRefPtr<CRssGroup> FindGroup(CRssGroup& root, const QString& path, bool create);
 // The channel whose address (normalised) or name is text. Null with error set when none or
 // more than one matches.
 CRefPtr<CRssChannel> FindChannel(CRssGroup& root, const QString& text, QString& error);
-// TsvField under the name the commands have long used.
-inline QString Field(const QString& text)
-{
-    return TsvField(text);
-}
 // "2026-12-07T10:00:00Z", or "" for no time.
 QString IsoTime(qint64 time);
 const char* StateName(RssItemState state);

@@ -41,7 +41,7 @@ int RunSyncCommand(const QStringList& args)
     const QString root = options.Positional().first();
     const SystemRoots system = SystemRoots::FromEnvironment();
     if (!RemovableDeviceList::IsMountPoint(root, system)) {
-        err << Field(root) << " is not a mount point: connect the device and give the folder "
+        err << TsvField(root) << " is not a mount point: connect the device and give the folder "
                               "it is mounted at\n";
         return 1;
     }
@@ -105,20 +105,20 @@ int RunSyncCommand(const QStringList& args)
         return 1;
     }
     for (const QString& name : result.notCleaned)
-        err << "not deleted\t" << Field(QDir(result.destination).filePath(name)) << '\n';
+        err << "not deleted\t" << TsvField(QDir(result.destination).filePath(name)) << '\n';
     qint64 movedBytes = 0;
     for (const QString& source : result.report.moved) {
         const auto row = std::find_if(news.begin(), news.end(),
                                       [&](const SyncRow* r) { return r->mp3 == source; });
         const QString name = QFileInfo(source).fileName();
         movedBytes += (*row)->size;
-        out << "moved\t" << Field(QDir(result.destination).filePath(name)) << '\t'
-            << Field((*row)->item->PlainTitle()) << '\n';
+        out << "moved\t" << TsvField(QDir(result.destination).filePath(name)) << '\t'
+            << TsvField((*row)->item->PlainTitle()) << '\n';
     }
     for (const MoveFailure& failure : result.report.failed)
-        err << "not moved\t" << Field(failure.file) << '\t' << Field(failure.reason) << '\n';
+        err << "not moved\t" << TsvField(failure.file) << '\t' << TsvField(failure.reason) << '\n';
     out << result.report.moved.size() << " of " << news.size() << " files ("
-        << movedBytes << " bytes) moved to " << Field(result.destination) << '\n';
+        << movedBytes << " bytes) moved to " << TsvField(result.destination) << '\n';
     return result.report.failed.empty() && result.notCleaned.isEmpty() ? 0 : 1;
 }
 

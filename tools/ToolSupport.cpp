@@ -15,6 +15,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -78,7 +79,10 @@ void RemoveTree(int dirFd, const char* name, int depth)
                 if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
                     continue;
                 RemoveTree(fd, entry->d_name, depth + 1);
-                removed = true;
+                // Only a removal reads the folder again: what cannot go must not loop.
+                struct stat st;
+                if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                    removed = true;
             }
         }
     }
