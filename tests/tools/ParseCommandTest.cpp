@@ -68,22 +68,6 @@ protected:
 
 } // namespace
 
-TEST_F(ParseCommandTest, FeedWithATextOverTenMegabytesIsListedWhole)
-{
-    const QByteArray text = QByteArray("Caf\xC3\xA9 na\xC3\xAFve &amp; more. ").repeated(500000);
-    Serve("/long",
-          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>L</title>"
-          "<item><title>First</title><description>" +
-              text +
-              "</description></item><item><title>Second</title></item>"
-              "<item><title>Third</title></item></channel></rss>",
-          "application/rss+xml");
-    const ParseRun run = Parse(server.Url("/long"));
-    EXPECT_EQ(run.exitCode, 0) << run.err.left(2000).toStdString();
-    EXPECT_EQ(ItemTitles(run), (QStringList{u"First"_s, u"Second"_s, u"Third"_s}));
-    EXPECT_TRUE(run.err.isEmpty()) << run.err.left(2000).toStdString();
-}
-
 TEST_F(ParseCommandTest, OutputIsSafeNamesTheFormatAndFailuresAreWords)
 {
     // Control characters (ESC sequences, BEL, a C1 control) and a tab in a JSON Feed's texts.
