@@ -132,9 +132,11 @@ bool CDeviceFolder::Open(const QString& root, const QString& folder, quint64 fil
     }
     const quint64 device = quint64(st.st_dev);
     QString path = QDir::cleanPath(root);
+    QString onDevice; // the same, as the person typed it
     for (const QString& part : std::as_const(parts)) {
         const QByteArray name = QFile::encodeName(part);
         path += u'/' + part;
+        onDevice += (onDevice.isEmpty() ? QString() : u"/"_s) + part;
         if (missing == Missing::Make && ::mkdirat(fd, name.constData(), 0755) != 0 &&
             errno != EEXIST) {
             const int code = errno;
@@ -157,16 +159,16 @@ bool CDeviceFolder::Open(const QString& root, const QString& folder, quint64 fil
         if (fd < 0) {
             if (isLink)
                 return fail(u"\"%1\" on the device is a link. Calvoria copies only into real "
-                            "folders on the device."_s.arg(QDir::toNativeSeparators(path)));
+                            "folders on the device."_s.arg(onDevice));
             if (code == ENOENT && missing == Missing::Leave)
                 return fail(QString());
-            return fail(u"\"%1\" cannot be opened as a folder: %2"_s.arg(
-                QDir::toNativeSeparators(path), ErrorText(code)));
+            return fail(u"\"%1\" on the device cannot be opened as a folder: %2"_s.arg(
+                onDevice, ErrorText(code)));
         }
         if (::fstat(fd, &st) != 0 || quint64(st.st_dev) != device) {
             ::close(fd);
-            return fail(u"\"%1\" leads off the device to another file system."_s.arg(
-                QDir::toNativeSeparators(path)));
+            return fail(u"\"%1\" on the device leads off it, to another file system."_s.arg(
+                onDevice));
         }
     }
     m_fd = fd;
