@@ -12,6 +12,7 @@
 #     new-channel.png        File > New channel in a group
 #     feed-handoff.png       a browser's feed: link handed to the running copy, verified
 #     options-<page>.png     Tools > Options, each page
+#     options-data-folder.png  a data folder typed that holds news of its own: asked first
 #     sync-dialog.png        File > Synchronize: two channels' prepared news, a player with room
 #     sync-no-room.png       the same with a card that has no room: sizes in red
 #     sync-link.png          the player's folder is a link off the device: refused, Copy off
@@ -113,6 +114,9 @@ shoot options-general "$options"
 shoot options-appearance "$options; xdotool key ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-news "$options; xdotool key ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-voice "$options; xdotool key ctrl+Tab ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.8"
+mkdir -p "$work/other"
+cp "$XDG_DATA_HOME/Calvoria/data.opml" "$work/other/"
+shoot options-data-folder "$options; xdotool key alt+d ctrl+a 2> /dev/null; xdotool type '$work/other' 2> /dev/null; xdotool key Return 2> /dev/null; sleep 1"
 # The reading pane: a news item in each style (pane at the bottom), a channel's page with
 # the pane at the right, a group's page.
 for style in Default Compact Dark; do
