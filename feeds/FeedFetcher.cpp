@@ -8,6 +8,7 @@
 #include "DateHelpers.h"
 #include "FeedParser.h"
 #include "JsonFeed.h"
+#include "LooseFeed.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -267,6 +268,21 @@ bool ReadAsUtf8(const QByteArray& body)
     return declared.isEmpty() || declared == "UTF-8" || declared == "UTF8";
 }
 
+// Whether the markup of a body that is not read as UTF-8 is still written in single ASCII
+// bytes: not in UTF-16 or UTF-32, nor in an encoding that shifts between character sets.
+bool MarkupIsAscii(const QByteArray& body)
+{
+    const QByteArray declared = DeclaredEncoding(body).toUpper();
+    if (declared.isEmpty())
+        return false; // UTF-16 or UTF-32, which have no ASCII declaration
+    for (const char* wide : {"UTF-16", "UTF16", "UTF-32", "UTF32", "UCS", "UTF-7", "UTF7",
+                             "ISO-2022", "ISO2022", "CSISO2022"}) {
+        if (declared.startsWith(wide))
+            return false;
+    }
+    return true;
+}
+
 // The length of the well-formed UTF-8 sequence at text[i], or of the start of one that
 // breaks off (a maximal subpart, which becomes one replacement character); whole tells
 // which.
@@ -345,19 +361,27 @@ XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadEr
         *syntax = json ? FeedSyntax::JsonFeed : FeedSyntax::Xml;
     if (json)
         return JsonFeedToRss(body, error);
-    if (std::optional<QByteArray> utf8 = TranscodedBody(body))
-        return ParseXml(*utf8, source, &error);
-    if (ReadAsUtf8(body)) {
+    QByteArray text = body;
+    bool asciiMarkup = true;
+    if (std::optional<QByteArray> utf8 = TranscodedBody(body)) {
+        text = *utf8;
+    } else if (ReadAsUtf8(body)) {
         // A few bytes in another encoding would make the library refuse the whole feed.
         qsizetype replaced = 0;
         const QByteArray repaired = ReplaceInvalidUtf8(body, replaced);
         if (replaced > 0) {
             LogFormat("Channel text is not valid UTF-8, read with U+FFFD in its place (%lld): '%s'",
                       qlonglong(replaced), qUtf8Printable(source));
-            return ParseXml(repaired, source, &error);
+            text = repaired;
         }
+    } else {
+        asciiMarkup = MarkupIsAscii(body);
     }
-    return ParseXml(body, source, &error);
+    XmlDocPtr doc = ParseXml(text, source, &error);
+    // One slip in a feed would lose all of its items; a refused size is not a slip.
+    if (!doc && error.code != 0)
+        doc = ReadLooseFeed(text, source, error, asciiMarkup);
+    return doc;
 }
 
 XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool storedMode,

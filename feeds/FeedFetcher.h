@@ -57,7 +57,8 @@ enum class FeedSyntax { Xml, JsonFeed };
 // Parses a downloaded feed body: a JSON Feed is read into the RSS 2.0 form; an XML
 // document declared in an encoding that the XML library does not know is decoded by the
 // code page table first; one read as UTF-8 has what is not UTF-8 in it replaced by U+FFFD,
-// logged with the source.
+// logged with the source. A document that is not well-formed is read as far as it goes
+// (ReadLooseFeed); error tells why the strict reading failed when nothing could be read.
 XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadError& error,
                         FeedSyntax* syntax = nullptr);
 

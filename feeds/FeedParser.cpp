@@ -106,6 +106,47 @@ std::vector<NamespaceDeclaration> SelectionNamespaces(const xmlNode* root)
     return declarations;
 }
 
+namespace {
+
+// An RSS 1.0 (or 0.90) file may write its channel and items with a prefix ("rss:item").
+// They are put into the root's default namespace, so that they read as the plain names an
+// item is read from. The namespace they are read through; null when there is nothing to do
+// or the root's default namespace is another one.
+const xmlNs* UnprefixRdfElements(xmlNode* root)
+{
+    const xmlNs* channelNs = nullptr;
+    for (const xmlNode* node = root->children; node && !channelNs; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, X("channel")) && node->ns &&
+            node->ns->prefix && node->ns->href &&
+            (xmlStrEqual(node->ns->href, X("http://purl.org/rss/1.0/")) ||
+             xmlStrEqual(node->ns->href, X("http://my.netscape.com/rdf/simple/0.9/"))))
+            channelNs = node->ns;
+    }
+    if (!channelNs)
+        return nullptr;
+    xmlNs* target = nullptr;
+    for (xmlNs* ns = root->nsDef; ns; ns = ns->next) {
+        if (!ns->prefix)
+            target = ns;
+    }
+    if (target && !xmlStrEqual(target->href, channelNs->href))
+        return nullptr;
+    if (!target)
+        target = xmlNewNs(root, channelNs->href, nullptr);
+    if (!target)
+        return nullptr;
+    const xmlChar* href = target->href;
+    VisitDescendants(root, [target, href](const xmlNode* node) {
+        if (node->type == XML_ELEMENT_NODE && node->ns && node->ns->prefix &&
+            xmlStrEqual(node->ns->href, href))
+            const_cast<xmlNode*>(node)->ns = target;
+        return false;
+    });
+    return target;
+}
+
+} // namespace
+
 RssFeedKind RecognizeFeed(xmlDoc* doc, xmlNode** root)
 {
     if (root)
@@ -244,6 +285,8 @@ RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64
         break;
     }
     case RssFeedKind::Rdf:
+        if (const xmlNs* ns = UnprefixRdfElements(m_root))
+            xmlXPathRegisterNs(m_xpath, X("rss"), ns->href);
         info.title = Text(m_root, "rss:channel/rss:title[1]");
         info.link = Text(m_root, "rss:channel/rss:link[1]");
         info.description = Text(m_root, "rss:channel/rss:description[1]");

@@ -98,13 +98,19 @@ ParseOutcome ParseOnce(const QByteArray& bytes, const QByteArray& url, int optio
     outcome.whole = outcome.doc && ctxt->wellFormed && !ctxt->disableSAX;
     if (!outcome.whole) {
         outcome.guarded = !guard.stopReason.isEmpty();
+        // Recovering, the library only stops for a limit or for want of memory.
+        outcome.error.stopped = (options & XML_PARSE_RECOVER) && ctxt->disableSAX;
+        // The elements still open when the parse ended, which the document never closed.
+        if (outcome.doc && (options & XML_PARSE_RECOVER))
+            outcome.error.unclosed.assign(ctxt->nodeTab, ctxt->nodeTab + ctxt->nodeNr);
         const xmlError* e = xmlCtxtGetLastError(ctxt);
         if (outcome.guarded) {
-            outcome.error = {XML_ERR_USER_STOP, guard.stopReason};
+            outcome.error.code = XML_ERR_USER_STOP;
+            outcome.error.message = guard.stopReason;
         } else {
-            outcome.error = {e && e->code ? e->code : XML_ERR_INTERNAL_ERROR,
-                             e && e->message ? QString::fromUtf8(e->message).trimmed()
-                                             : QStringLiteral("not a well-formed document")};
+            outcome.error.code = e && e->code ? e->code : XML_ERR_INTERNAL_ERROR;
+            outcome.error.message = e && e->message ? QString::fromUtf8(e->message).trimmed()
+                                                    : QStringLiteral("not a well-formed document");
             outcome.error.line = e ? e->line : 0;
         }
     }
@@ -201,8 +207,8 @@ XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError
     }
     if (!outcome.whole && !recover)
         outcome.doc.reset();
-    if (!outcome.doc && error)
-        *error = outcome.error;
+    if (!outcome.whole && error)
+        *error = std::move(outcome.error);
     return std::move(outcome.doc);
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <vector>
 
 typedef struct _xmlDoc xmlDoc;
 typedef struct _xmlNode xmlNode;
@@ -25,6 +26,10 @@ struct XmlLoadError {
     bool missing = false; // the file does not exist
     bool refused = false; // the file is not a regular file
     int line = 0;         // where a parse error was found, 0 when unknown
+    // Read with KeepWhatIsWhole, a document that was not whole still gives its error, and:
+    bool stopped = false; // the library stopped reading early (a limit reached, memory short)
+    // the elements it left open at its end, outermost first; valid while the document lives
+    std::vector<xmlNode*> unclosed = {};
 };
 
 // How much of a damaged document to take.
@@ -38,7 +43,7 @@ enum class XmlOrigin { Outside, StoredFile };
 // library's 10 MB per node; a large document read that way may declare no entities. A
 // document the library stops reading early is a failure, never the part read. Null on
 // failure; with KeepWhatIsWhole, a damaged document gives what could be read of it (null
-// only when nothing could).
+// only when nothing could) and error tells what was wrong with it.
 XmlDocPtr ParseXml(const QByteArray& bytes, const QString& baseUrl, XmlLoadError* error = nullptr,
                    XmlRecovery recovery = XmlRecovery::None,
                    XmlOrigin origin = XmlOrigin::Outside);

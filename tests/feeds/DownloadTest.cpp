@@ -379,7 +379,7 @@ TEST_F(DownloadTest, SeveralChannelsDownloadAtOnce)
 TEST_F(DownloadTest, VerifyChannelReadsOnlyTheChannelInfo)
 {
     const QByteArray rdf =
-        ReadFile(FeedEnvironment::TestData(u"feeds/rss10-no-default-namespace.rdf"_s));
+        ReadFile(FeedEnvironment::TestData(u"feeds/rdf-unknown-namespace.rdf"_s));
     server.Get("/rdf", [&](const httplib::Request&, httplib::Response& response) {
         response.set_content(rdf.toStdString(), "application/rdf+xml");
     });

@@ -335,7 +335,7 @@ TEST(FeedLoading, UndeclaredPrefixIsReportedAsALibraryError)
 {
     FeedEnvironment env;
     auto channel = CRssChannel::Create(&env.context);
-    const QString path = FeedFile(u"rss10-no-default-namespace.rdf"_s);
+    const QString path = FeedFile(u"rdf-unknown-namespace.rdf"_s);
     EXPECT_EQ(channel->Download(path, true, false), kGenericFailure);
     EXPECT_TRUE(env.log.Contains(
         u"_com_error in channel downloading: '%1' 80004005 'Undefined namespace prefix'"_s.arg(
