@@ -79,12 +79,8 @@ qint64 RetryAfterSeconds(const QByteArray& value)
     if (number)
         return seconds >= 0 ? seconds : -1;
     qint64 time = 0;
-    try {
-        if (!ParseRfc822Date(QString::fromLatin1(value), time))
-            return -1;
-    } catch (const CDateRangeError&) {
+    if (!ParseRfc822Date(QString::fromLatin1(value), time))
         return -1;
-    }
     return qMax<qint64>(0, time - QDateTime::currentSecsSinceEpoch());
 }
 

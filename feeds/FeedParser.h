@@ -94,15 +94,14 @@ private:
 // The stored state (read, deleted, voice state) is taken from the element's attributes only
 // from our own channel files (storedMode): a live feed cannot start downloads or hide its
 // items by carrying them. kInvalidArgument when node is not an element, kGenericFailure
-// when it has neither title nor description. Throws CDateRangeError for a date outside the
-// supported range.
+// when it has neither title nor description.
 RssResult ReadItem(CRssItem& item, const xmlNode* node, bool atomMode, bool storedMode, qint64 now);
 
 // The steps of ReadItem, for a merge that skips the costly ones for items it already holds.
 // The texts, the enclosure and the flags (the item is marked in feed):
 RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, bool storedMode);
-// The publication time and the normalised pubDate, without the display date. Throws
-// CDateRangeError.
+// The publication time and the normalised pubDate, without the display date. A date that
+// cannot be read, or lies past what channel files hold, gives the arrival time.
 void ReadItemTime(CRssItem& item, bool atomMode, qint64 now);
 
 // Reads a loaded document into the channel: the channel info, then the items merged into

@@ -274,11 +274,8 @@ void AddText(xmlDoc* doc, xmlNode* parent, const char* name, std::string_view te
 std::string RssDate(const std::string& rfc3339)
 {
     qint64 time = 0;
-    try {
-        if (!rfc3339.empty() && ParseIso8601Date(QString::fromUtf8(rfc3339), time))
-            return FormatGmtDate(time).toStdString();
-    } catch (const CDateRangeError&) {
-    }
+    if (!rfc3339.empty() && ParseIso8601Date(QString::fromUtf8(rfc3339), time))
+        return FormatGmtDate(time).toStdString();
     return {};
 }
 

@@ -84,14 +84,15 @@ int RunDateCommand(const QStringList& args)
     }
     const QString text = args.join(u' ');
     qint64 time = 0;
-    try {
-        if (ParseRfc822Date(text, time) || ParseIso8601Date(text, time)) {
-            Out() << FormatGmtDate(time) << '\t' << time << '\n';
-            return 0;
-        }
-    } catch (const std::exception& e) {
-        Err() << "date out of range: " << e.what() << '\n';
+    switch (ReadFeedDate(text, FeedDateForm::Rfc822, time)) {
+    case DateReading::Read:
+        Out() << FormatGmtDate(time) << '\t' << time << '\n';
+        return 0;
+    case DateReading::OutOfRange:
+        Err() << "date out of range: " << text << '\n';
         return 1;
+    case DateReading::Malformed:
+        break;
     }
     Err() << "not a feed date: " << text << '\n';
     return 1;

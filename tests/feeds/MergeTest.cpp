@@ -236,17 +236,17 @@ TEST_F(MergeTest, NewsLimitSkipsDeletedItemsAndCountsReadOnes)
     EXPECT_FALSE(Find(*channel, u"Story 1"_s)->deleted);
 }
 
-TEST_F(MergeTest, DateOutOfRangeStopsTheMergeButNotTheDownload)
+// Such a date once raised and cost its item and every later one.
+TEST_F(MergeTest, DateOutOfRangeGivesTheArrivalTimeAndKeepsEveryItem)
 {
     std::vector<FeedItem> items = Range(1, 3);
     items[1].pubDate = u"Sun, 01 Jan 3001 00:00:00 GMT"_s;
     EXPECT_EQ(Merge(*channel, RssFeed(items)), kResultOk);
-    EXPECT_TRUE(env.log.Contains(u"Exception in channel item updating: '%1'"_s.arg(kSource)));
-    EXPECT_TRUE(env.log.Contains(u"Channel downloading done: '%1'"_s.arg(kSource)));
-    EXPECT_FALSE(env.log.Contains(u"Updating elements: '%1'"_s.arg(kSource)));
-    EXPECT_EQ(Titles(*channel), QStringList{u"Story 1"_s});
-    EXPECT_EQ(channel->TotalCount(), 1); // the counts still follow the list
-    EXPECT_EQ(channel->UnreadCount(), 1);
+    EXPECT_FALSE(env.log.Contains(u"Exception in channel item updating: '%1'"_s.arg(kSource)));
+    EXPECT_TRUE(env.log.Contains(u"Updating elements: '%1'"_s.arg(kSource)));
+    EXPECT_EQ(Titles(*channel), (QStringList{u"Story 1"_s, u"Story 2"_s, u"Story 3"_s}));
+    EXPECT_EQ(channel->TotalCount(), 3);
+    EXPECT_EQ(Find(*channel, u"Story 2"_s)->publicationTime, env.Now());
 }
 
 TEST_F(MergeTest, AutoConvertChannelAsksForConversionOfEachNewLiveItem)
