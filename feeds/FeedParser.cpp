@@ -8,6 +8,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
@@ -40,6 +41,56 @@ bool IsNamed(const xmlNode* node, const char* name)
 QString ChildText(const xmlNode* node)
 {
     return NodeText(node).trimmed();
+}
+
+// The elements an item's date may come from, best first: RSS, Atom 1.0, Atom 0.3, then
+// Dublin Core, which is known by its namespace whatever the prefix.
+constexpr int kDateSources = 10;
+constexpr int kRfc822DateRank = 0;
+
+int DateRank(const xmlNode* node)
+{
+    const xmlChar* href = node->ns ? node->ns->href : nullptr;
+    const auto inNamespace = [href](const char* uri) { return href && xmlStrEqual(href, X(uri)); };
+    const auto named = [node](const char* name) { return xmlStrcasecmp(node->name, X(name)) == 0; };
+    if (inNamespace("http://purl.org/dc/elements/1.1/"))
+        return named("date") ? 6 : -1;
+    if (inNamespace("http://purl.org/dc/terms/")) {
+        static const char* const kTerms[] = {"issued", "modified", "created"};
+        for (int i = 0; i < 3; ++i) {
+            if (named(kTerms[i]))
+                return 7 + i;
+        }
+        return -1;
+    }
+    if (node->ns && node->ns->prefix && !inNamespace("http://www.w3.org/2005/Atom") &&
+        !inNamespace("http://purl.org/atom/ns#"))
+        return -1;
+    static const char* const kNames[] = {"pubDate", "published", "updated",
+                                         "issued",  "modified",  "created"};
+    for (int i = 0; i < 6; ++i) {
+        if (named(kNames[i]))
+            return i;
+    }
+    return -1;
+}
+
+// The best date text that reads; when none does, the best one, so that the reader still
+// sees what the feed wrote.
+QString ChooseDate(const std::array<QString, kDateSources>& dates)
+{
+    const QString* fallback = nullptr;
+    for (int rank = 0; rank < kDateSources; ++rank) {
+        if (dates[rank].isEmpty())
+            continue;
+        qint64 time = 0;
+        const FeedDateForm form = rank == kRfc822DateRank ? FeedDateForm::Rfc822 : FeedDateForm::Iso8601;
+        if (ReadFeedDate(dates[rank], form, time) == DateReading::Read)
+            return dates[rank];
+        if (!fallback)
+            fallback = &dates[rank];
+    }
+    return fallback ? *fallback : QString();
 }
 
 // Collects the first message the XML library raises on this thread while alive; the
@@ -304,8 +355,11 @@ RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64
         info.description = Text(m_root, "rss:summary[1]");
         if (info.description.isEmpty())
             info.description = Text(m_root, "rss:info[1]");
-        info.pubDate = Text(m_root, "rss:modified[1]");
-        info.lastBuildDate = Text(m_root, "rss:modified[1]");
+        // Atom 1.0 names it "updated", Atom 0.3 "modified".
+        info.pubDate = Text(m_root, "rss:updated[1]");
+        if (info.pubDate.isEmpty())
+            info.pubDate = Text(m_root, "rss:modified[1]");
+        info.lastBuildDate = info.pubDate;
         info.ttl = 15;
         info.imageLink.clear();
         info.imageTitle.clear();
@@ -369,10 +423,14 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
     if (!node || node->type != XML_ELEMENT_NODE)
         return kInvalidArgument;
 
+    std::array<QString, kDateSources> dates;
     for (const xmlNode* child = node->children; child; child = child->next) {
         if (child->type != XML_ELEMENT_NODE)
             continue;
-        if (IsNamed(child, "title")) {
+        if (const int rank = DateRank(child); rank >= 0) {
+            if (QString text = ChildText(child); !text.isEmpty())
+                dates[rank] = std::move(text);
+        } else if (IsNamed(child, "title")) {
             item.title = ChildText(child);
         } else if (IsNamed(child, "link")) {
             if (!atomMode) {
@@ -385,8 +443,6 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
             }
         } else if (IsNamed(child, "description") || IsNamed(child, "content")) {
             item.SetDescription(ChildText(child));
-        } else if (IsNamed(child, "pubDate") || IsNamed(child, "created")) {
-            item.pubDate = ChildText(child);
         } else if (IsNamed(child, "author")) {
             item.author = ChildText(child);
         } else if (IsNamed(child, "category")) {
@@ -402,6 +458,7 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
     }
     if (item.title.isEmpty() && !item.HasDescription())
         return kGenericFailure;
+    item.pubDate = ChooseDate(dates);
 
     item.inFeed = true;
     if (!storedMode)
@@ -424,14 +481,18 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
 void ReadItemTime(CRssItem& item, bool atomMode, qint64 now)
 {
     qint64 time = 0;
-    const bool parsed =
-        atomMode ? ParseIso8601Date(item.pubDate, time) : ParseRfc822Date(item.pubDate, time);
+    FeedDateForm form = FeedDateForm::Rfc822;
+    const bool parsed = ReadFeedDate(item.pubDate,
+                                     atomMode ? FeedDateForm::Iso8601 : FeedDateForm::Rfc822, time,
+                                     &form) == DateReading::Read;
     if (!parsed) {
+        // Unreadable, or past what the channel file may hold: the arrival time.
         time = now;
         item.pubDate = FormatGmtDate(now);
-    }
-    if (atomMode)
+    } else if (atomMode || form == FeedDateForm::Iso8601) {
+        // Channel files hold RSS dates, in the one form every version reads.
         item.pubDate = FormatGmtDate(time);
+    }
     if (time > now)
         time = now;
     item.publicationTime = time;

@@ -128,8 +128,9 @@ TEST(ChannelInfo, Rss10ReadsTheDefaultNamespaceAndHasNoImage)
     EXPECT_EQ(info.ttl, 15);
     ASSERT_EQ(m.items.size(), 2u);
     EXPECT_EQ(m.items[0]->title, u"River water study"_s);
-    // dc:date is not a date the item reads: the item arrived now.
-    EXPECT_EQ(m.items[0]->publicationTime, env.Now());
+    EXPECT_EQ(m.items[0]->publicationTime, Utc(2023, 11, 10, 12, 0, 0)); // dc:date
+    EXPECT_EQ(m.items[0]->pubDate, u"10 Nov 2023 12:00:00 GMT"_s);
+    EXPECT_EQ(m.items[1]->publicationTime, env.Now()); // no date at all
 }
 
 TEST(ChannelInfo, Atom03TakesTheAlternateLinkInfoAndModified)
@@ -161,7 +162,7 @@ TEST(ChannelInfo, AtomWithoutAlternateLinkKeepsThePreviousLink)
     EXPECT_EQ(info.link, u"http://theatre.example.com/"_s);
     EXPECT_EQ(info.imageUrl, QString());
     EXPECT_EQ(info.description, u"Plays, concerts and festivals"_s);
-    EXPECT_EQ(info.lastBuildDate, u"14 Nov 2023 22:13:20 GMT"_s); // Atom 1.0 has no "modified"
+    EXPECT_EQ(info.lastBuildDate, u"2023-11-13T12:00:00Z"_s); // Atom 1.0's "updated"
 }
 
 TEST(ItemReading, RssItemsReadEveryKnownChildCaseInsensitively)
@@ -216,9 +217,9 @@ TEST(ItemReading, AtomEntriesTakeCreatedAndTheLastHref)
     const CRssItem& snow = *m.items[0];
     EXPECT_EQ(snow.Link(), u"http://diary.example.org/snow-photos"_s);
     EXPECT_EQ(snow.Description(), u"<p>The pass is closed.</p>"_s);
-    // The zone of an ISO date is ignored: the wall time is taken as UTC.
-    EXPECT_EQ(snow.publicationTime, Utc(2023, 11, 12, 8, 30, 15));
-    EXPECT_EQ(snow.pubDate, u"12 Nov 2023 08:30:15 GMT"_s);
+    // "issued" comes before "modified" and "created", with its zone applied.
+    EXPECT_EQ(snow.publicationTime, Utc(2023, 11, 12, 8, 0, 0));
+    EXPECT_EQ(snow.pubDate, u"12 Nov 2023 08:00:00 GMT"_s);
 
     const CRssItem& hut = *m.items[1];
     EXPECT_EQ(hut.Link(), u"http://diary.example.org/hut"_s); // the link without href is skipped
@@ -226,15 +227,14 @@ TEST(ItemReading, AtomEntriesTakeCreatedAndTheLastHref)
     EXPECT_EQ(hut.publicationTime, Utc(2023, 11, 11, 7, 5, 0));
 }
 
-TEST(ItemReading, AtomEntryWithoutCreatedGetsTheArrivalTime)
+TEST(ItemReading, AtomEntryTakesPublishedBeforeUpdated)
 {
     FeedEnvironment env;
     Merged m = MergeFile(env, u"atom10.xml"_s);
     ASSERT_EQ(m.items.size(), 2u);
-    for (const auto& item : m.items) {
-        EXPECT_EQ(item->publicationTime, env.Now());
-        EXPECT_EQ(item->pubDate, u"14 Nov 2023 22:13:20 GMT"_s);
-    }
+    EXPECT_EQ(m.items[0]->publicationTime, Utc(2023, 11, 13, 8, 0, 0));
+    EXPECT_EQ(m.items[0]->pubDate, u"13 Nov 2023 08:00:00 GMT"_s);
+    EXPECT_EQ(m.items[1]->publicationTime, Utc(2023, 11, 12, 8, 0, 0));
     EXPECT_EQ(m.items[0]->Description(), u"<p>Twelve nights of music.</p>"_s);
 }
 
