@@ -298,8 +298,7 @@ DateReading ReadIso8601(QStringView text, qint64& time)
             scan.SkipDigits(); // finer than the seconds kept
         }
         scan.SkipBlanks();
-        if (!scan.AtEnd() && !scan.AcceptAny({u'Z', u'z'}) &&
-            !NumericOffset(scan, f.offsetMinutes))
+        if (!scan.AtEnd() && !scan.AcceptAny({u'Z', u'z'}) && !NumericOffset(scan, f.offsetMinutes))
             return DateReading::Malformed;
     }
     if (!scan.AtEnd())

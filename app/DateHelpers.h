@@ -8,9 +8,18 @@
 // 00:00:00 UTC to the end of the year 3000; anything else fails without raising, so a bad
 // date never costs more than that one date. A time without a zone is taken as UTC.
 
-enum class FeedDateForm { Rfc822, Iso8601 };
+enum class FeedDateForm
+{
+    Rfc822,
+    Iso8601
+};
 
-enum class DateReading { Read, Malformed, OutOfRange };
+enum class DateReading
+{
+    Read,
+    Malformed,
+    OutOfRange
+};
 
 // "Sat, 07 Sep 2002 09:42:31 GMT". The weekday, the seconds and the whole time may be
 // missing; days of one or two digits; years of two digits (below 50 in this century) or

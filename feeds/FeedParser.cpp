@@ -84,7 +84,8 @@ QString ChooseDate(const std::array<QString, kDateSources>& dates)
         if (dates[rank].isEmpty())
             continue;
         qint64 time = 0;
-        const FeedDateForm form = rank == kRfc822DateRank ? FeedDateForm::Rfc822 : FeedDateForm::Iso8601;
+        const FeedDateForm form =
+            rank == kRfc822DateRank ? FeedDateForm::Rfc822 : FeedDateForm::Iso8601;
         if (ReadFeedDate(dates[rank], form, time) == DateReading::Read)
             return dates[rank];
         if (!fallback)
@@ -482,9 +483,9 @@ void ReadItemTime(CRssItem& item, bool atomMode, qint64 now)
 {
     qint64 time = 0;
     FeedDateForm form = FeedDateForm::Rfc822;
-    const bool parsed = ReadFeedDate(item.pubDate,
-                                     atomMode ? FeedDateForm::Iso8601 : FeedDateForm::Rfc822, time,
-                                     &form) == DateReading::Read;
+    const bool parsed =
+        ReadFeedDate(item.pubDate, atomMode ? FeedDateForm::Iso8601 : FeedDateForm::Rfc822, time,
+                     &form) == DateReading::Read;
     if (!parsed) {
         // Unreadable, or past what the channel file may hold: the arrival time.
         time = now;

@@ -162,28 +162,28 @@ TEST(DateHelpersRfc822, MilitaryZoneLettersAreTakenAsUtc)
 TEST(DateHelpersRfc822, MalformedDatesAndImpossibleFieldsFail)
 {
     const char* texts[] = {
-        "07 Sept 2002 09:42:31 GMT",       // four-letter month
-        "07 Sep 002 09:42:31 GMT",         // three-digit year
-        "07 Set 2002 09:42:31 GMT",        // unknown month
-        "32 Sep 2002 09:42:31 GMT",        // day out of range
-        "00 Sep 2002 09:42:31 GMT",        //
-        "31 Apr 2005 10:00:00 GMT",        // no 31 April
-        "30 Feb 2004 10:00:00 GMT",        //
-        "29 Feb 2003 10:00:00 GMT",        // not a leap year
-        "007 Sep 2002 09:42:31 GMT",       // day of three characters
-        "07 Sep 2002 09.42.31 GMT",        // no colons
-        "07 Sep 2002 09:42:3 GMT",         // one-digit second
-        "7 Sep 02 9:42 Z",                 // one-digit hour
-        "01 Jan 2005 24:00:00 GMT",        // hour out of range
-        "01 Jan 2005 12:60:00 GMT",        // minute out of range
-        "01 Jan 2005 12:00:61 GMT",        // second out of range
-        "07 Sep 2002 09:42:31 *0200",      // five characters without a sign
-        "07 Sep 2002 09:42:31 +2500",      // offset out of range
-        "07 Sep 2002 09:42:31 +0160",      //
-        "07 Sep 2002 09:42:31 CEST",       // unknown zone name
-        "07 Sep 2002 09:42:31 GMT later",  // words after the zone
-        "Thu, 01 Jan 2004 GMT",            // a zone without a time
-        "Thu, 01 Jan 2004 19:48:21 (GMT",  // unclosed comment
+        "07 Sept 2002 09:42:31 GMT",      // four-letter month
+        "07 Sep 002 09:42:31 GMT",        // three-digit year
+        "07 Set 2002 09:42:31 GMT",       // unknown month
+        "32 Sep 2002 09:42:31 GMT",       // day out of range
+        "00 Sep 2002 09:42:31 GMT",       //
+        "31 Apr 2005 10:00:00 GMT",       // no 31 April
+        "30 Feb 2004 10:00:00 GMT",       //
+        "29 Feb 2003 10:00:00 GMT",       // not a leap year
+        "007 Sep 2002 09:42:31 GMT",      // day of three characters
+        "07 Sep 2002 09.42.31 GMT",       // no colons
+        "07 Sep 2002 09:42:3 GMT",        // one-digit second
+        "7 Sep 02 9:42 Z",                // one-digit hour
+        "01 Jan 2005 24:00:00 GMT",       // hour out of range
+        "01 Jan 2005 12:60:00 GMT",       // minute out of range
+        "01 Jan 2005 12:00:61 GMT",       // second out of range
+        "07 Sep 2002 09:42:31 *0200",     // five characters without a sign
+        "07 Sep 2002 09:42:31 +2500",     // offset out of range
+        "07 Sep 2002 09:42:31 +0160",     //
+        "07 Sep 2002 09:42:31 CEST",      // unknown zone name
+        "07 Sep 2002 09:42:31 GMT later", // words after the zone
+        "Thu, 01 Jan 2004 GMT",           // a zone without a time
+        "Thu, 01 Jan 2004 19:48:21 (GMT", // unclosed comment
         "Thu, 01 Jan",
         "",
     };
@@ -197,13 +197,27 @@ TEST(DateHelpersRfc822, MalformedDatesAndImpossibleFieldsFail)
 
 TEST(DateHelpersIso8601, MalformedDatesAndImpossibleFieldsFail)
 {
-    for (const char* text :
-         {"2004/06/11T15:20:00Z", "2004-06-11T15-20:00Z", "2004-13-01T00:00:00Z",
-          "2004-02-30T00:00:00Z", "2004-00-10T00:00:00Z", "2004-03-00T12:00:00Z", "2003-02-29",
-          "2004-06-11T25:00Z", "2004-06-11T12:60Z", "2004-06-11T24:30Z",
-          "2004-06-11T12:00:00+25:00", "2004-06-11T12:00:00 garbage", "2004-06-11T15:20:00.Z",
-          "2003-06T10:00", "2003-366", "2004-W54", "2003-W53-1", "2004-6-11", "abcd-ef-ghTij:klZ",
-          "T10:00", ""}) {
+    for (const char* text : {"2004/06/11T15:20:00Z",
+                             "2004-06-11T15-20:00Z",
+                             "2004-13-01T00:00:00Z",
+                             "2004-02-30T00:00:00Z",
+                             "2004-00-10T00:00:00Z",
+                             "2004-03-00T12:00:00Z",
+                             "2003-02-29",
+                             "2004-06-11T25:00Z",
+                             "2004-06-11T12:60Z",
+                             "2004-06-11T24:30Z",
+                             "2004-06-11T12:00:00+25:00",
+                             "2004-06-11T12:00:00 garbage",
+                             "2004-06-11T15:20:00.Z",
+                             "2003-06T10:00",
+                             "2003-366",
+                             "2004-W54",
+                             "2003-W53-1",
+                             "2004-6-11",
+                             "abcd-ef-ghTij:klZ",
+                             "T10:00",
+                             ""}) {
         SCOPED_TRACE(text);
         qint64 t = 42;
         EXPECT_FALSE(ParseIso8601Date(QString::fromLatin1(text), t));
