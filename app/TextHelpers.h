@@ -10,6 +10,23 @@
 // of cleaned text, so the result depends on nothing but the input (no locale).
 void CleanText(QString& text);
 
+// Feed text for people, never for identities (those stay with CleanText).
+// Whether text that does not say what it is reads as HTML: it holds a closing tag or a
+// character reference that decodes ("&amp;", "&#38;", "&#x26;"). A lone "<blink>" or a bare
+// "&" does not make HTML.
+bool LooksLikeHtml(QStringView text);
+// Character references decoded: named (HTML 4), decimal and hexadecimal; what does not
+// decode stays as written.
+QString DecodeHtmlReferences(QStringView text);
+// HTML as text: tags and comments dropped, references decoded, runs of white space one
+// blank, trimmed.
+QString HtmlToText(QStringView html);
+// Feed text as it is shown: decoded to text when it looks like HTML, else as written.
+QString ShownFeedText(const QString& text);
+// For one line of a list: control characters and line separators become blanks, runs of
+// blanks one, trimmed.
+QString OneLineText(const QString& text);
+
 // Accepts a typed or pasted feed address: the first word, with scheme http, https or feed
 // (any case); "feed:" becomes "http:", anything else is kept as typed.
 bool NormalizeFeedUrl(const QString& text, QString& url);

@@ -25,7 +25,7 @@ void CollectChannel(CRssChannel& channel, std::vector<SyncRow>& rows)
             title.title = channel.Name();
             rows.push_back(std::move(title));
         }
-        rows.push_back({false, item->title, item->publicationTime, file.size(), mp3,
+        rows.push_back({false, item->DisplayTitle(), item->publicationTime, file.size(), mp3,
                         CRefPtr<CRssItem>(item), true});
     }
 }

@@ -89,6 +89,16 @@ QString CRssItem::PlainDescription() const
     return text;
 }
 
+QString CRssItem::DisplayTitle() const
+{
+    return OneLineText(ShownFeedText(title));
+}
+
+QString CRssItem::DisplayDescription() const
+{
+    return OneLineText(HtmlToText(Description()));
+}
+
 void CRssItem::UpdateIdentity()
 {
     SetIdentity(ComputeIdentity(PlainTitle(), PlainDescription()));

@@ -43,6 +43,11 @@ public:
     // CleanText of the title and of the description, made when asked rather than kept.
     QString PlainTitle() const;
     QString PlainDescription() const;
+    // The texts as people see them, on one line: a title that looks like HTML and every
+    // description decoded to text, a plain title as written. Made for display only, so the
+    // identity never depends on them.
+    QString DisplayTitle() const;
+    QString DisplayDescription() const;
 
     // Computes the identity from the plain title and plain description.
     void UpdateIdentity();

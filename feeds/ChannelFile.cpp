@@ -143,13 +143,22 @@ private:
     std::string m_buffer;
 };
 
-void WriteItem(NodeWriter& w, xmlNode* element, const CRssItem& item, int indent)
+// Which title an item element carries: the stored one, from which the identity is made
+// again at the next start, or the one people see, for the reading pane's pages.
+enum class TitleText
+{
+    Stored,
+    Shown
+};
+
+void WriteItem(NodeWriter& w, xmlNode* element, const CRssItem& item, int indent, TitleText title)
 {
     w.Attribute(element, "new", item.unread ? "1" : "0");
     w.Attribute(element, "deleted", item.deleted ? "1" : "0");
     w.Attribute(element, "status", qint64(item.State()));
     const int inner = indent + 2;
-    w.TextChild(element, inner, "title", item.title);
+    w.TextChild(element, inner, "title",
+                title == TitleText::Shown ? item.DisplayTitle() : item.title);
     w.TextChild(element, inner, "link", item.Link());
     w.TextChild(element, inner, "description", item.Description());
     w.TextChild(element, inner, "pubDate", item.pubDate);
@@ -167,10 +176,11 @@ void WriteItem(NodeWriter& w, xmlNode* element, const CRssItem& item, int indent
     w.Layout(element, indent);
 }
 
-void AppendItem(NodeWriter& w, xmlNode* channelElement, const CRssItem& item, int indent)
+void AppendItem(NodeWriter& w, xmlNode* channelElement, const CRssItem& item, int indent,
+                TitleText title)
 {
     w.Layout(channelElement, indent);
-    WriteItem(w, w.Element(channelElement, "item"), item, indent);
+    WriteItem(w, w.Element(channelElement, "item"), item, indent, title);
 }
 
 void WriteChannelInfo(NodeWriter& w, xmlNode* element, const CRssChannel& channel,
@@ -247,7 +257,7 @@ xmlNode* AppendChannelElement(xmlDoc* doc, xmlNode* parent, CRssChannel& channel
         std::lock_guard lock(channel.ChildrenLock());
         for (const CRefPtr<CRssNode>& node : channel.LockedChildren()) {
             if (const CRssItem* item = NodeCast<CRssItem>(node.get()))
-                AppendItem(w, element, *item, inner);
+                AppendItem(w, element, *item, inner, TitleText::Stored);
         }
         break;
     }
@@ -263,7 +273,7 @@ xmlNode* AppendChannelElement(xmlDoc* doc, xmlNode* parent, CRssChannel& channel
         }
         SortItems(shown, sortValue);
         for (const CRssItem* item : shown)
-            AppendItem(w, element, *item, inner);
+            AppendItem(w, element, *item, inner, TitleText::Shown);
         break;
     }
     case ChannelItems::None:
@@ -280,5 +290,5 @@ void WriteItemElement(xmlDoc* doc, xmlNode* itemElement, const CRssItem& item, i
     if (!itemElement)
         return;
     NodeWriter w(doc);
-    WriteItem(w, itemElement, item, indent);
+    WriteItem(w, itemElement, item, indent, TitleText::Shown);
 }

@@ -20,5 +20,6 @@ QByteArray SerializeChannelFile(CRssChannel& channel);
 // Appends the channel element (info children, then items) to parent at the given indent.
 xmlNode* AppendChannelElement(xmlDoc* doc, xmlNode* parent, CRssChannel& channel,
                               ChannelItems items, int indent);
-// Writes the item's attributes and children into itemElement.
+// Writes the item's attributes and children into itemElement, with the title as shown (for
+// newspapers).
 void WriteItemElement(xmlDoc* doc, xmlNode* itemElement, const CRssItem& item, int indent);

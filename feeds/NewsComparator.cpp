@@ -38,7 +38,7 @@ int CompareColumn(const CRssItem& a, const CRssItem& b, int column)
     case State:
         return Order(int(a.State()), int(b.State()));
     case Title:
-        return a.PlainTitle().compare(b.PlainTitle(), Qt::CaseSensitive);
+        return a.DisplayTitle().compare(b.DisplayTitle(), Qt::CaseSensitive);
     case Date:
         return Order(a.publicationTime, b.publicationTime);
     case Author:
@@ -81,12 +81,12 @@ void SortItems(std::vector<CRssItem*>& items, int sortValue)
                        [](const auto& k) { return k.second; });
         return;
     }
-    // The plain titles are made once per item, not at every comparison.
+    // The shown titles are made once per item, not at every comparison.
     if (column == Title) {
         std::vector<std::pair<QString, CRssItem*>> keyed;
         keyed.reserve(items.size());
         for (CRssItem* item : items)
-            keyed.emplace_back(item->PlainTitle(), item);
+            keyed.emplace_back(item->DisplayTitle(), item);
         const bool descending = sortValue < 0;
         std::sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
             const int order = a.first.compare(b.first, Qt::CaseSensitive);

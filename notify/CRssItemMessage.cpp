@@ -67,7 +67,7 @@ void CRssItemMessage::paintContent(QPainter& painter)
     for (int slot = 0; slot < kSlots; ++slot) {
         if (const CRssItem* item = m_items[size_t(slot)].get())
             PopupPaint::LineText(painter, m_size, m_boldHeight, m_normalHeight, slot, m_normalFont,
-                                 u"%1. %2"_s.arg(QString::number(slot + 1), item->PlainTitle()));
+                                 u"%1. %2"_s.arg(QString::number(slot + 1), item->DisplayTitle()));
     }
 }
 
@@ -89,6 +89,6 @@ void CRssItemMessage::updateAccessibleText()
     QStringList lines;
     for (int slot = 0; slot < kSlots; ++slot)
         if (const CRssItem* item = m_items[size_t(slot)].get())
-            lines.append(u"%1. %2"_s.arg(QString::number(slot + 1), item->PlainTitle()));
+            lines.append(u"%1. %2"_s.arg(QString::number(slot + 1), item->DisplayTitle()));
     setAccessibleDescription(lines.join(u'\n'));
 }

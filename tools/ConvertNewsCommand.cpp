@@ -53,7 +53,7 @@ int RunConvertNewsCommand(const QStringList& args)
     for (const CRefPtr<CRssItem>& item : items) {
         const bool ready = item->State() == RssItemState::Ready && QFileInfo(item->Mp3File()).isFile();
         out << (ready ? "ready\t" : "failed\t") << ItemId(*item) << '\t'
-            << TsvField(ready ? item->Mp3File() : item->PlainTitle()) << '\n';
+            << TsvField(ready ? item->Mp3File() : item->DisplayTitle()) << '\n';
         failed += !ready;
     }
     if (failed)

@@ -38,7 +38,7 @@ bool Newer(const NewsEntry& a, const NewsEntry& b)
 ToolRow RowOf(const NewsEntry& entry)
 {
     const CRssItem& item = *entry.item;
-    return {ItemId(item), IsoTime(item.publicationTime), entry.channel->Name(), item.PlainTitle(),
+    return {ItemId(item), IsoTime(item.publicationTime), entry.channel->Name(), item.DisplayTitle(),
             item.Link(), QString::fromLatin1(StateName(item.State())), item.unread};
 }
 

@@ -9,6 +9,7 @@
 #include "CRssItem.h"
 #include "FeedFetcher.h"
 #include "FeedParser.h"
+#include "TextHelpers.h"
 #include "XmlHelpers.h"
 
 #include <QDateTime>
@@ -175,7 +176,7 @@ int RunParseCommand(const QStringList& args)
     for (const CRefPtr<CRssNode>& node : channel->ChildrenSnapshot()) {
         const CRefPtr<CRssItem> item = NodeCast<CRssItem>(node);
         out << IdentityHex(item->Identity()) << '\t' << UtcText(item->publicationTime) << '\t'
-            << Printable(item->title) << '\t' << Printable(item->Link());
+            << Printable(ShownFeedText(item->title)) << '\t' << Printable(item->Link());
         if (!item->enclosure.url.isEmpty())
             out << '\t' << Printable(item->enclosure.url);
         out << '\n';

@@ -89,8 +89,8 @@ int RunPlaylistCommand(const QStringList& args)
                 continue;
             const QString path = item->Mp3File();
             if (QFileInfo(path).isFile())
-                entries.push_back(
-                    {item->publicationTime, channel->Name() + u" - "_s + item->PlainTitle(), path});
+                entries.push_back({item->publicationTime,
+                                   channel->Name() + u" - "_s + item->DisplayTitle(), path});
         }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.time > b.time; });

@@ -113,7 +113,7 @@ int RunSyncCommand(const QStringList& args)
         const QString name = QFileInfo(source).fileName();
         movedBytes += (*row)->size;
         out << "moved\t" << TsvField(QDir(result.destination).filePath(name)) << '\t'
-            << TsvField((*row)->item->PlainTitle()) << '\n';
+            << TsvField((*row)->item->DisplayTitle()) << '\n';
     }
     for (const MoveFailure& failure : result.report.failed)
         err << "not moved\t" << TsvField(failure.file) << '\t' << TsvField(failure.reason) << '\n';

@@ -166,13 +166,13 @@ void CItemJobs::ConvertJob(CRefCounted* argument)
             speech.voice = channel->Voice();
         const QString opening =
             speech.opening
-                ? SpokenOpening(channel ? channel->Name() : QString(), item->PlainTitle())
+                ? SpokenOpening(channel ? channel->Name() : QString(), item->DisplayTitle())
                 : QString();
         if (!jobs.m_converter->PageToWav(html, wav, speech, opening)) {
             LogItem("*ITEM: Cannot convert to text: '%s'", *item);
         } else {
             Mp3Tag tag;
-            tag.title = item->PlainTitle();
+            tag.title = item->DisplayTitle();
             if (channel)
                 tag.artist = channel->Name();
             tag.comment = item->Link();

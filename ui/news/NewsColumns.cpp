@@ -29,7 +29,7 @@ QString Text(const CRssItem& item, int kind)
 {
     switch (kind) {
     case NewsColumnTitle:
-        return item.PlainTitle();
+        return item.DisplayTitle();
     case NewsColumnDate:
         return item.DateText();
     case NewsColumnAuthor:
@@ -45,7 +45,7 @@ QString Text(const CRssItem& item, int kind)
 
 QString Preview(const CRssItem& item)
 {
-    return item.PlainDescription();
+    return item.DisplayDescription();
 }
 
 QString Link(const CRssItem& item)
@@ -109,7 +109,7 @@ SortKey KeyOf(const CRssItem& item, int kind)
     case NewsColumnState:
         return {qint64(item.State()), {}};
     case NewsColumnTitle:
-        return {0, item.PlainTitle()};
+        return {0, item.DisplayTitle()};
     case NewsColumnDate:
         return {item.publicationTime, {}};
     case NewsColumnAuthor:
