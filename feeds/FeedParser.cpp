@@ -4,6 +4,8 @@
 
 #include "CRssItem.h"
 #include "DateHelpers.h"
+#include "FeedLinks.h"
+#include "FeedTexts.h"
 #include "XmlHelpers.h"
 
 #include <QRegularExpression>
@@ -41,6 +43,21 @@ bool IsNamed(const xmlNode* node, const char* name)
 QString ChildText(const xmlNode* node)
 {
     return NodeText(node).trimmed();
+}
+
+// An entry's page and enclosure from its link children, whatever their order; an
+// enclosure element of its own comes first.
+void ReadAtomLinks(CRssItem& item, const xmlNode* entry)
+{
+    const AtomLinks links = ChooseAtomLinks(entry);
+    if (links.page)
+        item.SetLink(ResolveLink(links.page, Attribute(links.page, "href").trimmed()));
+    if (links.enclosure && item.enclosure.url.isEmpty()) {
+        const xmlNode* link = links.enclosure;
+        item.enclosure.url = ResolveLink(link, Attribute(link, "href").trimmed());
+        item.enclosure.type = Attribute(link, "type");
+        item.enclosure.length = LeadingInt(Attribute(link, "length"));
+    }
 }
 
 // The elements an item's date may come from, best first: RSS, Atom 1.0, Atom 0.3, then
@@ -316,10 +333,11 @@ RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64
         // Some feeds declare a default namespace on the root; their elements are read as
         // plain RSS 2.0 through the prefix that names it.
         const bool plain = !m_defaultNamespace;
-        info.title =
-            Text(document, plain ? "rss/channel/title[1]" : "rss:rss/rss:channel/rss:title[1]");
-        info.link =
-            Text(document, plain ? "rss/channel/link[1]" : "rss:rss/rss:channel/rss:link[1]");
+        info.title = ChannelTitleText(SelectFirst(
+            document, plain ? "rss/channel/title[1]" : "rss:rss/rss:channel/rss:title[1]"));
+        const xmlNode* link = SelectFirst(document, plain ? "rss/channel/link[1]"
+                                                          : "rss:rss/rss:channel/rss:link[1]");
+        info.link = ResolveLink(link, NodeText(link).trimmed());
         info.description = Text(document, plain ? "rss/channel/description[1]"
                                                 : "rss:rss/rss:channel/rss:description[1]");
         info.pubDate =
@@ -350,12 +368,17 @@ RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64
         info.imageUrl.clear();
         break;
     case RssFeedKind::Atom:
-        info.title = Text(m_root, "rss:title[1]");
-        if (const xmlNode* link = SelectFirst(m_root, "rss:link[@rel='alternate'][1]"))
-            info.link = Attribute(link, "href").trimmed();
+        info.title = ChannelTitleText(SelectFirst(m_root, "rss:title[1]"));
+        if (const xmlNode* link = ChooseAtomLinks(m_root).page)
+            info.link = ResolveLink(link, Attribute(link, "href").trimmed());
         info.description = Text(m_root, "rss:summary[1]");
         if (info.description.isEmpty())
             info.description = Text(m_root, "rss:info[1]");
+        // Atom 1.0 calls the description "subtitle", Atom 0.3 "tagline".
+        if (info.description.isEmpty())
+            info.description = FeedElementText(SelectFirst(m_root, "rss:subtitle[1]"));
+        if (info.description.isEmpty())
+            info.description = FeedElementText(SelectFirst(m_root, "rss:tagline[1]"));
         // Atom 1.0 names it "updated", Atom 0.3 "modified".
         info.pubDate = Text(m_root, "rss:updated[1]");
         if (info.pubDate.isEmpty())
@@ -368,6 +391,10 @@ RssResult CFeedReader::ReadChannelInfo(xmlDoc* doc, RssChannelInfo& info, qint64
         break;
     case RssFeedKind::Unknown:
         break;
+    }
+    if (m_kind == RssFeedKind::Rdf) { // titles as text and links whole, as in the other kinds
+        info.title = ShownFeedText(info.title);
+        info.link = ResolveLink(m_root, info.link);
     }
     if (info.ttl == 0)
         info.ttl = 15;
@@ -425,6 +452,7 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
         return kInvalidArgument;
 
     std::array<QString, kDateSources> dates;
+    QString guidLink;
     for (const xmlNode* child = node->children; child; child = child->next) {
         if (child->type != XML_ELEMENT_NODE)
             continue;
@@ -432,18 +460,15 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
             if (QString text = ChildText(child); !text.isEmpty())
                 dates[rank] = std::move(text);
         } else if (IsNamed(child, "title")) {
-            item.title = ChildText(child);
+            item.title = atomMode ? FeedElementText(child) : ChildText(child);
         } else if (IsNamed(child, "link")) {
-            if (!atomMode) {
-                item.SetLink(ChildText(child));
-            } else {
-                bool present = false;
-                const QString href = Attribute(child, "href", &present).trimmed();
-                if (present)
-                    item.SetLink(href);
-            }
+            if (!atomMode) // Atom links are chosen by their relation, below
+                item.SetLink(ResolveLink(child, ChildText(child)));
+        } else if (!atomMode && IsNamed(child, "guid")) {
+            if (guidLink.isEmpty())
+                guidLink = GuidPermalink(child);
         } else if (IsNamed(child, "description") || IsNamed(child, "content")) {
-            item.SetDescription(ChildText(child));
+            item.SetDescription(atomMode ? FeedElementText(child) : ChildText(child));
         } else if (IsNamed(child, "author")) {
             item.author = ChildText(child);
         } else if (IsNamed(child, "category")) {
@@ -451,7 +476,7 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
         } else if (IsNamed(child, "enclosure")) {
             bool hasUrl = false, hasType = false, hasLength = false;
             RssEnclosure enclosure;
-            enclosure.url = Attribute(child, "url", &hasUrl);
+            enclosure.url = ResolveLink(child, Attribute(child, "url", &hasUrl));
             enclosure.type = Attribute(child, "type", &hasType);
             enclosure.length = LeadingInt(Attribute(child, "length", &hasLength));
             item.enclosure = hasUrl && hasType && hasLength ? enclosure : RssEnclosure{};
@@ -460,6 +485,10 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
     if (item.title.isEmpty() && !item.HasDescription())
         return kGenericFailure;
     item.pubDate = ChooseDate(dates);
+    if (atomMode)
+        ReadAtomLinks(item, node);
+    else if (item.Link().isEmpty())
+        item.SetLink(guidLink);
 
     item.inFeed = true;
     if (!storedMode)
