@@ -159,7 +159,7 @@ public:
         }
         return false;
     }
-    // Exactly n digits; a longer run is not split.
+    // The next n digits, which may begin a longer run (basic forms such as "152000").
     bool Digits(qsizetype n, int& value)
     {
         if (DigitRun() < n)
