@@ -2,6 +2,7 @@
 // companion ended by a signal leaves nothing behind.
 #include "LocalServer.h"
 #include "TestSupport.h"
+#include "ToolRun.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -15,28 +16,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-struct ToolRun
-{
-    int exitCode = -1;
-    QStringList out; // standard output, one entry a line
-    QByteArray bytes;
-    QString err;
-};
-
-ToolRun Tool(const QStringList& args)
-{
-    QProcess tool;
-    tool.start(BinDir() + u"/calvoria-tool"_s, args);
-    ToolRun run;
-    if (!tool.waitForFinished(60000))
-        return run;
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -2;
-    run.bytes = tool.readAllStandardOutput();
-    run.out = QString::fromUtf8(run.bytes).split(u'\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
-}
 
 QJsonArray Json(const ToolRun& run)
 {

@@ -8,6 +8,7 @@
 #include "FeedTestSupport.h"
 #include "LocalServer.h"
 #include "OpmlFile.h"
+#include "ToolRun.h"
 
 #include <QDir>
 #include <QProcess>
@@ -20,25 +21,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-struct ToolRun {
-    int exitCode = -1;
-    QStringList out; // standard output, one entry a line
-    QString err;
-};
-
-ToolRun Tool(const QStringList& args)
-{
-    QProcess tool;
-    tool.start(BinDir() + u"/calvoria-tool"_s, args);
-    ToolRun run;
-    if (!tool.waitForFinished(60000))
-        return run;
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -2;
-    run.out = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
-}
 
 std::string Feed(const std::string& site)
 {

@@ -2,36 +2,21 @@
 // format it read, and say in words why a feed could not be read.
 #include "LocalServer.h"
 #include "TestSupport.h"
+#include "ToolRun.h"
 
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct ParseRun
+ToolRun Parse(const QString& source)
 {
-    int exitCode = -1;
-    QStringList out; // one entry a line
-    QString err;
-};
-
-ParseRun Parse(const QString& source)
-{
-    QProcess tool;
-    tool.start(BinDir() + u"/calvoria-tool"_s, {u"parse"_s, source});
-    ParseRun run;
-    if (!tool.waitForFinished(120000))
-        return run;
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -2;
-    run.out = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
+    return Tool({u"parse"_s, source});
 }
 
 // The item rows: identity, date, title, link (no enclosures here).
-QStringList ItemTitles(const ParseRun& run)
+QStringList ItemTitles(const ToolRun& run)
 {
     QStringList titles;
     for (const QString& line : run.out) {
@@ -86,7 +71,7 @@ TEST_F(ParseCommandTest, OutputIsSafeNamesTheFormatAndFailuresAreWords)
     Serve("/charset", "<?xml version=\"1.0\" encoding=\"x-foo\"?><rss><channel/></rss>",
           "application/rss+xml");
 
-    const ParseRun json = Parse(server.Url("/json"));
+    const ToolRun json = Parse(server.Url("/json"));
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     EXPECT_EQ(json.out.value(0), u"kind\t1 JSON Feed"_s);
     EXPECT_EQ(json.out.value(1), u"title\tDesk[2J"_s);
@@ -98,7 +83,7 @@ TEST_F(ParseCommandTest, OutputIsSafeNamesTheFormatAndFailuresAreWords)
     EXPECT_EQ(Parse(server.Url("/rss")).out.value(0), u"kind\t1 RSS 2.0"_s);
     EXPECT_EQ(Parse(server.Url("/atom")).out.value(0), u"kind\t3 Atom 1.0"_s);
 
-    const ParseRun charset = Parse(server.Url("/charset"));
+    const ToolRun charset = Parse(server.Url("/charset"));
     EXPECT_EQ(charset.exitCode, 1);
     EXPECT_TRUE(charset.err.endsWith(u"failed: unknown character set 'x-foo'\n"_s))
         << charset.err.toStdString();
@@ -107,7 +92,7 @@ TEST_F(ParseCommandTest, OutputIsSafeNamesTheFormatAndFailuresAreWords)
     const QString file = home.File(u"latin1.xml"_s);
     ASSERT_TRUE(WriteFile(file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss><channel>"
                                 "<title>Caf\xE9</title></channel></rss>"));
-    const ParseRun bytes = Parse(file);
+    const ToolRun bytes = Parse(file);
     EXPECT_EQ(bytes.exitCode, 1);
     EXPECT_TRUE(bytes.err.endsWith(
         u"failed: the text is not valid UTF-8 (bytes 0xE9 0x3C 0x2F 0x74, line 2)\n"_s))

@@ -5,34 +5,19 @@
 #include "FeedTestSupport.h"
 #include "LoopDevice.h"
 #include "OpmlFile.h"
+#include "ToolRun.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct SyncRun
+ToolRun Sync(const QStringList& args)
 {
-    int exitCode = -1;
-    QStringList out;
-    QString err;
-};
-
-SyncRun Sync(const QStringList& args)
-{
-    QProcess tool;
-    tool.start(BinDir() + u"/calvoria-tool"_s, QStringList{u"sync"_s} + args);
-    SyncRun run;
-    if (!tool.waitForFinished(60000))
-        return run;
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -2;
-    run.out = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
+    return Tool(QStringList{u"sync"_s} + args);
 }
 
 // A data folder with two channels of prepared news, "Daily" (two) and "Radio" (one).
@@ -72,7 +57,7 @@ TEST(SyncTool, MovesTheChosenNewsToAMountedDeviceOnly)
     PreparedFolder data;
     const QString dataRoot = data.env.DataRoot();
     QTemporaryDir notMounted;
-    SyncRun run = Sync({notMounted.path(), u"--data"_s, dataRoot});
+    ToolRun run = Sync({notMounted.path(), u"--data"_s, dataRoot});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(u"not a mount point"_s)) << run.err.toStdString();
     EXPECT_TRUE(QFile::exists(data.daily[0]));
