@@ -2,6 +2,7 @@
 
 #include "CAppLog.h"
 #include "StoredFile.h"
+#include "TextHelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,30 +35,6 @@ QString EntryValue(const QString& text, QStringView key)
     return {};
 }
 
-// Escapes a value of type string: backslash and control characters.
-QString EscapeString(const QString& value)
-{
-    QString out;
-    for (QChar c : value) {
-        switch (c.unicode()) {
-        case u'\\':
-            out += u"\\\\"_s;
-            break;
-        case u'\n':
-            out += u"\\n"_s;
-            break;
-        case u'\t':
-            out += u"\\t"_s;
-            break;
-        case u'\r':
-            out += u"\\r"_s;
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 bool Fail(QString* error, const QString& reason)
 {
@@ -125,7 +102,7 @@ bool SetAutostart(bool enabled, const QString& program, QString* error)
                           u"Icon=org.calvoria.calvoria\n"
                           u"Terminal=false\n"
                           u"X-GNOME-Autostart-enabled=true\n"
-                          u"NoDisplay=false\n"_s.arg(EscapeString(AutostartExec(program)));
+                          u"NoDisplay=false\n"_s.arg(BackslashEscaped(AutostartExec(program)));
     QString reason;
     if (!SaveFileAtomically(path, entry.toUtf8(), &reason))
         return Fail(error, u"Cannot write '%1': %2."_s.arg(path, reason));

@@ -1,5 +1,6 @@
 #include "TextHelpers.h"
 
+#include <algorithm>
 #include <libxml/HTMLparser.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -366,6 +367,37 @@ bool NormalizeFeedUrl(const QString& text, QString& url)
     else
         return false;
     return true;
+}
+
+QString BackslashEscaped(const QString& text)
+{
+    const auto special = [](QChar c) {
+        return c == u'\t' || c == u'\n' || c == u'\r' || c == u'\\';
+    };
+    // Most texts hold nothing to escape: they are shared, not copied.
+    if (std::none_of(text.begin(), text.end(), special))
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\t':
+            out += u"\\t"_s;
+            break;
+        case u'\n':
+            out += u"\\n"_s;
+            break;
+        case u'\r':
+            out += u"\\r"_s;
+            break;
+        case u'\\':
+            out += u"\\\\"_s;
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
 }
 
 QString HexDigest(const QByteArray& sixteenBytes)

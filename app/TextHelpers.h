@@ -31,6 +31,10 @@ QString OneLineText(const QString& text);
 // (any case); "feed:" becomes "http:", anything else is kept as typed.
 bool NormalizeFeedUrl(const QString& text, QString& url);
 
+// Backslash, tab, newline and carriage return written as \\, \t, \n and \r, so the text
+// stays on one line and reads back whole (desktop entries, tab-separated rows).
+QString BackslashEscaped(const QString& text);
+
 // Two upper-case hexadecimal digits per byte.
 QString HexDigest(const QByteArray& sixteenBytes);
 

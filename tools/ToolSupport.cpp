@@ -1,6 +1,7 @@
 #include "ToolSupport.h"
 
 #include "CPreferences.h"
+#include "TextHelpers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,33 +23,7 @@ using namespace Qt::Literals::StringLiterals;
 
 QString TsvField(const QString& text)
 {
-    // Most fields hold nothing to escape: they are shared, not copied.
-    const auto special = [](QChar c) {
-        return c == u'\t' || c == u'\n' || c == u'\r' || c == u'\\';
-    };
-    if (std::none_of(text.begin(), text.end(), special))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'\t':
-            out += u"\\t"_s;
-            break;
-        case u'\n':
-            out += u"\\n"_s;
-            break;
-        case u'\r':
-            out += u"\\r"_s;
-            break;
-        case u'\\':
-            out += u"\\\\"_s;
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return BackslashEscaped(text);
 }
 
 namespace {
