@@ -209,7 +209,7 @@ TEST(ItemReading, LaterChildrenWinAndAnIncompleteEnclosureIsDropped)
     EXPECT_EQ(minutes.pubDate, u"14 Nov 2023 22:13:20 GMT"_s);
 }
 
-TEST(ItemReading, AtomEntriesTakeCreatedAndTheLastHref)
+TEST(ItemReading, Atom03EntriesTakeIssuedAndTheirAlternateLink)
 {
     FeedEnvironment env;
     Merged m = MergeFile(env, u"atom03.xml"_s);
