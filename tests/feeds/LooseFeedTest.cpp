@@ -146,11 +146,12 @@ TEST_F(LooseFeedTest, SlipsInTheMarkupLoseOnlyWhatTheyBreak)
     for (const CRefPtr<CRssItem>& item : Items(*cutChannel))
         EXPECT_EQ(item->Description().size(), item->title == u"Three"_s ? 5 : 1);
 
+    // A bound against a hang, not a speed target: generous enough for sanitizer builds.
     QElapsedTimer timer;
     timer.start();
     auto many = CRssChannel::Create(&env.context);
     EXPECT_EQ(many->Download(server.Url("/many"), false, true), kResultOk);
-    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_LT(timer.elapsed(), 60000);
     EXPECT_EQ(Titles(*many), QStringList{u"Many"_s});
 }
 

@@ -314,7 +314,7 @@ TEST(CompanionTool, NewsAndCountsReadFromStoredFilesMatchWhatTheProgramLoads)
     ToolRun all = Tool({u"news"_s, u"--data"_s, root});
     ASSERT_EQ(all.out.size(), 5);
     EXPECT_EQ(all.out.mid(1, 3), news.out.mid(1));
-    EXPECT_EQ(all.out[4].section(u'\t', 1), u"2023-11-14T10:00:00Z\tOdd\tCdata story \t\tnone\t1"_s);
+    EXPECT_EQ(all.out[4].section(u'\t', 1), u"2023-11-14T10:00:00Z\tOdd\tCdata story\t\tnone\t1"_s);
     EXPECT_EQ(Tool({u"list"_s, u"--data"_s, root}).out,
               (QStringList{u"name\turl\tunread\ttotal\tgroup"_s,
                            u"Mixed\thttp://127.0.0.1:1/mixed.xml\t2\t3\t"_s,
