@@ -6,6 +6,7 @@
 #include "CFeedContext.h"
 #include "CPreferences.h"
 #include "CRssChannel.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "JsonFeed.h"
 #include "SampleWords.h"

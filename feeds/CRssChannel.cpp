@@ -6,6 +6,7 @@
 #include "CRssItem.h"
 #include "ChannelFile.h"
 #include "DamagedFiles.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "StoredFile.h"
 #include "StoredFileBatch.h"

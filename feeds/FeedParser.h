@@ -11,7 +11,6 @@
 typedef struct _xmlDoc xmlDoc;
 typedef struct _xmlNode xmlNode;
 typedef struct _xmlXPathContext xmlXPathContext;
-class CRssChannel;
 class CRssItem;
 struct XmlLoadError;
 
@@ -103,10 +102,3 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
 // The publication time and the normalised pubDate, without the display date. A date that
 // cannot be read, or lies past what channel files hold, gives the arrival time.
 void ReadItemTime(CRssItem& item, bool atomMode, qint64 now);
-
-// Reads a loaded document into the channel: the channel info, then the items merged into
-// its list under its children lock. Logs as a download does, from the channel info on, and
-// ends with "Channel downloading done" on success. kind receives what the document was
-// recognised as.
-RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& source,
-                            bool storedMode, bool notify, RssFeedKind* kind = nullptr);

@@ -6,6 +6,7 @@
 #include "CRssChannel.h"
 #include "CRssItem.h"
 #include "FeedFetcher.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "XmlHelpers.h"
 

@@ -4,6 +4,7 @@
 
 #include "CRssChannel.h"
 #include "CRssItem.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "FuzzWorld.h"
 #include "JsonFeed.h"

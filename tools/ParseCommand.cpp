@@ -8,6 +8,7 @@
 #include "CRssChannel.h"
 #include "CRssItem.h"
 #include "FeedFetcher.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "TextHelpers.h"
 #include "XmlHelpers.h"

@@ -1,5 +1,6 @@
 #include "CRssChannel.h"
 #include "CRssItem.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "FeedTestSupport.h"
 #include "XmlHelpers.h"

@@ -1,3 +1,4 @@
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "CRssChannel.h"
 #include "CRssItem.h"

@@ -4,6 +4,7 @@
 #include "CRssChannel.h"
 #include "CRssItem.h"
 #include "ChannelFile.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "FeedTestSupport.h"
 #include "LocalServer.h"

@@ -1,6 +1,7 @@
 #include "CPreferences.h"
 #include "CRssChannel.h"
 #include "CRssItem.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "FeedTestSupport.h"
 #include "IItemJobs.h"

@@ -3,6 +3,7 @@
 #include "CPreferences.h"
 #include "CRssReaderDoc.h"
 #include "DiskFaults.h"
+#include "FeedMerge.h"
 #include "FeedParser.h"
 #include "FeedTestSupport.h"
 #include "XmlHelpers.h"
