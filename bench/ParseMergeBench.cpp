@@ -94,7 +94,8 @@ void ParseAndMergeIntoEmptyChannel(benchmark::State& state)
         auto channel = CRssChannel::Create(&world.context);
         state.ResumeTiming();
         XmlDocPtr doc = ParseXml(world.feed, kSource);
-        if (MergeFeedDocument(*channel, doc.get(), kSource, false, true) != kResultOk ||
+        if (MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live,
+                              ChannelNotice::Post) != kResultOk ||
             channel->ChildCount() != 10000)
             state.SkipWithError("merge failed");
         state.PauseTiming();
@@ -111,11 +112,12 @@ void ParseAndMergeUnchangedFeed(benchmark::State& state)
     auto channel = CRssChannel::Create(&world.context);
     {
         XmlDocPtr doc = ParseXml(world.feed, kSource);
-        MergeFeedDocument(*channel, doc.get(), kSource, false, true);
+        MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live, ChannelNotice::Post);
     }
     for (auto _ : state) {
         XmlDocPtr doc = ParseXml(world.feed, kSource);
-        if (MergeFeedDocument(*channel, doc.get(), kSource, false, true) != kResultOk ||
+        if (MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live,
+                              ChannelNotice::Post) != kResultOk ||
             channel->ChildCount() != 10000)
             state.SkipWithError("merge failed");
         state.PauseTiming();
@@ -130,9 +132,10 @@ void MergeUnchangedDocument(benchmark::State& state)
     BenchWorld& world = World();
     auto channel = CRssChannel::Create(&world.context);
     XmlDocPtr doc = ParseXml(world.feed, kSource);
-    MergeFeedDocument(*channel, doc.get(), kSource, false, true);
+    MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live, ChannelNotice::Post);
     for (auto _ : state) {
-        if (MergeFeedDocument(*channel, doc.get(), kSource, false, true) != kResultOk)
+        if (MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live,
+                              ChannelNotice::Post) != kResultOk)
             state.SkipWithError("merge failed");
     }
 }
@@ -156,7 +159,9 @@ void JsonFeedParseAndMergeIntoEmptyChannel(benchmark::State& state)
         state.ResumeTiming();
         XmlLoadError error;
         XmlDocPtr doc = JsonFeedToRss(world.jsonFeed, error);
-        if (!doc || MergeFeedDocument(*channel, doc.get(), kSource, false, true) != kResultOk ||
+        if (!doc ||
+            MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live,
+                              ChannelNotice::Post) != kResultOk ||
             channel->ChildCount() != 10000)
             state.SkipWithError("merge failed");
         state.PauseTiming();
@@ -174,11 +179,13 @@ void JsonFeedParseAndMergeUnchanged(benchmark::State& state)
     XmlLoadError error;
     {
         XmlDocPtr doc = JsonFeedToRss(world.jsonFeed, error);
-        MergeFeedDocument(*channel, doc.get(), kSource, false, true);
+        MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live, ChannelNotice::Post);
     }
     for (auto _ : state) {
         XmlDocPtr doc = JsonFeedToRss(world.jsonFeed, error);
-        if (!doc || MergeFeedDocument(*channel, doc.get(), kSource, false, true) != kResultOk ||
+        if (!doc ||
+            MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live,
+                              ChannelNotice::Post) != kResultOk ||
             channel->ChildCount() != 10000)
             state.SkipWithError("merge failed");
         state.PauseTiming();

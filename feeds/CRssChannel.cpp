@@ -359,7 +359,7 @@ RssResult CRssChannel::LoadStoredFile(const QString& path)
     }
     RssResult result = kGenericFailure;
     if (doc) {
-        result = MergeFeedDocument(*this, doc.get(), path, true, false);
+        result = MergeFeedDocument(*this, doc.get(), path, FeedOrigin::Stored, ChannelNotice::None);
         if (result != kResultOk)
             error.message = u"not a channel file"_s;
     } else {
@@ -383,7 +383,8 @@ RssResult CRssChannel::LoadStoredFile(const QString& path)
         } else if (!doc && read == StoredRead::Ok) {
             if (XmlDocPtr recovered = ParseXml(bytes, path, nullptr, XmlRecovery::KeepWhatIsWhole,
                                                XmlOrigin::StoredFile))
-                MergeFeedDocument(*this, recovered.get(), path, true, false);
+                MergeFeedDocument(*this, recovered.get(), path, FeedOrigin::Stored,
+                                  ChannelNotice::None);
         }
         return result;
     }

@@ -106,8 +106,8 @@ public:
     QString FilePath() const;
 
     // Reads a feed (live: a URL, stored: the channel file) and merges its items. Returns
-    // kResultOk or the failure's code; every failure is logged.
-    RssResult Download(const QString& source, bool storedMode, bool notify);
+    // kResultOk or the failure's code; every failure is logged. Defined in ChannelUpdate.cpp.
+    RssResult Download(const QString& source, FeedOrigin origin, ChannelNotice notice);
     // Reads only the channel info of the feed at url (the New Channel dialog); failures are
     // logged.
     static bool VerifyChannel(CFeedContext& context, const QString& url, RssChannelInfo& info);

@@ -56,8 +56,9 @@ LiveFeed FetchLiveFeed(CRssChannel& channel, const QString& url, XmlLoadError& e
     return live;
 }
 
-RssResult CRssChannel::Download(const QString& source, bool storedMode, bool notify)
+RssResult CRssChannel::Download(const QString& source, FeedOrigin origin, ChannelNotice notice)
 {
+    const bool storedMode = origin == FeedOrigin::Stored;
     const QByteArray sourceText = source.toUtf8();
     LogFormat("Start downloading channel: '%s'", sourceText.constData());
     if (!storedMode && !FileRead()) {
@@ -69,7 +70,7 @@ RssResult CRssChannel::Download(const QString& source, bool storedMode, bool not
         XmlLoadError error;
         LiveFeed live;
         if (storedMode)
-            live.doc = LoadFeedDocument(*Context(), source, storedMode, error);
+            live.doc = LoadFeedDocument(*Context(), source, origin, error);
         else
             live = FetchLiveFeed(*this, source, error);
         if (live.notModified) {
@@ -82,8 +83,7 @@ RssResult CRssChannel::Download(const QString& source, bool storedMode, bool not
             LogFormat("*ERROR: Cannot load channel: '%s'", sourceText.constData());
             return LoadErrorCode(error);
         }
-        const RssResult result =
-            MergeFeedDocument(*this, live.doc.get(), source, storedMode, notify);
+        const RssResult result = MergeFeedDocument(*this, live.doc.get(), source, origin, notice);
         if (!storedMode && result == kResultOk)
             SetValidators(live.etag, live.lastModified);
         return result;
@@ -100,7 +100,7 @@ bool CRssChannel::VerifyChannel(CFeedContext& context, const QString& url, RssCh
         if (!reader.IsValid())
             return false;
         XmlLoadError error;
-        XmlDocPtr doc = LoadFeedDocument(context, url, false, error);
+        XmlDocPtr doc = LoadFeedDocument(context, url, FeedOrigin::Live, error);
         if (!doc) {
             LogFormat("Cannot load channel '%s': '%s'", qUtf8Printable(url),
                       qUtf8Printable(error.message));

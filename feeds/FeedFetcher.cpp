@@ -380,13 +380,13 @@ XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadEr
     return doc;
 }
 
-XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool storedMode,
+XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, FeedOrigin origin,
                            XmlLoadError& error, FeedSyntax* syntax)
 {
     if (syntax)
         *syntax = FeedSyntax::Xml;
     InitXmlLibrary();
-    if (storedMode)
+    if (origin == FeedOrigin::Stored)
         return ParseXmlFile(source, &error);
     const CRefPtr<CHttpSession> session = context.App().Session();
     if (!session) {

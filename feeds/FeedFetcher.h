@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RssTypes.h"
 #include "XmlHelpers.h"
 
 #include <QByteArray>
@@ -64,5 +65,5 @@ XmlDocPtr ParseFeedBody(const QByteArray& body, const QString& source, XmlLoadEr
 
 // Loads a feed document: a live source is fetched through the context's session and parsed
 // from memory, a stored one read from disk. Null on failure, with the reason in error.
-XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, bool storedMode,
+XmlDocPtr LoadFeedDocument(CFeedContext& context, const QString& source, FeedOrigin origin,
                            XmlLoadError& error, FeedSyntax* syntax = nullptr);

@@ -116,12 +116,13 @@ struct ReadItems
     bool failed = false;
 };
 
-ReadItems ReadAllItems(CRssChannel& channel, const std::vector<xmlNode*>& nodes, bool atomMode,
-                       bool storedMode, qint64 now)
+ReadItems ReadAllItems(CRssChannel& channel, const std::vector<xmlNode*>& nodes, ItemSyntax syntax,
+                       FeedOrigin origin, qint64 now)
 {
     const CKnownItems known(channel);
     ReadItems read;
-    const size_t count = storedMode ? nodes.size() : qMin(nodes.size(), kMaxFeedItems);
+    const size_t count =
+        origin == FeedOrigin::Stored ? nodes.size() : qMin(nodes.size(), kMaxFeedItems);
     if (count < nodes.size())
         LogFormat("Skipped %d items beyond the first %d", int(nodes.size() - count), int(count));
     read.entries.reserve(count);
@@ -130,11 +131,11 @@ ReadItems ReadAllItems(CRssChannel& channel, const std::vector<xmlNode*>& nodes,
             xmlNode* node = nodes[i];
             CRefPtr<CRssItem> item = CRssItem::Create(channel.Context());
             item->SetParent(&channel);
-            if (ReadItemFields(*item, node, atomMode, storedMode) != kResultOk)
+            if (ReadItemFields(*item, node, syntax, origin) != kResultOk)
                 continue;
             if (!known.CopyIdentity(*item))
                 item->UpdateIdentity();
-            ReadItemTime(*item, atomMode, now);
+            ReadItemTime(*item, syntax, now);
             const bool isNew = !known.Contains(item->Identity());
             if (isNew)
                 item->SetPublicationTime(item->publicationTime);
@@ -171,9 +172,10 @@ void RemoveChildren(CRssNode::Children& children, CRssNode::Children& released, 
 
 // The merge. Holds the channel's children lock throughout; items removed from the list are
 // released only after the lock is dropped.
-void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source, bool storedMode,
-                bool notify)
+void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source, FeedOrigin origin,
+                ChannelNotice notice)
 {
+    const bool notify = notice == ChannelNotice::Post;
     CRssNode::Children released;
     std::lock_guard lock(channel.ChildrenLock());
     CRssNode::Children& children = channel.LockedChildren();
@@ -231,7 +233,7 @@ void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source,
             if (item->deleted)
                 continue;
             item->ResumeJobs(channel.DefersItemJobs());
-            if (!storedMode) {
+            if (origin == FeedOrigin::Live) {
                 if (autoConvert)
                     item->RequestConversion(false, false, true);
                 item->Notify(RssEvent::NewItem);
@@ -293,7 +295,7 @@ void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source,
 } // namespace
 
 RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& source,
-                            bool storedMode, bool notify, RssFeedKind* kind)
+                            FeedOrigin origin, ChannelNotice notice, RssFeedKind* kind)
 {
     const QByteArray sourceText = source.toUtf8();
     if (kind)
@@ -315,7 +317,7 @@ RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& so
         }
         channel.SetInfo(info);
         channel.NameIfUnnamed(info.title);
-        if (storedMode) { // a live feed never chooses the voice
+        if (origin == FeedOrigin::Stored) { // a live feed never chooses the voice
             const xmlNode* element = StoredChannelElement(doc);
             channel.SetVoice(StoredChannelVoice(element));
             channel.SetValidators(StoredValidator(element, "etag"),
@@ -328,8 +330,10 @@ RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& so
                       sourceText.constData());
             return kGenericFailure;
         }
-        ReadItems read = ReadAllItems(channel, *nodes, reader.Kind() == RssFeedKind::Atom, storedMode, now);
-        MergeItems(channel, read, sourceText, storedMode, notify);
+        const ItemSyntax syntax =
+            reader.Kind() == RssFeedKind::Atom ? ItemSyntax::Atom : ItemSyntax::Rss;
+        ReadItems read = ReadAllItems(channel, *nodes, syntax, origin, now);
+        MergeItems(channel, read, sourceText, origin, notice);
         LogFormat("Channel downloading done: '%s'", sourceText.constData());
         return kResultOk;
     } catch (const CXmlQueryError& e) {

@@ -12,4 +12,4 @@ class CRssChannel;
 // ends with "Channel downloading done" on success. kind receives what the document was
 // recognised as.
 RssResult MergeFeedDocument(CRssChannel& channel, xmlDoc* doc, const QString& source,
-                            bool storedMode, bool notify, RssFeedKind* kind = nullptr);
+                            FeedOrigin origin, ChannelNotice notice, RssFeedKind* kind = nullptr);

@@ -435,19 +435,21 @@ std::optional<std::vector<xmlNode*>> CFeedReader::SelectItems()
     return nodes;
 }
 
-RssResult ReadItem(CRssItem& item, const xmlNode* node, bool atomMode, bool storedMode, qint64 now)
+RssResult ReadItem(CRssItem& item, const xmlNode* node, ItemSyntax syntax, FeedOrigin origin,
+                   qint64 now)
 {
-    const RssResult result = ReadItemFields(item, node, atomMode, storedMode);
+    const RssResult result = ReadItemFields(item, node, syntax, origin);
     if (result != kResultOk)
         return result;
     item.UpdateIdentity();
-    ReadItemTime(item, atomMode, now);
+    ReadItemTime(item, syntax, now);
     item.SetPublicationTime(item.publicationTime);
     return kResultOk;
 }
 
-RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, bool storedMode)
+RssResult ReadItemFields(CRssItem& item, const xmlNode* node, ItemSyntax syntax, FeedOrigin origin)
 {
+    const bool atomMode = syntax == ItemSyntax::Atom;
     if (!node || node->type != XML_ELEMENT_NODE)
         return kInvalidArgument;
 
@@ -491,7 +493,7 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
         item.SetLink(guidLink);
 
     item.inFeed = true;
-    if (!storedMode)
+    if (origin != FeedOrigin::Stored)
         return kResultOk;
     bool present = false;
     const QString isNew = Attribute(node, "new", &present);
@@ -508,8 +510,9 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, boo
     return kResultOk;
 }
 
-void ReadItemTime(CRssItem& item, bool atomMode, qint64 now)
+void ReadItemTime(CRssItem& item, ItemSyntax syntax, qint64 now)
 {
+    const bool atomMode = syntax == ItemSyntax::Atom;
     qint64 time = 0;
     FeedDateForm form = FeedDateForm::Rfc822;
     const bool parsed =

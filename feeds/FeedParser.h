@@ -89,16 +89,17 @@ private:
     bool m_defaultNamespace = false; // an RSS root element in a namespace of its own
 };
 
-// Fills a new item from an item or entry element: RSS rules, or Atom rules when atomMode.
+// Fills a new item from an item or entry element by the rules of syntax.
 // The stored state (read, deleted, voice state) is taken from the element's attributes only
-// from our own channel files (storedMode): a live feed cannot start downloads or hide its
-// items by carrying them. kInvalidArgument when node is not an element, kGenericFailure
+// from our own channel files (FeedOrigin::Stored): a live feed cannot start downloads or hide
+// its items by carrying them. kInvalidArgument when node is not an element, kGenericFailure
 // when it has neither title nor description.
-RssResult ReadItem(CRssItem& item, const xmlNode* node, bool atomMode, bool storedMode, qint64 now);
+RssResult ReadItem(CRssItem& item, const xmlNode* node, ItemSyntax syntax, FeedOrigin origin,
+                   qint64 now);
 
 // The steps of ReadItem, for a merge that skips the costly ones for items it already holds.
 // The texts, the enclosure and the flags (the item is marked in feed):
-RssResult ReadItemFields(CRssItem& item, const xmlNode* node, bool atomMode, bool storedMode);
+RssResult ReadItemFields(CRssItem& item, const xmlNode* node, ItemSyntax syntax, FeedOrigin origin);
 // The publication time and the normalised pubDate, without the display date. A date that
 // cannot be read, or lies past what channel files hold, gives the arrival time.
-void ReadItemTime(CRssItem& item, bool atomMode, qint64 now);
+void ReadItemTime(CRssItem& item, ItemSyntax syntax, qint64 now);

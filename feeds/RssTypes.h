@@ -22,6 +22,14 @@ enum class RssItemState : int {
 
 enum class RssFeedKind : int { Unknown = 0, Rss = 1, Rdf = 2, Atom = 3 };
 
+// Where a feed document comes from: the feed on the web, or the channel file we wrote. Only
+// our own files carry item state (read, deleted, voice state) and the channel's voice.
+enum class FeedOrigin { Live, Stored };
+// Whether reading a feed into a channel posts ChannelChanged when the counts change.
+enum class ChannelNotice { None, Post };
+// The rules an item element is read by: RSS (0.9x, 1.0, 2.0) or Atom.
+enum class ItemSyntax { Rss, Atom };
+
 // Result codes of feed operations, logged with "%08X".
 using RssResult = quint32;
 constexpr RssResult kResultOk = 0;

@@ -49,7 +49,8 @@ void ChannelDownloadJob(CRefCounted* argument)
     auto* channel = static_cast<CRssChannel*>(argument);
     if (channel->DownloadState() != CRssChannel::Downloading)
         return;
-    const RssResult result = channel->Download(channel->Url(), false, true);
+    const RssResult result =
+        channel->Download(channel->Url(), FeedOrigin::Live, ChannelNotice::Post);
     channel->Notify(RssEvent::ChannelReloaded);
     channel->SetDownloadState(result == kResultOk ? CRssChannel::Downloaded
                                                   : CRssChannel::DownloadFailed);

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     auto channel = CRssChannel::Create(&world.context);
-    if (channel->Download(input, true, false) != kResultOk)
+    if (channel->Download(input, FeedOrigin::Stored, ChannelNotice::None) != kResultOk)
         return 0;
     const QByteArray first = SerializeChannelFile(*channel);
 
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!SaveFileAtomically(saved, first))
         std::abort();
     auto again = CRssChannel::Create(&world.context);
-    if (again->Download(saved, true, false) != kResultOk) {
+    if (again->Download(saved, FeedOrigin::Stored, ChannelNotice::None) != kResultOk) {
         std::fprintf(stderr, "saved channel file does not read:\n%s\n", first.constData());
         std::abort();
     }

@@ -49,14 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     auto channel = CRssChannel::Create(&world.context);
     world.newItems = 0;
-    const RssResult first = MergeFeedDocument(*channel, doc.get(), source, false, true);
+    const RssResult first =
+        MergeFeedDocument(*channel, doc.get(), source, FeedOrigin::Live, ChannelNotice::Post);
     const int items = channel->ChildCount();
     const int notices = world.newItems;
     if (first == kResultOk && notices != items) {
         std::fprintf(stderr, "%d items, %d notices\n", items, notices);
         std::abort();
     }
-    const RssResult second = MergeFeedDocument(*channel, doc.get(), source, false, true);
+    const RssResult second =
+        MergeFeedDocument(*channel, doc.get(), source, FeedOrigin::Live, ChannelNotice::Post);
     if (second != first || channel->ChildCount() != items || world.newItems != notices) {
         std::fprintf(stderr, "second merge changed the channel: %08X/%08X, %d/%d items\n", first,
                      second, items, channel->ChildCount());

@@ -80,7 +80,7 @@ int RunAddCommand(const QStringList& args)
     group->AddChild(channel.get());
 
     channel->SetDownloadState(CRssChannel::Downloading);
-    const RssResult result = channel->Download(url, false, true);
+    const RssResult result = channel->Download(url, FeedOrigin::Live, ChannelNotice::Post);
     channel->SetDownloadState(result == kResultOk ? CRssChannel::Downloaded
                                                   : CRssChannel::DownloadFailed);
     work.WaitUntilIdle();

@@ -88,7 +88,8 @@ QSet<QString> ReadableKeys(CFeedContext& context, const QString& path)
         for (xmlNode* node : reader.SelectItems().value_or(std::vector<xmlNode*>{})) {
             CRefPtr<CRssItem> item = CRssItem::Create(&context);
             // A deleted item may go at a refresh: it is not the person's news any more.
-            if (ReadItemFields(*item, node, false, true) != kResultOk || item->deleted)
+            if (ReadItemFields(*item, node, ItemSyntax::Rss, FeedOrigin::Stored) != kResultOk ||
+                item->deleted)
                 continue;
             item->UpdateIdentity();
             keys << IdentityHex(item->Identity());

@@ -135,8 +135,9 @@ int RunParseCommand(const QStringList& args)
     LogFormat("Start downloading channel: '%s'", qUtf8Printable(source));
     XmlLoadError error;
     FeedSyntax syntax = FeedSyntax::Xml;
-    if (XmlDocPtr doc = LoadFeedDocument(context, source, !live, error, &syntax)) {
-        result = MergeFeedDocument(*channel, doc.get(), source, !live, false, &kind);
+    const FeedOrigin origin = live ? FeedOrigin::Live : FeedOrigin::Stored;
+    if (XmlDocPtr doc = LoadFeedDocument(context, source, origin, error, &syntax)) {
+        result = MergeFeedDocument(*channel, doc.get(), source, origin, ChannelNotice::None, &kind);
         xmlNode* root = nullptr;
         RecognizeFeed(doc.get(), &root);
         format = syntax == FeedSyntax::JsonFeed ? u"JSON Feed"_s : FeedFormatName(kind, root);

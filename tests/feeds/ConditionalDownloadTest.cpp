@@ -113,7 +113,8 @@ TEST_F(ConditionalDownloadTest, UnchangedFeedsCostA304AndServersThatAskToWaitAre
     auto dropping = NewChannel("/dropping", root.get());
     auto busy = NewChannel("/busy", root.get());
     for (const auto& channel : {tagged, dated, dropping, busy}) {
-        ASSERT_EQ(channel->Download(channel->Url(), false, true), kResultOk);
+        ASSERT_EQ(channel->Download(channel->Url(), FeedOrigin::Live, ChannelNotice::Post),
+                  kResultOk);
         ASSERT_EQ(channel->SaveFile(channel->FilePath()), kResultOk);
     }
     const size_t firstBytes = server.Bytes("/tagged") + server.Bytes("/dated");
@@ -129,7 +130,8 @@ TEST_F(ConditionalDownloadTest, UnchangedFeedsCostA304AndServersThatAskToWaitAre
 
     env.ClearNotifications();
     for (const auto& channel : {tagged, dated, reread}) {
-        ASSERT_EQ(channel->Download(channel->Url(), false, true), kResultOk);
+        ASSERT_EQ(channel->Download(channel->Url(), FeedOrigin::Live, ChannelNotice::Post),
+                  kResultOk);
         ASSERT_EQ(channel->SaveFile(channel->FilePath()), kResultOk);
     }
     EXPECT_EQ(server.Hits("/tagged"), 3);
@@ -143,15 +145,17 @@ TEST_F(ConditionalDownloadTest, UnchangedFeedsCostA304AndServersThatAskToWaitAre
     EXPECT_EQ(tagged->ChildCount(), 20);
 
     // The second answer has no ETag: the third request asks unconditionally.
-    ASSERT_EQ(dropping->Download(dropping->Url(), false, true), kResultOk);
+    ASSERT_EQ(dropping->Download(dropping->Url(), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     EXPECT_EQ(dropping->ChildCount(), 12);
     EXPECT_EQ(dropping->ETag(), "");
-    ASSERT_EQ(dropping->Download(dropping->Url(), false, true), kResultOk);
+    ASSERT_EQ(dropping->Download(dropping->Url(), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     EXPECT_EQ(conditionOfThirdRequest, "");
     EXPECT_EQ(dropping->ChildCount(), 13);
 
     // 429: the next group updates pass this channel over, and only this one.
-    EXPECT_NE(busy->Download(busy->Url(), false, true), kResultOk);
+    EXPECT_NE(busy->Download(busy->Url(), FeedOrigin::Live, ChannelNotice::Post), kResultOk);
     EXPECT_EQ(busy->ChildCount(), 5);
     CWorkQueue queue; // never started: posted jobs wait and can be counted
     env.context.SetDownloadQueue(&queue);
@@ -191,7 +195,8 @@ TEST_F(ConditionalDownloadTest, ThreePermanentRedirectsMoveTheChannelTemporaryOn
     for (int round = 1; round <= 3; ++round) {
         for (const auto& channel : {moved, visiting}) {
             channel->SetDownloadState(CRssChannel::Downloaded);
-            ASSERT_EQ(channel->Download(channel->Url(), false, true), kResultOk);
+            ASSERT_EQ(channel->Download(channel->Url(), FeedOrigin::Live, ChannelNotice::Post),
+                      kResultOk);
             if (round == 1) {
                 NodeCast<CRssItem>(channel->ChildrenSnapshot().front())->unread = false;
                 channel->Recount(false);

@@ -110,7 +110,7 @@ TEST_F(DownloadTest, ErrorStatusIsAFailedLoad)
 
     auto channel = CRssChannel::Create(&env.context);
     const QString url = server.Url("/gone");
-    EXPECT_EQ(channel->Download(url, false, true), kResourceNotFound);
+    EXPECT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post), kResourceNotFound);
     EXPECT_TRUE(env.log.Contains(u"Start downloading channel: '%1'"_s.arg(url)));
     EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel: '%1'"_s.arg(url)));
     EXPECT_EQ(channel->ChildCount(), 0);
@@ -143,7 +143,8 @@ TEST_F(DownloadTest, OnlyHttpAndHttpsAreFetched)
     EXPECT_FALSE(FetchUrl(*session, u"ftp://127.0.0.1/feed"_s).ok);
 
     auto channel = CRssChannel::Create(&env.context);
-    EXPECT_EQ(channel->Download(FeedEnvironment::TestData(u"feeds/rss20.xml"_s), false, true),
+    EXPECT_EQ(channel->Download(FeedEnvironment::TestData(u"feeds/rss20.xml"_s), FeedOrigin::Live,
+                                ChannelNotice::Post),
               kResourceNotFound);
 }
 
@@ -155,7 +156,8 @@ TEST_F(DownloadTest, GzipBodyIsDecoded)
         response.set_content(Gzip(QByteArray(kFeed)), "application/rss+xml");
     });
     auto channel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(channel->Download(server.Url("/gzip"), false, true), kResultOk);
+    ASSERT_EQ(channel->Download(server.Url("/gzip"), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     EXPECT_EQ(channel->ChildCount(), 2);
     EXPECT_EQ(channel->Name(), u"Local News"_s);
 }
@@ -202,7 +204,8 @@ TEST_F(DownloadTest, BrotliBodyIsDecodedAndHeldToTheCapWhenDecoded)
         response.set_content(bomb, "application/rss+xml");
     });
     auto channel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(channel->Download(server.Url("/br"), false, true), kResultOk);
+    ASSERT_EQ(channel->Download(server.Url("/br"), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     EXPECT_EQ(channel->ChildCount(), 2);
     EXPECT_EQ(channel->Name(), u"Local News"_s);
 
@@ -290,7 +293,7 @@ TEST_F(DownloadTest, RefusedConnectionIsAFailedLoadWithAReason)
         << result.error.toStdString();
 
     auto channel = CRssChannel::Create(&env.context);
-    EXPECT_EQ(channel->Download(url, false, true), kResourceNotFound);
+    EXPECT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post), kResourceNotFound);
     EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel: '%1'"_s.arg(url)));
 }
 
@@ -298,7 +301,7 @@ TEST_F(DownloadTest, LiveDownloadMergesAndLogs)
 {
     auto channel = CRssChannel::Create(&env.context);
     const QString url = server.Url("/feed");
-    ASSERT_EQ(channel->Download(url, false, true), kResultOk);
+    ASSERT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post), kResultOk);
     EXPECT_EQ(channel->ChildCount(), 2);
     EXPECT_EQ(env.Count(RssEvent::NewItem), 2);
     QStringList lines = env.log.Lines();
@@ -324,7 +327,7 @@ TEST_F(DownloadTest, NothingIsFetchedForEntitiesOrDocumentTypes)
             response.set_content("<!ENTITY leaked 'x'>", "text/plain");
         });
     auto channel = CRssChannel::Create(&env.context);
-    channel->Download(server.Url("/hostile"), false, true);
+    channel->Download(server.Url("/hostile"), FeedOrigin::Live, ChannelNotice::Post);
     EXPECT_EQ(server.Hits("/hostile"), 1);
     EXPECT_EQ(server.Hits("/dtd"), 0);
     EXPECT_EQ(server.Hits("/secret"), 0);
@@ -341,7 +344,7 @@ TEST_F(DownloadTest, NestedEntityBombFinishesQuickly)
     QElapsedTimer timer;
     timer.start();
     auto channel = CRssChannel::Create(&env.context);
-    channel->Download(server.Url("/laughs"), false, true);
+    channel->Download(server.Url("/laughs"), FeedOrigin::Live, ChannelNotice::Post);
     EXPECT_LT(timer.elapsed(), 2000);
     for (const CRefPtr<CRssNode>& node : channel->ChildrenSnapshot())
         EXPECT_LT(NodeCast<CRssItem>(node)->title.size(), 100);
@@ -363,8 +366,9 @@ TEST_F(DownloadTest, SeveralChannelsDownloadAtOnce)
     for (int n = 0; n < kChannels; ++n)
         threads.emplace_back([&, n] {
             for (int round = 0; round < 3; ++round)
-                results[size_t(n)] = channels[size_t(n)]->Download(
-                    server.Url(("/feed" + std::to_string(n)).c_str()), false, true);
+                results[size_t(n)] =
+                    channels[size_t(n)]->Download(server.Url(("/feed" + std::to_string(n)).c_str()),
+                                                  FeedOrigin::Live, ChannelNotice::Post);
         });
     for (std::thread& thread : threads)
         thread.join();

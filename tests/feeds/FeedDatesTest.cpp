@@ -35,7 +35,8 @@ Read ReadFeed(FeedEnvironment& env, const QByteArray& xml)
     EXPECT_TRUE(doc) << xml.constData();
     if (!doc)
         return read;
-    EXPECT_EQ(MergeFeedDocument(*read.channel, doc.get(), u"http://dates.test/feed"_s, false, true),
+    EXPECT_EQ(MergeFeedDocument(*read.channel, doc.get(), u"http://dates.test/feed"_s,
+                                FeedOrigin::Live, ChannelNotice::Post),
               kResultOk);
     for (const CRefPtr<CRssNode>& node : read.channel->ChildrenSnapshot())
         read.items.push_back(NodeCast<CRssItem>(node));
@@ -218,7 +219,8 @@ TEST(FeedDates, StoredDatesReadAsBeforeAndTheSameFeedAddsNothing)
         <entry><title>Atom entry</title><link href="http://dates.test/1"/>
           <published>2023-11-13T09:00:00+01:00</published></entry></feed>)",
                              u"http://dates.test/feed"_s);
-    ASSERT_EQ(MergeFeedDocument(*channel, doc.get(), u"http://dates.test/feed"_s, false, true),
+    ASSERT_EQ(MergeFeedDocument(*channel, doc.get(), u"http://dates.test/feed"_s, FeedOrigin::Live,
+                                ChannelNotice::Post),
               kResultOk);
     EXPECT_EQ(env.Count(RssEvent::NewItem), 0);
     EXPECT_EQ(channel->ChildCount(), 2);

@@ -70,7 +70,9 @@ protected:
     {
         channel = CRssChannel::Create(&env.context);
         channel->SetNameAndUrl({}, server.Url(path));
-        EXPECT_EQ(channel->Download(channel->Url(), false, true), kResultOk) << path;
+        EXPECT_EQ(channel->Download(channel->Url(), FeedOrigin::Live, ChannelNotice::Post),
+                  kResultOk)
+            << path;
         std::vector<CRefPtr<CRssItem>> items;
         for (const CRefPtr<CRssNode>& node : channel->ChildrenSnapshot())
             items.push_back(NodeCast<CRssItem>(node));
@@ -132,7 +134,7 @@ TEST_F(FeedFormatsTest, NamespacedRssAndLegacyEncodingsReadLikePlainFeeds)
     // A name no table knows is not guessed at.
     auto unknown = CRssChannel::Create(&env.context);
     unknown->SetNameAndUrl(u"x"_s, server.Url("/unknown"));
-    EXPECT_NE(unknown->Download(unknown->Url(), false, true), kResultOk);
+    EXPECT_NE(unknown->Download(unknown->Url(), FeedOrigin::Live, ChannelNotice::Post), kResultOk);
 }
 
 // JSON Feed 1.1 and 1.0 become channels and items with the identity and merge rules of
@@ -169,7 +171,7 @@ TEST_F(FeedFormatsTest, JsonFeedsBecomeChannelsWithTheSameIdentityAndMerge)
     EXPECT_TRUE(items[1]->enclosure.url.isEmpty());
 
     env.ClearNotifications();
-    ASSERT_EQ(channel->Download(channel->Url(), false, true), kResultOk);
+    ASSERT_EQ(channel->Download(channel->Url(), FeedOrigin::Live, ChannelNotice::Post), kResultOk);
     EXPECT_EQ(channel->ChildCount(), 2);
     EXPECT_EQ(env.Count(RssEvent::NewItem), 0);
 
@@ -186,7 +188,9 @@ TEST_F(FeedFormatsTest, JsonFeedsBecomeChannelsWithTheSameIdentityAndMerge)
     for (const char* path : {"/other.json", "/broken.json"}) {
         auto refused = CRssChannel::Create(&env.context);
         refused->SetNameAndUrl(u"x"_s, server.Url(path));
-        EXPECT_NE(refused->Download(refused->Url(), false, true), kResultOk) << path;
+        EXPECT_NE(refused->Download(refused->Url(), FeedOrigin::Live, ChannelNotice::Post),
+                  kResultOk)
+            << path;
     }
     EXPECT_TRUE(env.log.Contains(
         u"*ERROR: Cannot load channel info: '%1'"_s.arg(server.Url("/other.json"))));

@@ -38,7 +38,7 @@ Merged MergeFile(FeedEnvironment& env, const QString& name)
     merged.channel = CRssChannel::Create(&env.context);
     XmlDocPtr doc = LoadFeed(name);
     merged.result = MergeFeedDocument(*merged.channel, doc.get(), u"http://feeds.test/"_s + name,
-                                      false, true, &merged.kind);
+                                      FeedOrigin::Live, ChannelNotice::Post, &merged.kind);
     for (const CRefPtr<CRssNode>& node : merged.channel->ChildrenSnapshot())
         merged.items.push_back(NodeCast<CRssItem>(node));
     return merged;
@@ -158,7 +158,9 @@ TEST(ChannelInfo, AtomWithoutAlternateLinkKeepsThePreviousLink)
     old.imageUrl = u"http://theatre.example.com/old.png"_s;
     channel->SetInfo(old);
     XmlDocPtr doc = LoadFeed(u"atom10.xml"_s);
-    ASSERT_EQ(MergeFeedDocument(*channel, doc.get(), u"src"_s, false, false), kResultOk);
+    ASSERT_EQ(
+        MergeFeedDocument(*channel, doc.get(), u"src"_s, FeedOrigin::Live, ChannelNotice::None),
+        kResultOk);
     const RssChannelInfo info = channel->Info();
     EXPECT_EQ(info.link, u"http://theatre.example.com/"_s);
     EXPECT_EQ(info.imageUrl, QString());
@@ -248,7 +250,9 @@ TEST(ItemReading, FutureDateIsClampedToNow)
                                    "<item><title>Soon</title><pubDate>Wed, 01 Jan 2031 00:00:00 "
                                    "GMT</pubDate></item></channel></rss>"),
                  {});
-    ASSERT_EQ(MergeFeedDocument(*channel, doc.get(), u"src"_s, false, false), kResultOk);
+    ASSERT_EQ(
+        MergeFeedDocument(*channel, doc.get(), u"src"_s, FeedOrigin::Live, ChannelNotice::None),
+        kResultOk);
     auto item = NodeCast<CRssItem>(channel->ChildrenSnapshot().at(0));
     EXPECT_EQ(item->publicationTime, env.Now());
     EXPECT_EQ(item->pubDate, u"Wed, 01 Jan 2031 00:00:00 GMT"_s);
@@ -258,7 +262,8 @@ TEST(ItemReading, FutureDateIsClampedToNow)
                                      "<title>Soon</title><created>2031-01-01T00:00:00Z</created>"
                                      "</entry></feed>"),
                    {});
-    ASSERT_EQ(MergeFeedDocument(*atom, doc.get(), u"src"_s, false, false), kResultOk);
+    ASSERT_EQ(MergeFeedDocument(*atom, doc.get(), u"src"_s, FeedOrigin::Live, ChannelNotice::None),
+              kResultOk);
     item = NodeCast<CRssItem>(atom->ChildrenSnapshot().at(0));
     EXPECT_EQ(item->publicationTime, env.Now());
     EXPECT_EQ(item->pubDate, u"01 Jan 2031 00:00:00 GMT"_s); // written before the clamp
@@ -269,7 +274,7 @@ TEST(StoredAttributes, NewDeletedAndStatusAreReadExactly)
     FeedEnvironment env;
     auto channel = CRssChannel::Create(&env.context);
     const QString path = FeedFile(u"stored-channel.rss"_s);
-    ASSERT_EQ(channel->Download(path, true, false), kResultOk);
+    ASSERT_EQ(channel->Download(path, FeedOrigin::Stored, ChannelNotice::None), kResultOk);
     const CRssNode::Children children = channel->ChildrenSnapshot();
     ASSERT_EQ(children.size(), 5u);
     auto item = [&](int i) { return NodeCast<CRssItem>(children.at(size_t(i))); };
@@ -314,7 +319,8 @@ TEST(FeedLoading, UnrecognisedRootIsNotImplemented)
     for (const QString& name : {u"uppercase-root.xml"_s, u"xhtml-page.xml"_s}) {
         auto channel = CRssChannel::Create(&env.context);
         const QString path = FeedFile(name);
-        EXPECT_EQ(channel->Download(path, true, false), kNotImplemented);
+        EXPECT_EQ(channel->Download(path, FeedOrigin::Stored, ChannelNotice::None),
+                  kNotImplemented);
         EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel info: '%1'"_s.arg(path)));
         EXPECT_EQ(channel->ChildCount(), 0);
     }
@@ -325,7 +331,7 @@ TEST(FeedLoading, HtmlPageFailsToLoadWithAParseErrorCode)
     FeedEnvironment env;
     auto channel = CRssChannel::Create(&env.context);
     const QString path = FeedFile(u"html-page.html"_s);
-    const RssResult result = channel->Download(path, true, false);
+    const RssResult result = channel->Download(path, FeedOrigin::Stored, ChannelNotice::None);
     EXPECT_EQ(result & 0xFFFFF000u, kParseErrorBase);
     EXPECT_NE(result, kParseErrorBase);
     EXPECT_TRUE(env.log.Contains(u"Start downloading channel: '%1'"_s.arg(path)));
@@ -337,7 +343,7 @@ TEST(FeedLoading, UndeclaredPrefixIsReportedAsALibraryError)
     FeedEnvironment env;
     auto channel = CRssChannel::Create(&env.context);
     const QString path = FeedFile(u"rdf-unknown-namespace.rdf"_s);
-    EXPECT_EQ(channel->Download(path, true, false), kGenericFailure);
+    EXPECT_EQ(channel->Download(path, FeedOrigin::Stored, ChannelNotice::None), kGenericFailure);
     EXPECT_TRUE(env.log.Contains(
         u"_com_error in channel downloading: '%1' 80004005 'Undefined namespace prefix'"_s.arg(
             path)))

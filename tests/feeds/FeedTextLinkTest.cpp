@@ -33,7 +33,9 @@ Read ReadFeed(FeedEnvironment& env, const QByteArray& xml,
     read.channel = CRssChannel::Create(&env.context);
     XmlDocPtr doc = ParseXml(xml, address);
     EXPECT_TRUE(doc) << xml.toStdString();
-    EXPECT_EQ(MergeFeedDocument(*read.channel, doc.get(), address, false, false), kResultOk);
+    EXPECT_EQ(
+        MergeFeedDocument(*read.channel, doc.get(), address, FeedOrigin::Live, ChannelNotice::None),
+        kResultOk);
     for (const CRefPtr<CRssNode>& node : read.channel->ChildrenSnapshot())
         read.items.push_back(NodeCast<CRssItem>(node));
     return read;
@@ -253,7 +255,7 @@ TEST(StoredIdentity, ItemsStoredBeforeKeepTheirIdentityAndComeBackAsTheSameNews)
     ASSERT_TRUE(WriteFile(path, kStoredFile));
 
     auto channel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(channel->Download(path, true, false), kResultOk);
+    ASSERT_EQ(channel->Download(path, FeedOrigin::Stored, ChannelNotice::None), kResultOk);
     const auto items = [&] {
         std::vector<CRefPtr<CRssItem>> list;
         for (const CRefPtr<CRssNode>& node : channel->ChildrenSnapshot())
@@ -267,7 +269,8 @@ TEST(StoredIdentity, ItemsStoredBeforeKeepTheirIdentityAndComeBackAsTheSameNews)
     EXPECT_EQ(items()[0]->DisplayTitle(), u"AT&T & more"_s);
     EXPECT_EQ(items()[1]->DisplayTitle(), u"History of the <blink> tag"_s);
 
-    ASSERT_EQ(channel->Download(server.Url("/feed"), false, true), kResultOk);
+    ASSERT_EQ(channel->Download(server.Url("/feed"), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     EXPECT_EQ(env.Count(RssEvent::NewItem), 0);
     ASSERT_EQ(items().size(), 2u);
     EXPECT_EQ(channel->UnreadCount(), 0);
@@ -278,7 +281,7 @@ TEST(StoredIdentity, ItemsStoredBeforeKeepTheirIdentityAndComeBackAsTheSameNews)
     // Saved and read again, the titles and identities are the same.
     ASSERT_TRUE(WriteFile(path, SerializeChannelFile(*channel)));
     auto again = CRssChannel::Create(&env.context);
-    ASSERT_EQ(again->Download(path, true, false), kResultOk);
+    ASSERT_EQ(again->Download(path, FeedOrigin::Stored, ChannelNotice::None), kResultOk);
     const CRssNode::Children reread = again->ChildrenSnapshot();
     ASSERT_EQ(reread.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {

@@ -84,7 +84,7 @@ TEST_F(LooseFeedTest, HtmlEntitiesAreReadAsTheirCharactersButNotInsideCdata)
                   Item("Last &mdash; one", "&lt;b&gt;bold&lt;/b&gt;")));
     const QString url = server.Url("/entities");
     auto channel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(channel->Download(url, false, true), kResultOk);
+    ASSERT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post), kResultOk);
 
     EXPECT_EQ(channel->Info().title, u"Caf\u00E9 News"_s);
     EXPECT_EQ(Titles(*channel),
@@ -102,7 +102,7 @@ TEST_F(LooseFeedTest, HtmlEntitiesAreReadAsTheirCharactersButNotInsideCdata)
     EXPECT_TRUE(lines.filter(u"*ERROR"_s).isEmpty());
 
     // A second download of the same feed adds nothing.
-    ASSERT_EQ(channel->Download(url, false, true), kResultOk);
+    ASSERT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post), kResultOk);
     EXPECT_EQ(channel->ChildCount(), 3);
 }
 
@@ -124,7 +124,7 @@ TEST_F(LooseFeedTest, SlipsInTheMarkupLoseOnlyWhatTheyBreak)
 
     const QString url = server.Url("/slips");
     auto channel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(channel->Download(url, false, true), kResultOk);
+    ASSERT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post), kResultOk);
     EXPECT_EQ(channel->Info().title, u"AT&T news"_s);
     EXPECT_EQ(Titles(*channel), (QStringList{u"AT&T & you"_s, u"Open"_s, u"Third"_s}));
     const auto items = Items(*channel);
@@ -135,11 +135,12 @@ TEST_F(LooseFeedTest, SlipsInTheMarkupLoseOnlyWhatTheyBreak)
 
     const QString cut = server.Url("/cut");
     auto cutChannel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(cutChannel->Download(cut, false, true), kResultOk);
+    ASSERT_EQ(cutChannel->Download(cut, FeedOrigin::Live, ChannelNotice::Post), kResultOk);
     EXPECT_EQ(Titles(*cutChannel), (QStringList{u"One"_s, u"Two"_s}));
     EXPECT_EQ(LogAbout(cut).filter(u"read what is whole"_s).size(), 1);
     // Read whole later, the third item comes once, with its whole text.
-    ASSERT_EQ(cutChannel->Download(server.Url("/cut-twice"), false, true), kResultOk);
+    ASSERT_EQ(cutChannel->Download(server.Url("/cut-twice"), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     QStringList titles = Titles(*cutChannel);
     titles.sort();
     EXPECT_EQ(titles, (QStringList{u"One"_s, u"Three"_s, u"Two"_s}));
@@ -150,7 +151,8 @@ TEST_F(LooseFeedTest, SlipsInTheMarkupLoseOnlyWhatTheyBreak)
     QElapsedTimer timer;
     timer.start();
     auto many = CRssChannel::Create(&env.context);
-    EXPECT_EQ(many->Download(server.Url("/many"), false, true), kResultOk);
+    EXPECT_EQ(many->Download(server.Url("/many"), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     EXPECT_LT(timer.elapsed(), 60000);
     EXPECT_EQ(Titles(*many), QStringList{u"Many"_s});
 }
@@ -166,13 +168,16 @@ TEST_F(LooseFeedTest, WhatHoldsNoFeedFailsAsBefore)
     Serve("/good", Rss("Good", Item("Kept", "k")));
 
     auto channel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(channel->Download(server.Url("/good"), false, true), kResultOk);
+    ASSERT_EQ(channel->Download(server.Url("/good"), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     for (const auto& [path, body] : bodies) {
         const QString url = server.Url(path.c_str());
         XmlLoadError strict;
         ASSERT_FALSE(ParseXml(body, url, &strict));
         // The code of the strict reading, its log lines, and the news kept.
-        EXPECT_EQ(channel->Download(url, false, true), LoadErrorCode(strict)) << path;
+        EXPECT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post),
+                  LoadErrorCode(strict))
+            << path;
         EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel: '%1'"_s.arg(url))) << path;
         EXPECT_TRUE(LogAbout(url).filter(u"not well-formed"_s).isEmpty()) << path;
         EXPECT_EQ(Titles(*channel), QStringList{u"Kept"_s}) << path;
@@ -185,7 +190,8 @@ TEST_F(LooseFeedTest, WhatHoldsNoFeedFailsAsBefore)
     file.write(Rss("Stored", Item("A&nbsp;B", "x")));
     file.close();
     auto fromFile = CRssChannel::Create(&env.context);
-    EXPECT_EQ(fromFile->Download(stored, true, false) & 0xFFFFF000u, kParseErrorBase);
+    EXPECT_EQ(fromFile->Download(stored, FeedOrigin::Stored, ChannelNotice::None) & 0xFFFFF000u,
+              kParseErrorBase);
     EXPECT_EQ(fromFile->ChildCount(), 0);
 }
 
@@ -193,7 +199,7 @@ TEST_F(LooseFeedTest, Rss10WithPrefixedElementsIsRead)
 {
     auto channel = CRssChannel::Create(&env.context);
     const QString path = FeedEnvironment::TestData(u"feeds/rss10-no-default-namespace.rdf"_s);
-    ASSERT_EQ(channel->Download(path, true, false), kResultOk);
+    ASSERT_EQ(channel->Download(path, FeedOrigin::Stored, ChannelNotice::None), kResultOk);
     EXPECT_EQ(channel->Info().title, u"Science Notes"_s);
     EXPECT_EQ(channel->Info().link, u"http://science.example.net/"_s);
     EXPECT_EQ(Titles(*channel), QStringList{u"River water study"_s});
@@ -207,7 +213,8 @@ TEST_F(LooseFeedTest, Rss10WithPrefixedElementsIsRead)
           "<rss:item><rss:title>First</rss:title></rss:item>"
           "<item><title>Second</title></item></rdf:RDF>");
     auto prefixed = CRssChannel::Create(&env.context);
-    ASSERT_EQ(prefixed->Download(server.Url("/rss-prefix"), false, true), kResultOk);
+    ASSERT_EQ(prefixed->Download(server.Url("/rss-prefix"), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     EXPECT_EQ(prefixed->Info().title, u"Prefixed"_s);
     EXPECT_EQ(Titles(*prefixed), (QStringList{u"First"_s, u"Second"_s}));
 }
@@ -263,7 +270,7 @@ TEST_F(LooseFeedTest, TextOverTheParsersLimitIsReadWholeAndKeptWhole)
 
     auto channel = CRssChannel::Create(&env.context);
     channel->SetNameAndUrl(u"Long"_s, url);
-    ASSERT_EQ(channel->Download(url, false, true), kResultOk);
+    ASSERT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post), kResultOk);
     const QStringList all{u"First"_s, u"Second"_s, u"Third"_s};
     EXPECT_EQ(Titles(*channel), all);
     // Texts are trimmed; compared without printing 12 MB when they differ.
@@ -283,7 +290,7 @@ TEST_F(LooseFeedTest, TextOverTheParsersLimitIsReadWholeAndKeptWhole)
         const QString hostile = server.Url(path);
         QElapsedTimer timer;
         timer.start();
-        EXPECT_NE(channel->Download(hostile, false, true), kResultOk);
+        EXPECT_NE(channel->Download(hostile, FeedOrigin::Live, ChannelNotice::Post), kResultOk);
         EXPECT_LT(timer.elapsed(), 10000);
         EXPECT_TRUE(env.log.Contains(u"*ERROR: Cannot load channel: '%1'"_s.arg(hostile)));
         EXPECT_EQ(Titles(*channel), all);
@@ -307,7 +314,7 @@ TEST_F(LooseFeedTest, BytesThatAreNotUtf8AreReplacedAndTheFeedNamed)
 
     const QString url = server.Url("/latin1");
     auto channel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(channel->Download(url, false, true), kResultOk);
+    ASSERT_EQ(channel->Download(url, FeedOrigin::Live, ChannelNotice::Post), kResultOk);
     EXPECT_EQ(Titles(*channel), (QStringList{u"Caf\uFFFD cr\uFFFDme"_s, u"Plain"_s}));
     EXPECT_EQ(channel->Info().title, u"Caf\uFFFD"_s);
     const auto first = NodeCast<CRssItem>(channel->ChildrenSnapshot().at(0));
@@ -319,7 +326,8 @@ TEST_F(LooseFeedTest, BytesThatAreNotUtf8AreReplacedAndTheFeedNamed)
     QElapsedTimer timer;
     timer.start();
     auto other = CRssChannel::Create(&env.context);
-    EXPECT_EQ(other->Download(server.Url("/noise"), false, true), kResultOk);
+    EXPECT_EQ(other->Download(server.Url("/noise"), FeedOrigin::Live, ChannelNotice::Post),
+              kResultOk);
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_EQ(Titles(*other), QStringList{u"Noise"_s});
 }

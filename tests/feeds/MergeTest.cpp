@@ -50,11 +50,13 @@ std::vector<FeedItem> Range(int first, int last)
     return items;
 }
 
-RssResult Merge(CRssChannel& channel, const QByteArray& feed, bool storedMode = false)
+RssResult Merge(CRssChannel& channel, const QByteArray& feed, FeedOrigin origin = FeedOrigin::Live)
 {
     XmlDocPtr doc = ParseXml(feed, kSource);
     EXPECT_TRUE(doc);
-    return MergeFeedDocument(channel, doc.get(), kSource, storedMode, !storedMode);
+    return MergeFeedDocument(channel, doc.get(), kSource, origin,
+                             origin == FeedOrigin::Live ? ChannelNotice::Post
+                                                        : ChannelNotice::None);
 }
 
 std::vector<CRefPtr<CRssItem>> Items(const CRssChannel& channel)
@@ -166,7 +168,9 @@ TEST_F(MergeTest, SecondDownloadOfAnUnchangedFeedAddsNothingAndOnlyRefreshesLink
 TEST_F(MergeTest, DuplicateInOneFeedIsKeptOnceAndLoggedOnce)
 {
     XmlDocPtr doc = ParseXmlFile(FeedEnvironment::TestData(u"feeds/duplicates.xml"_s));
-    ASSERT_EQ(MergeFeedDocument(*channel, doc.get(), kSource, false, true), kResultOk);
+    ASSERT_EQ(
+        MergeFeedDocument(*channel, doc.get(), kSource, FeedOrigin::Live, ChannelNotice::Post),
+        kResultOk);
     // The second "Market day" differs only in blanks and link; the item with a description
     // but no title stays; the items with neither are dropped.
     EXPECT_EQ(Titles(*channel), (QStringList{u"Market day"_s, QString()}));
@@ -273,7 +277,7 @@ TEST_F(MergeTest, StoredModeResumesInterruptedWorkWithoutNoticesOrConversions)
                             "<item status='0'><title>Plain</title></item>"
                             "</channel></rss>";
     env.ClearNotifications();
-    ASSERT_EQ(Merge(*channel, file, true), kResultOk);
+    ASSERT_EQ(Merge(*channel, file, FeedOrigin::Stored), kResultOk);
     EXPECT_EQ(jobs.resumed, QStringList{u"Pending page"_s});
     EXPECT_TRUE(jobs.conversions.isEmpty());
     EXPECT_EQ(env.Count(RssEvent::NewItem), 0);

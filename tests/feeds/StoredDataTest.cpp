@@ -213,7 +213,8 @@ TEST_F(StoredDataTest, WhatAChannelKeepsIsBoundedAndItsFileAlwaysReadsBack)
         feed += "<item><title>N" + QByteArray::number(i) + "</title></item>";
     XmlDocPtr many = ParseXml(feed + "</channel></rss>", u"http://127.0.0.1:1/many"_s);
     auto flood = CRssChannel::Create(&env.context);
-    ASSERT_EQ(MergeFeedDocument(*flood, many.get(), u"http://127.0.0.1:1/many"_s, false, false),
+    ASSERT_EQ(MergeFeedDocument(*flood, many.get(), u"http://127.0.0.1:1/many"_s, FeedOrigin::Live,
+                                ChannelNotice::None),
               kResultOk);
     EXPECT_EQ(flood->ChildCount(), 10000);
     EXPECT_EQ(NodeCast<CRssItem>(flood->ChildrenSnapshot()[0])->title, u"N0"_s);
@@ -310,7 +311,8 @@ TEST_F(StoredDataTest, ALiveFeedCannotSetTheStoredStateOfItsItems)
         "<item deleted=\"1\" status=\"2\"><title>Hidden</title></item></channel></rss>";
     XmlDocPtr doc = ParseXml(feed, u"http://127.0.0.1:1/feed"_s);
     auto channel = CRssChannel::Create(&env.context);
-    ASSERT_EQ(MergeFeedDocument(*channel, doc.get(), u"http://127.0.0.1:1/feed"_s, false, false),
+    ASSERT_EQ(MergeFeedDocument(*channel, doc.get(), u"http://127.0.0.1:1/feed"_s, FeedOrigin::Live,
+                                ChannelNotice::None),
               kResultOk);
     ASSERT_EQ(channel->ChildCount(), 2);
     for (const CRefPtr<CRssNode>& node : channel->ChildrenSnapshot()) {
