@@ -84,7 +84,9 @@ check "menu entry valid" desktop-file-validate /usr/share/applications/$id.deskt
 check "software-centre record valid" appstreamcli validate --no-net /usr/share/metainfo/$id.metainfo.xml
 check "menu entry in the desktop database" grep -q "$id.desktop" /usr/share/applications/mimeinfo.cache
 check "calvoria on PATH is the launcher" test "$(command -v calvoria)" = /usr/bin/calvoria
-check "calvoria --version" test "$("${as_user[@]}" calvoria --version)" = "calvoria $version"
+check "calvoria --version" test "$("${as_user[@]}" calvoria --version | head -n 1)" = "calvoria $version"
+check "the licence in --version" bash -c "calvoria --version | grep -q GPL-3.0-or-later"
+check "the copyright file" grep -q '^License: GPL-3+' /usr/share/doc/calvoria/copyright
 check "calvoria-tool --help" "${as_user[@]}" calvoria-tool --help
 
 # A home of the person's own, writable by the user the programs run as.

@@ -1,3 +1,4 @@
+#include "ProgramLicense.h"
 #include "ToolCommands.h"
 #include "ToolSupport.h"
 
@@ -62,6 +63,10 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString name = args.takeFirst();
+    if (name == u"--version"_s) {
+        out << "calvoria-tool " << CALVORIA_VERSION << '\n' << kLicenseNotice;
+        return 0;
+    }
     if (name == u"--help"_s || name == u"-h"_s || (name == u"help"_s && args.isEmpty())) {
         PrintCommands(out);
         return 0;

@@ -14,6 +14,13 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(u"Calvoria news reader"_s, this));
     layout->addWidget(new QLabel(u"Version %1"_s.arg(QStringLiteral(CALVORIA_VERSION)), this));
+    auto* license = new QLabel(
+        u"Free software under the <a href=\"https://gnu.org/licenses/gpl.html\">GNU GPL version 3 "
+        "or later</a>, with no warranty."_s,
+        this);
+    license->setObjectName(u"license"_s);
+    license->setOpenExternalLinks(true);
+    layout->addWidget(license);
 
     qint64 total = 0, available = 0;
     if (ReadMemory(total, available)) {

@@ -2,6 +2,7 @@
 #include "CSingleInstance.h"
 #include "CStallMeter.h"
 #include "LaunchRequest.h"
+#include "ProgramLicense.h"
 #include "QuitOnSignal.h"
 #include "WebEngineSetup.h"
 
@@ -15,7 +16,7 @@ int main(int argc, char** argv)
     // Answered before anything needs a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("calvoria %s\n", CALVORIA_VERSION);
+            std::printf("calvoria %s\n%s", CALVORIA_VERSION, kLicenseNotice);
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
