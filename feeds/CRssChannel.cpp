@@ -287,7 +287,7 @@ void CRssChannel::MarkAll(bool read)
     {
         std::lock_guard lock(ChildrenLock());
         for (const CRefPtr<CRssNode>& node : LockedChildren())
-            static_cast<CRssItem*>(node.get())->SetUnread(!read, false);
+            static_cast<CRssItem*>(node.get())->SetUnread(!read, ChannelCounts::Leave);
         m_unread.store(read ? 0 : m_total.load());
     }
     Notify(RssEvent::ChannelChanged);

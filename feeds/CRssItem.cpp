@@ -197,7 +197,7 @@ QString CRssItem::DateText() const
     return text;
 }
 
-void CRssItem::SetUnread(bool value, bool recountChannel)
+void CRssItem::SetUnread(bool value, ChannelCounts counts)
 {
     CRefPtr<CRssChannel> channel = Channel();
     {
@@ -212,7 +212,7 @@ void CRssItem::SetUnread(bool value, bool recountChannel)
     if (channel)
         channel->Touch();
     Notify(RssEvent::ItemChanged);
-    if (recountChannel && channel)
+    if (counts == ChannelCounts::Recount && channel)
         channel->Recount(true);
 }
 
@@ -268,16 +268,16 @@ bool CRssItem::Matches(const QString& lowerText) const
            PlainDescription().toLower().contains(lowerText);
 }
 
-void CRssItem::RequestConversion(bool retry, bool urgent, bool preferPodcast)
+void CRssItem::RequestConversion(ConversionRequest request)
 {
     if (IItemJobs* jobs = Context() ? Context()->ItemJobs() : nullptr)
-        jobs->RequestConversion(*this, retry, urgent, preferPodcast);
+        jobs->RequestConversion(*this, request);
 }
 
-bool CRssItem::RequestPodcast(bool retry, bool urgent)
+bool CRssItem::RequestPodcast(PodcastRequest request)
 {
     IItemJobs* jobs = Context() ? Context()->ItemJobs() : nullptr;
-    return jobs && jobs->RequestPodcast(*this, retry, urgent);
+    return jobs && jobs->RequestPodcast(*this, request);
 }
 
 void CRssItem::ResumeJobs(bool checkOnly)

@@ -1,12 +1,17 @@
 #pragma once
 
 #include "CRssNode.h"
+#include "IItemJobs.h"
 
 #include <QByteArray>
 #include <QString>
 #include <atomic>
 
 class CRssChannel;
+
+// Whether a change to an item recounts its channel at once, or leaves that to the caller,
+// which changes many items and recounts once.
+enum class ChannelCounts { Recount, Leave };
 
 // A news item of a channel. The record's fields are changed under the channel's children
 // lock during merges and otherwise on the window thread; whoever changes a stored field
@@ -76,8 +81,8 @@ public:
     // ask for the time since publication.
     QString DateText() const;
 
-    // Posts ItemChanged when the value changes; the channel recounts when asked.
-    void SetUnread(bool unread, bool recountChannel);
+    // Posts ItemChanged when the value changes.
+    void SetUnread(bool unread, ChannelCounts counts);
     // The user deletes the item: its voice is gone; an item still in the feed is only
     // marked deleted so the next download does not bring it back.
     void Delete(bool removeFiles);
@@ -88,9 +93,9 @@ public:
     bool Matches(const QString& lowerText) const;
 
     // Voice work: move into the due state and post the job.
-    void RequestConversion(bool retry, bool urgent, bool preferPodcast);
+    void RequestConversion(ConversionRequest request);
     // True when a podcast job was posted.
-    bool RequestPodcast(bool retry, bool urgent);
+    bool RequestPodcast(PodcastRequest request);
     // checkOnly: a Ready item whose MP3 file is gone becomes FileMissing. Otherwise also
     // re-posts the job of an item left pending by the last run.
     void ResumeJobs(bool checkOnly);

@@ -235,7 +235,7 @@ void MergeItems(CRssChannel& channel, ReadItems& read, const QByteArray& source,
             item->ResumeJobs(channel.DefersItemJobs());
             if (origin == FeedOrigin::Live) {
                 if (autoConvert)
-                    item->RequestConversion(false, false, true);
+                    item->RequestConversion({.preferPodcast = true});
                 item->Notify(RssEvent::NewItem);
             }
         }

@@ -42,9 +42,9 @@ int RunConvertNewsCommand(const QStringList& args)
 
     for (const CRefPtr<CRssItem>& item : items) {
         if (item->HasMp3Enclosure())
-            item->RequestPodcast(true, false);
+            item->RequestPodcast({.retry = true});
         else if (work.CanConvert() && session.App().hasVoice)
-            item->RequestConversion(true, false, false);
+            item->RequestConversion({.retry = true});
     }
     work.WaitUntilIdle();
 

@@ -111,7 +111,7 @@ int RunLoadCommand(const QStringList& args)
         const CRssNode::Children items = channel->ChildrenSnapshot();
         if (!items.empty() && (touchAll || (touchOne && channel == channels.front()))) {
             auto* item = static_cast<CRssItem*>(items.front().get());
-            item->SetUnread(!item->unread, true);
+            item->SetUnread(!item->unread, ChannelCounts::Recount);
         }
     }
     timer.restart();

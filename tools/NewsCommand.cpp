@@ -185,7 +185,7 @@ int RunMarkReadCommand(const QStringList& args)
             found << id;
         }
         if (entry.item->unread) {
-            entry.item->SetUnread(false, true);
+            entry.item->SetUnread(false, ChannelCounts::Recount);
             ++marked;
         }
     }

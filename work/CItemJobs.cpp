@@ -72,29 +72,30 @@ void CItemJobs::PostPodcast(CRssItem& item, bool urgent)
     m_downloadQueue.Post(PodcastJob, &item, kPodcastList, urgent);
 }
 
-void CItemJobs::RequestConversion(CRssItem& item, bool retry, bool urgent, bool preferPodcast)
+void CItemJobs::RequestConversion(CRssItem& item, ConversionRequest request)
 {
-    if (preferPodcast && item.HasMp3Enclosure() && RequestPodcast(item, retry, urgent))
+    if (request.preferPodcast && item.HasMp3Enclosure() &&
+        RequestPodcast(item, {.retry = request.retry, .urgent = request.urgent}))
         return;
     bool due = item.TrySetState(State::None, State::DownloadPending);
-    if (!due && retry)
+    if (!due && request.retry)
         for (State from : {State::Failed, State::Ready, State::FileMissing})
             if ((due = item.TrySetState(from, State::DownloadPending)))
                 break;
     if (due)
-        PostPage(item, urgent);
+        PostPage(item, request.urgent);
 }
 
-bool CItemJobs::RequestPodcast(CRssItem& item, bool retry, bool urgent)
+bool CItemJobs::RequestPodcast(CRssItem& item, PodcastRequest request)
 {
     // A failed podcast is retried only by a conversion request, which takes the page path.
     bool due = item.TrySetState(State::None, State::PodcastPending);
-    if (!due && retry)
+    if (!due && request.retry)
         for (State from : {State::Ready, State::FileMissing})
             if ((due = item.TrySetState(from, State::PodcastPending)))
                 break;
     if (due)
-        PostPodcast(item, urgent);
+        PostPodcast(item, request.urgent);
     return due;
 }
 

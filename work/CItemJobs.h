@@ -21,8 +21,8 @@ public:
     CItemJobs(CAppServices& app, IJobQueue& downloadQueue, IJobQueue& conversionQueue,
               CVoiceConverter* converter);
 
-    void RequestConversion(CRssItem& item, bool retry, bool urgent, bool preferPodcast) override;
-    bool RequestPodcast(CRssItem& item, bool retry, bool urgent) override;
+    void RequestConversion(CRssItem& item, ConversionRequest request) override;
+    bool RequestPodcast(CRssItem& item, PodcastRequest request) override;
     void ResumePending(CRssItem& item) override;
 
     // The voice and rate the conversions use; set on the window thread, read by the

@@ -149,7 +149,7 @@ TEST_F(ChannelStoreTest, UnchangedChannelIsNotRewrittenAndAChangedOneIs)
     ASSERT_EQ(channel->SaveFile(path), kResultOk);
     EXPECT_TRUE(ReadFile(path).endsWith("<!-- untouched -->"));
 
-    ItemAt(*channel, 1)->SetUnread(false, true);
+    ItemAt(*channel, 1)->SetUnread(false, ChannelCounts::Recount);
     ASSERT_EQ(channel->SaveFile(path), kResultOk);
     const QByteArray rewritten = ReadFile(path);
     EXPECT_FALSE(rewritten.endsWith("<!-- untouched -->"));

@@ -26,13 +26,15 @@ CRefPtr<CRssItem> MakeItem(FeedEnvironment& env, const QString& title,
 class RecordingJobs : public IItemJobs
 {
 public:
-    void RequestConversion(CRssItem&, bool retry, bool urgent, bool preferPodcast) override
+    void RequestConversion(CRssItem&, ConversionRequest request) override
     {
-        calls << u"convert %1 %2 %3"_s.arg(int(retry)).arg(int(urgent)).arg(int(preferPodcast));
+        calls << u"convert %1 %2 %3"_s.arg(int(request.retry))
+                     .arg(int(request.urgent))
+                     .arg(int(request.preferPodcast));
     }
-    bool RequestPodcast(CRssItem&, bool retry, bool urgent) override
+    bool RequestPodcast(CRssItem&, PodcastRequest request) override
     {
-        calls << u"podcast %1 %2"_s.arg(int(retry)).arg(int(urgent));
+        calls << u"podcast %1 %2"_s.arg(int(request.retry)).arg(int(request.urgent));
         return true;
     }
     void ResumePending(CRssItem& item) override { calls << u"resume %1"_s.arg(int(item.State())); }
@@ -180,7 +182,7 @@ protected:
 TEST_F(ItemInChannel, MarkingReadNotifiesOnceAndRecountsWhenAsked)
 {
     const quint64 revision = channel->Revision();
-    first->SetUnread(false, true);
+    first->SetUnread(false, ChannelCounts::Recount);
     EXPECT_FALSE(first->unread);
     EXPECT_EQ(env.Count(RssEvent::ItemChanged), 1);
     EXPECT_EQ(env.Count(RssEvent::ChannelChanged), 1);
@@ -189,10 +191,10 @@ TEST_F(ItemInChannel, MarkingReadNotifiesOnceAndRecountsWhenAsked)
     EXPECT_NE(channel->Revision(), revision);
 
     env.ClearNotifications();
-    first->SetUnread(false, true);
+    first->SetUnread(false, ChannelCounts::Recount);
     EXPECT_TRUE(env.Notifications().empty());
 
-    second->SetUnread(false, false);
+    second->SetUnread(false, ChannelCounts::Leave);
     EXPECT_EQ(env.Count(RssEvent::ItemChanged), 1);
     EXPECT_EQ(env.Count(RssEvent::ChannelChanged), 0);
     EXPECT_EQ(channel->UnreadCount(), 1); // not recounted
@@ -373,15 +375,15 @@ TEST(ItemJobs, RequestsGoToTheVoiceWorkOnlyWhenItExists)
     FeedEnvironment env;
     auto item = MakeItem(env, u"Item"_s);
     item->SetState(RssItemState::PageCached);
-    item->RequestConversion(true, false, true);
-    item->RequestPodcast(false, true);
+    item->RequestConversion({.retry = true, .preferPodcast = true});
+    item->RequestPodcast({.urgent = true});
     item->ResumeJobs(false);
     EXPECT_EQ(item->State(), RssItemState::PageCached);
 
     RecordingJobs jobs;
     env.context.SetItemJobs(&jobs);
-    item->RequestConversion(true, false, true);
-    item->RequestPodcast(false, true);
+    item->RequestConversion({.retry = true, .preferPodcast = true});
+    item->RequestPodcast({.urgent = true});
     EXPECT_EQ(jobs.calls, (QStringList{u"convert 1 0 1"_s, u"podcast 0 1"_s}));
     env.context.SetItemJobs(nullptr);
 }

@@ -87,15 +87,15 @@ CRefPtr<CRssItem> Find(const CRssChannel& channel, const QString& title)
 class RecordingJobs : public IItemJobs
 {
 public:
-    void RequestConversion(CRssItem& item, bool retry, bool urgent, bool preferPodcast) override
+    void RequestConversion(CRssItem& item, ConversionRequest request) override
     {
         std::lock_guard lock(m_lock);
         conversions.push_back(item.title);
-        EXPECT_FALSE(retry);
-        EXPECT_FALSE(urgent);
-        EXPECT_TRUE(preferPodcast);
+        EXPECT_FALSE(request.retry);
+        EXPECT_FALSE(request.urgent);
+        EXPECT_TRUE(request.preferPodcast);
     }
-    bool RequestPodcast(CRssItem&, bool, bool) override { return false; }
+    bool RequestPodcast(CRssItem&, PodcastRequest) override { return false; }
     void ResumePending(CRssItem& item) override
     {
         std::lock_guard lock(m_lock);
@@ -144,7 +144,7 @@ TEST_F(MergeTest, SecondDownloadOfAnUnchangedFeedAddsNothingAndOnlyRefreshesLink
 {
     ASSERT_EQ(Merge(*channel, RssFeed(Range(1, 4))), kResultOk);
     auto first = Find(*channel, u"Story 2"_s);
-    first->SetUnread(false, true);
+    first->SetUnread(false, ChannelCounts::Recount);
     const quint64 revision = channel->Revision();
     env.ClearNotifications();
 
@@ -232,7 +232,7 @@ TEST_F(MergeTest, NewsLimitSkipsDeletedItemsAndCountsReadOnes)
     env.app.Prefs()->newsPerChannel = 3;
     ASSERT_EQ(Merge(*channel, RssFeed(Range(1, 3))), kResultOk);
     Find(*channel, u"Story 3"_s)->deleted = true;
-    Find(*channel, u"Story 1"_s)->SetUnread(false, true);
+    Find(*channel, u"Story 1"_s)->SetUnread(false, ChannelCounts::Recount);
     ASSERT_EQ(Merge(*channel, RssFeed(Range(1, 5))), kResultOk);
     // Story 4, 5, 1, 2, 3(deleted): walking from the end skips Story 3 and hides Story 2.
     EXPECT_EQ(channel->TotalCount(), 3);

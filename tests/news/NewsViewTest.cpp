@@ -28,7 +28,7 @@ protected:
         for (const QString& title : {u"D"_s, u"C"_s, u"B"_s, u"A"_s}) {
             CRefPtr<CRssItem> item = AddItem(*desk, title, kT0 + 10 * (u'E' - title[0].unicode()));
             item->SetLink(u"http://news.example.com/"_s + title);
-            item->SetUnread(title == u"A"_s || title == u"C"_s, true);
+            item->SetUnread(title == u"A"_s || title == u"C"_s, ChannelCounts::Recount);
         }
     }
 

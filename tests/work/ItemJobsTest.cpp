@@ -72,8 +72,8 @@ protected:
 TEST_F(ItemJobsTest, ConvertTwiceQuicklyPostsOneJob)
 {
     auto item = Item(u"Twice"_s, State::None);
-    item->RequestConversion(true, false, false);
-    item->RequestConversion(true, false, false);
+    item->RequestConversion({.retry = true});
+    item->RequestConversion({.retry = true});
     EXPECT_EQ(item->State(), State::DownloadPending);
     EXPECT_EQ(downloads.PendingCount(), 1);
 }
@@ -82,14 +82,14 @@ TEST_F(ItemJobsTest, RetryMovesFailedReadyAndMissingItemsBackToThePagePath)
 {
     for (State from : {State::Failed, State::Ready, State::FileMissing}) {
         auto item = Item(u"Retry"_s, from);
-        item->RequestConversion(false, false, false);
+        item->RequestConversion({});
         EXPECT_EQ(item->State(), from) << "without retry nothing moves";
-        item->RequestConversion(true, false, false);
+        item->RequestConversion({.retry = true});
         EXPECT_EQ(item->State(), State::DownloadPending);
     }
     EXPECT_EQ(downloads.PendingCount(), 3);
     auto busy = Item(u"Busy"_s, State::PageCached);
-    busy->RequestConversion(true, true, false);
+    busy->RequestConversion({.retry = true, .urgent = true});
     EXPECT_EQ(busy->State(), State::PageCached) << "work already due is not asked for again";
 }
 
@@ -97,17 +97,17 @@ TEST_F(ItemJobsTest, PodcastsTakeTheirOwnPathButAFailedOneRetriesAsAPage)
 {
     auto fresh = Item(u"Fresh"_s, State::None);
     fresh->enclosure = {u"http://127.0.0.1:1/a.mp3"_s, 100, u"AUDIO/MPEG"_s};
-    fresh->RequestConversion(false, false, true);
+    fresh->RequestConversion({.preferPodcast = true});
     EXPECT_EQ(fresh->State(), State::PodcastPending);
 
     auto failed = Item(u"Failed"_s, State::Failed);
     failed->enclosure = fresh->enclosure;
-    EXPECT_FALSE(failed->RequestPodcast(true, false)) << "a failed podcast is not retried";
-    failed->RequestConversion(true, true, true);
+    EXPECT_FALSE(failed->RequestPodcast({.retry = true})) << "a failed podcast is not retried";
+    failed->RequestConversion({.retry = true, .urgent = true, .preferPodcast = true});
     EXPECT_EQ(failed->State(), State::DownloadPending);
 
     auto ready = Item(u"Ready"_s, State::Ready);
-    EXPECT_TRUE(ready->RequestPodcast(true, false));
+    EXPECT_TRUE(ready->RequestPodcast({.retry = true}));
     EXPECT_EQ(ready->State(), State::PodcastPending);
     EXPECT_EQ(downloads.PendingCount(), 3);
 }
@@ -169,7 +169,7 @@ TEST_F(ItemJobsTest, PageIsFetchedSpokenAndEncodedIntoATaggedMp3)
 
     auto item = Item(u"Harbour bridge opens"_s, State::None, server.Url("/article"));
     RunQueues();
-    item->RequestConversion(false, false, false);
+    item->RequestConversion({});
     ASSERT_TRUE(WaitForState(*item, State::Ready)) << int(item->State());
     EXPECT_GT(QFileInfo(item->Mp3File()).size(), 4000);
     EXPECT_FALSE(QFile::exists(item->HtmlFile()));
@@ -193,12 +193,12 @@ TEST_F(ItemJobsTest, TheChannelsOwnVoiceSpeaksItsItems)
     RunQueues();
 
     auto automatic = Item(u"Bridge one"_s, State::None, server.Url("/article"));
-    automatic->RequestConversion(false, false, false);
+    automatic->RequestConversion({});
     ASSERT_TRUE(WaitForState(*automatic, State::Ready));
     // The Japanese voice spells English words out letter by letter.
     channel->SetVoice(u"espeak/jpx/ja"_s);
     auto japanese = Item(u"Bridge two"_s, State::None, server.Url("/article"));
-    japanese->RequestConversion(false, false, false);
+    japanese->RequestConversion({});
     ASSERT_TRUE(WaitForState(*japanese, State::Ready));
     EXPECT_GT(QFileInfo(japanese->Mp3File()).size(), 2 * QFileInfo(automatic->Mp3File()).size());
 }
@@ -221,10 +221,10 @@ TEST_F(ItemJobsTest, FailuresEndInFailedWithTheItemsLine)
     podcast->enclosure = {server.Url("/missing.mp3"), 10, u"audio/mpeg"_s};
     auto missingPage = Item(u"Page404"_s, State::None, server.Url("/missing.mp3"));
     RunQueues();
-    missingPage->RequestConversion(false, false, false);
-    unreachable->RequestConversion(false, false, false);
+    missingPage->RequestConversion({});
+    unreachable->RequestConversion({});
     noConverter->ResumeJobs(false);
-    podcast->RequestPodcast(false, false);
+    podcast->RequestPodcast({});
 
     ASSERT_TRUE(WaitForState(*unreachable, State::Failed));
     EXPECT_TRUE(env.log.Contains(u"*ITEM: Cannot download item: 'http://127.0.0.1:1/page'"_s));

@@ -146,7 +146,7 @@ void CItemView::OnNavigating(const QUrl& url)
 void CItemView::OnMarkRead()
 {
     if (auto* item = NodeCast<CRssItem>(m_shown.get()))
-        item->SetUnread(false, true);
+        item->SetUnread(false, ChannelCounts::Recount);
 }
 
 bool CItemView::OpenNewWindow(const QUrl& url)

@@ -194,11 +194,11 @@ void CRssReaderView::RunCommand(int id)
         break;
     case kConvert:
         if (item && HasVoice(*item))
-            item->RequestConversion(true, false, false);
+            item->RequestConversion({.retry = true});
         break;
     case kPodcast:
         if (item)
-            item->RequestPodcast(true, false);
+            item->RequestPodcast({.retry = true});
         break;
     case kSaveVoice:
         SaveVoice();
@@ -216,7 +216,7 @@ void CRssReaderView::ToggleRead()
     CRssItem* item = SelectedItem();
     if (!item)
         return;
-    item->SetUnread(!NewsColumns::IsUnread(*item), true);
+    item->SetUnread(!NewsColumns::IsUnread(*item), ChannelCounts::Recount);
     m_model->ItemChanged(item);
 }
 
@@ -258,7 +258,7 @@ void CRssReaderView::MoveToSaved()
         channel->RemoveChild(item.get());
     }
     m_model->ReplaceItem(row, copy.get(), channel.get());
-    item->SetUnread(true, false);
+    item->SetUnread(true, ChannelCounts::Leave);
     saved.AddChild(item.get());
     saved.Recount(true);
     QString error;
@@ -293,7 +293,7 @@ void CRssReaderView::StepUnread(int step)
     CRefPtr<CRssItem> before(m_model->ItemAt(row));
     SelectRow(found);
     if (before && NewsColumns::IsUnread(*before)) {
-        before->SetUnread(false, true);
+        before->SetUnread(false, ChannelCounts::Recount);
         m_model->ItemChanged(before.get());
     }
 }

@@ -325,7 +325,7 @@ void CLeftView::RunRowCommand(int id, CRssNode* node)
                 auto* item = NodeCast<CRssItem>(child.get());
                 if (item &&
                     (item->State() == RssItemState::None || item->State() == RssItemState::Failed))
-                    item->RequestConversion(true, true, true);
+                    item->RequestConversion({.retry = true, .urgent = true, .preferPodcast = true});
             }
         }
         break;
