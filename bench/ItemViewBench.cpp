@@ -39,7 +39,7 @@ struct NoFrame : IFrameServices
     void HideSearchBarIfVisible() override {}
     CRssHeader* RightSideHeader() const override { return nullptr; }
     CThemeColors& Theme() const override { std::abort(); }
-    void ApplyOptions(bool, bool, bool, bool) override {}
+    void ApplyOptions(const OptionChanges&) override {}
 };
 
 // One channel of 200 news with paragraphs of description, as a feed brings them.

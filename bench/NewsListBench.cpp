@@ -33,7 +33,7 @@ struct NoFrame : IFrameServices
     void HideSearchBarIfVisible() override {}
     CRssHeader* RightSideHeader() const override { return nullptr; }
     CThemeColors& Theme() const override { return theme; }
-    void ApplyOptions(bool, bool, bool, bool) override {}
+    void ApplyOptions(const OptionChanges&) override {}
     mutable CThemeColors theme;
 };
 

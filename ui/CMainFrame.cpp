@@ -566,21 +566,20 @@ void CMainFrame::RebuildRightSide()
     RestorePlacement(1);
 }
 
-void CMainFrame::ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,
-                              bool buttonsChanged)
+void CMainFrame::ApplyOptions(const OptionChanges& changed)
 {
-    if (layoutChanged)
+    if (changed.layout)
         RebuildRightSide();
-    if (previewChanged && !layoutChanged)
+    if (changed.preview && !changed.layout)
         m_app.NotifyAll(RssEvent::PreviewChanged, nullptr);
-    if (buttonsChanged) {
+    if (changed.buttons) {
         m_toolBar->reloadImages(m_prefs.largeButtons ? RssStripToolLarge : RssStripToolSmall);
         m_toolBar->updateGeometry();
         if (QLayout* frameLayout = layout())
             frameLayout->invalidate();
         m_toolBar->update();
     }
-    if (themeChanged) {
+    if (changed.theme) {
         // The theme tells every themed window; the rest of the frame is drawn again here.
         m_theme->setTheme(m_prefs.colorTheme);
         for (QWidget* child : findChildren<QWidget*>())

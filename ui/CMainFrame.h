@@ -67,8 +67,7 @@ public:
     void HideSearchBarIfVisible() override;
     CRssHeader* RightSideHeader() const override { return m_panes.newsHeader; }
     CThemeColors& Theme() const override { return *m_theme; }
-    void ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,
-                      bool buttonsChanged) override;
+    void ApplyOptions(const OptionChanges& changed) override;
     // Commands 32782, 32783, 32784: 1 right, 2 bottom, 0 hidden.
     void SetReadingPanePosition(int position);
 

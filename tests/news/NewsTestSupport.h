@@ -22,7 +22,7 @@ public:
     void HideSearchBarIfVisible() override { ++searchBarHidden; }
     CRssHeader* RightSideHeader() const override { return header; }
     CThemeColors& Theme() const override { return theme; }
-    void ApplyOptions(bool, bool, bool, bool) override {}
+    void ApplyOptions(const OptionChanges&) override {}
 
     mutable CThemeColors theme;
     CRssHeader headerWidget{&theme};

@@ -41,9 +41,9 @@ public:
     void HideSearchBarIfVisible() override {}
     CRssHeader* RightSideHeader() const override { return nullptr; }
     CThemeColors& Theme() const override { return theme; }
-    void ApplyOptions(bool preview, bool layout, bool themeChanged, bool buttons) override
+    void ApplyOptions(const OptionChanges& changed) override
     {
-        applied << QList<bool>{preview, layout, themeChanged, buttons};
+        applied << QList<bool>{changed.preview, changed.layout, changed.theme, changed.buttons};
     }
     mutable CThemeColors theme;
     QList<QList<bool>> applied;

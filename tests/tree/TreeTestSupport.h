@@ -20,7 +20,7 @@ public:
     void HideSearchBarIfVisible() override {}
     CRssHeader* RightSideHeader() const override { return nullptr; }
     CThemeColors& Theme() const override { return theme; }
-    void ApplyOptions(bool, bool, bool, bool) override {}
+    void ApplyOptions(const OptionChanges&) override {}
 
     mutable CThemeColors theme;
     QStringList opened;

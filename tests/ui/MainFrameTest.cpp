@@ -260,12 +260,12 @@ TEST_F(MainWindow, ChangedOptionsApplyWithoutARestart)
     prefs.readingPanePosition = 0;
     prefs.showPreview = false;
     env.ClearNotifications();
-    frame.ApplyOptions(true, true, true, true);
+    frame.ApplyOptions({.preview = true, .layout = true, .theme = true, .buttons = true});
     EXPECT_EQ(frame.Theme().theme(), CThemeColors::Olive);
     EXPECT_LT(frame.ToolBar()->sizeHint().height(), largeBar) << "small buttons";
     EXPECT_EQ(frame.Panes().inner, nullptr) << "the reading pane is hidden";
     EXPECT_EQ(env.Count(RssEvent::PreviewChanged), 0) << "the rebuilt views read the preview anew";
-    frame.ApplyOptions(true, false, false, false);
+    frame.ApplyOptions({.preview = true});
     EXPECT_EQ(env.Count(RssEvent::PreviewChanged), 1);
 }
 

@@ -4,6 +4,15 @@ class CRssHeader;
 class CThemeColors;
 class QString;
 
+// What an options page changed, for the frame to bring the windows up to date.
+struct OptionChanges
+{
+    bool preview = false; // the preview lines under the titles
+    bool layout = false;  // where the reading pane sits
+    bool theme = false;   // the colour theme
+    bool buttons = false; // large or small tool bar buttons
+};
+
 // What the main frame does for the views and dialogs inside it.
 class IFrameServices
 {
@@ -20,7 +29,6 @@ public:
     // The colours every window of the frame draws with.
     virtual CThemeColors& Theme() const = 0;
     // After the options changed: rebuild the panes, tell the views of the preview change,
-    // reload the tool bar images, recolour everything, as the flags say.
-    virtual void ApplyOptions(bool previewChanged, bool layoutChanged, bool themeChanged,
-                              bool buttonsChanged) = 0;
+    // reload the tool bar images, recolour everything, as changed says.
+    virtual void ApplyOptions(const OptionChanges& changed) = 0;
 };

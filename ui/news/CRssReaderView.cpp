@@ -282,8 +282,12 @@ void CRssReaderView::drawRow(QPainter* painter, const QStyleOptionViewItem& opti
         cells.append({kind, QRect(header()->sectionViewportPosition(kind), option.rect.top(),
                                   header()->sectionSize(kind), option.rect.height())});
     const QRect row(0, option.rect.top(), viewport()->width(), option.rect.height());
-    const bool selected = selectionModel()->isRowSelected(index.row(), index.parent());
-    m_delegate->PaintRow(*painter, row, index, cells, selected, hasFocus());
+    using Highlight = NewsRowDelegate::Highlight;
+    const Highlight highlight = !selectionModel()->isRowSelected(index.row(), index.parent())
+                                    ? Highlight::None
+                                : hasFocus() ? Highlight::Focused
+                                             : Highlight::Selected;
+    m_delegate->PaintRow(*painter, row, index, cells, highlight);
 }
 
 void CRssReaderView::resizeEvent(QResizeEvent* event)

@@ -12,9 +12,10 @@ namespace {
 
 // Strip images: 0 unread, 1 read, 2 magnifier, 3 clock, 4 no entry, 5 blue note,
 // 6 grey note, 7 and 8 unread and read with a note, 9 download arrow.
-int ReadImage(bool unread, bool audio)
+int ReadImage(const QModelIndex& cell)
 {
-    if (audio)
+    const bool unread = cell.data(NewsListModel::UnreadRole).toBool();
+    if (cell.data(NewsListModel::HasAudioRole).toBool())
         return unread ? 7 : 8;
     return unread ? 0 : 1;
 }
@@ -77,22 +78,22 @@ QSize NewsRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
     return {option.rect.width() > 0 ? option.rect.width() : 100, RowHeight()};
 }
 
-NewsRowDelegate::Colors NewsRowDelegate::ColorsFor(bool selected, bool focused) const
+NewsRowDelegate::Colors NewsRowDelegate::ColorsFor(Highlight highlight) const
 {
     Colors colors{Qt::white, Qt::black, m_theme.color(CThemeColors::PreviewText)};
-    if (selected && focused) {
+    if (highlight == Highlight::Focused) {
         colors.back = m_theme.color(CThemeColors::FocusSelection);
         colors.text = colors.preview = m_theme.color(CThemeColors::SelectionText);
-    } else if (selected) {
+    } else if (highlight == Highlight::Selected) {
         colors.back = m_theme.color(CThemeColors::InactiveSelection);
     }
     return colors;
 }
 
 void NewsRowDelegate::PaintRow(QPainter& painter, const QRect& row, const QModelIndex& index,
-                               const QList<Cell>& cells, bool selected, bool focused) const
+                               const QList<Cell>& cells, Highlight highlight) const
 {
-    const Colors colors = ColorsFor(selected, focused);
+    const Colors colors = ColorsFor(highlight);
     painter.fillRect(row, colors.back);
     painter.fillRect(QRect(row.left(), row.bottom(), row.width(), 1),
                      m_theme.color(CThemeColors::InactiveSelection));
@@ -104,7 +105,7 @@ void NewsRowDelegate::PaintRow(QPainter& painter, const QRect& row, const QModel
         painter.setFont(m_font);
         PaintPreview(painter, rect, index.data(NewsListModel::PreviewRole).toString());
     }
-    if (selected && focused) {
+    if (highlight == Highlight::Focused) {
         QPen pen(colors.text, 1, Qt::DotLine);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
@@ -115,10 +116,12 @@ void NewsRowDelegate::PaintRow(QPainter& painter, const QRect& row, const QModel
 void NewsRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const
 {
-    const bool selected = option.state.testFlag(QStyle::State_Selected);
     const bool focused = option.state.testFlag(QStyle::State_HasFocus) ||
                          option.state.testFlag(QStyle::State_Active);
-    const Colors colors = ColorsFor(selected, focused);
+    const Highlight highlight = !option.state.testFlag(QStyle::State_Selected) ? Highlight::None
+                                : focused ? Highlight::Focused
+                                          : Highlight::Selected;
+    const Colors colors = ColorsFor(highlight);
     painter->fillRect(option.rect, colors.back);
     PaintCell(*painter, {index.column(), option.rect}, index, colors.text);
 }
@@ -137,8 +140,7 @@ void NewsRowDelegate::PaintCell(QPainter& painter, const Cell& cell, const QMode
     if (cell.kind == NewsColumnRead || cell.kind == NewsColumnState) {
         const int image =
             cell.kind == NewsColumnRead
-                ? ReadImage(cellIndex.data(NewsListModel::UnreadRole).toBool(),
-                            cellIndex.data(NewsListModel::HasAudioRole).toBool())
+                ? ReadImage(cellIndex)
                 : StateImage(RssItemState(cellIndex.data(NewsListModel::StateRole).toInt()));
         if (image >= 0 && !m_strip.isNull()) {
             const QSize size = m_strip.imageSize();

@@ -32,9 +32,12 @@ public:
         int kind;
         QRect rect;
     };
+    // A selected row of the list that has the focus is Focused: focus colours and a dotted
+    // frame. Selected rows elsewhere take the inactive selection colour.
+    enum class Highlight { None, Selected, Focused };
     // One whole row: background, the cells, the preview and the focus frame.
     void PaintRow(QPainter& painter, const QRect& row, const QModelIndex& index,
-                  const QList<Cell>& cells, bool selected, bool focused) const;
+                  const QList<Cell>& cells, Highlight highlight) const;
 
     // One cell on its own, for callers that draw cell by cell.
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -46,7 +49,7 @@ private:
     {
         QColor back, text, preview;
     };
-    Colors ColorsFor(bool selected, bool focused) const;
+    Colors ColorsFor(Highlight highlight) const;
     void PaintCell(QPainter& painter, const Cell& cell, const QModelIndex& index,
                    const QColor& text) const;
     void PaintPreview(QPainter& painter, const QRect& rect, const QString& text) const;

@@ -113,6 +113,6 @@ void CRSSFeedOptions::ApplyPage()
     }
     prefs.showNewsPopup = m_popup->isChecked();
     prefs.SaveAll();
-    m_frame.ApplyOptions(oldLines != prefs.previewLines || oldPreview != prefs.showPreview, false,
-                         false, false);
+    m_frame.ApplyOptions(
+        {.preview = oldLines != prefs.previewLines || oldPreview != prefs.showPreview});
 }

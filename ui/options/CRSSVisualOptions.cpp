@@ -116,6 +116,7 @@ void CRSSVisualOptions::ApplyPage()
     prefs.SetLoadRemoteImages(m_remoteImages->isChecked());
     prefs.SaveAll();
     m_app.NotifyAll(RssEvent::StyleChanged, nullptr);
-    m_frame.ApplyOptions(false, oldPosition != prefs.readingPanePosition,
-                         oldTheme != prefs.colorTheme, oldLarge != prefs.largeButtons);
+    m_frame.ApplyOptions({.layout = oldPosition != prefs.readingPanePosition,
+                          .theme = oldTheme != prefs.colorTheme,
+                          .buttons = oldLarge != prefs.largeButtons});
 }
