@@ -1,7 +1,6 @@
 #include "CSystemTray.h"
 
 #include "CTrayAnimator.h"
-#include "StringTable.h"
 #include "TrayGeometry.h"
 
 #include <QAction>
@@ -39,20 +38,6 @@ QAction* MirrorCommand(QAction* command, const QString& text, QMenu* menu)
 
 } // namespace
 
-const QList<RssTrayMenuEntry>& CSystemTray::TrayMenu()
-{
-    static const QList<RssTrayMenuEntry> menu = {
-        {kShowCommand, u"Show Calvoria"},
-        {0, {}},
-        {32816, u"Update &all groups"},
-        {32771, u"&Options"},
-        {0, {}},
-        {57664, u"&About Calvoria..."},
-        {57665, u"Exit"},
-    };
-    return menu;
-}
-
 CSystemTray::CSystemTray(QObject* parent, std::function<bool()> trayAvailable)
     : QObject(parent), m_trayAvailable(std::move(trayAvailable)),
       m_animator(new CTrayAnimator(this))
@@ -65,16 +50,17 @@ CSystemTray::~CSystemTray()
     delete m_icon;
 }
 
-bool CSystemTray::create(const QHash<int, QAction*>& commands, const QString& tip)
+bool CSystemTray::create(const QList<RssTrayMenuEntry>& menu, const QHash<int, QAction*>& commands,
+                         const QString& tip)
 {
-    QAction* show = commands.value(kShowCommand);
+    QAction* show = menu.isEmpty() ? nullptr : commands.value(menu.constFirst().command);
     if (!show || m_icon)
         return false;
     m_defaultCommand = show;
 
     m_menu = std::make_unique<QMenu>();
     m_menu->setObjectName(u"TrayMenu161"_s);
-    for (const RssTrayMenuEntry& entry : TrayMenu()) {
+    for (const RssTrayMenuEntry& entry : menu) {
         if (!entry.command) {
             m_menu->addSeparator();
             continue;
@@ -83,9 +69,8 @@ bool CSystemTray::create(const QHash<int, QAction*>& commands, const QString& ti
         if (!command)
             continue;
         QAction* item = MirrorCommand(command, Text(entry.text), m_menu.get());
-        // The status-bar prompt is the first line of the command's string.
-        item->setStatusTip(LoadString(entry.command).section(u'\n', 0, 0));
-        if (entry.command == kShowCommand)
+        item->setStatusTip(command->statusTip());
+        if (command == show)
             m_menu->setDefaultAction(item);
     }
 

@@ -27,16 +27,12 @@ struct RssTrayMenuEntry
 // The program's icon in the notification area, with its menu, and the animations of the
 // main window into the notification area and back. The icon is hidden until the window is
 // hidden to the tray. The commands belong to the main frame: the menu's items trigger the
-// frame's actions, and a double-click posts its "Show Calvoria" command.
+// frame's actions, and a double-click posts the default one ("Show Calvoria").
 class CSystemTray : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kIconId = 161; // also the menu's identifier
-    static constexpr int kShowCommand = 32848;
-
-    // Menu 161; its first row is the default item.
-    static const QList<RssTrayMenuEntry>& TrayMenu();
 
     // `trayAvailable` tells whether the desktop has a notification area; asked each time,
     // since a panel may come and go.
@@ -44,10 +40,11 @@ public:
                                                         &QSystemTrayIcon::isSystemTrayAvailable);
     ~CSystemTray() override;
 
-    // Creates the hidden icon and its menu from the frame's actions by command id; a command
-    // without an action gets no item. Fails when the default command has no action, or
-    // when the icon exists already.
-    bool create(const QHash<int, QAction*>& commands, const QString& tip);
+    // Creates the hidden icon and its menu from the frame's actions by command number; a
+    // command without an action gets no item. The menu's first row is the default item.
+    // Fails when the default command has no action, or when the icon exists already.
+    bool create(const QList<RssTrayMenuEntry>& menu, const QHash<int, QAction*>& commands,
+                const QString& tip);
     void setIcon(const QIcon& icon);
     void showIcon();
     void hideIcon();

@@ -5,11 +5,9 @@
 #include <span>
 #include <string_view>
 
-// The program's numbered strings (messages, prompts, tool tips, captions). An unknown
-// number gives an empty string.
-//
-// A command's entry holds its status-bar prompt, a line feed, and its tool tip. Texts
-// with "%d" or "%1" placeholders are filled by the caller.
+// The program's numbered strings (messages, labels, captions). An unknown number gives an
+// empty string. The commands' prompts and tool tips live in the command table. Texts with
+// "%d" or "%1" placeholders are filled by the caller.
 QString LoadString(int id);
 
 struct StringTableEntry

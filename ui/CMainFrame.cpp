@@ -45,24 +45,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int kOptions = 32771;
-constexpr int kPaneRight = 32782;
-constexpr int kPaneBottom = 32783;
-constexpr int kPaneHidden = 32784;
-constexpr int kAutoPreview = 32785;
-constexpr int kHelp = 32800;
-constexpr int kCheckVersion = 32801;
-constexpr int kSynchronize = 32835;
-constexpr int kShowWindow = 32848;
-constexpr int kSearch = 32850;
-constexpr int kExploreVoice = 32861;
-constexpr int kImportSubscriptions = 32867;
-constexpr int kExportSubscriptions = 32868;
-constexpr int kAppAbout = 57664;
-constexpr int kAppExit = 57665;
-constexpr int kToolBar = 59392;
-constexpr int kStatusBar = 59393;
-
 constexpr int kSelectDestinationFolder = 134;
 constexpr int kMinimumPane = 100;
 // The queue counters in the status bar are read this often while any job waits or runs.
@@ -71,17 +53,9 @@ constexpr int kQueueWatchMs = 500;
 const auto kPositionInfo = "Position/Info"_L1;
 const auto kPositionLayout = "Position/LayoutInfo"_L1;
 
-QHash<int, QAction*> ActionsById(const CCommandTable& table)
+int PanePositionOf(Command command)
 {
-    QHash<int, QAction*> actions;
-    for (int id : table.ids())
-        actions.insert(id, table.action(id));
-    return actions;
-}
-
-int PanePositionOf(int command)
-{
-    return command == kPaneRight ? 1 : command == kPaneBottom ? 2 : 0;
+    return command == Command::ReadingPaneRight ? 1 : command == Command::ReadingPaneBottom ? 2 : 0;
 }
 
 // A stored rectangle from another screen arrangement would put the window where nobody
@@ -164,7 +138,10 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
     LogMessage(u"Creating internal browser application"_s);
 
     LogMessage(u"Creating tray icon"_s);
-    if (!m_tray->create(ActionsById(*m_commands), u"Calvoria"_s))
+    QList<RssTrayMenuEntry> trayMenu;
+    for (const TrayMenuLine& line : TrayMenuLines())
+        trayMenu.append({CommandNumber(line.id), line.text});
+    if (!m_tray->create(trayMenu, m_commands->actionsByNumber(), u"Calvoria"_s))
         LogMessage(u"*ERROR: Cannot create tray icon"_s);
     // The program's own icon, from the desktop's theme when installed; small sizes have a
     // simpler drawing of their own.
@@ -206,12 +183,12 @@ void CMainFrame::CreateBars(bool largeButtons)
     m_toolBar = new CRssFullBar(m_theme);
     m_toolBar->setObjectName(u"fullBar"_s);
     m_toolBar->setAccessibleName(u"Tool bar"_s);
-    const QHash<int, QAction*> actions = ActionsById(*m_commands);
-    if (!m_toolBar->loadToolBar(CRssFullBar::MainToolBar(), actions,
+    if (!m_toolBar->loadToolBar(CCommandTable::toolBarLayout(), m_commands->actionsByNumber(),
                                 largeButtons ? RssStripToolLarge : RssStripToolSmall))
         LogMessage(u"*ERROR: Failed to create fullbar"_s);
-    for (const ToolBarButton& button : ToolBarButtons())
-        m_toolBar->setButtonLabel(button.id, button.labelString);
+    for (const ToolBarSlot& slot : ToolBarSlots())
+        if (slot.labelString != 0)
+            m_toolBar->setButtonLabel(CommandNumber(slot.id), slot.labelString);
     // The bar's gradient runs under the whole width of the window.
     m_toolBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* dock = new QToolBar(u"Tool bar"_s, this);
@@ -288,76 +265,89 @@ void CMainFrame::FollowFocus(QWidget* now)
     ScheduleUpdate();
 }
 
-bool CMainFrame::HandlesCommand(int id) const
+bool CMainFrame::HandlesCommand(Command id) const
 {
     switch (id) {
-    case kOptions: case kPaneRight: case kPaneBottom: case kPaneHidden: case kAutoPreview:
-    case kHelp: case kCheckVersion: case kSynchronize: case kShowWindow: case kSearch:
-    case kExploreVoice: case kAppAbout: case kAppExit: case kToolBar: case kStatusBar:
-    case kImportSubscriptions: case kExportSubscriptions:
+    case Command::Options:
+    case Command::ReadingPaneRight:
+    case Command::ReadingPaneBottom:
+    case Command::ReadingPaneHidden:
+    case Command::AutoPreview:
+    case Command::Help:
+    case Command::CheckForNewVersion:
+    case Command::Synchronize:
+    case Command::ShowWindow:
+    case Command::Search:
+    case Command::ExploreVoiceFolder:
+    case Command::About:
+    case Command::Exit:
+    case Command::ToggleToolBar:
+    case Command::ToggleStatusBar:
+    case Command::ImportSubscriptions:
+    case Command::ExportSubscriptions:
         return true;
     default:
         return false;
     }
 }
 
-void CMainFrame::RunCommand(int id)
+void CMainFrame::RunCommand(Command id)
 {
     switch (id) {
-    case kOptions:
+    case Command::Options:
         StorePlacement();
         if (m_runOptions)
             m_runOptions();
         break;
-    case kSynchronize:
+    case Command::Synchronize:
         StorePlacement();
         if (m_runSynchronization)
             m_runSynchronization();
         break;
-    case kImportSubscriptions:
+    case Command::ImportSubscriptions:
         if (m_runImport)
             m_runImport();
         break;
-    case kExportSubscriptions:
+    case Command::ExportSubscriptions:
         if (m_runExport)
             m_runExport();
         break;
-    case kPaneRight:
-    case kPaneBottom:
-    case kPaneHidden:
+    case Command::ReadingPaneRight:
+    case Command::ReadingPaneBottom:
+    case Command::ReadingPaneHidden:
         SetReadingPanePosition(PanePositionOf(id));
         break;
-    case kAutoPreview:
+    case Command::AutoPreview:
         m_prefs.showPreview = !m_prefs.showPreview;
         m_prefs.SaveAll();
         m_app.NotifyAll(RssEvent::PreviewChanged, nullptr);
         break;
-    case kHelp:
+    case Command::Help:
         OpenLocalFile(ManualPath(), u"manual"_s);
         break;
-    case kCheckVersion:
+    case Command::CheckForNewVersion:
         OpenInBrowser(VersionCheckUrl());
         break;
-    case kExploreVoice:
+    case Command::ExploreVoiceFolder:
         OpenLocalFile(m_prefs.Mp3Folder(), u"voice folder"_s);
         break;
-    case kShowWindow:
+    case Command::ShowWindow:
         ShowFromTray();
         break;
-    case kSearch:
+    case Command::Search:
         ToggleSearchBar();
         break;
-    case kToolBar:
+    case Command::ToggleToolBar:
         if (auto* dock = findChild<QToolBar*>(u"toolBarDock"_s))
             dock->setVisible(!dock->isVisible());
         break;
-    case kStatusBar:
+    case Command::ToggleStatusBar:
         statusBar()->setVisible(!statusBar()->isVisible());
         break;
-    case kAppExit:
+    case Command::Exit:
         Q_EMIT exitRequested();
         break;
-    case kAppAbout:
+    case Command::About:
         Q_EMIT aboutRequested();
         break;
     default:
@@ -365,37 +355,37 @@ void CMainFrame::RunCommand(int id)
     }
 }
 
-void CMainFrame::UpdateCommand(int id, CommandState& state)
+void CMainFrame::UpdateCommand(Command id, CommandState& state)
 {
     switch (id) {
-    case kOptions:
+    case Command::Options:
         state.enabled = bool(m_runOptions);
         break;
-    case kSynchronize:
+    case Command::Synchronize:
         state.enabled = bool(m_runSynchronization);
         break;
-    case kImportSubscriptions:
+    case Command::ImportSubscriptions:
         state.enabled = bool(m_runImport);
         break;
-    case kExportSubscriptions:
+    case Command::ExportSubscriptions:
         state.enabled = bool(m_runExport);
         break;
-    case kPaneRight:
-    case kPaneBottom:
-    case kPaneHidden:
+    case Command::ReadingPaneRight:
+    case Command::ReadingPaneBottom:
+    case Command::ReadingPaneHidden:
         state.checked = m_prefs.readingPanePosition == PanePositionOf(id);
         break;
-    case kAutoPreview:
+    case Command::AutoPreview:
         state.checked = m_prefs.showPreview;
         break;
-    case kSearch:
+    case Command::Search:
         state.checked = m_panes.searchBar->isVisible();
         break;
-    case kToolBar:
+    case Command::ToggleToolBar:
         if (auto* dock = findChild<QToolBar*>(u"toolBarDock"_s))
             state.checked = !dock->isHidden();
         break;
-    case kStatusBar:
+    case Command::ToggleStatusBar:
         state.checked = !statusBar()->isHidden();
         break;
     default:

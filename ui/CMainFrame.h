@@ -44,7 +44,7 @@ public:
                PaneViewMakers views = {}, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Command 32848: show the window and bring it to the front.
+    // Command::ShowWindow: show the window and bring it to the front.
     void ShowFromTray();
     // Hides to the tray where there is one, else minimises; the close box asks with the
     // warning, which tells once how to end the program.
@@ -68,7 +68,7 @@ public:
     CRssHeader* RightSideHeader() const override { return m_panes.newsHeader; }
     CThemeColors& Theme() const override { return *m_theme; }
     void ApplyOptions(const OptionChanges& changed) override;
-    // Commands 32782, 32783, 32784: 1 right, 2 bottom, 0 hidden.
+    // The reading-pane commands: 1 right, 2 bottom, 0 hidden.
     void SetReadingPanePosition(int position);
 
     // Every notification: the frame takes the new-item code (the popup's cue) and passes
@@ -94,9 +94,9 @@ public:
     CStatusPanes& StatusPanes() const { return *m_statusPanes; }
 
     // ICommandTarget
-    bool HandlesCommand(int id) const override;
-    void RunCommand(int id) override;
-    void UpdateCommand(int id, CommandState& state) override;
+    bool HandlesCommand(Command id) const override;
+    void RunCommand(Command id) override;
+    void UpdateCommand(Command id, CommandState& state) override;
 
     // The views in the panes, as made by the view makers.
     QList<QWidget*> PaneViews() const;

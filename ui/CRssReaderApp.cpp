@@ -280,7 +280,7 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     m_updateRounds = std::make_unique<CUpdateRounds>(
         [this] {
             if (m_frame)
-                m_frame->Router().route(CSingleInstance::UpdateAllGroups);
+                m_frame->Router().route(Command::UpdateAllGroups);
         },
         [this] { return m_doc && AnyChannelDownloading(m_doc->RootGroup()); });
     ConnectNewsPopups();
@@ -303,7 +303,7 @@ void CRssReaderApp::OpenFromPopup(CRssChannel* channel, CRssItem* item)
 {
     if (!m_frame)
         return;
-    m_frame->RunCommand(CSystemTray::kShowCommand);
+    m_frame->RunCommand(Command::ShowWindow);
     // A channel deleted while its popup showed is no longer in the tree to select.
     if (!m_doc || !channel || !channel->Parent())
         return;

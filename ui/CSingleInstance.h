@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandIds.h"
+
 #include <QLocalServer>
 #include <QObject>
 
@@ -10,10 +12,10 @@ class CSingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    // Command sent to the running copy: show the main window.
-    static constexpr int ShowMainWindow = 32848;
-    // Command sent to the running copy: update every channel ("Update all groups").
-    static constexpr int UpdateAllGroups = 32816;
+    // Commands sent to the running copy, by number: show the main window, and update
+    // every channel ("Update all groups").
+    static constexpr int ShowMainWindow = CommandNumber(Command::ShowWindow);
+    static constexpr int UpdateAllGroups = CommandNumber(Command::UpdateAllGroups);
 
     explicit CSingleInstance(QObject* parent = nullptr);
 

@@ -1,5 +1,6 @@
 #include "CCommandRouter.h"
 #include "CCommandTable.h"
+#include "CRssFullBar.h"
 #include "CommandTable.h"
 
 #include <QAction>
@@ -11,6 +12,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -34,11 +37,11 @@ void dump(const QList<QAction*>& actions, int depth, QString& out)
 // Handles the commands it is given; each update answer is given per command.
 struct FakeTarget : ICommandTarget
 {
-    std::map<int, CommandState> handled;
-    QList<int> ran;
-    bool HandlesCommand(int id) const override { return handled.contains(id); }
-    void RunCommand(int id) override { ran.append(id); }
-    void UpdateCommand(int id, CommandState& state) override { state = handled.at(id); }
+    std::map<Command, CommandState> handled;
+    QList<Command> ran;
+    bool HandlesCommand(Command id) const override { return handled.contains(id); }
+    void RunCommand(Command id) override { ran.append(id); }
+    void UpdateCommand(Command id, CommandState& state) override { state = handled.at(id); }
 };
 
 } // namespace
@@ -120,50 +123,55 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
     // The menu's 45 commands, Enter's open in browser, the tray's restore and the five
     // commands only the news item's popup menu offers.
     EXPECT_EQ(table.ids().size(), 52);
-    EXPECT_EQ(table.action(32851)->shortcut(), QKeySequence(Qt::Key_Return));
-    EXPECT_EQ(table.action(32848)->text().toStdString(), "Show Calvoria");
+    EXPECT_EQ(table.action(Command::OpenInBrowser)->shortcut(), QKeySequence(Qt::Key_Return));
+    EXPECT_EQ(table.action(Command::ShowWindow)->text().toStdString(), "Show Calvoria");
     QWidget window;
     table.addShortcutsTo(&window);
-    std::map<std::string, int> accelerators;
+    std::map<std::string, Command> accelerators;
     for (QAction* act : window.actions())
-        accelerators[act->shortcut().toString().toStdString()] = act->data().toInt();
-    EXPECT_EQ(accelerators, (std::map<std::string, int>{{"Ctrl+Shift+F5", 32816},
-                                                        {"F5", 32814},
-                                                        {"Ctrl+F5", 32815},
-                                                        {"Ctrl+N", 32772},
-                                                        {"Ctrl+G", 32775},
-                                                        {"Ctrl+F", 32850},
-                                                        {"Del", 32811},
-                                                        {"Ctrl+U", 32839},
-                                                        {"Space", 32810},
-                                                        {"Return", 32851},
-                                                        {"F1", 32800},
-                                                        {"Alt+X", 57665}}));
+        accelerators[act->shortcut().toString().toStdString()] = Command(act->data().toInt());
+    EXPECT_EQ(accelerators,
+              (std::map<std::string, Command>{{"Ctrl+Shift+F5", Command::UpdateAllGroups},
+                                              {"F5", Command::UpdateChannel},
+                                              {"Ctrl+F5", Command::UpdateGroup},
+                                              {"Ctrl+N", Command::NewChannel},
+                                              {"Ctrl+G", Command::NewGroup},
+                                              {"Ctrl+F", Command::Search},
+                                              {"Del", Command::DeleteNews},
+                                              {"Ctrl+U", Command::NextUnread},
+                                              {"Space", Command::MarkReadUnread},
+                                              {"Return", Command::OpenInBrowser},
+                                              {"F1", Command::Help},
+                                              {"Alt+X", Command::Exit}}));
 
-    EXPECT_EQ(table.action(32850)->statusTip().toStdString(),
+    EXPECT_EQ(table.action(Command::Search)->statusTip().toStdString(),
               "Search for specific word in all newsr");
-    EXPECT_EQ(table.action(32850)->toolTip().toStdString(), "Search");
-    EXPECT_EQ(table.action(57665)->statusTip().toStdString(), "Quit the program");
-    EXPECT_EQ(table.action(57665)->toolTip().toStdString(), "Exit");
-    EXPECT_EQ(table.action(32837)->toolTip().toStdString(), "Add to Favorites");
-    EXPECT_EQ(FindCommand(32811)->owner, CommandOwner::NewsList);
-    EXPECT_EQ(FindCommand(32816)->owner, CommandOwner::Document);
-    EXPECT_EQ(FindCommand(32850)->owner, CommandOwner::Frame);
-    EXPECT_EQ(FindCommand(57665)->owner, CommandOwner::Application);
-    EXPECT_EQ(FindCommand(32849), nullptr);
-    for (int id : table.ids()) {
-        EXPECT_FALSE(table.action(id)->statusTip().isEmpty()) << id;
-        EXPECT_FALSE(table.action(id)->toolTip().isEmpty()) << id;
+    EXPECT_EQ(table.action(Command::Search)->toolTip().toStdString(), "Search");
+    EXPECT_EQ(table.action(Command::Exit)->statusTip().toStdString(), "Quit the program");
+    EXPECT_EQ(table.action(Command::Exit)->toolTip().toStdString(), "Exit");
+    EXPECT_EQ(table.action(Command::AddToFavorites)->toolTip().toStdString(), "Add to Favorites");
+    EXPECT_EQ(FindCommand(Command::DeleteNews)->owner, CommandOwner::NewsList);
+    EXPECT_EQ(FindCommand(Command::UpdateAllGroups)->owner, CommandOwner::Document);
+    EXPECT_EQ(FindCommand(Command::Search)->owner, CommandOwner::Frame);
+    EXPECT_EQ(FindCommand(Command::Exit)->owner, CommandOwner::Application);
+    EXPECT_EQ(FindCommand(Command(32849)), nullptr);
+    for (Command id : table.ids()) {
+        EXPECT_FALSE(table.action(id)->statusTip().isEmpty()) << CommandNumber(id);
+        EXPECT_FALSE(table.action(id)->toolTip().isEmpty()) << CommandNumber(id);
     }
 }
 
 TEST(Commands, RouterAsksActiveViewThenOtherViewsThenFrameThenApplication)
 {
     FakeTarget tree, list, frame, app;
-    tree.handled = {{32813, {}}, {32850, {}}};
-    list.handled = {{32813, {}}, {32811, {false, false}}, {32810, {}}};
-    frame.handled = {{32850, {true, true}}, {32782, {true, true}}, {57665, {}}};
-    app.handled = {{57665, {}}, {57664, {}}};
+    tree.handled = {{Command::ChannelProperties, {}}, {Command::Search, {}}};
+    list.handled = {{Command::ChannelProperties, {}},
+                    {Command::DeleteNews, {false, false}},
+                    {Command::MarkReadUnread, {}}};
+    frame.handled = {{Command::Search, {true, true}},
+                     {Command::ReadingPaneRight, {true, true}},
+                     {Command::Exit, {}}};
+    app.handled = {{Command::Exit, {}}, {Command::About, {}}};
 
     CCommandTable table;
     CCommandRouter router;
@@ -177,31 +185,61 @@ TEST(Commands, RouterAsksActiveViewThenOtherViewsThenFrameThenApplication)
     // A news-list command reaches the list while the tree is active; the active view
     // wins a command both views handle; views come before the frame, the frame before
     // the application.
-    table.action(32810)->trigger();
-    table.action(32813)->trigger();
-    table.action(32850)->trigger();
-    table.action(57665)->trigger();
-    table.action(57664)->trigger();
-    EXPECT_EQ(tree.ran, (QList<int>{32813, 32850}));
-    EXPECT_EQ(list.ran, (QList<int>{32810}));
-    EXPECT_EQ(frame.ran, (QList<int>{57665}));
-    EXPECT_EQ(app.ran, (QList<int>{57664}));
+    table.action(Command::MarkReadUnread)->trigger();
+    table.action(Command::ChannelProperties)->trigger();
+    table.action(Command::Search)->trigger();
+    table.action(Command::Exit)->trigger();
+    table.action(Command::About)->trigger();
+    EXPECT_EQ(tree.ran, (QList<Command>{Command::ChannelProperties, Command::Search}));
+    EXPECT_EQ(list.ran, (QList<Command>{Command::MarkReadUnread}));
+    EXPECT_EQ(frame.ran, (QList<Command>{Command::Exit}));
+    EXPECT_EQ(app.ran, (QList<Command>{Command::About}));
 
     router.setActiveView(&list);
-    EXPECT_EQ(router.targetFor(32813), &list);
+    EXPECT_EQ(router.targetFor(Command::ChannelProperties), &list);
 
     // Updates come from the handling target; unhandled commands are disabled; a command
     // its target disables does not run, even by a key that arrives before the update.
-    EXPECT_FALSE(router.route(32811));
+    EXPECT_FALSE(router.route(Command::DeleteNews));
     router.updateActions();
-    EXPECT_FALSE(table.action(32811)->isEnabled());
-    EXPECT_FALSE(table.action(32801)->isEnabled());
-    EXPECT_TRUE(table.action(32782)->isChecked());
-    EXPECT_FALSE(table.action(32850)->isChecked()); // the tree answers it, not the frame
-    EXPECT_TRUE(table.action(32810)->isEnabled());
-    EXPECT_TRUE(list.ran == QList<int>{32810});
+    EXPECT_FALSE(table.action(Command::DeleteNews)->isEnabled());
+    EXPECT_FALSE(table.action(Command::CheckForNewVersion)->isEnabled());
+    EXPECT_TRUE(table.action(Command::ReadingPaneRight)->isChecked());
+    EXPECT_FALSE(table.action(Command::Search)->isChecked()); // the tree answers it, not the frame
+    EXPECT_TRUE(table.action(Command::MarkReadUnread)->isEnabled());
+    EXPECT_TRUE(list.ran == QList<Command>{Command::MarkReadUnread});
 
     router.removeView(&list);
-    EXPECT_EQ(router.targetFor(32810), nullptr);
-    EXPECT_EQ(router.targetFor(32813), &tree);
+    EXPECT_EQ(router.targetFor(Command::MarkReadUnread), nullptr);
+    EXPECT_EQ(router.targetFor(Command::ChannelProperties), &tree);
+}
+
+TEST(Commands, EveryCommandHasAPromptATipAndTheToolBarItsImage)
+{
+    for (const CommandEntry& entry : CommandEntries()) {
+        EXPECT_FALSE(entry.prompt.empty()) << CommandNumber(entry.id);
+        EXPECT_FALSE(entry.tip.empty()) << CommandNumber(entry.id);
+        EXPECT_EQ(entry.prompt.find(u'\n'), std::u16string_view::npos) << CommandNumber(entry.id);
+    }
+    // The row menus' commands are described here too, but get no routed action.
+    CCommandTable table;
+    EXPECT_EQ(table.action(Command::RowDeleteGroup), nullptr);
+    EXPECT_EQ(CCommandTable::text(Command::RowEnableConversion).toStdString(),
+              "&Enable convertion to voice");
+    EXPECT_EQ(CCommandTable::prompt(Command::RowDeleteGroup).toStdString(),
+              "Delete this group and all its channels");
+    EXPECT_EQ(CCommandTable::toolTip(Command::RowDeleteGroup).toStdString(), "Delete Group");
+
+    std::vector<std::pair<int, int>> bar;
+    for (const RssToolBarEntry& entry : CCommandTable::toolBarLayout())
+        bar.emplace_back(entry.command, entry.image);
+    const auto slot = [](Command id, int image) { return std::pair(CommandNumber(id), image); };
+    const auto separator = slot(Command::None, -1);
+    EXPECT_EQ(bar, (std::vector{slot(Command::NewChannel, 0), slot(Command::NewGroup, 1),
+                                slot(Command::AddToFavorites, 2), separator,
+                                slot(Command::UpdateAllGroups, 3), slot(Command::Synchronize, 4),
+                                separator, slot(Command::PreviousUnread, 5),
+                                slot(Command::NextUnread, 6), slot(Command::Search, 7), separator,
+                                slot(Command::Back, 8), slot(Command::Forward, 9), separator,
+                                slot(Command::Options, 11), slot(Command::About, 12)}));
 }

@@ -227,7 +227,7 @@ TEST_F(ItemViewTest,
     EXPECT_TRUE(view->NavigatedAway());
     EXPECT_EQ(server.Hits("/story"), 1);
     CommandState back;
-    view->UpdateCommand(CItemView::kBack, back);
+    view->UpdateCommand(Command::Back, back);
     EXPECT_TRUE(back.enabled);
 
     // A new window is refused while the page loads; once loaded, a web address goes to
@@ -392,8 +392,8 @@ TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAnd
     main.resize(900, 600);
     main.show();
     ASSERT_NE(pane, nullptr);
-    EXPECT_EQ(main.Router().targetFor(CItemView::kBack), pane);
-    EXPECT_EQ(main.Router().targetFor(CItemView::kRefresh), pane);
+    EXPECT_EQ(main.Router().targetFor(Command::Back), pane);
+    EXPECT_EQ(main.Router().targetFor(Command::Refresh), pane);
 
     QSignalSpy loaded(pane->Page(), &QWebEnginePage::loadFinished);
     doc.Select(desk.get(), false);
@@ -402,10 +402,10 @@ TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAnd
         [&] { return pane->Page()->url() == pane->PageFile().Url() && !pane->Page()->IsLoading(); },
         20000));
     main.Router().updateActions();
-    EXPECT_TRUE(main.Commands().action(CItemView::kRefresh)->isEnabled());
-    EXPECT_FALSE(main.Commands().action(CItemView::kForward)->isEnabled());
+    EXPECT_TRUE(main.Commands().action(Command::Refresh)->isEnabled());
+    EXPECT_FALSE(main.Commands().action(Command::Forward)->isEnabled());
     loaded.clear();
-    main.Commands().action(CItemView::kRefresh)->trigger();
+    main.Commands().action(Command::Refresh)->trigger();
     ASSERT_TRUE(loaded.wait(20000));
     EXPECT_TRUE(PageText(*pane).contains(u"Gamma"_s));
 

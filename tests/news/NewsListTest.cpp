@@ -197,12 +197,12 @@ TEST_F(NewsList, TheColumnLayoutSurvivesANewViewAndABadEntryGivesTheDefaults)
         CRssReaderView view(doc, frame.theme, frame, Prefs());
         view.resize(640, 300);
         view.InitialUpdate();
-        view.RunCommand(32806); // show Author
-        view.RunCommand(32803); // hide Read
+        view.RunCommand(Command::ColumnAuthor); // show Author
+        view.RunCommand(Command::ColumnRead);   // hide Read
         CommandState state;
-        view.UpdateCommand(32806, state);
+        view.UpdateCommand(Command::ColumnAuthor, state);
         EXPECT_TRUE(state.checked);
-        view.UpdateCommand(32807, state);
+        view.UpdateCommand(Command::ColumnSource, state);
         EXPECT_FALSE(state.enabled) << "the Source column cannot be chosen";
     }
     const QByteArray columns = store.value(u"Items/Columns"_s).toByteArray();
@@ -278,7 +278,7 @@ TEST_F(NewsList, HeaderClicksSortAndTheSameColumnAgainReverses)
     EXPECT_EQ(Titles(view), (QStringList{u"beta"_s, u"alpha"_s, u"Alpha"_s})) << "all equal";
     EXPECT_FALSE(view.header()->isSortIndicatorShown());
     CommandState arrange;
-    view.UpdateCommand(32787, arrange);
+    view.UpdateCommand(Command::ArrangeByDate, arrange);
     EXPECT_FALSE(arrange.checked);
 
     // A damaged settings record sorts nothing; the next click starts afresh.

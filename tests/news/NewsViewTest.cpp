@@ -56,7 +56,7 @@ protected:
         return view.SelectedItem() ? view.SelectedItem()->PlainTitle() : u"(none)"_s;
     }
 
-    static bool Enabled(CRssReaderView& view, int id)
+    static bool Enabled(CRssReaderView& view, Command id)
     {
         CommandState state;
         view.UpdateCommand(id, state);
@@ -90,8 +90,8 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
         QTest::keyClick(&view, Qt::Key_U, Qt::ControlModifier);
         EXPECT_EQ(Selected(view), u"C"_s);
         EXPECT_TRUE(view.Model().index(2, 0).data(NewsListModel::UnreadRole).toBool());
-        EXPECT_FALSE(Enabled(view, 32839));
-        EXPECT_FALSE(Enabled(view, 32838)) << "A and B above are read";
+        EXPECT_FALSE(Enabled(view, Command::NextUnread));
+        EXPECT_FALSE(Enabled(view, Command::PreviousUnread)) << "A and B above are read";
 
         QTest::keyClick(&view, Qt::Key_Return);
         EXPECT_EQ(frame.opened, QStringList{u"http://news.example.com/C"_s});
@@ -129,7 +129,7 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
     QTest::keyClick(&view, Qt::Key_Delete);
     EXPECT_EQ(view.Model().rowCount(), 0);
     EXPECT_EQ(Selected(view), u"(none)"_s);
-    EXPECT_FALSE(Enabled(view, 32811));
+    EXPECT_FALSE(Enabled(view, Command::DeleteNews));
     EXPECT_EQ(channel->TotalCount(), 0);
 }
 
@@ -150,8 +150,8 @@ TEST_F(NewsView, MovedToSavedLeavesTheChannelForSavedNewsAndItsFile)
                                   u"Moved to saved"_s, u"&Delete news"_s, u"-"_s,
                                   u"Convert to voice (off)"_s, u"Download podcast audio (off)"_s,
                                   u"&Play news (off)"_s, u"&Save voice as ... (off)"_s}));
-    EXPECT_TRUE(Enabled(view, 32852));
-    view.RunCommand(32852);
+    EXPECT_TRUE(Enabled(view, Command::MoveToSaved));
+    view.RunCommand(Command::MoveToSaved);
 
     EXPECT_EQ(Titles(view), (QStringList{u"A"_s, u"C"_s, u"D"_s}));
     EXPECT_EQ(Selected(view), u"C"_s);
@@ -166,7 +166,7 @@ TEST_F(NewsView, MovedToSavedLeavesTheChannelForSavedNewsAndItsFile)
 
     view.OnUpdate(RssEvent::ChannelSelected, &doc.SavedNews());
     view.setCurrentIndex(view.Model().index(0, NewsColumnTitle));
-    EXPECT_FALSE(Enabled(view, 32852)) << "already in Saved News";
+    EXPECT_FALSE(Enabled(view, Command::MoveToSaved)) << "already in Saved News";
     EXPECT_EQ(frame.searchBarHidden, 2);
 }
 
@@ -176,14 +176,14 @@ TEST_F(NewsView, TheVoiceFileIsSavedAsAskedAndAMissingOneIsNoticed)
     Open(view, desk.get());
     view.setCurrentIndex(view.Model().index(0, NewsColumnTitle)); // A
     CRssItem* item = view.SelectedItem();
-    EXPECT_FALSE(Enabled(view, 32863));
+    EXPECT_FALSE(Enabled(view, Command::SaveVoiceAs));
     item->SetState(RssItemState::Ready);
     QFile voice(item->Mp3File());
     ASSERT_TRUE(voice.open(QIODevice::WriteOnly));
     voice.write("ID3 voice");
     voice.close();
-    EXPECT_TRUE(Enabled(view, 32863));
-    EXPECT_TRUE(Enabled(view, 32864));
+    EXPECT_TRUE(Enabled(view, Command::SaveVoiceAs));
+    EXPECT_TRUE(Enabled(view, Command::PlayNews));
 
     const QString target = env.home.File(u"copy.mp3"_s);
     QFile old(target);
@@ -195,16 +195,16 @@ TEST_F(NewsView, TheVoiceFileIsSavedAsAskedAndAMissingOneIsNoticed)
         suggested = path;
         return target;
     });
-    view.RunCommand(32863);
+    view.RunCommand(Command::SaveVoiceAs);
     EXPECT_EQ(suggested, item->Mp3File());
     QFile copy(target);
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), QByteArray("ID3 voice")) << "an existing file is replaced";
 
     QFile::remove(item->Mp3File());
-    view.RunCommand(32864);
+    view.RunCommand(Command::PlayNews);
     EXPECT_EQ(item->State(), RssItemState::FileMissing) << "nothing to play";
-    EXPECT_FALSE(Enabled(view, 32864));
+    EXPECT_FALSE(Enabled(view, Command::PlayNews));
 
     // A double click opens the news like Enter.
     const QRect row = view.visualRect(view.Model().index(2, NewsColumnTitle));
@@ -236,12 +236,12 @@ TEST_F(NewsView, InTheMainFrameTheMenuCommandsReachTheList)
     view->setCurrentIndex(view->Model().index(0, NewsColumnTitle));
     QTest::keyClick(view, Qt::Key_Space);
     EXPECT_EQ(desk->UnreadCount(), 1);
-    window.Commands().action(32810)->trigger();
+    window.Commands().action(Command::MarkReadUnread)->trigger();
     EXPECT_EQ(desk->UnreadCount(), 2);
     window.Router().updateActions();
-    EXPECT_TRUE(window.Commands().action(32811)->isEnabled());
-    EXPECT_TRUE(window.Commands().action(32787)->isChecked()) << "sorted by date";
-    EXPECT_FALSE(window.Commands().action(32863)->isEnabled()) << "no voice yet";
+    EXPECT_TRUE(window.Commands().action(Command::DeleteNews)->isEnabled());
+    EXPECT_TRUE(window.Commands().action(Command::ArrangeByDate)->isChecked()) << "sorted by date";
+    EXPECT_FALSE(window.Commands().action(Command::SaveVoiceAs)->isEnabled()) << "no voice yet";
 
     if (const QByteArray shot = qgetenv("CALVORIA_NEWS_SHOT"); !shot.isEmpty())
         window.grab().save(QString::fromLocal8Bit(shot));

@@ -1,10 +1,13 @@
+#include "CCommandTable.h"
 #include "CSystemTray.h"
 #include "CTrayAnimator.h"
+#include "CommandTable.h"
 #include "TrayGeometry.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QIcon>
+#include <QMap>
 #include <QMenu>
 #include <QPixmap>
 #include <QSignalSpy>
@@ -17,20 +20,25 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The main frame's side: one action per command, counting how often each fires.
+// The main frame's side: its actions and the tray menu from the command table, counting
+// how often each command fires.
 struct FrameCommands
 {
     FrameCommands()
     {
-        for (int id : {32848, 32816, 32771, 57664, 57665}) {
-            auto* action = new QAction(u"Frame %1"_s.arg(id), &owner);
-            QObject::connect(action, &QAction::triggered, &owner, [this, id] { ++fired[id]; });
-            actions.insert(id, action);
+        actions = table.actionsByNumber();
+        for (const TrayMenuLine& line : TrayMenuLines()) {
+            menu.append({CommandNumber(line.id), line.text});
+            if (QAction* action = table.action(line.id))
+                QObject::connect(action, &QAction::triggered, &owner,
+                                 [this, id = line.id] { ++fired[id]; });
         }
     }
+    CCommandTable table;
     QObject owner;
+    QList<RssTrayMenuEntry> menu;
     QHash<int, QAction*> actions;
-    QHash<int, int> fired;
+    QMap<Command, int> fired;
 };
 
 } // namespace
@@ -38,9 +46,9 @@ struct FrameCommands
 TEST(SystemTray, MenuHoldsTheFrameCommandsUnderTheTrayTextsWithShowAsDefault)
 {
     FrameCommands frame;
-    frame.actions[32816]->setEnabled(false);
+    frame.table.action(Command::UpdateAllGroups)->setEnabled(false);
     CSystemTray tray(nullptr, [] { return true; });
-    ASSERT_TRUE(tray.create(frame.actions, u"Calvoria"_s));
+    ASSERT_TRUE(tray.create(frame.menu, frame.actions, u"Calvoria"_s));
     EXPECT_EQ(tray.toolTip(), u"Calvoria"_s);
     EXPECT_FALSE(tray.isIconShown()) << "the icon is created hidden";
 
@@ -59,19 +67,19 @@ TEST(SystemTray, MenuHoldsTheFrameCommandsUnderTheTrayTextsWithShowAsDefault)
 
     // The items follow the frame's enabled state and fire the frame's commands.
     EXPECT_FALSE(items[2]->isEnabled());
-    frame.actions[32816]->setEnabled(true);
+    frame.table.action(Command::UpdateAllGroups)->setEnabled(true);
     EXPECT_TRUE(items[2]->isEnabled());
     items[6]->trigger();
     items[3]->trigger();
-    EXPECT_EQ(frame.fired.value(57665), 1);
-    EXPECT_EQ(frame.fired.value(32771), 1);
-    EXPECT_EQ(frame.fired.value(32848), 0);
+    EXPECT_EQ(frame.fired.value(Command::Exit), 1);
+    EXPECT_EQ(frame.fired.value(Command::Options), 1);
+    EXPECT_EQ(frame.fired.value(Command::ShowWindow), 0);
 
     // Without the restore command there is no tray.
     QHash<int, QAction*> withoutShow = frame.actions;
-    withoutShow.remove(32848);
+    withoutShow.remove(CommandNumber(Command::ShowWindow));
     CSystemTray broken(nullptr, [] { return true; });
-    EXPECT_FALSE(broken.create(withoutShow, u"Calvoria"_s));
+    EXPECT_FALSE(broken.create(frame.menu, withoutShow, u"Calvoria"_s));
 }
 
 TEST(SystemTray, DoubleClickPostsExactlyOneRestoreAndTheIconShowsOnlyWithATray)
@@ -79,7 +87,7 @@ TEST(SystemTray, DoubleClickPostsExactlyOneRestoreAndTheIconShowsOnlyWithATray)
     FrameCommands frame;
     bool available = true;
     CSystemTray tray(nullptr, [&available] { return available; });
-    ASSERT_TRUE(tray.create(frame.actions, u"Calvoria"_s));
+    ASSERT_TRUE(tray.create(frame.menu, frame.actions, u"Calvoria"_s));
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::darkBlue);
     tray.setIcon(QIcon(pixmap));
@@ -90,15 +98,16 @@ TEST(SystemTray, DoubleClickPostsExactlyOneRestoreAndTheIconShowsOnlyWithATray)
     tray.handleActivation(QSystemTrayIcon::DoubleClick);
     tray.handleActivation(QSystemTrayIcon::Context);
     tray.handleActivation(QSystemTrayIcon::MiddleClick);
-    EXPECT_EQ(frame.fired.value(32848), 0) << "the restore is posted, not run inside the click";
+    EXPECT_EQ(frame.fired.value(Command::ShowWindow), 0)
+        << "the restore is posted, not run inside the click";
     QCoreApplication::processEvents();
-    EXPECT_EQ(frame.fired.value(32848), 1);
+    EXPECT_EQ(frame.fired.value(Command::ShowWindow), 1);
     tray.handleActivation(QSystemTrayIcon::Trigger);
     tray.handleActivation(QSystemTrayIcon::DoubleClick);
     QCoreApplication::processEvents();
-    EXPECT_EQ(frame.fired.value(32848), 2);
-    for (int id : {32816, 32771, 57664, 57665})
-        EXPECT_EQ(frame.fired.value(id), 0) << id;
+    EXPECT_EQ(frame.fired.value(Command::ShowWindow), 2);
+    for (Command id : {Command::UpdateAllGroups, Command::Options, Command::About, Command::Exit})
+        EXPECT_EQ(frame.fired.value(id), 0) << CommandNumber(id);
 
     EXPECT_TRUE(tray.canHideToTray());
     tray.showIcon();
@@ -145,7 +154,7 @@ TEST(SystemTray, AnimationsRunOnlyWhenWantedAndLeaveTheWindowAsItWas)
 {
     FrameCommands frame;
     CSystemTray tray(nullptr, [] { return true; });
-    ASSERT_TRUE(tray.create(frame.actions, u"Calvoria"_s));
+    ASSERT_TRUE(tray.create(frame.menu, frame.actions, u"Calvoria"_s));
     CTrayAnimator& animator = tray.animator();
     QWidget window;
     const QRect own(200, 150, 640, 480);

@@ -62,28 +62,6 @@ TEST(StringTable, AgePartsJoinWithTheirOwnBlanks)
     EXPECT_EQ(LoadString(153), u"%d hours "_s);
 }
 
-TEST(StringTable, CommandEntrySplitsIntoPromptAndToolTip)
-{
-    const QStringList parts = LoadString(32850).split(u'\n');
-    ASSERT_EQ(parts.size(), 2);
-    EXPECT_EQ(parts[0], u"Search for specific word in all newsr"_s);
-    EXPECT_EQ(parts[1], u"Search"_s);
-}
-
-TEST(StringTable, EveryCommandHasAPromptAndAToolTip)
-{
-    for (const StringTableEntry& e : StringTableEntries()) {
-        const bool command = e.id >= 32768 && e.id < 60000;
-        const bool statusPane = e.id >= 32856 && e.id <= 32859;
-        if (!command || statusPane)
-            continue;
-        const QStringList parts = QStringView(e.text).toString().split(u'\n');
-        ASSERT_EQ(parts.size(), 2) << e.id;
-        EXPECT_FALSE(parts[0].isEmpty()) << e.id;
-        EXPECT_FALSE(parts[1].isEmpty()) << e.id;
-    }
-}
-
 TEST(StringTable, EntriesAreSortedUniqueAndWellFormed)
 {
     const auto entries = StringTableEntries();

@@ -1,3 +1,4 @@
+#include "CCommandTable.h"
 #include "CRssBarButton.h"
 #include "CRssFullBar.h"
 #include "CRssHeader.h"
@@ -27,13 +28,13 @@ class FullBar : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const RssToolBarEntry& entry : CRssFullBar::MainToolBar())
+        for (const RssToolBarEntry& entry : CCommandTable::toolBarLayout())
             if (entry.command)
                 actions.insert(
                     entry.command,
                     new QAction(QStringLiteral("Command &%1").arg(entry.command), &owner));
         bar = std::make_unique<CRssFullBar>(&theme);
-        ASSERT_TRUE(bar->loadToolBar(CRssFullBar::MainToolBar(), actions, 168));
+        ASSERT_TRUE(bar->loadToolBar(CCommandTable::toolBarLayout(), actions, 168));
         bar->resize(bar->sizeHint());
         bar->show();
     }
@@ -50,39 +51,42 @@ TEST_F(FullBar, LaysOutLargeAndSmallButtonsWithSeparatorsAndBorders)
 {
     // 12 buttons of 32 + 4, 4 separators of 16, borders 3 + 3 across and 3 + 4 down.
     EXPECT_EQ(bar->sizeHint(), QSize(12 * 36 + 4 * 16 + 6, 36 + 7));
-    EXPECT_EQ(bar->button(32775)->geometry(), QRect(3 + 36, 3, 36, 36));
-    EXPECT_EQ(bar->commandAt(QPoint(3 + 36 + 10, 10)), 32775);
+    EXPECT_EQ(bar->button(CommandNumber(Command::NewGroup))->geometry(), QRect(3 + 36, 3, 36, 36));
+    EXPECT_EQ(bar->commandAt(QPoint(3 + 36 + 10, 10)), CommandNumber(Command::NewGroup));
     EXPECT_EQ(bar->commandAt(QPoint(3 + 3 * 36 + 4, 10)), 0); // the first separator
 
     bar->setOrientation(Qt::Vertical);
     EXPECT_EQ(bar->sizeHint(), QSize(36 + 6, 12 * 36 + 4 * 16 + 7));
     bar->resize(bar->sizeHint());
-    EXPECT_EQ(bar->button(32775)->geometry(), QRect(3, 3 + 36, 36, 36));
+    EXPECT_EQ(bar->button(CommandNumber(Command::NewGroup))->geometry(), QRect(3, 3 + 36, 36, 36));
     bar->setOrientation(Qt::Horizontal);
 
     auto* field = new QLineEdit;
-    bar->setHostedControl(32850, field);
-    EXPECT_EQ(bar->button(32850)->sizeHint().width(), field->sizeHint().width() + 4);
+    bar->setHostedControl(CommandNumber(Command::Search), field);
+    EXPECT_EQ(bar->button(CommandNumber(Command::Search))->sizeHint().width(),
+              field->sizeHint().width() + 4);
     EXPECT_EQ(field->palette().color(QPalette::Window), QColor(Qt::white));
 
     ASSERT_TRUE(bar->reloadImages(169));
-    bar->removeButton(32850);
+    bar->removeButton(CommandNumber(Command::Search));
     EXPECT_EQ(bar->sizeHint(), QSize(11 * 20 + 4 * 8 + 6, 16 + 4 + 7));
 
-    bar->setButtonLabel(32772, 157);
-    EXPECT_EQ(bar->button(32772)->label(), QStringLiteral("New Channel"));
-    EXPECT_GT(bar->button(32772)->sizeHint().width(), 20 + 2 + 20);
-    bar->setButtonLabel(32772, 0);
-    EXPECT_EQ(bar->button(32772)->sizeHint(), QSize(20, 20));
-    bar->removeButton(32772);
-    EXPECT_EQ(bar->button(32772), nullptr);
-    EXPECT_EQ(bar->button(32775)->accessibleName(), QStringLiteral("Command 32775"));
+    bar->setButtonLabel(CommandNumber(Command::NewChannel), 157);
+    EXPECT_EQ(bar->button(CommandNumber(Command::NewChannel))->label(),
+              QStringLiteral("New Channel"));
+    EXPECT_GT(bar->button(CommandNumber(Command::NewChannel))->sizeHint().width(), 20 + 2 + 20);
+    bar->setButtonLabel(CommandNumber(Command::NewChannel), 0);
+    EXPECT_EQ(bar->button(CommandNumber(Command::NewChannel))->sizeHint(), QSize(20, 20));
+    bar->removeButton(CommandNumber(Command::NewChannel));
+    EXPECT_EQ(bar->button(CommandNumber(Command::NewChannel)), nullptr);
+    EXPECT_EQ(bar->button(CommandNumber(Command::NewGroup))->accessibleName(),
+              QStringLiteral("Command %1").arg(CommandNumber(Command::NewGroup)));
 }
 
 TEST_F(FullBar, ButtonsTriggerByMouseAndKeyboardButNotWhenDraggedOffOrDisabled)
 {
-    CRssBarButton* button = bar->button(32816);
-    QSignalSpy triggered(actions[32816], &QAction::triggered);
+    CRssBarButton* button = bar->button(CommandNumber(Command::UpdateAllGroups));
+    QSignalSpy triggered(actions[CommandNumber(Command::UpdateAllGroups)], &QAction::triggered);
     const QPoint inside = button->rect().center();
     const QPoint outside(-40, inside.y());
 
@@ -107,13 +111,14 @@ TEST_F(FullBar, ButtonsTriggerByMouseAndKeyboardButNotWhenDraggedOffOrDisabled)
         QTest::qWait(10);
     EXPECT_EQ(triggered.count(), 4);
 
-    actions[32835]->setEnabled(false);
+    actions[CommandNumber(Command::Synchronize)]->setEnabled(false);
     QTest::keyClick(button, Qt::Key_Right);
-    EXPECT_EQ(bar->focusWidget(), bar->button(32838)) << "arrow skips the disabled button";
-    QTest::keyClick(bar->button(32838), Qt::Key_Left);
+    EXPECT_EQ(bar->focusWidget(), bar->button(CommandNumber(Command::PreviousUnread)))
+        << "arrow skips the disabled button";
+    QTest::keyClick(bar->button(CommandNumber(Command::PreviousUnread)), Qt::Key_Left);
     EXPECT_EQ(bar->focusWidget(), button);
 
-    actions[32816]->setEnabled(false);
+    actions[CommandNumber(Command::UpdateAllGroups)]->setEnabled(false);
     EXPECT_FALSE(button->isEnabled());
     QTest::mouseClick(button, Qt::LeftButton, {}, inside);
     QTest::keyClick(button, Qt::Key_Space);
@@ -124,7 +129,7 @@ TEST_F(FullBar, ButtonsTriggerByMouseAndKeyboardButNotWhenDraggedOffOrDisabled)
 
 TEST_F(FullBar, DrawsHotPressedAndDisabledButtonsInTheThemeColours)
 {
-    CRssBarButton* button = bar->button(32775);
+    CRssBarButton* button = bar->button(CommandNumber(Command::NewGroup));
     const QPoint origin = button->geometry().topLeft();
     const int h = button->height();
     // Inside the folder image, left of its badge: opaque #F2C14E.
@@ -150,14 +155,14 @@ TEST_F(FullBar, DrawsHotPressedAndDisabledButtonsInTheThemeColours)
     QTest::mouseRelease(button, Qt::LeftButton, {}, button->rect().center());
     button->setAttribute(Qt::WA_UnderMouse, false);
 
-    actions[32775]->setCheckable(true);
-    actions[32775]->setChecked(true);
+    actions[CommandNumber(Command::NewGroup)]->setCheckable(true);
+    actions[CommandNumber(Command::NewGroup)]->setChecked(true);
     image = bar->grab().toImage();
     ExpectColorNear(image.pixel(origin + QPoint(1, 1)), 0xE87F08, 10, "checked top");
     ExpectColorNear(image.pixel(origin + QPoint(1, h - 2)), 0xFFF6CF, 10, "checked bottom");
-    actions[32775]->setChecked(false);
+    actions[CommandNumber(Command::NewGroup)]->setChecked(false);
 
-    actions[32775]->setEnabled(false);
+    actions[CommandNumber(Command::NewGroup)]->setEnabled(false);
     image = bar->grab().toImage();
     // Faded folder (0.4 x + 25.5, alpha 0.4) over the bar.
     const QRgb bare = image.pixel(barePixel);

@@ -79,16 +79,16 @@ template <class W> W* Child(QWidget* parent, const char* name)
     return parent->findChild<W*>(QString::fromLatin1(name));
 }
 
-QList<int> MenuIds(const QMenu& menu)
+QList<Command> MenuIds(const QMenu& menu)
 {
-    QList<int> ids;
+    QList<Command> ids;
     for (const QAction* action : menu.actions())
         if (!action->isSeparator())
-            ids << action->data().toInt();
+            ids << Command(action->data().toInt());
     return ids;
 }
 
-bool Enabled(CLeftView& view, int command)
+bool Enabled(CLeftView& view, Command command)
 {
     CommandState state;
     view.UpdateCommand(command, state);
@@ -131,9 +131,9 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     // The root group cannot be renamed, by command or by F2.
     view.setCurrentIndex(model.RootGroupIndex());
     EXPECT_EQ(w.doc.SelectedGroup(), &root);
-    EXPECT_FALSE(Enabled(view, 32812));
-    EXPECT_TRUE(Enabled(view, 32772));
-    EXPECT_FALSE(Enabled(view, 32813));
+    EXPECT_FALSE(Enabled(view, Command::RenameGroup));
+    EXPECT_TRUE(Enabled(view, Command::NewChannel));
+    EXPECT_FALSE(Enabled(view, Command::ChannelProperties));
     QTest::keyClick(&view, Qt::Key_F2);
     EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget()), nullptr) << "no editor";
 
@@ -141,7 +141,7 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     QTest::keyClick(&view, Qt::Key_Down);
     ASSERT_EQ(view.Model().NodeAt(view.currentIndex()), tech);
     EXPECT_EQ(w.doc.SelectedGroup(), tech);
-    EXPECT_TRUE(Enabled(view, 32812));
+    EXPECT_TRUE(Enabled(view, Command::RenameGroup));
     QTest::keyClick(&view, Qt::Key_F2);
     auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
     ASSERT_NE(editor, nullptr);
@@ -163,7 +163,11 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
         EXPECT_EQ(view.ContextMenuFor(index), nullptr);
     std::unique_ptr<QMenu> menu(view.ContextMenuFor(model.IndexOf(gamma)));
     ASSERT_TRUE(menu);
-    EXPECT_EQ(MenuIds(*menu), (QList<int>{32823, 32824, 32825, 32826, 32854, 32855, 32827, 32828}));
+    EXPECT_EQ(MenuIds(*menu),
+              (QList<Command>{Command::RowUpdateChannel, Command::RowUpdateGroup,
+                              Command::RowMarkChannelRead, Command::RowMarkGroupRead,
+                              Command::RowEnableConversion, Command::RowDisableConversion,
+                              Command::RowDeleteChannel, Command::RowChannelProperties}));
     QStringList disabled;
     for (const QAction* action : menu->actions())
         if (!action->isSeparator() && !action->isEnabled())
@@ -171,10 +175,12 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     EXPECT_EQ(disabled,
               (QStringList{u"&Mark channel as read"_s, u"D&isable convertion to voice"_s}));
     menu.reset(view.ContextMenuFor(model.IndexOf(tech)));
-    EXPECT_EQ(MenuIds(*menu), (QList<int>{32831, 32832, 32824, 32826, 32830, 32829}));
+    EXPECT_EQ(MenuIds(*menu), (QList<Command>{Command::RowNewChannel, Command::RowNewGroup,
+                                              Command::RowUpdateGroup, Command::RowMarkGroupRead,
+                                              Command::RowDeleteGroup, Command::RowRenameGroup}));
     {
         BoxAnswer no(QMessageBox::No);
-        view.RunRowCommand(CLeftView::EnableConversionCmd, gamma);
+        view.RunRowCommand(Command::RowEnableConversion, gamma);
         EXPECT_EQ(no.question, u"Do you want to convert existing news to voice?"_s);
     }
     EXPECT_TRUE(gamma->AutoConvert());
@@ -184,7 +190,7 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     QTimer::singleShot(50, [] {
         if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
             for (QAction* action : popup->actions())
-                if (action->data().toInt() == CLeftView::DisableConversionCmd) {
+                if (Command(action->data().toInt()) == Command::RowDisableConversion) {
                     popup->setActiveAction(action);
                     QTest::keyClick(popup, Qt::Key_Return);
                 }
@@ -314,8 +320,8 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
             dialog->grab().save(QString::fromLocal8Bit(dir) + u"/new-channel.png"_s);
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
-    ASSERT_TRUE(Enabled(view, 32772));
-    view.RunCommand(32772);
+    ASSERT_TRUE(Enabled(view, Command::NewChannel));
+    view.RunCommand(Command::NewChannel);
     EXPECT_EQ(offered, feedUrl);
     EXPECT_TRUE(failed.startsWith(u"Verification failed"_s)) << failed.toStdString();
     EXPECT_EQ(fromPage, server.Url("/site/feed")) << "a page's first feed is taken";
@@ -340,7 +346,7 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
         QTest::keyClicks(Child<QLineEdit>(dialog, "nameEdit"), u"Sport"_s);
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
-    view.RunCommand(32775);
+    view.RunCommand(Command::NewGroup);
     auto* sport = NodeCast<CRssGroup>(w.doc.RootGroup().ChildrenSnapshot().back().get());
     ASSERT_NE(sport, nullptr);
     EXPECT_EQ(sport->Name(), u"Sport"_s);
@@ -362,7 +368,7 @@ TEST_F(LeftView, NewChannelVerifiesTheFeedAndNewGroupAppendsAGroup)
         images->setCurrentIndex(images->findText(u"Never load"_s));
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
-    view.RunRowCommand(CLeftView::ChannelPropertiesCmd, old);
+    view.RunRowCommand(Command::RowChannelProperties, old);
     EXPECT_TRUE(applyEnabled);
     EXPECT_FALSE(old->AutoUpdate());
     EXPECT_EQ(automatic, u"Automatic / As in the options"_s);

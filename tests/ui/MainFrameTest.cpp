@@ -55,13 +55,15 @@ TEST_F(MainWindow, MenuBarCarriesTheCommandsToTheirTargets)
         titles << title->text();
     EXPECT_EQ(titles, (QStringList{u"&File"_s, u"&Edit"_s, u"&View"_s, u"&Browse"_s,
                                    u"&Tools"_s, u"&Help"_s}));
-    QAction* exit = frame.Commands().action(57665);
+    QAction* exit = frame.Commands().action(Command::Exit);
     EXPECT_EQ(menu->actions().first()->menu()->actions().last(), exit);
 
     frame.Router().updateActions();
-    EXPECT_TRUE(frame.Commands().action(32816)->isEnabled()) << "update all groups";
-    EXPECT_FALSE(frame.Commands().action(32814)->isEnabled()) << "no channel selected";
-    EXPECT_FALSE(frame.Commands().action(32811)->isEnabled()) << "no news list yet";
+    EXPECT_TRUE(frame.Commands().action(Command::UpdateAllGroups)->isEnabled())
+        << "update all groups";
+    EXPECT_FALSE(frame.Commands().action(Command::UpdateChannel)->isEnabled())
+        << "no channel selected";
+    EXPECT_FALSE(frame.Commands().action(Command::DeleteNews)->isEnabled()) << "no news list yet";
 
     QSignalSpy exitSpy(&frame, &CMainFrame::exitRequested);
     exit->trigger();
@@ -88,7 +90,7 @@ TEST_F(MainWindow, CtrlFTogglesTheSearchBarOnTheSearchResults)
     EXPECT_EQ(frame.StatusPanes().channelText(), u"Total 5, unread 2"_s);
     EXPECT_GT(frame.Panes().inner->y(), newsTop) << "the news side moves down under the bar";
     frame.Router().updateActions();
-    EXPECT_TRUE(frame.Commands().action(32850)->isChecked());
+    EXPECT_TRUE(frame.Commands().action(Command::Search)->isChecked());
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_FALSE(bar->isVisible());
@@ -135,7 +137,7 @@ TEST_F(MainWindow, CloseBoxHidesToTheTrayOrMinimises)
     EXPECT_FALSE(noTray.IsHiddenInTray());
     EXPECT_FALSE(noTray.Tray().isIconShown());
     EXPECT_EQ(exitSpy.count(), 0);
-    noTray.Commands().action(32848)->trigger();
+    noTray.Commands().action(Command::ShowWindow)->trigger();
     QTRY_VERIFY(!noTray.isMinimized());
 }
 
@@ -143,8 +145,8 @@ TEST_F(MainWindow, CloseBoxHidesToTheTrayOrMinimises)
 class NewsListStub : public QWidget, public ICommandTarget, public INotificationView
 {
 public:
-    bool HandlesCommand(int id) const override { return id == 32811; }
-    void RunCommand(int) override { ++deletes; }
+    bool HandlesCommand(Command id) const override { return id == Command::DeleteNews; }
+    void RunCommand(Command) override { ++deletes; }
     void OnUpdate(RssEvent hint, CRefCounted*) override { hints << int(hint); }
     int deletes = 0;
     QList<int> hints;
@@ -169,12 +171,12 @@ TEST_F(MainWindow, PlacementAndPaneSizesSurviveRunsAndPaneSwitches)
         EXPECT_EQ(frame.Panes().inner->columnSize(0), 260);
 
         // The position already in force changes and stores nothing.
-        frame.Commands().action(32782)->trigger();
+        frame.Commands().action(Command::ReadingPaneRight)->trigger();
         EXPECT_FALSE(env.log.Contains(u"Storing frame position ..."_s));
 
         // To the bottom: the width beside the pane is kept, the height is written as 0 and
         // so falls back to half the window.
-        frame.Commands().action(32783)->trigger();
+        frame.Commands().action(Command::ReadingPaneBottom)->trigger();
         EXPECT_EQ(store.value(u"Position/LayoutInfo"_s).toByteArray(),
                   (PaneLayout{240, 0, 260}.ToBytes()));
         EXPECT_EQ(env.app.Prefs()->readingPanePosition, 2);
@@ -183,10 +185,10 @@ TEST_F(MainWindow, PlacementAndPaneSizesSurviveRunsAndPaneSwitches)
         EXPECT_EQ(frame.Panes().inner->rowSize(0), 250);
         EXPECT_EQ(frame.RightSideHeader(), frame.Panes().inner->window(0xD900));
         frame.Router().updateActions();
-        EXPECT_TRUE(frame.Commands().action(32783)->isChecked());
-        EXPECT_FALSE(frame.Commands().action(32782)->isChecked());
+        EXPECT_TRUE(frame.Commands().action(Command::ReadingPaneBottom)->isChecked());
+        EXPECT_FALSE(frame.Commands().action(Command::ReadingPaneRight)->isChecked());
 
-        frame.Commands().action(32784)->trigger();
+        frame.Commands().action(Command::ReadingPaneHidden)->trigger();
         EXPECT_EQ(frame.Panes().inner, nullptr);
         EXPECT_EQ(frame.RightSideHeader(), frame.Panes().outer->window(0xD901));
         frame.setGeometry(30, 40, 900, 600);

@@ -52,7 +52,7 @@ QList<ICommandTarget*> CCommandRouter::order() const
     return targets;
 }
 
-ICommandTarget* CCommandRouter::targetFor(int id) const
+ICommandTarget* CCommandRouter::targetFor(Command id) const
 {
     for (ICommandTarget* target : order()) {
         if (target->HandlesCommand(id))
@@ -61,7 +61,7 @@ ICommandTarget* CCommandRouter::targetFor(int id) const
     return nullptr;
 }
 
-bool CCommandRouter::route(int id)
+bool CCommandRouter::route(Command id)
 {
     ICommandTarget* target = targetFor(id);
     if (target == nullptr)
@@ -81,7 +81,7 @@ void CCommandRouter::attach(const CCommandTable* table)
     m_table = table;
     if (table == nullptr)
         return;
-    for (int id : table->ids()) {
+    for (Command id : table->ids()) {
         QAction* action = table->action(id);
         connect(action, &QAction::triggered, this, [this, id] { route(id); });
     }
@@ -91,7 +91,7 @@ void CCommandRouter::updateActions()
 {
     if (m_table == nullptr)
         return;
-    for (int id : m_table->ids()) {
+    for (Command id : m_table->ids()) {
         QAction* action = m_table->action(id);
         CommandState state;
         ICommandTarget* target = targetFor(id);

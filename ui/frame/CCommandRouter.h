@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandIds.h"
+
 #include <QList>
 #include <QObject>
 
@@ -18,10 +20,10 @@ class ICommandTarget
 {
 public:
     virtual ~ICommandTarget() = default;
-    virtual bool HandlesCommand(int id) const = 0;
-    virtual void RunCommand(int id) = 0;
+    virtual bool HandlesCommand(Command id) const = 0;
+    virtual void RunCommand(Command id) = 0;
     // Only called for a command the target handles; leaves the state alone by default.
-    virtual void UpdateCommand(int id, CommandState& state)
+    virtual void UpdateCommand(Command id, CommandState& state)
     {
         (void)id;
         (void)state;
@@ -46,10 +48,10 @@ public:
     void setApplication(ICommandTarget* application);
 
     // The target that gets the command, or null.
-    ICommandTarget* targetFor(int id) const;
+    ICommandTarget* targetFor(Command id) const;
 
     // Runs the command at its target; false when nobody handles it.
-    bool route(int id);
+    bool route(Command id);
 
     // Sends the table's triggered actions here (pass null to stop updating them).
     void attach(const CCommandTable* table);
@@ -62,7 +64,7 @@ public:
 
 Q_SIGNALS:
     // A command ran at its target.
-    void routed(int id);
+    void routed(Command id);
 
 private:
     QList<ICommandTarget*> order() const;

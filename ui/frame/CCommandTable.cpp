@@ -1,7 +1,7 @@
 #include "CCommandTable.h"
 
+#include "CRssFullBar.h"
 #include "CommandTable.h"
-#include "StringTable.h"
 
 #include <QAction>
 #include <QMenu>
@@ -20,25 +20,26 @@ QString fromView(std::u16string_view text)
 CCommandTable::CCommandTable(QObject* parent) : QObject(parent)
 {
     for (const CommandEntry& command : CommandEntries()) {
-        const QString text = fromView(command.text);
-        auto* action = new QAction(text.section(u'\t', 0, 0), this);
-        action->setData(command.id);
+        if (command.owner == CommandOwner::ChannelTreeRow)
+            continue;
+        auto* action = new QAction(text(command.id), this);
+        action->setData(CommandNumber(command.id));
         if (!command.keys.empty())
             action->setShortcut(
                 QKeySequence(QString::fromLatin1(command.keys.data(), qsizetype(command.keys.size()))));
         action->setStatusTip(prompt(command.id));
         action->setToolTip(toolTip(command.id));
-        m_actions.insert(command.id, action);
+        m_actions.insert(CommandNumber(command.id), action);
         m_ids.append(command.id);
     }
 }
 
-QAction* CCommandTable::action(int id) const
+QAction* CCommandTable::action(Command id) const
 {
-    return m_actions.value(id);
+    return m_actions.value(CommandNumber(id));
 }
 
-QList<int> CCommandTable::ids() const
+QList<Command> CCommandTable::ids() const
 {
     return m_ids;
 }
@@ -52,13 +53,13 @@ void CCommandTable::buildMainMenu(QMenuBar* bar) const
         QMenu* parent = line.depth > 0 ? menus.value(line.depth - 1) : nullptr;
         if (line.depth > 0 && parent == nullptr)
             continue; // a line without its menu: a broken table, skip it
-        if (line.id == 0 && !line.title.empty()) {
+        if (line.id == Command::None && !line.title.empty()) {
             QMenu* menu = parent != nullptr ? parent->addMenu(fromView(line.title))
                                             : bar->addMenu(fromView(line.title));
             menus.append(menu);
         } else if (parent == nullptr)
             continue;
-        else if (line.id == 0)
+        else if (line.id == Command::None)
             parent->addSeparator();
         else if (QAction* act = action(line.id))
             parent->addAction(act);
@@ -67,20 +68,37 @@ void CCommandTable::buildMainMenu(QMenuBar* bar) const
 
 void CCommandTable::addShortcutsTo(QWidget* widget) const
 {
-    for (int id : m_ids) {
-        QAction* act = m_actions.value(id);
+    for (Command id : m_ids) {
+        QAction* act = action(id);
         if (!act->shortcut().isEmpty())
             widget->addAction(act);
     }
 }
 
-QString CCommandTable::prompt(int id)
+QString CCommandTable::text(Command id)
 {
-    return LoadString(id).section(u'\n', 0, 0);
+    const CommandEntry* entry = FindCommand(id);
+    return entry ? fromView(entry->text).section(u'\t', 0, 0) : QString();
 }
 
-QString CCommandTable::toolTip(int id)
+QString CCommandTable::prompt(Command id)
 {
-    const QString text = LoadString(id);
-    return text.contains(u'\n') ? text.section(u'\n', 1) : QString();
+    const CommandEntry* entry = FindCommand(id);
+    return entry ? fromView(entry->prompt) : QString();
+}
+
+QString CCommandTable::toolTip(Command id)
+{
+    const CommandEntry* entry = FindCommand(id);
+    return entry ? fromView(entry->tip) : QString();
+}
+
+QList<RssToolBarEntry> CCommandTable::toolBarLayout()
+{
+    QList<RssToolBarEntry> layout;
+    for (const ToolBarSlot& slot : ToolBarSlots()) {
+        const CommandEntry* entry = FindCommand(slot.id);
+        layout.append({CommandNumber(slot.id), entry ? entry->image : -1});
+    }
+    return layout;
 }

@@ -2,51 +2,41 @@
 
 #include "CRssReaderDoc.h"
 
-namespace {
-
-constexpr int kUpdateChannel = 32814;
-constexpr int kUpdateGroup = 32815;
-constexpr int kUpdateAllGroups = 32816;
-constexpr int kAddToFavorites = 32837;
-constexpr int kRemoveFromFavorites = 32853;
-
-} // namespace
-
-bool CDocumentCommands::HandlesCommand(int id) const
+bool CDocumentCommands::HandlesCommand(Command id) const
 {
     if (!m_document)
         return false;
     switch (id) {
-    case kUpdateChannel:
-    case kUpdateGroup:
-    case kUpdateAllGroups:
-    case kAddToFavorites:
-    case kRemoveFromFavorites:
+    case Command::UpdateChannel:
+    case Command::UpdateGroup:
+    case Command::UpdateAllGroups:
+    case Command::AddToFavorites:
+    case Command::RemoveFromFavorites:
         return true;
     default:
         return false;
     }
 }
 
-void CDocumentCommands::RunCommand(int id)
+void CDocumentCommands::RunCommand(Command id)
 {
     switch (id) {
-    case kUpdateChannel:
+    case Command::UpdateChannel:
         if (m_document->CanUpdateChannel())
             m_document->UpdateChannel();
         break;
-    case kUpdateGroup:
+    case Command::UpdateGroup:
         if (m_document->CanUpdateGroup())
             m_document->UpdateGroup();
         break;
-    case kUpdateAllGroups:
+    case Command::UpdateAllGroups:
         m_document->UpdateAllGroups();
         break;
-    case kAddToFavorites:
+    case Command::AddToFavorites:
         if (m_document->CanAddToFavorites())
             m_document->AddToFavorites();
         break;
-    case kRemoveFromFavorites:
+    case Command::RemoveFromFavorites:
         if (m_document->CanRemoveFromFavorites())
             m_document->RemoveFromFavorites();
         break;
@@ -55,19 +45,19 @@ void CDocumentCommands::RunCommand(int id)
     }
 }
 
-void CDocumentCommands::UpdateCommand(int id, CommandState& state)
+void CDocumentCommands::UpdateCommand(Command id, CommandState& state)
 {
     switch (id) {
-    case kUpdateChannel:
+    case Command::UpdateChannel:
         state.enabled = m_document->CanUpdateChannel();
         break;
-    case kUpdateGroup:
+    case Command::UpdateGroup:
         state.enabled = m_document->CanUpdateGroup();
         break;
-    case kAddToFavorites:
+    case Command::AddToFavorites:
         state.enabled = m_document->CanAddToFavorites();
         break;
-    case kRemoveFromFavorites:
+    case Command::RemoveFromFavorites:
         state.enabled = m_document->CanRemoveFromFavorites();
         break;
     default:

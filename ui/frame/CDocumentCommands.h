@@ -11,9 +11,9 @@ class CDocumentCommands : public ICommandTarget
 public:
     explicit CDocumentCommands(CRssReaderDoc* document) : m_document(document) {}
 
-    bool HandlesCommand(int id) const override;
-    void RunCommand(int id) override;
-    void UpdateCommand(int id, CommandState& state) override;
+    bool HandlesCommand(Command id) const override;
+    void RunCommand(Command id) override;
+    void UpdateCommand(Command id, CommandState& state) override;
 
 private:
     CRssReaderDoc* m_document;

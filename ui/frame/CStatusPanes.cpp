@@ -2,6 +2,7 @@
 
 #include "CRssChannel.h"
 #include "CRssReaderDoc.h"
+#include "CommandIds.h"
 #include "StringTable.h"
 
 #include <QLabel>
@@ -9,22 +10,13 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-constexpr int kChannelPane = 32858;
-constexpr int kDownloadPane = 32856;
-constexpr int kConversionPane = 32857;
-constexpr int kChannelFormat = 32859;
-
-} // namespace
-
 CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar)
 {
-    m_channel = addPane(bar, kChannelPane);
+    m_channel = addPane(bar, CommandNumber(Command::NewsCountIndicator));
     m_channel->setAccessibleName(tr("News of the selected channel"));
-    m_download = addPane(bar, kDownloadPane);
+    m_download = addPane(bar, CommandNumber(Command::DownloadsIndicator));
     m_download->setAccessibleName(tr("Downloads waiting or running"));
-    m_conversion = addPane(bar, kConversionPane);
+    m_conversion = addPane(bar, CommandNumber(Command::ConversionsIndicator));
     m_conversion->setAccessibleName(tr("Conversions waiting or running"));
 }
 
@@ -50,7 +42,7 @@ QString CStatusPanes::channelText() const
     const CRssChannel* channel = m_document ? m_document->SelectedChannel() : nullptr;
     if (!channel)
         return {};
-    QString text = LoadString(kChannelFormat);
+    QString text = LoadString(CommandNumber(Command::NewsCountText));
     const qsizetype first = text.indexOf(u"%d"_s);
     if (first < 0)
         return text;

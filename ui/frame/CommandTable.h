@@ -1,11 +1,13 @@
 #pragma once
 
+#include "CommandIds.h"
+
 #include <span>
 #include <string_view>
 
-// The numbered commands shared by the main menu, the accelerators, the tool bar and the
-// tray menu, and the layout of the main menu. Plain data; CCommandTable turns it into
-// actions and menus.
+// The one place that describes each command: its menu text, accelerator, status-bar
+// prompt, tool tip and tool bar image, and the layouts of the main menu, the tool bar and
+// the tray menu. Plain data; CCommandTable turns it into actions and menus.
 
 // Who carries out a command. The router still asks every target in routing order; the
 // owner says which target is expected to answer.
@@ -17,32 +19,47 @@ enum class CommandOwner
     ChannelTree,
     NewsList,
     ReadingPane,
+    // A row menu of the channel tree: run on the row clicked, never routed, no action.
+    ChannelTreeRow,
 };
 
 struct CommandEntry
 {
-    int id;
+    Command id;
     std::u16string_view text; // menu text; the part after a tab names the shortcut
     std::string_view keys;    // accelerator in QKeySequence portable form, or empty
     CommandOwner owner;
+    std::u16string_view prompt; // status-bar prompt
+    std::u16string_view tip;    // tool tip
+    int image = -1;             // image in the tool bar strips, or -1
 };
 
-// One line of the main menu. A line with a title and no id opens a submenu whose lines
-// follow with a depth one greater; a line with neither is a separator.
+// One line of the main menu. A line with a title and no command opens a submenu whose
+// lines follow with a depth one greater; a line with neither is a separator.
 struct MenuLine
 {
     int depth;
-    int id;
+    Command id;
     std::u16string_view title;
 };
 
-struct ToolBarButton
+// One place of the tool bar: a command (None for a separator) and the string-table number
+// of its label, 0 for none.
+struct ToolBarSlot
 {
-    int id;
-    int labelString; // string-table number of the button label
+    Command id;
+    int labelString = 0;
+};
+
+// One line of the tray menu: a command and its text there, or a separator (None).
+struct TrayMenuLine
+{
+    Command id;
+    std::u16string_view text;
 };
 
 std::span<const CommandEntry> CommandEntries();
-const CommandEntry* FindCommand(int id);
+const CommandEntry* FindCommand(Command id);
 std::span<const MenuLine> MainMenuLines();
-std::span<const ToolBarButton> ToolBarButtons();
+std::span<const ToolBarSlot> ToolBarSlots();
+std::span<const TrayMenuLine> TrayMenuLines();

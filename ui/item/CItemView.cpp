@@ -158,21 +158,21 @@ bool CItemView::OpenNewWindow(const QUrl& url)
     return m_frame.OpenInBrowser(url.toString());
 }
 
-bool CItemView::HandlesCommand(int id) const
+bool CItemView::HandlesCommand(Command id) const
 {
-    return id == kBack || id == kForward || id == kRefresh;
+    return id == Command::Back || id == Command::Forward || id == Command::Refresh;
 }
 
-void CItemView::RunCommand(int id)
+void CItemView::RunCommand(Command id)
 {
     switch (id) {
-    case kBack:
+    case Command::Back:
         m_page->triggerAction(QWebEnginePage::Back);
         break;
-    case kForward:
+    case Command::Forward:
         m_page->triggerAction(QWebEnginePage::Forward);
         break;
-    case kRefresh:
+    case Command::Refresh:
         m_page->triggerAction(QWebEnginePage::Reload);
         break;
     default:
@@ -180,13 +180,13 @@ void CItemView::RunCommand(int id)
     }
 }
 
-void CItemView::UpdateCommand(int id, CommandState& state)
+void CItemView::UpdateCommand(Command id, CommandState& state)
 {
-    if (id == kBack)
+    if (id == Command::Back)
         state.enabled = m_canGoBack;
-    else if (id == kForward)
+    else if (id == Command::Forward)
         state.enabled = m_canGoForward;
-    else if (id == kRefresh)
+    else if (id == Command::Refresh)
         state.enabled = true;
 }
 

@@ -26,13 +26,6 @@ class CItemView : public QWidget, public INotificationView, public ICommandTarge
 {
     Q_OBJECT
 public:
-    enum Command
-    {
-        kBack = 32795,
-        kForward = 32796,
-        kRefresh = 32797
-    };
-
     CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices& frame,
               QWidget* parent = nullptr);
     ~CItemView() override;
@@ -48,9 +41,9 @@ public:
     void OnUpdate(RssEvent hint, CRefCounted* object) override;
 
     // ICommandTarget
-    bool HandlesCommand(int id) const override;
-    void RunCommand(int id) override;
-    void UpdateCommand(int id, CommandState& state) override;
+    bool HandlesCommand(Command id) const override;
+    void RunCommand(Command id) override;
+    void UpdateCommand(Command id, CommandState& state) override;
 
     // A page asks for a new window: refused while it loads; once loaded, a web address
     // opens in the person's browser. True when it was opened.

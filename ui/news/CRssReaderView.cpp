@@ -371,24 +371,24 @@ void CRssReaderView::keyPressEvent(QKeyEvent* event)
     // Inside the main window these keys reach the list as the frame's accelerators; on
     // its own the list takes them here.
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    int command = 0;
+    Command command = Command::None;
     if (modifiers == Qt::NoModifier) {
         switch (event->key()) {
         case Qt::Key_Space:
-            command = 32810;
+            command = Command::MarkReadUnread;
             break;
         case Qt::Key_Delete:
-            command = 32811;
+            command = Command::DeleteNews;
             break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            command = 32851;
+            command = Command::OpenInBrowser;
             break;
         default:
             break;
         }
     } else if (modifiers == Qt::ControlModifier && event->key() == Qt::Key_U) {
-        command = 32839;
+        command = Command::NextUnread;
     } else if (modifiers == Qt::ShiftModifier && event->key() == Qt::Key_F10) {
         const QRect rect = visualRect(currentIndex());
         const QPoint at = rect.isValid() ? rect.center() : QPoint();
@@ -396,7 +396,7 @@ void CRssReaderView::keyPressEvent(QKeyEvent* event)
         contextMenuEvent(&menu);
         return;
     }
-    if (command) {
+    if (command != Command::None) {
         CommandState state;
         UpdateCommand(command, state);
         if (state.enabled)

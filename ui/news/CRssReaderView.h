@@ -42,9 +42,9 @@ public:
     void OnUpdate(RssEvent hint, CRefCounted* object) override;
 
     // ICommandTarget
-    bool HandlesCommand(int id) const override;
-    void RunCommand(int id) override;
-    void UpdateCommand(int id, CommandState& state) override;
+    bool HandlesCommand(Command id) const override;
+    void RunCommand(Command id) override;
+    void UpdateCommand(Command id, CommandState& state) override;
 
     // Sorts by a column kind: the current one again reverses the order, another starts
     // ascending. The choice is saved with the preferences.

@@ -23,66 +23,40 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-enum Command
-{
-    kArrangeDate = 32787,
-    kArrangeTitle = 32788,
-    kArrangeAuthor = 32789,
-    kArrangeCategory = 32790,
-    kArrangeRead = 32791,
-    kArrangeState = 32793,
-    kColumnRead = 32803,
-    kColumnDate = 32804,
-    kColumnCategory = 32805,
-    kColumnAuthor = 32806,
-    kColumnSource = 32807,
-    kColumnState = 32809,
-    kMarkRead = 32810,
-    kDelete = 32811,
-    kConvert = 32834,
-    kPrevUnread = 32838,
-    kNextUnread = 32839,
-    kOpenInBrowser = 32851,
-    kMoveToSaved = 32852,
-    kSaveVoice = 32863,
-    kPlay = 32864,
-    kPodcast = 32866,
-};
-
-int ArrangeKind(int id)
+int ArrangeKind(Command id)
 {
     switch (id) {
-    case kArrangeRead:
+    case Command::ArrangeByRead:
         return NewsColumnRead;
-    case kArrangeState:
+    case Command::ArrangeByState:
         return NewsColumnState;
-    case kArrangeTitle:
+    case Command::ArrangeByTitle:
         return NewsColumnTitle;
-    case kArrangeDate:
+    case Command::ArrangeByDate:
         return NewsColumnDate;
-    case kArrangeAuthor:
+    case Command::ArrangeByAuthor:
         return NewsColumnAuthor;
-    case kArrangeCategory:
+    case Command::ArrangeByCategory:
         return NewsColumnCategory;
     default:
         return -1;
     }
 }
 
-int ColumnKind(int id)
+int ColumnKind(Command id)
 {
     switch (id) {
-    case kColumnRead:
+    case Command::ColumnRead:
         return NewsColumnRead;
-    case kColumnState:
+    case Command::ColumnState:
         return NewsColumnState;
-    case kColumnDate:
+    case Command::ColumnDate:
         return NewsColumnDate;
-    case kColumnAuthor:
+    case Command::ColumnAuthor:
         return NewsColumnAuthor;
-    case kColumnCategory:
+    case Command::ColumnCategory:
         return NewsColumnCategory;
-    case kColumnSource:
+    case Command::ColumnSource:
         return NewsColumnSource;
     default:
         return -1;
@@ -96,26 +70,26 @@ bool HasVoice(const CRssItem& item)
 
 } // namespace
 
-bool CRssReaderView::HandlesCommand(int id) const
+bool CRssReaderView::HandlesCommand(Command id) const
 {
     switch (id) {
-    case kMarkRead:
-    case kDelete:
-    case kConvert:
-    case kPrevUnread:
-    case kNextUnread:
-    case kOpenInBrowser:
-    case kMoveToSaved:
-    case kSaveVoice:
-    case kPlay:
-    case kPodcast:
+    case Command::MarkReadUnread:
+    case Command::DeleteNews:
+    case Command::ConvertToVoice:
+    case Command::PreviousUnread:
+    case Command::NextUnread:
+    case Command::OpenInBrowser:
+    case Command::MoveToSaved:
+    case Command::SaveVoiceAs:
+    case Command::PlayNews:
+    case Command::DownloadPodcast:
         return true;
     default:
         return ArrangeKind(id) >= 0 || ColumnKind(id) >= 0;
     }
 }
 
-void CRssReaderView::UpdateCommand(int id, CommandState& state)
+void CRssReaderView::UpdateCommand(Command id, CommandState& state)
 {
     CRssItem* item = SelectedItem();
     const int sortValue = m_prefs.sortOrder;
@@ -130,30 +104,30 @@ void CRssReaderView::UpdateCommand(int id, CommandState& state)
         return;
     }
     switch (id) {
-    case kMarkRead:
-    case kOpenInBrowser:
+    case Command::MarkReadUnread:
+    case Command::OpenInBrowser:
         state.enabled = true;
         break;
-    case kDelete:
+    case Command::DeleteNews:
         state.enabled = item && hasFocus();
         break;
-    case kNextUnread:
+    case Command::NextUnread:
         state.enabled = UnreadRowFrom(CurrentRow(), +1) >= 0;
         break;
-    case kPrevUnread:
+    case Command::PreviousUnread:
         state.enabled = UnreadRowFrom(CurrentRow(), -1) >= 0;
         break;
-    case kMoveToSaved:
+    case Command::MoveToSaved:
         state.enabled = item && item->Channel().get() != &m_doc.SavedNews();
         break;
-    case kConvert:
+    case Command::ConvertToVoice:
         state.enabled = item && HasVoice(*item);
         break;
-    case kPodcast:
+    case Command::DownloadPodcast:
         state.enabled = item && NewsColumns::HasAudio(*item);
         break;
-    case kSaveVoice:
-    case kPlay:
+    case Command::SaveVoiceAs:
+    case Command::PlayNews:
         state.enabled = item && NewsColumns::State(*item) == RssItemState::Ready;
         break;
     default:
@@ -161,7 +135,7 @@ void CRssReaderView::UpdateCommand(int id, CommandState& state)
     }
 }
 
-void CRssReaderView::RunCommand(int id)
+void CRssReaderView::RunCommand(Command id)
 {
     if (const int kind = ArrangeKind(id); kind >= 0) {
         SortByKind(kind);
@@ -174,36 +148,36 @@ void CRssReaderView::RunCommand(int id)
     }
     CRssItem* item = SelectedItem();
     switch (id) {
-    case kMarkRead:
+    case Command::MarkReadUnread:
         ToggleRead();
         break;
-    case kDelete:
+    case Command::DeleteNews:
         DeleteSelected();
         break;
-    case kNextUnread:
+    case Command::NextUnread:
         StepUnread(+1);
         break;
-    case kPrevUnread:
+    case Command::PreviousUnread:
         StepUnread(-1);
         break;
-    case kOpenInBrowser:
+    case Command::OpenInBrowser:
         OpenSelected();
         break;
-    case kMoveToSaved:
+    case Command::MoveToSaved:
         MoveToSaved();
         break;
-    case kConvert:
+    case Command::ConvertToVoice:
         if (item && HasVoice(*item))
             item->RequestConversion({.retry = true});
         break;
-    case kPodcast:
+    case Command::DownloadPodcast:
         if (item)
             item->RequestPodcast({.retry = true});
         break;
-    case kSaveVoice:
+    case Command::SaveVoiceAs:
         SaveVoice();
         break;
-    case kPlay:
+    case Command::PlayNews:
         PlayVoice();
         break;
     default:
@@ -340,17 +314,19 @@ QMenu* CRssReaderView::CreateItemMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     menu->setAccessibleName(u"News item"_s);
-    const int lines[] = {kOpenInBrowser, kMarkRead, 0,     kMoveToSaved, kDelete, 0,
-                         kConvert,       kPodcast,  kPlay, kSaveVoice};
-    for (int id : lines) {
-        if (id == 0) {
+    const Command lines[] = {Command::OpenInBrowser,  Command::MarkReadUnread,  Command::None,
+                             Command::MoveToSaved,    Command::DeleteNews,      Command::None,
+                             Command::ConvertToVoice, Command::DownloadPodcast, Command::PlayNews,
+                             Command::SaveVoiceAs};
+    for (Command id : lines) {
+        if (id == Command::None) {
             menu->addSeparator();
             continue;
         }
         const CommandEntry* entry = FindCommand(id);
         const QString text =
             entry ? QString::fromUtf16(entry->text.data(), qsizetype(entry->text.size()))
-                  : QString::number(id);
+                  : QString::number(CommandNumber(id));
         QAction* action = menu->addAction(text.section(u'\t', 0, 0));
         if (text.contains(u'\t'))
             action->setShortcut(QKeySequence(text.section(u'\t', 1)));

@@ -9,15 +9,6 @@
 #include <QAction>
 #include <QPainter>
 
-const QList<RssToolBarEntry>& CRssFullBar::MainToolBar()
-{
-    static const QList<RssToolBarEntry> layout = {{32772, 0}, {32775, 1}, {32837, 2},  {0, -1},
-                                                  {32816, 3}, {32835, 4}, {0, -1},     {32838, 5},
-                                                  {32839, 6}, {32850, 7}, {0, -1},     {32795, 8},
-                                                  {32796, 9}, {0, -1},    {32771, 11}, {57664, 12}};
-    return layout;
-}
-
 CRssFullBar::CRssFullBar(const CThemeColors* theme, QWidget* parent)
     : QWidget(parent), m_theme(theme)
 {

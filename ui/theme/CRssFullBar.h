@@ -26,9 +26,6 @@ class CRssFullBar : public QWidget
 public:
     static constexpr QMargins kBorders{3, 3, 3, 4};
 
-    // The main tool bar's buttons in order.
-    static const QList<RssToolBarEntry>& MainToolBar();
-
     CRssFullBar(const CThemeColors* theme, QWidget* parent = nullptr);
 
     // Creates the buttons; a command without an action in `actions` gets no button.

@@ -1,6 +1,7 @@
 #include "CLeftView.h"
 
 #include "CChannelTreeDelegate.h"
+#include "CCommandTable.h"
 #include "CRssReaderDoc.h"
 #include "CThemeColors.h"
 #include "ChannelTreeModel.h"
@@ -18,11 +19,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-constexpr int kNewChannel = 32772;
-constexpr int kNewGroup = 32775;
-constexpr int kRenameGroup = 32812;
-constexpr int kChannelProperties = 32813;
 
 constexpr int kMyChannels = 132;
 constexpr int kAskDeleteChannel = 60000;
@@ -194,24 +190,25 @@ void CLeftView::AfterShapeChange()
 
 // ---- commands ----
 
-bool CLeftView::HandlesCommand(int id) const
+bool CLeftView::HandlesCommand(Command id) const
 {
-    return id == kNewChannel || id == kNewGroup || id == kRenameGroup || id == kChannelProperties;
+    return id == Command::NewChannel || id == Command::NewGroup || id == Command::RenameGroup ||
+           id == Command::ChannelProperties;
 }
 
-void CLeftView::UpdateCommand(int id, CommandState& state)
+void CLeftView::UpdateCommand(Command id, CommandState& state)
 {
     const CRssGroup* group = m_document.SelectedGroup();
     const CRssChannel* channel = m_document.SelectedChannel();
     switch (id) {
-    case kNewChannel:
-    case kNewGroup:
+    case Command::NewChannel:
+    case Command::NewGroup:
         state.enabled = group != nullptr;
         break;
-    case kChannelProperties:
+    case Command::ChannelProperties:
         state.enabled = channel && !m_document.IsSpecial(channel);
         break;
-    case kRenameGroup:
+    case Command::RenameGroup:
         state.enabled = group && !channel && !group->IsRoot();
         break;
     default:
@@ -219,24 +216,24 @@ void CLeftView::UpdateCommand(int id, CommandState& state)
     }
 }
 
-void CLeftView::RunCommand(int id)
+void CLeftView::RunCommand(Command id)
 {
     CommandState state;
     UpdateCommand(id, state);
     if (!state.enabled)
         return;
     switch (id) {
-    case kNewChannel:
-        RunRowCommand(NewChannelInGroupCmd, m_document.SelectedGroup());
+    case Command::NewChannel:
+        RunRowCommand(Command::RowNewChannel, m_document.SelectedGroup());
         break;
-    case kNewGroup:
-        RunRowCommand(NewGroupInGroupCmd, m_document.SelectedGroup());
+    case Command::NewGroup:
+        RunRowCommand(Command::RowNewGroup, m_document.SelectedGroup());
         break;
-    case kChannelProperties:
-        RunRowCommand(ChannelPropertiesCmd, m_document.SelectedChannel());
+    case Command::ChannelProperties:
+        RunRowCommand(Command::RowChannelProperties, m_document.SelectedChannel());
         break;
-    case kRenameGroup:
-        RunRowCommand(RenameGroupCmd, m_document.SelectedGroup());
+    case Command::RenameGroup:
+        RunRowCommand(Command::RowRenameGroup, m_document.SelectedGroup());
         break;
     default:
         break;
@@ -251,42 +248,42 @@ QMenu* CLeftView::ContextMenuFor(const QModelIndex& index, QWidget* parent) cons
         (kind != Kind::Channel && kind != Kind::FavoriteCopy && kind != Kind::Group))
         return nullptr;
     auto* menu = new QMenu(parent);
-    auto add = [menu](int id, const QString& text, bool enabled = true) {
-        QAction* action = menu->addAction(text);
-        action->setData(id);
+    auto add = [menu](Command id, bool enabled = true) {
+        QAction* action = menu->addAction(CCommandTable::text(id));
+        action->setData(CommandNumber(id));
         action->setEnabled(enabled);
-        action->setStatusTip(LoadString(id).section(u'\n', 0, 0));
+        action->setStatusTip(CCommandTable::prompt(id));
     };
     if (const CRssChannel* channel = NodeCast<CRssChannel>(m_model->NodeAt(index))) {
         menu->setTitle(u"Channel"_s);
-        add(UpdateChannelCmd, u"Update &channel"_s);
-        add(UpdateGroupCmd, u"&Update group"_s);
+        add(Command::RowUpdateChannel);
+        add(Command::RowUpdateGroup);
         menu->addSeparator();
-        add(MarkChannelReadCmd, u"&Mark channel as read"_s, channel->UnreadCount() > 0);
-        add(MarkGroupReadCmd, u"Mark group as &read"_s);
+        add(Command::RowMarkChannelRead, channel->UnreadCount() > 0);
+        add(Command::RowMarkGroupRead);
         menu->addSeparator();
-        add(EnableConversionCmd, u"&Enable convertion to voice"_s, !channel->AutoConvert());
-        add(DisableConversionCmd, u"D&isable convertion to voice"_s, channel->AutoConvert());
+        add(Command::RowEnableConversion, !channel->AutoConvert());
+        add(Command::RowDisableConversion, channel->AutoConvert());
         menu->addSeparator();
-        add(DeleteChannelCmd, u"&Delete channel"_s);
+        add(Command::RowDeleteChannel);
         menu->addSeparator();
-        add(ChannelPropertiesCmd, u"Channel &properties"_s);
+        add(Command::RowChannelProperties);
     } else {
         const bool root = NodeCast<CRssGroup>(m_model->NodeAt(index))->IsRoot();
         menu->setTitle(u"Group"_s);
-        add(NewChannelInGroupCmd, u"&New channel"_s);
-        add(NewGroupInGroupCmd, u"New g&roup"_s);
+        add(Command::RowNewChannel);
+        add(Command::RowNewGroup);
         menu->addSeparator();
-        add(UpdateGroupCmd, u"&Update group"_s);
-        add(MarkGroupReadCmd, u"Mark group as &read"_s);
+        add(Command::RowUpdateGroup);
+        add(Command::RowMarkGroupRead);
         menu->addSeparator();
-        add(DeleteGroupCmd, u"&Delete group"_s, !root);
-        add(RenameGroupCmd, u"&Rename group"_s, !root);
+        add(Command::RowDeleteGroup, !root);
+        add(Command::RowRenameGroup, !root);
     }
     return menu;
 }
 
-void CLeftView::RunRowCommand(int id, CRssNode* node)
+void CLeftView::RunRowCommand(Command id, CRssNode* node)
 {
     if (!node)
         return;
@@ -298,24 +295,24 @@ void CLeftView::RunRowCommand(int id, CRssNode* node)
     const bool userChannel = channel && !m_document.IsSpecial(channel);
 
     switch (id) {
-    case UpdateChannelCmd:
+    case Command::RowUpdateChannel:
         if (userChannel)
             RequestUpdate(*channel, true);
         break;
-    case UpdateGroupCmd:
+    case Command::RowUpdateGroup:
         if (group)
             UpdateGroup(*group, false);
         break;
-    case MarkChannelReadCmd:
+    case Command::RowMarkChannelRead:
         if (channel)
             channel->MarkAll(true);
         m_model->RefreshChannel(channel);
         break;
-    case MarkGroupReadCmd:
+    case Command::RowMarkGroupRead:
         if (group)
             group->MarkRead(true);
         break;
-    case EnableConversionCmd:
+    case Command::RowEnableConversion:
         if (!userChannel || channel->AutoConvert())
             break;
         channel->SetAutoConvert(true);
@@ -329,13 +326,13 @@ void CLeftView::RunRowCommand(int id, CRssNode* node)
             }
         }
         break;
-    case DisableConversionCmd:
+    case Command::RowDisableConversion:
         if (userChannel) {
             channel->SetAutoConvert(false);
             m_model->RefreshChannel(channel);
         }
         break;
-    case DeleteChannelCmd:
+    case Command::RowDeleteChannel:
         if (!userChannel || !group || !AskYesNo(this, kAskDeleteChannel, QMessageBox::Question))
             break;
         channel->DeleteOwnFiles();
@@ -344,19 +341,19 @@ void CLeftView::RunRowCommand(int id, CRssNode* node)
         if (m_document.IsLoaded())
             m_document.SaveNews();
         break;
-    case ChannelPropertiesCmd:
+    case Command::RowChannelProperties:
         if (userChannel && RunChannelProperties(this, *channel, m_frame))
             m_model->RefreshChannel(channel);
         break;
-    case NewChannelInGroupCmd:
+    case Command::RowNewChannel:
         if (group && RunNewChannel(this, m_document, *group, m_frame))
             AfterShapeChange();
         break;
-    case NewGroupInGroupCmd:
+    case Command::RowNewGroup:
         if (group && RunNewGroup(this, m_document, *group))
             AfterShapeChange();
         break;
-    case DeleteGroupCmd: {
+    case Command::RowDeleteGroup: {
         // The root group has no parent to leave: nothing happens, nothing is asked.
         CRefPtr<CRssGroup> parent = group ? NodeCast<CRssGroup>(group->Parent()) : nullptr;
         if (channel || !group || group->IsRoot() || !parent ||
@@ -368,7 +365,7 @@ void CLeftView::RunRowCommand(int id, CRssNode* node)
             m_document.SaveNews();
         break;
     }
-    case RenameGroupCmd:
+    case Command::RowRenameGroup:
         if (!channel && group && !group->IsRoot()) {
             const QModelIndex index = m_model->IndexOf(group.get());
             setFocus();
@@ -391,7 +388,7 @@ void CLeftView::ShowContextMenu(const QModelIndex& index, const QPoint& globalPo
     const CRefPtr<CRssNode> node(m_model->NodeAt(index));
     const QAction* chosen = menu->exec(globalPos);
     if (chosen)
-        RunRowCommand(chosen->data().toInt(), node.get());
+        RunRowCommand(static_cast<Command>(chosen->data().toInt()), node.get());
 }
 
 void CLeftView::contextMenuEvent(QContextMenuEvent* event)
@@ -455,9 +452,9 @@ void CLeftView::DeleteRowNode(const QModelIndex& index)
     if (!index.isValid())
         return;
     if (kind == Kind::Channel || kind == Kind::FavoriteCopy)
-        RunRowCommand(DeleteChannelCmd, m_model->NodeAt(index));
+        RunRowCommand(Command::RowDeleteChannel, m_model->NodeAt(index));
     else if (kind == Kind::Group)
-        RunRowCommand(DeleteGroupCmd, m_model->NodeAt(index));
+        RunRowCommand(Command::RowDeleteGroup, m_model->NodeAt(index));
 }
 
 void CLeftView::focusInEvent(QFocusEvent* event)

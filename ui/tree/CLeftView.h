@@ -24,23 +24,6 @@ class CLeftView : public QTreeView, public ICommandTarget, public INotificationV
     Q_OBJECT
 
 public:
-    // Commands of the context menus (the main menu's own are in the command table).
-    enum RowCommand
-    {
-        UpdateChannelCmd = 32823,
-        UpdateGroupCmd = 32824,
-        MarkChannelReadCmd = 32825,
-        MarkGroupReadCmd = 32826,
-        DeleteChannelCmd = 32827,
-        ChannelPropertiesCmd = 32828,
-        RenameGroupCmd = 32829,
-        DeleteGroupCmd = 32830,
-        NewChannelInGroupCmd = 32831,
-        NewGroupInGroupCmd = 32832,
-        EnableConversionCmd = 32854,
-        DisableConversionCmd = 32855,
-    };
-
     CLeftView(CRssReaderDoc& document, CThemeColors& theme, IFrameServices& frame,
               QWidget* parent = nullptr);
     ~CLeftView() override;
@@ -48,19 +31,19 @@ public:
     ChannelTreeModel& Model() const { return *m_model; }
 
     // ICommandTarget: new channel, new group, rename group, channel properties.
-    bool HandlesCommand(int id) const override;
-    void RunCommand(int id) override;
-    void UpdateCommand(int id, CommandState& state) override;
+    bool HandlesCommand(Command id) const override;
+    void RunCommand(Command id) override;
+    void UpdateCommand(Command id, CommandState& state) override;
 
     // INotificationView
     void OnUpdate(RssEvent hint, CRefCounted* object) override;
 
     // The "Channel" or "Group" menu of a row; null for the favourites item and the
-    // special channels. Each action's data() holds its command id. The caller owns it.
+    // special channels. Each action's data() holds its command's number. The caller owns it.
     QMenu* ContextMenuFor(const QModelIndex& index, QWidget* parent = nullptr) const;
     // Carries out a context-menu command on the node of a row (the channel's group for
     // the group commands of the channel menu).
-    void RunRowCommand(int id, CRssNode* node);
+    void RunRowCommand(Command id, CRssNode* node);
 
 protected:
     bool event(QEvent* event) override;
