@@ -1,7 +1,6 @@
 #include "CFeedContext.h"
 
 #include "CAppServices.h"
-#include "CRssNode.h"
 
 #include <QDateTime>
 
@@ -10,11 +9,6 @@ CFeedContext::CFeedContext(CAppServices& app) : m_app(app) {}
 CPreferences& CFeedContext::Prefs() const
 {
     return *m_app.Prefs();
-}
-
-void CFeedContext::NotifyAll(RssEvent code, CRssNode* node) const
-{
-    m_app.NotifyAll(code, node);
 }
 
 qint64 CFeedContext::Now() const

@@ -9,7 +9,6 @@
 
 class CAppServices;
 class CPreferences;
-class CRssNode;
 class IJobQueue;
 class IItemJobs;
 
@@ -22,9 +21,6 @@ public:
 
     CAppServices& App() const { return m_app; }
     CPreferences& Prefs() const;
-
-    // Callable from any thread; the node is kept alive until the notification is handled.
-    void NotifyAll(RssEvent code, CRssNode* node) const;
 
     // Seconds since 1970 UTC; tests fix it.
     qint64 Now() const;

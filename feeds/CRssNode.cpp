@@ -1,5 +1,6 @@
 #include "CRssNode.h"
 
+#include "CAppServices.h"
 #include "CFeedContext.h"
 
 #include <algorithm>
@@ -86,5 +87,5 @@ int CRssNode::ChildCount() const
 void CRssNode::Notify(RssEvent code)
 {
     if (m_context)
-        m_context->NotifyAll(code, this);
+        m_context->App().NotifyAll(code, this);
 }

@@ -298,7 +298,7 @@ bool CRssReaderDoc::IsSpecial(const CRssChannel* channel) const
 void CRssReaderDoc::Tell(RssEvent code, CRssNode* node, bool post)
 {
     if (post)
-        m_context.NotifyAll(code, node);
+        m_context.App().NotifyAll(code, node);
     else
         m_context.App().DispatchNotification(code, node);
 }

@@ -266,7 +266,7 @@ OpmlImportResult ImportOpmlBytes(const QByteArray& bytes, CRssGroup& under, CRss
     importer.ReadChildren(body, under, 0);
     result.ok = true;
     if (result.added || result.groupsAdded)
-        under.Context()->NotifyAll(RssEvent::TreeChanged, &under);
+        under.Notify(RssEvent::TreeChanged);
     LogFormat("Imported subscriptions: %d added, %d skipped, %d rejected", result.added,
               result.skipped, result.rejected);
     return result;

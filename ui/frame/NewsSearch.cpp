@@ -24,7 +24,6 @@ int RunNewsSearch(CRssReaderDoc& document, const QString& text)
         none->unread = false;
         results.AddChild(none.get());
     }
-    if (CFeedContext* context = results.Context())
-        context->NotifyAll(RssEvent::ChannelReloaded, &results);
+    results.Notify(RssEvent::ChannelReloaded);
     return found;
 }
