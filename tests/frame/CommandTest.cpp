@@ -53,6 +53,7 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
     table.buildMainMenu(&bar);
     QString menu;
     dump(bar.actions(), 0, menu);
+    // The numbers are part of what is checked: a second start sends them to the running copy.
     EXPECT_EQ(menu.toStdString(), R"(&File
   &Synchronize||32835
   Ex&plore voice folder||32861
