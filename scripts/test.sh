@@ -12,5 +12,7 @@ done
 cd "$top/build"
 ctest --output-on-failure -j2 < /dev/null
 cd "$top"
+# The core and its tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+"$top/scripts/sanitize_test.sh" < /dev/null
 # The Debian package: built, installed, started, purged (needs root or sudo -n).
 "$top/scripts/package_test.sh" < /dev/null
