@@ -78,6 +78,7 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
   Next unread news|Ctrl+U|32839
   Prev unread news||32838
   Search for news|Ctrl+F|32850
+  Show only &unread|Ctrl+Shift+U|32871
   -
   &Arrange by
     &Read||32791
@@ -116,6 +117,8 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
   &Options||32771
 &Help
   He&lp|F1|32800
+  &Welcome||32869
+  &Keyboard shortcuts|Ctrl+F1|32870
   &Check for new version||32801
   -
   &About Calvoria...||57664
@@ -123,7 +126,7 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
 
     // The menu's 45 commands, Enter's open in browser, the tray's restore and the five
     // commands only the news item's popup menu offers.
-    EXPECT_EQ(table.ids().size(), 52);
+    EXPECT_EQ(table.ids().size(), 55);
     EXPECT_EQ(table.action(Command::OpenInBrowser)->shortcut(), QKeySequence(Qt::Key_Return));
     EXPECT_EQ(table.action(Command::ShowWindow)->text().toStdString(), "Show Calvoria");
     QWidget window;
@@ -143,6 +146,8 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
                                               {"Space", Command::MarkReadUnread},
                                               {"Return", Command::OpenInBrowser},
                                               {"F1", Command::Help},
+                                              {"Ctrl+F1", Command::KeyboardShortcuts},
+                                              {"Ctrl+Shift+U", Command::ShowOnlyUnread},
                                               {"Alt+X", Command::Exit}}));
 
     EXPECT_EQ(table.action(Command::Search)->statusTip().toStdString(),

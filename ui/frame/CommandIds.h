@@ -46,6 +46,7 @@ enum class Command : int
     ReadingPaneRight = 32782,
     ReadingPaneBottom = 32783,
     AutoPreview = 32785,
+    ShowOnlyUnread = 32871,
     ToggleStatusBar = 59393,
     ToggleToolBar = 59392,
 
@@ -62,6 +63,8 @@ enum class Command : int
 
     // Help
     Help = 32800,
+    Welcome = 32869,
+    KeyboardShortcuts = 32870,
     CheckForNewVersion = 32801,
     About = 57664,
 
