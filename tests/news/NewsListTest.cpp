@@ -194,6 +194,17 @@ TEST_F(NewsList, TheColumnLayoutSurvivesANewViewAndABadEntryGivesTheDefaults)
 {
     QSettings& store = Prefs().Store();
     {
+        // Shown, laid out and resized without a drag: the shares read are the shares stored.
+        CRssReaderView view(doc, frame.theme, frame, Prefs());
+        view.resize(583, 300);
+        view.show();
+        view.InitialUpdate();
+        view.resize(611, 280);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(store.value(u"Items/Sizes"_s).toByteArray().size(), 28);
+    EXPECT_EQ(NewsColumnLayout::Load(store).shares, NewsColumnLayout{}.shares);
+    {
         CRssReaderView view(doc, frame.theme, frame, Prefs());
         view.resize(640, 300);
         view.InitialUpdate();

@@ -199,6 +199,9 @@ void CRssReaderView::ApplyColumns()
 {
     QHeaderView* head = header();
     const QList<int> visible = m_layout.Visible();
+    // A section shown again reports its old width as a resize: that is no drag, and taken
+    // as one it would move the stored shares by rounding on every start.
+    m_applyingWidths = true;
     for (int kind = 0; kind < kNewsColumnCount; ++kind) {
         head->setSectionHidden(kind, !visible.contains(kind));
         // Only the divider right of a proportional column with another one after it moves.
@@ -206,6 +209,7 @@ void CRssReaderView::ApplyColumns()
                            kind != visible.last();
         head->setSectionResizeMode(kind, drags ? QHeaderView::Interactive : QHeaderView::Fixed);
     }
+    m_applyingWidths = false;
     ApplyColumnWidths();
 }
 
