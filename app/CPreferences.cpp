@@ -20,6 +20,7 @@ const QString kReadStyleKey = u"Options/ReadStyle"_s;
 const QString kRootKey = u"Options/Root"_s;
 const QString kBrowserKey = u"Options/Browser"_s;
 const QString kRemoteImagesKey = u"Options/LoadRemoteImages"_s;
+const QString kAnnounceKey = u"Options/AnnounceNews"_s;
 
 QString WithSlash(QString path)
 {
@@ -160,6 +161,11 @@ void CPreferences::Load(bool hasAlternativeBrowser)
 
     SetReadingStyle(m_store->value(kReadStyleKey, u"Default.xsl"_s).toString());
     SetLoadRemoteImages(m_store->value(kRemoteImagesKey, true).toBool());
+    bool announcerRead = false;
+    const int announcer = m_store->value(kAnnounceKey).toInt(&announcerRead);
+    SetAnnounceNewsWith(announcerRead && announcer == int(NewsAnnouncer::DesktopNotifications)
+                            ? NewsAnnouncer::DesktopNotifications
+                            : NewsAnnouncer::Popups);
     // The colour theme's table is derived from colorTheme by the window side.
 
     // A root that is not a full path would land wherever the program was started from.
@@ -191,6 +197,7 @@ void CPreferences::SaveAll()
     m_store->setValue(kMainKey, ToRecord());
     m_store->setValue(kReadStyleKey, ReadingStyle());
     m_store->setValue(kRemoteImagesKey, LoadRemoteImages());
+    m_store->setValue(kAnnounceKey, int(AnnounceNewsWith()));
     m_store->sync();
 }
 

@@ -95,6 +95,15 @@ public:
     // Options/LoadRemoteImages; read by Load, written by SaveAll).
     bool LoadRemoteImages() const { return m_loadRemoteImages.load(); }
     void SetLoadRemoteImages(bool load) { m_loadRemoteImages.store(load); }
+    // How new news are announced (its own entry, Options/AnnounceNews; a stored value that
+    // is none of these loads as the popups).
+    enum class NewsAnnouncer : qint32
+    {
+        Popups = 0,
+        DesktopNotifications = 1
+    };
+    NewsAnnouncer AnnounceNewsWith() const { return m_announcer.load(); }
+    void SetAnnounceNewsWith(NewsAnnouncer announcer) { m_announcer.store(announcer); }
     QUuid BrowserClassId() const { return m_browserClassId; }
 
     // Folders, each ending with "/". DataRoot is empty when no root could be made.
@@ -119,4 +128,5 @@ private:
     QString m_readingStyle;
     QUuid m_browserClassId;
     std::atomic<bool> m_loadRemoteImages{true};
+    std::atomic<NewsAnnouncer> m_announcer{NewsAnnouncer::Popups};
 };

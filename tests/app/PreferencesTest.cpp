@@ -201,6 +201,24 @@ TEST_F(PreferencesTest, TypedRootsStartAtHomeAndRemoteImagesHaveTheirOwnEntry)
     EXPECT_FALSE(Loaded()->LoadRemoteImages());
 }
 
+TEST_F(PreferencesTest, TheAnnouncerHasItsOwnEntryAndAnythingElseStoredMeansPopups)
+{
+    using Announcer = CPreferences::NewsAnnouncer;
+    EXPECT_EQ(Loaded()->AnnounceNewsWith(), Announcer::Popups);
+    {
+        auto prefs = Loaded();
+        prefs->SetAnnounceNewsWith(Announcer::DesktopNotifications);
+        prefs->SaveAll();
+    }
+    EXPECT_EQ(StoredValue(u"Options/Main"_s).toByteArray().size(), 56);
+    EXPECT_EQ(Loaded()->AnnounceNewsWith(), Announcer::DesktopNotifications);
+    for (const QVariant& bad : {QVariant(2), QVariant(-1), QVariant(u"desktop"_s), QVariant(u""_s),
+                                QVariant(QByteArray("\x01"))}) {
+        StoreValue(u"Options/AnnounceNews"_s, bad);
+        EXPECT_EQ(Loaded()->AnnounceNewsWith(), Announcer::Popups) << bad.toString().toStdString();
+    }
+}
+
 TEST_F(PreferencesTest, CorruptSettingsFileGivesDefaults)
 {
     QByteArray garbage;

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSlider>
 #include <QSpinBox>
@@ -190,6 +191,30 @@ TEST_F(Options, AppearanceTellsTheFrameOnlyWhatChanged)
     QSettings stored(env.home.File(u"settings.ini"_s), QSettings::IniFormat);
     EXPECT_EQ(stored.value(u"Options/LoadRemoteImages"_s).toBool(), false);
     EXPECT_EQ(stored.value(u"Options/Main"_s).toByteArray().size(), 56);
+}
+
+TEST_F(Options, TheAnnouncerChoiceIsStoredAndShownAgain)
+{
+    const auto openGeneral = [&](CRSSPropSht& sheet) {
+        auto* page = new CRSSGeneralOptions(prefs, frame, {});
+        sheet.AddPage(page, u"General"_s);
+        return page;
+    };
+    {
+        CRSSPropSht sheet;
+        QWidget* page = openGeneral(sheet);
+        EXPECT_TRUE(Child<QRadioButton>(page, "announcePopups")->isChecked());
+        Child<QRadioButton>(page, "announceDesktop")->click();
+        EXPECT_TRUE(sheet.ApplyButton()->isEnabled());
+        ASSERT_TRUE(sheet.ApplyAll());
+    }
+    EXPECT_EQ(prefs.AnnounceNewsWith(), CPreferences::NewsAnnouncer::DesktopNotifications);
+    QSettings stored(env.home.File(u"settings.ini"_s), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(u"Options/AnnounceNews"_s).toInt(), 1);
+    CRSSPropSht again;
+    QWidget* page = openGeneral(again);
+    EXPECT_TRUE(Child<QRadioButton>(page, "announceDesktop")->isChecked());
+    EXPECT_FALSE(Child<QRadioButton>(page, "announcePopups")->isChecked());
 }
 
 TEST_F(Options, TheDataFolderMovesWithTheNewsAndItsLock)

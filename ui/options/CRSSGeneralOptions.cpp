@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 
 using namespace Qt::Literals::StringLiterals;
@@ -26,7 +27,9 @@ CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& fram
       m_limit(new QCheckBox(u"Limit number of news per channel"_s)),
       m_newsPerChannel(NumberEdit(0)), m_newsCache(new QLabel),
       m_removeOld(new QCheckBox(u"Remove voice files older than"_s)), m_days(NumberEdit(0)),
-      m_voiceCache(new QLabel), m_autostart(new QCheckBox(u"&Start Calvoria when I log in"_s))
+      m_voiceCache(new QLabel), m_autostart(new QCheckBox(u"&Start Calvoria when I log in"_s)),
+      m_announcePopups(new QRadioButton(u"Calvoria's &popups"_s)),
+      m_announceDesktop(new QRadioButton(u"Desktop &notifications"_s))
 {
     setObjectName(u"generalOptions"_s);
     m_folder->setObjectName(u"dataFolder"_s);
@@ -61,7 +64,15 @@ CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& fram
     grid->addWidget(m_voiceCache, 5, 1, 1, 2);
     grid->addWidget(m_autostart, 6, 0, 1, 3);
     grid->addWidget(autostartNote, 7, 0, 1, 3);
-    grid->setRowStretch(8, 1);
+    m_announcePopups->setObjectName(u"announcePopups"_s);
+    m_announceDesktop->setObjectName(u"announceDesktop"_s);
+    auto* announceLabel = new QLabel(u"Announce new news with:"_s);
+    m_announcePopups->setAccessibleDescription(announceLabel->text());
+    m_announceDesktop->setAccessibleDescription(announceLabel->text());
+    grid->addWidget(announceLabel, 8, 0, 1, 3);
+    grid->addWidget(m_announcePopups, 9, 0, 1, 3);
+    grid->addWidget(m_announceDesktop, 10, 0, 1, 3);
+    grid->setRowStretch(11, 1);
 
     connect(browse, &QPushButton::clicked, this, [this] {
         QString path = m_folder->text();
@@ -75,6 +86,8 @@ CRSSGeneralOptions::CRSSGeneralOptions(CPreferences& prefs, IFrameServices& fram
             UpdateEnables();
             MarkChanged();
         });
+    for (QRadioButton* radio : {m_announcePopups, m_announceDesktop})
+        connect(radio, &QRadioButton::clicked, this, &CRSSGeneralOptions::MarkChanged);
 }
 
 void CRSSGeneralOptions::Initialize()
@@ -87,6 +100,9 @@ void CRSSGeneralOptions::Initialize()
     m_newsCache->setText(FormatSize(FolderSize(m_prefs.FeedsFolder() + u"*.*"_s)));
     m_voiceCache->setText(FormatSize(FolderSize(m_prefs.Mp3Folder() + u"*.*"_s)));
     m_autostart->setChecked(AutostartEnabled());
+    const bool desktop =
+        m_prefs.AnnounceNewsWith() == CPreferences::NewsAnnouncer::DesktopNotifications;
+    (desktop ? m_announceDesktop : m_announcePopups)->setChecked(true);
     UpdateEnables();
 }
 
@@ -170,6 +186,9 @@ void CRSSGeneralOptions::ApplyPage()
     m_days->setText(QString::number(m_prefs.voiceMaxAgeDays));
     m_prefs.limitNewsPerChannel = m_limit->isChecked();
     m_prefs.removeOldVoice = m_removeOld->isChecked();
+    m_prefs.SetAnnounceNewsWith(m_announceDesktop->isChecked()
+                                    ? CPreferences::NewsAnnouncer::DesktopNotifications
+                                    : CPreferences::NewsAnnouncer::Popups);
     m_prefs.SaveAll();
 
     const bool wanted = m_autostart->isChecked();

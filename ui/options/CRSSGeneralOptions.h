@@ -10,10 +10,11 @@ class IFrameServices;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QRadioButton;
 
 // "General": the data folder, the number of news kept per channel and the age of voice
 // files, with the sizes of both caches, and whether the program starts at log-in (the box
-// shows the autostart entry as it is, not a stored choice).
+// shows the autostart entry as it is, not a stored choice), and how new news are announced.
 class CRSSGeneralOptions : public COptionsPage
 {
     Q_OBJECT
@@ -46,4 +47,6 @@ private:
     QLineEdit* m_days;
     QLabel* m_voiceCache;
     QCheckBox* m_autostart;
+    QRadioButton* m_announcePopups;
+    QRadioButton* m_announceDesktop;
 };
