@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+class CDesktopNotifier;
+class CNewsGathering;
+class CNewsPopups;
+class CRssChannel;
+class CRssItem;
+class NewsRound;
+
+// Tells the person of new news the way they chose: each item at once in the popups, or
+// one desktop notification per refresh, with the popups again where no notification
+// server answers.
+class CNewsAnnouncer : public QObject
+{
+    Q_OBJECT
+public:
+    // useDesktop: the person's choice, asked for each new item; downloading: whether a
+    // refresh is still under way.
+    CNewsAnnouncer(CNewsPopups& popups, std::function<bool()> useDesktop,
+                   std::function<bool()> downloading, QObject* parent = nullptr);
+    ~CNewsAnnouncer() override;
+
+    void Announce(CRssItem* item);
+
+    CDesktopNotifier& Desktop() const { return *m_desktop; }
+
+Q_SIGNALS:
+    // A click on a popup or "Open" on a notification: the window with the channel and,
+    // when given, the item selected.
+    void opened(CRssChannel* channel, CRssItem* item);
+
+private:
+    void ShowInPopups(const NewsRound& round);
+
+    CNewsPopups& m_popups;
+    std::function<bool()> m_useDesktop;
+    CNewsGathering* m_gathering;
+    CDesktopNotifier* m_desktop;
+};
