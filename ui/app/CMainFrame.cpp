@@ -11,6 +11,7 @@
 #include "CRssReaderDoc.h"
 #include "CRssSplitter.h"
 #include "CSearchDlg.h"
+#include "CShortcutsDlg.h"
 #include "CStatusPanes.h"
 #include "CSystemTray.h"
 #include "CThemeColors.h"
@@ -285,6 +286,7 @@ bool CMainFrame::HandlesCommand(Command id) const
     case Command::ToggleStatusBar:
     case Command::ImportSubscriptions:
     case Command::ExportSubscriptions:
+    case Command::KeyboardShortcuts:
         return true;
     default:
         return false;
@@ -349,6 +351,9 @@ void CMainFrame::RunCommand(Command id)
         break;
     case Command::About:
         Q_EMIT aboutRequested();
+        break;
+    case Command::KeyboardShortcuts:
+        ShowKeyboardShortcuts();
         break;
     default:
         break;
@@ -619,6 +624,18 @@ QString CMainFrame::VersionCheckUrl()
 QString CMainFrame::ManualPath() const
 {
     return QDir::cleanPath(m_prefs.ProgramFolder() + u"../manual/index.html"_s);
+}
+
+void CMainFrame::ShowKeyboardShortcuts()
+{
+    // One window, kept beside the main one while the person tries the keys.
+    if (!m_shortcuts) {
+        m_shortcuts = new CShortcutsDlg(this);
+        m_shortcuts->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_shortcuts->show();
+    m_shortcuts->raise();
+    m_shortcuts->activateWindow();
 }
 
 bool CMainFrame::ShowTrayWarning()

@@ -7,6 +7,7 @@
 #include "RssEvent.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <functional>
@@ -20,6 +21,7 @@ class CRefCounted;
 class CRssFullBar;
 class CRssHeader;
 class CRssReaderDoc;
+class CShortcutsDlg;
 class CStatusPanes;
 class CSystemTray;
 class CThemeColors;
@@ -135,6 +137,7 @@ private:
     void UpdateNow();
     bool ShowTrayWarning();
     void OpenLocalFile(const QString& path, const QString& what);
+    void ShowKeyboardShortcuts();
 
     CRssReaderDoc* m_document;
     CAppServices& m_app;
@@ -159,4 +162,5 @@ private:
     std::function<void()> m_runSynchronization;
     std::function<void()> m_runImport;
     std::function<void()> m_runExport;
+    QPointer<CShortcutsDlg> m_shortcuts;
 };
