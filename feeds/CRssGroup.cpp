@@ -38,6 +38,19 @@ void CRssGroup::MarkRead(bool read)
     }
 }
 
+int CRssGroup::UnreadCount() const
+{
+    int unread = 0;
+    std::lock_guard lock(ChildrenLock());
+    for (const CRefPtr<CRssNode>& node : LockedChildren()) {
+        if (const auto* channel = NodeCast<CRssChannel>(node.get()))
+            unread += channel->UnreadCount();
+        else if (const auto* group = NodeCast<CRssGroup>(node.get()))
+            unread += group->UnreadCount();
+    }
+    return unread;
+}
+
 void CRssGroup::Search(const QString& lowerText, CRssChannel& result)
 {
     std::lock_guard lock(ChildrenLock());

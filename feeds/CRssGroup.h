@@ -29,6 +29,9 @@ public:
 
     // Every channel marks all its items read or unread; child groups recurse.
     void MarkRead(bool read);
+    // The unread news of every channel, child groups included, from the channels' counts:
+    // as cheap as the tree is wide, whatever the number of news.
+    int UnreadCount() const;
     // Every channel adds copies of its items matching lowerText to result; groups recurse.
     void Search(const QString& lowerText, CRssChannel& result);
 

@@ -2,6 +2,7 @@
 #include "CSystemTray.h"
 #include "CTrayAnimator.h"
 #include "CommandTable.h"
+#include "TrayBadge.h"
 #include "TrayGeometry.h"
 
 #include <QAction>
@@ -10,7 +11,9 @@
 #include <QMap>
 #include <QMenu>
 #include <QPixmap>
+#include <QSet>
 #include <QSignalSpy>
+#include <QStyleHints>
 #include <QTest>
 #include <QWidget>
 
@@ -207,4 +210,138 @@ TEST(SystemTray, AnimationsRunOnlyWhenWantedAndLeaveTheWindowAsItWas)
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.geometry(), own);
     EXPECT_EQ(window.windowOpacity(), 1.0);
+}
+
+namespace {
+
+QIcon PlainIcon()
+{
+    QPixmap picture(64, 64);
+    picture.fill(QColor(0x20, 0x50, 0x90));
+    return QIcon(picture);
+}
+
+QImage Image(const QPixmap& pixmap)
+{
+    return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+int CountPixels(const QImage& image, QColor colour)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+
+} // namespace
+
+TEST(SystemTray, BadgeTellsEveryCountApartAtTraySizesAndIsAbsentAtZero)
+{
+    EXPECT_EQ(BadgeText(0), QString());
+    EXPECT_EQ(BadgeText(-4), QString());
+    EXPECT_EQ(BadgeText(7), u"7"_s);
+    EXPECT_EQ(BadgeText(99), u"99"_s);
+    EXPECT_EQ(BadgeText(100), u"99+"_s);
+
+    const QIcon base = PlainIcon();
+    for (int size : {16, 22}) {
+        const QImage plain = Image(base.pixmap(QSize(size, size), 1.0));
+        EXPECT_EQ(Image(BadgedPixmap(base, size, 0)), plain) << size;
+        EXPECT_EQ(Image(BadgedIcon(base, 0).pixmap(QSize(size, size), 1.0)), plain) << size;
+
+        // Each count up to 99 draws its own digits, in white, on the corner only: the
+        // picture's top left stays as it was.
+        QSet<QByteArray> seen;
+        for (int unread = 1; unread <= 100; ++unread) {
+            const QImage badged = Image(BadgedPixmap(base, size, unread));
+            ASSERT_EQ(badged.size(), QSize(size, size));
+            EXPECT_NE(badged, plain) << size << " " << unread;
+            EXPECT_GE(CountPixels(badged, Qt::white), 5) << size << " " << unread;
+            EXPECT_EQ(badged.copy(0, 0, size / 2, size / 2), plain.copy(0, 0, size / 2, size / 2))
+                << size << " " << unread;
+            seen.insert(QByteArray(reinterpret_cast<const char*>(badged.constBits()),
+                                   badged.sizeInBytes()));
+        }
+        EXPECT_EQ(seen.size(), 100) << "at " << size << " px every count looks different";
+        EXPECT_EQ(Image(BadgedPixmap(base, size, 100)), Image(BadgedPixmap(base, size, 12345)))
+            << "beyond 99 the badge says 99+";
+        EXPECT_EQ(Image(BadgedIcon(base, 3).pixmap(QSize(size, size), 1.0)),
+                  Image(BadgedPixmap(base, size, 3)))
+            << "the icon holds the badge drawn for the size asked";
+    }
+}
+
+TEST(SystemTray, TipAndBadgeFollowTheUnreadCount)
+{
+    FrameCommands frame;
+    CSystemTray tray(nullptr, [] { return true; });
+    ASSERT_TRUE(tray.create(frame.menu, frame.actions, u"Calvoria"_s));
+    const QIcon base = PlainIcon();
+    tray.setIcon(base);
+    const QImage plain = Image(base.pixmap(QSize(16, 16), 1.0));
+    EXPECT_EQ(Image(tray.shownIcon().pixmap(QSize(16, 16), 1.0)), plain);
+
+    tray.setUnreadCount(12);
+    EXPECT_EQ(tray.toolTip(), u"Calvoria \u2013 12 unread news"_s);
+    EXPECT_EQ(Image(tray.shownIcon().pixmap(QSize(16, 16), 1.0)),
+              Image(BadgedPixmap(base, 16, 12)));
+    // A new picture (another theme) keeps the badge.
+    QPixmap other(64, 64);
+    other.fill(Qt::darkGreen);
+    tray.setIcon(QIcon(other));
+    EXPECT_EQ(Image(tray.shownIcon().pixmap(QSize(22, 22), 1.0)),
+              Image(BadgedPixmap(QIcon(other), 22, 12)));
+    tray.setUnreadCount(0);
+    EXPECT_EQ(tray.toolTip(), u"Calvoria"_s);
+    EXPECT_EQ(Image(tray.shownIcon().pixmap(QSize(22, 22), 1.0)),
+              Image(QIcon(other).pixmap(QSize(22, 22), 1.0)));
+}
+
+TEST(SystemTray, ClickShowsOrHidesTheWindowAndADoubleClickNeverTogglesTwice)
+{
+    QStyleHints* hints = QGuiApplication::styleHints();
+    const int doubleClick = hints->mouseDoubleClickInterval();
+    hints->setMouseDoubleClickInterval(150);
+    FrameCommands frame;
+    bool hidden = true;
+    CSystemTray tray(nullptr, [] { return true; });
+    ASSERT_TRUE(tray.create(frame.menu, frame.actions, u"Calvoria"_s));
+    tray.setWindowHidden([&hidden] { return hidden; });
+    QSignalSpy hides(&tray, &CSystemTray::hideRequested);
+    // The frame's side: the restore shows the window.
+    QObject::connect(frame.table.action(Command::ShowWindow), &QAction::triggered, &frame.owner,
+                     [&hidden] { hidden = false; });
+    QObject::connect(&tray, &CSystemTray::hideRequested, &frame.owner,
+                     [&hidden] { hidden = true; });
+
+    // A click on a hidden window's icon shows it at once.
+    tray.handleActivation(QSystemTrayIcon::Trigger);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame.fired.value(Command::ShowWindow), 1);
+    EXPECT_FALSE(hidden);
+    // The same click's double-click (the window shows now) neither hides nor shows again.
+    tray.handleActivation(QSystemTrayIcon::DoubleClick);
+    QTest::qWait(300);
+    EXPECT_EQ(frame.fired.value(Command::ShowWindow), 1);
+    EXPECT_EQ(hides.count(), 0);
+    EXPECT_FALSE(hidden);
+
+    // A click on a shown window's icon hides it once the double-click time has passed.
+    tray.handleActivation(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(hides.count(), 0) << "it waits to know whether a double-click comes";
+    ASSERT_TRUE(hides.wait(1000));
+    EXPECT_TRUE(hidden);
+    EXPECT_EQ(frame.fired.value(Command::ShowWindow), 1);
+
+    // A double-click on a shown window's icon keeps it shown and brings it forward.
+    hidden = false;
+    tray.handleActivation(QSystemTrayIcon::Trigger);
+    tray.handleActivation(QSystemTrayIcon::DoubleClick);
+    QTest::qWait(300);
+    EXPECT_EQ(hides.count(), 1);
+    EXPECT_FALSE(hidden);
+    EXPECT_EQ(frame.fired.value(Command::ShowWindow), 2);
+    hints->setMouseDoubleClickInterval(doubleClick);
 }

@@ -152,6 +152,8 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
     const QIcon icon = QIcon::fromTheme(u"org.calvoria.calvoria"_s, own);
     setWindowIcon(icon);
     m_tray->setIcon(icon);
+    m_tray->setWindowHidden([this] { return m_hiddenInTray; });
+    connect(m_tray, &CSystemTray::hideRequested, this, [this] { HideToTray(false); });
 
     m_newsCheckTimer.setSingleShot(true);
     connect(&m_newsCheckTimer, &QTimer::timeout, this, [this] {
@@ -411,6 +413,7 @@ void CMainFrame::UpdateNow()
     m_updatePending = false;
     m_router.updateActions();
     m_statusPanes->refresh();
+    m_tray->setUnreadCount(m_document ? m_document->RootGroup().UnreadCount() : 0);
     if (m_statusPanes->queuesBusy()) {
         if (!m_queueWatch.isActive())
             m_queueWatch.start();

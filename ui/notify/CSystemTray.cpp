@@ -1,12 +1,14 @@
 #include "CSystemTray.h"
 
 #include "CTrayAnimator.h"
+#include "TrayBadge.h"
 #include "TrayGeometry.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QStyleHints>
 #include <QWidget>
 
 using namespace Qt::Literals::StringLiterals;
@@ -42,6 +44,8 @@ CSystemTray::CSystemTray(QObject* parent, std::function<bool()> trayAvailable)
     : QObject(parent), m_trayAvailable(std::move(trayAvailable)),
       m_animator(new CTrayAnimator(this))
 {
+    m_pendingHide.setSingleShot(true);
+    connect(&m_pendingHide, &QTimer::timeout, this, &CSystemTray::hideRequested);
 }
 
 CSystemTray::~CSystemTray()
@@ -75,6 +79,7 @@ bool CSystemTray::create(const QList<RssTrayMenuEntry>& menu, const QHash<int, Q
     }
 
     m_icon = new QSystemTrayIcon(this);
+    m_tip = tip;
     m_icon->setToolTip(tip.left(kMaxTipLength));
     m_icon->setContextMenu(m_menu.get());
     connect(m_icon, &QSystemTrayIcon::activated, this, &CSystemTray::handleActivation);
@@ -83,8 +88,32 @@ bool CSystemTray::create(const QList<RssTrayMenuEntry>& menu, const QHash<int, Q
 
 void CSystemTray::setIcon(const QIcon& icon)
 {
-    if (m_icon)
-        m_icon->setIcon(icon);
+    m_baseIcon = icon;
+    refreshIcon();
+}
+
+void CSystemTray::setUnreadCount(int unread)
+{
+    unread = std::max(0, unread);
+    if (unread == m_unread)
+        return;
+    m_unread = unread;
+    refreshIcon();
+}
+
+QIcon CSystemTray::shownIcon() const
+{
+    return m_icon ? m_icon->icon() : QIcon();
+}
+
+void CSystemTray::refreshIcon()
+{
+    if (!m_icon)
+        return;
+    m_icon->setIcon(BadgedIcon(m_baseIcon, m_unread));
+    const QString tip =
+        m_unread > 0 ? u"%1 \u2013 %2 unread news"_s.arg(m_tip).arg(m_unread) : m_tip;
+    m_icon->setToolTip(tip.left(kMaxTipLength));
 }
 
 void CSystemTray::showIcon()
@@ -116,8 +145,30 @@ bool CSystemTray::canHideToTray() const
 
 void CSystemTray::handleActivation(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason != QSystemTrayIcon::DoubleClick || !m_defaultCommand)
+    if (!m_defaultCommand)
         return;
+    const int doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    if (reason == QSystemTrayIcon::Trigger) {
+        const bool hidden = m_windowHidden ? m_windowHidden() : isIconShown();
+        if (hidden) {
+            postDefaultCommand();
+            m_lastShow.start();
+        } else if (!m_pendingHide.isActive()) {
+            m_pendingHide.start(doubleClickMs);
+        }
+    } else if (reason == QSystemTrayIcon::DoubleClick) {
+        // Its first click has shown the window already, or would hide it: the window stays.
+        m_pendingHide.stop();
+        if (m_lastShow.isValid() && m_lastShow.elapsed() <= doubleClickMs) {
+            m_lastShow.invalidate();
+            return;
+        }
+        postDefaultCommand();
+    }
+}
+
+void CSystemTray::postDefaultCommand()
+{
     // Posted, so the restore runs after the tray host's click has been handled.
     QMetaObject::invokeMethod(m_defaultCommand.get(), &QAction::trigger, Qt::QueuedConnection);
 }
