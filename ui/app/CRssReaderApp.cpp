@@ -9,6 +9,8 @@
 #include "CRssReaderDoc.h"
 #include "CMainFrame.h"
 #include "CLeftView.h"
+#include "CDesktopNotifier.h"
+#include "CNewsAnnouncer.h"
 #include "CNewsPopups.h"
 #include "CRssReaderView.h"
 #include "CRSSFeedOptions.h"
@@ -88,6 +90,7 @@ CRssReaderApp::~CRssReaderApp()
     m_services.SetDispatcher({});
     if (m_frame)
         m_notifications.RemoveView(m_frame);
+    m_announcer.reset();
     m_popups.reset(); // they paint in the frame's theme colours
     delete m_frame;
     m_doc.reset();
@@ -292,11 +295,21 @@ void CRssReaderApp::ConnectNewsPopups()
     m_popups = std::make_unique<CNewsPopups>(&m_frame->Theme());
     m_popups->setDisplayTime(
         [this] { return std::max(1, int(m_services.Prefs()->popupSeconds)) * 1000; });
-    connect(m_frame, &CMainFrame::newsPopupRequested, m_popups.get(), [this](CRefCounted* object) {
-        if (auto* item = NodeCast<CRssItem>(dynamic_cast<CRssNode*>(object)))
-            m_popups->showPopup(item);
-    });
-    connect(m_popups.get(), &CNewsPopups::opened, this, &CRssReaderApp::OpenFromPopup);
+    m_announcer = std::make_unique<CNewsAnnouncer>(
+        *m_popups,
+        [this] {
+            return m_services.Prefs()->AnnounceNewsWith() ==
+                   CPreferences::NewsAnnouncer::DesktopNotifications;
+        },
+        [this] { return m_doc && AnyChannelDownloading(m_doc->RootGroup()); });
+    m_announcer->Desktop().setDisplayTime(
+        [this] { return std::max(1, int(m_services.Prefs()->popupSeconds)) * 1000; });
+    connect(m_frame, &CMainFrame::newsPopupRequested, m_announcer.get(),
+            [this](CRefCounted* object) {
+                if (auto* item = NodeCast<CRssItem>(dynamic_cast<CRssNode*>(object)))
+                    m_announcer->Announce(item);
+            });
+    connect(m_announcer.get(), &CNewsAnnouncer::opened, this, &CRssReaderApp::OpenFromPopup);
 }
 
 void CRssReaderApp::OpenFromPopup(CRssChannel* channel, CRssItem* item)

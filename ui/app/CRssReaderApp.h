@@ -15,6 +15,7 @@
 class CFeedContext;
 class CFeedHandoff;
 class CItemJobs;
+class CNewsAnnouncer;
 class CNewsPopups;
 class CRssChannel;
 class CRssItem;
@@ -87,8 +88,8 @@ private:
     bool IsHeadless() const;
     // Stored files that did not read whole: told to the person once the window exists.
     void ShowLoadProblems(const QStringList& problems);
-    // News popups for the frame's new items; a click brings the window back with the
-    // channel (and the clicked news) selected.
+    // News popups or desktop notifications for the frame's new items; a click brings the
+    // window back with the channel (and the clicked news) selected.
     void ConnectNewsPopups();
     void OpenFromPopup(CRssChannel* channel, CRssItem* item);
 
@@ -103,6 +104,7 @@ private:
     CNotificationDispatcher m_notifications;
     QPointer<CMainFrame> m_frame;
     std::unique_ptr<CNewsPopups> m_popups;
+    std::unique_ptr<CNewsAnnouncer> m_announcer;
     QPointer<CFeedHandoff> m_handoff; // a child of the frame
     std::unique_ptr<CUpdateRounds> m_updateRounds;
     bool m_startHidden = false;
