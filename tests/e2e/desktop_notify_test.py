@@ -8,8 +8,9 @@
 The person chose desktop notifications. The program waits hidden in the tray, and a later
 start with --refresh-all updates both channels, whose feeds grow with each refresh. dunst,
 the notification server, prints what it is sent: one notification for the refresh, naming
-both channels with their counts; the next refresh replaces it (the same id). With the
-server gone, the next refresh's news come in the popups and the log says why.
+both channels with their counts; the next refresh, with one news, replaces it (the same
+id), and its action brings the window back with that news shown, which marks it read. With
+the server gone, the next refresh's news come in the popups and the log says why.
 """
 import os
 import re
@@ -19,16 +20,19 @@ import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-from e2e_support import Session, check, finish, tray_icon_center, wait_for, xdotool
+from e2e_support import (Session, check, close_box, finish, is_viewable, main_window,
+                         tray_icon_center, wait_for, xdotool)
 
 generation = [0]
+# How many news each feed has at each refresh: six new, then one, then two.
+FEED_SIZES = [(0, 0), (3, 3), (4, 3), (5, 4)]
 
 
 def feed(index):
     items = "".join(
         f"<item><title>Feed {index} news {n}</title><link>http://news{index}.example/{n}</link>"
         f"<description>Story {n} of feed {index}</description></item>"
-        for n in reversed(range(1 + 2 * generation[0])))
+        for n in reversed(range(FEED_SIZES[generation[0]][index])))
     return (f'<?xml version="1.0"?><rss version="2.0"><channel><title>Feed {index}</title>'
             f"<link>http://news{index}.example/</link><description>Growing</description>"
             f"{items}</channel></rss>").encode()
@@ -46,6 +50,16 @@ class Feeds(BaseHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+
+def stored_items(feeds):
+    """(title, new) of every news in the channel files."""
+    found = []
+    for name in os.listdir(feeds):
+        text = open(f"{feeds}/{name}", encoding="utf-8").read()
+        found += [(title, new) for new, title in
+                  re.findall(r'<item new="(\d)"[^>]*>\s*<title>([^<]*)</title>', text)]
+    return found
 
 
 def notifications(path):
@@ -79,7 +93,7 @@ try:
                           stderr=subprocess.DEVNULL)
     session.start_tray_host()
     time.sleep(0.5)
-    session.spawn([session.program, "--hidden"], env=session.env)
+    calvoria = session.spawn([session.program, "--hidden"], env=session.env)
     check(wait_for(lambda: tray_icon_center() is not None, 20), "the program waits in the tray")
 
     def refresh(expected):
@@ -101,12 +115,24 @@ try:
         check("org.calvoria.calvoria" in block and "Open" in block,
               "with the program's icon and an Open action")
 
-        # The next refresh replaces it.
+        # The next refresh replaces it; its action opens the window on the news.
         check(refresh(2), "the next refresh is told too")
         shown = notifications(printed)
-        check(len(shown) == 2 and shown[1][0] == "4 new news",
+        check(len(shown) == 2 and shown[1][0] == "1 new news",
               f"with its own news ({shown[-1][0]!r})")
         check(shown[-1][2] == first_id, f"in place of the first (id {shown[-1][2]} after {first_id})")
+        subprocess.run(["dunstctl", "action", "0"], timeout=10)
+        window = {}
+
+        def back():
+            window["id"] = main_window(calvoria.pid)
+            return window["id"] is not None and is_viewable(window["id"])
+
+        check(wait_for(back, 10), "Open brings the window back")
+        time.sleep(3.5)  # the reading pane marks the shown news read after two seconds
+        if window.get("id"):
+            close_box(window["id"])  # back to the tray, where news are announced
+            check(wait_for(lambda: not is_viewable(window["id"]), 10), "the window goes back")
 
     # No server on the bus: the news come in the popups, and the log says why.
     dunst.kill()
@@ -123,6 +149,11 @@ try:
     lines = [line for line in session.log_text().splitlines()
              if "Desktop notifications are not available" in line]
     check(len(lines) == 1, f"one line in the log tells why ({lines})")
+    calvoria.terminate()  # ends as after Exit, saving the channel files
+    calvoria.wait(20)
+    read = [title for title, new in stored_items(f"{session.root}/Feeds")
+            if title.startswith("Feed ") and new == "0"]
+    check(read == ["Feed 0 news 3"], f"the news Open showed is read, no other ({read})")
     server.shutdown()
 finally:
     session.close()
