@@ -20,6 +20,7 @@
 #     reading-channel.png    a channel's page, the reading pane at the right
 #     reading-group.png      a group's page
 #     news-popups.png        hidden in the tray, "Update all groups": a stack of news popups
+#     desktop-notification.png  the same refresh told by the desktop's notification server
 #
 #     scripts/screenshots.sh OUTDIR
 # Needs xvfb-run, ImageMagick's import, xdotool, xwininfo and trayer. Uses build/.
@@ -127,6 +128,18 @@ write_settings 0 1 1
 shoot reading-channel "$open_channel; sleep 1.5"
 write_settings 0 1
 shoot reading-group "$focus key Home Down Down 2> /dev/null; sleep 2"
+# Desktop notifications chosen, a refresh told by dunst on a session bus of our own; in a
+# copy of the data folder, so that the popups below still have news to show.
+cp -r "$XDG_DATA_HOME" "$work/data-notify"
+write_settings 0 1
+echo "AnnounceNews=1" >> "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf"
+bus=$(dbus-daemon --config-file="$top/tests/e2e/private-bus.conf" --fork --print-address=1 \
+      --print-pid=1)
+XDG_DATA_HOME=$work/data-notify DBUS_SESSION_BUS_ADDRESS=$(head -1 <<< "$bus") \
+    CALVORIA_SHOW_COMMAND=2 shoot desktop-notification \
+    "dunst > /dev/null 2>&1 & sleep 0.5; \"\$0\" --refresh-all; sleep 3"
+kill "$(tail -1 <<< "$bus")"
+write_settings 0 1
 # Hidden in the tray, the tray menu's "Update all groups": every served channel has news.
 CALVORIA_SHOW_COMMAND=2 shoot news-popups \
     "sleep 0.5; xdotool mousemove \$(python3 '$top/scripts/tray_icon_center.py') click 3; sleep 0.8; xdotool key Down Down Return 2> /dev/null; xdotool mousemove 300 300; sleep 2.5"
