@@ -67,6 +67,14 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
 .empty { color: var(--muted); font-style: italic; padding: 0.3em; margin: 0; }
 @media (max-width: 34em) { .row .who { display: none; } }
 @media (max-width: 24em) { .row .when { display: none; } main { padding: 0.5em 0.5em 1.5em; } }
+.welcome > h1 { padding-bottom: 0.3em; border-bottom: 2px solid var(--fg); margin-bottom: 0.5em; }
+.welcome .intro { margin: 0 0 0.4em; }
+.welcome .steps { list-style: none; margin: 0.9em 0 0; padding: 0; border-top: 1px solid var(--rule); }
+.welcome .step { display: block; padding: 0.4em 0.5em; border-bottom: 1px solid var(--rule); border-left: 0.25em solid var(--theme, var(--accent)); color: var(--fg); }
+.welcome .step strong { color: var(--accent); margin-right: 0.6em; }
+.welcome .step span { color: var(--muted); font-size: 0.9em; }
+.welcome .step:hover, .welcome .step:focus { text-decoration: none; background: var(--hover); }
+.welcome .step:focus { outline: 2px solid var(--accent); outline-offset: -2px; }
         </style>
       </head>
       <body>
@@ -79,6 +87,7 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
 
   <xsl:template name="page-title">
     <xsl:choose>
+      <xsl:when test="welcomenewspaper"><xsl:value-of select="welcomenewspaper/@title"/></xsl:when>
       <xsl:when test="itemnewspaper"><xsl:value-of select="itemnewspaper/channel/item/title"/></xsl:when>
       <xsl:when test="channelnewspaper"><xsl:value-of select="channelnewspaper/channel/title"/></xsl:when>
       <xsl:otherwise><xsl:value-of select="groupnewspaper/@title"/></xsl:otherwise>
@@ -148,6 +157,32 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
   </xsl:template>
 
   <!-- One line: unread dot, headline, author, date, podcast size, voice state. -->
+  <!-- The welcome page: what the program does and its first steps. The steps are links of
+       the program's own scheme, which the reading pane catches; nothing else is linked. -->
+  <xsl:template match="welcomenewspaper">
+    <div class="welcome">
+      <xsl:if test="string-length(@accent) = 7 and starts-with(@accent, '#') and translate(substring(@accent, 2), '0123456789abcdefABCDEF', '') = ''">
+        <xsl:attribute name="style">--theme: <xsl:value-of select="@accent"/></xsl:attribute>
+      </xsl:if>
+      <h1><xsl:value-of select="@title"/></h1>
+      <xsl:for-each select="about">
+        <p class="intro"><xsl:value-of select="."/></p>
+      </xsl:for-each>
+      <ul class="steps">
+        <xsl:for-each select="step[starts-with(@href, 'calvoria:')]">
+          <li>
+            <a class="step">
+              <xsl:attribute name="href"><xsl:value-of select="@href"/></xsl:attribute>
+              <xsl:if test="position() = 1"><xsl:attribute name="autofocus">autofocus</xsl:attribute></xsl:if>
+              <strong><xsl:value-of select="title"/></strong>
+              <span><xsl:value-of select="description"/></span>
+            </a>
+          </li>
+        </xsl:for-each>
+      </ul>
+    </div>
+  </xsl:template>
+
   <xsl:template match="item" mode="row">
     <li>
       <xsl:attribute name="class">row<xsl:if test="@new = '1'"> unread</xsl:if></xsl:attribute>

@@ -61,6 +61,15 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
 .more { margin: 0.8em 0 0; font-size: 0.95em; }
 .empty { color: var(--muted); font-style: italic; }
 @media (max-width: 30em) { main { padding: 0.8em 0.8em 2em; } h1 { font-size: 1.35em; } }
+.welcome > h1 { padding-bottom: 0.4em; border-bottom: 2px solid var(--fg); margin-bottom: 0.6em; }
+.welcome .intro { margin: 0 0 0.6em; }
+.welcome .steps { list-style: none; margin: 1.5em 0 0; padding: 0; }
+.welcome .steps li { margin: 0 0 0.8em; }
+.welcome .step { display: block; padding: 0.7em 0.9em; border: 1px solid var(--rule); border-left: 0.3em solid var(--theme, var(--accent)); border-radius: 0.3em; background: var(--panel); color: var(--fg); }
+.welcome .step strong { display: block; color: var(--accent); font-size: 1.1em; }
+.welcome .step span { display: block; color: var(--muted); font-size: 0.95em; margin-top: 0.15em; }
+.welcome .step:hover, .welcome .step:focus { text-decoration: none; border-color: var(--accent); border-left-color: var(--theme, var(--accent)); }
+.welcome .step:focus { outline: 2px solid var(--accent); outline-offset: 2px; }
         </style>
       </head>
       <body>
@@ -73,6 +82,7 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
 
   <xsl:template name="page-title">
     <xsl:choose>
+      <xsl:when test="welcomenewspaper"><xsl:value-of select="welcomenewspaper/@title"/></xsl:when>
       <xsl:when test="itemnewspaper"><xsl:value-of select="itemnewspaper/channel/item/title"/></xsl:when>
       <xsl:when test="channelnewspaper"><xsl:value-of select="channelnewspaper/channel/title"/></xsl:when>
       <xsl:otherwise><xsl:value-of select="groupnewspaper/@title"/></xsl:otherwise>
@@ -132,6 +142,32 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
         </section>
       </xsl:for-each>
       <xsl:if test="not(channel)"><p class="empty">No channels in this group.</p></xsl:if>
+    </div>
+  </xsl:template>
+
+  <!-- The welcome page: what the program does and its first steps. The steps are links of
+       the program's own scheme, which the reading pane catches; nothing else is linked. -->
+  <xsl:template match="welcomenewspaper">
+    <div class="welcome">
+      <xsl:if test="string-length(@accent) = 7 and starts-with(@accent, '#') and translate(substring(@accent, 2), '0123456789abcdefABCDEF', '') = ''">
+        <xsl:attribute name="style">--theme: <xsl:value-of select="@accent"/></xsl:attribute>
+      </xsl:if>
+      <h1><xsl:value-of select="@title"/></h1>
+      <xsl:for-each select="about">
+        <p class="intro"><xsl:value-of select="."/></p>
+      </xsl:for-each>
+      <ul class="steps">
+        <xsl:for-each select="step[starts-with(@href, 'calvoria:')]">
+          <li>
+            <a class="step">
+              <xsl:attribute name="href"><xsl:value-of select="@href"/></xsl:attribute>
+              <xsl:if test="position() = 1"><xsl:attribute name="autofocus">autofocus</xsl:attribute></xsl:if>
+              <strong><xsl:value-of select="title"/></strong>
+              <span><xsl:value-of select="description"/></span>
+            </a>
+          </li>
+        </xsl:for-each>
+      </ul>
     </div>
   </xsl:template>
 

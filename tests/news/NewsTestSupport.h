@@ -23,12 +23,20 @@ public:
     CRssHeader* RightSideHeader() const override { return header; }
     CThemeColors& Theme() const override { return theme; }
     void ApplyOptions(const OptionChanges&) override {}
+    bool RouteCommand(Command id) override
+    {
+        routed << id;
+        return true;
+    }
+    void AddExampleFeeds() override { ++examplesAdded; }
 
     mutable CThemeColors theme;
     CRssHeader headerWidget{&theme};
     CRssHeader* header = &headerWidget;
     QStringList opened;
     int searchBarHidden = 0;
+    QList<Command> routed;
+    int examplesAdded = 0;
 };
 
 // A loaded document in a temporary data folder, and channels of numbered news.

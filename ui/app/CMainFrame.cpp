@@ -4,6 +4,7 @@
 #include "CAppServices.h"
 #include "CCommandTable.h"
 #include "CDocumentCommands.h"
+#include "CItemView.h"
 #include "CPreferences.h"
 #include "CRssFullBar.h"
 #include "CRssHeader.h"
@@ -20,6 +21,7 @@
 #include "FramePlacement.h"
 #include "StringTable.h"
 #include "StripCatalog.h"
+#include "SubscriptionFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -283,6 +285,7 @@ bool CMainFrame::HandlesCommand(Command id) const
     case Command::Search:
     case Command::ExploreVoiceFolder:
     case Command::About:
+    case Command::Welcome:
     case Command::Exit:
     case Command::ToggleToolBar:
     case Command::ToggleStatusBar:
@@ -340,6 +343,9 @@ void CMainFrame::RunCommand(Command id)
         break;
     case Command::Search:
         ToggleSearchBar();
+        break;
+    case Command::Welcome:
+        ShowWelcome();
         break;
     case Command::ToggleToolBar:
         if (auto* dock = findChild<QToolBar*>(u"toolBarDock"_s))
@@ -639,6 +645,23 @@ void CMainFrame::ShowKeyboardShortcuts()
     m_shortcuts->show();
     m_shortcuts->raise();
     m_shortcuts->activateWindow();
+}
+
+void CMainFrame::ShowWelcome()
+{
+    // The page needs its pane: a hidden one comes back at the bottom.
+    if (!m_panes.readingPane)
+        SetReadingPanePosition(2);
+    if (auto* pane = dynamic_cast<CItemView*>(m_panes.readingPane)) {
+        pane->ShowWelcome();
+        pane->setFocus();
+    }
+}
+
+void CMainFrame::AddExampleFeeds()
+{
+    if (m_document)
+        ::AddExampleFeeds(*m_document, ExampleFeedsFile(m_prefs.StylesFolder()), this);
 }
 
 bool CMainFrame::ShowTrayWarning()

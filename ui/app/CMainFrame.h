@@ -70,6 +70,8 @@ public:
     CRssHeader* RightSideHeader() const override { return m_panes.newsHeader; }
     CThemeColors& Theme() const override { return *m_theme; }
     void ApplyOptions(const OptionChanges& changed) override;
+    bool RouteCommand(Command id) override { return m_router.route(id); }
+    void AddExampleFeeds() override;
     // The reading-pane commands: 1 right, 2 bottom, 0 hidden.
     void SetReadingPanePosition(int position);
 
@@ -137,6 +139,7 @@ private:
     void UpdateNow();
     bool ShowTrayWarning();
     void OpenLocalFile(const QString& path, const QString& what);
+    void ShowWelcome();
     void ShowKeyboardShortcuts();
 
     CRssReaderDoc* m_document;

@@ -279,6 +279,12 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     });
     m_frame->SetSubscriptionExchange([this] { ImportSubscriptions(*m_doc, m_frame); },
                                      [this] { ExportSubscriptions(*m_doc, m_frame); });
+    // No selection is stored: the tree starts on "My Feeds", and before the first channel
+    // the keyboard starts on the welcome page's first step.
+    m_doc->Select(&m_doc->RootGroup(), true);
+    if (auto* pane = dynamic_cast<CItemView*>(m_frame->Panes().readingPane);
+        pane && pane->WelcomeDue())
+        pane->setFocus();
     m_handoff = new CFeedHandoff(*m_frame, *m_doc);
     m_updateRounds = std::make_unique<CUpdateRounds>(
         [this] {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandIds.h"
+
 class CRssHeader;
 class CThemeColors;
 class QString;
@@ -31,4 +33,12 @@ public:
     // After the options changed: rebuild the panes, tell the views of the preview change,
     // reload the tool bar images, recolour everything, as changed says.
     virtual void ApplyOptions(const OptionChanges& changed) = 0;
+    // Runs a command as the menu would, at whichever view or window carries it.
+    virtual bool RouteCommand(Command id)
+    {
+        (void)id;
+        return false;
+    }
+    // The example feeds of the welcome page, added to the tree as the group "Examples".
+    virtual void AddExampleFeeds() {}
 };

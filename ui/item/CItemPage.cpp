@@ -31,6 +31,11 @@ bool CItemPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
     if (type == NavigationTypeRedirect && (this->url().isLocalFile() || this->url().isEmpty()))
         return false;
     const QString scheme = url.scheme();
+    if (scheme == u"calvoria"_s) {
+        if (type == NavigationTypeLinkClicked && m_isOwnFile(this->url()))
+            Q_EMIT programLinkActivated(url);
+        return false;
+    }
     bool allowed = false;
     if (scheme == u"http"_s || scheme == u"https"_s)
         allowed = type != NavigationTypeFormSubmitted;

@@ -21,6 +21,9 @@ public:
 Q_SIGNALS:
     // A main-frame navigation was let through.
     void navigating(const QUrl& url);
+    // A link of the program's own scheme was followed in one of the pane's own pages; it
+    // loads nothing, the pane decides what it does.
+    void programLinkActivated(const QUrl& url);
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;

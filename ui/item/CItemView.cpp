@@ -6,9 +6,11 @@
 #include "CReadingInterceptor.h"
 #include "CRssItem.h"
 #include "CRssReaderDoc.h"
+#include "CThemeColors.h"
 #include "IFrameServices.h"
 #include "NewspaperPage.h"
 #include "RemoteContentPolicy.h"
+#include "WelcomePage.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,6 +20,18 @@
 #include <QWebEngineView>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+bool HoldsChannel(CRssNode& node)
+{
+    for (const CRefPtr<CRssNode>& child : node.ChildrenSnapshot())
+        if (child->IsChannel() || (child->IsGroup() && HoldsChannel(*child)))
+            return true;
+    return false;
+}
+
+} // namespace
 
 CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices& frame,
                      QWidget* parent)
@@ -40,6 +54,7 @@ CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices&
     setFocusProxy(m_browser);
 
     connect(m_page, &CItemPage::navigating, this, &CItemView::OnNavigating);
+    connect(m_page, &CItemPage::programLinkActivated, this, &CItemView::OnProgramLink);
     connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
             [this] { m_canGoBack = m_page->action(QWebEnginePage::Back)->isEnabled(); });
     connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
@@ -73,6 +88,9 @@ void CItemView::OnUpdate(RssEvent hint, CRefCounted* object)
     case RssEvent::TreeChanged:
     case RssEvent::FavoriteChanged:
         if (object && object == m_shown.get() && !m_navigatedAway)
+            Render();
+        // The first channel ends the welcome page that waited for it.
+        else if (hint == RssEvent::TreeChanged && m_showsWelcome && !m_welcomeAsked)
             Render();
         break;
     case RssEvent::ItemChanged:
@@ -108,6 +126,7 @@ void CItemView::OnUpdate(RssEvent hint, CRefCounted* object)
 void CItemView::Show(CRssNode* node)
 {
     m_markRead.stop();
+    m_welcomeAsked = false;
     m_shown = CRefPtr<CRssNode>(node);
 }
 
@@ -117,8 +136,17 @@ void CItemView::Render()
     const bool loadRemote = m_services.Prefs()->LoadRemoteImages();
     m_interceptor->SetRemoteContentAllowed(m_shown ? PageMayLoadRemoteContent(*m_shown, loadRemote)
                                                    : loadRemote);
+    m_showsWelcome = false;
     if (!m_services.hasIe6) {
         Navigate(NoEngineUrl());
+        return;
+    }
+    if (m_welcomeAsked || WelcomeDue()) {
+        const QString style = StylesFolder() + m_services.Prefs()->ReadingStyle();
+        m_showsWelcome = !m_pageFile.Path().isEmpty() &&
+                         WriteWelcomePage(style, m_pageFile.Path(),
+                                          m_frame.Theme().color(CThemeColors::FocusSelection));
+        Navigate(m_showsWelcome ? m_pageFile.Url() : QUrl(u"about:blank"_s));
         return;
     }
     if (!m_shown) {
@@ -141,6 +169,44 @@ void CItemView::Navigate(const QUrl& url)
 void CItemView::OnNavigating(const QUrl& url)
 {
     m_navigatedAway = !m_pageFile.Names(url);
+}
+
+void CItemView::ShowWelcome()
+{
+    m_markRead.stop();
+    m_welcomeAsked = true;
+    Render();
+}
+
+bool CItemView::WelcomeDue() const
+{
+    // Until the first subscription the pane says how to begin; news (saved or found)
+    // still shows as it is.
+    if (m_shown && !m_shown->IsGroup())
+        return false;
+    return !HoldsChannel(m_doc.RootGroup());
+}
+
+void CItemView::OnProgramLink(const QUrl& url)
+{
+    // Only the welcome page offers these links; the same address in feed text does nothing.
+    const std::optional<WelcomeStep> step = WelcomeStepOf(url);
+    if (!m_showsWelcome || !step)
+        return;
+    // Not inside the engine's navigation callback: the steps open dialogs.
+    QTimer::singleShot(0, this, [this, step = *step] {
+        switch (step) {
+        case WelcomeStep::AddFeed:
+            m_frame.RouteCommand(Command::NewChannel);
+            break;
+        case WelcomeStep::ImportSubscriptions:
+            m_frame.RouteCommand(Command::ImportSubscriptions);
+            break;
+        case WelcomeStep::AddExampleFeeds:
+            m_frame.AddExampleFeeds();
+            break;
+        }
+    });
 }
 
 void CItemView::OnMarkRead()

@@ -45,6 +45,13 @@ public:
     void RunCommand(Command id) override;
     void UpdateCommand(Command id, CommandState& state) override;
 
+    // Help > Welcome: the welcome page, until the selection changes. It shows by itself
+    // while the tree holds no channel and a group (or nothing) is selected.
+    void ShowWelcome();
+    bool ShowsWelcome() const { return m_showsWelcome; }
+    // Whether the welcome page shows by itself for what is shown now.
+    bool WelcomeDue() const;
+
     // A page asks for a new window: refused while it loads; once loaded, a web address
     // opens in the person's browser. True when it was opened.
     bool OpenNewWindow(const QUrl& url);
@@ -55,6 +62,7 @@ private:
     void Show(CRssNode* node);
     void OnMarkRead();
     void OnNavigating(const QUrl& url);
+    void OnProgramLink(const QUrl& url);
     QString StylesFolder() const;
     QUrl NoEngineUrl() const;
 
@@ -70,5 +78,7 @@ private:
     bool m_navigatedAway = false;
     bool m_canGoBack = false;
     bool m_canGoForward = false;
+    bool m_welcomeAsked = false;
+    bool m_showsWelcome = false;
     QTimer m_markRead;
 };

@@ -105,11 +105,16 @@ bool WriteNewspaperPage(CRssNode& node, const QString& styleFile, const QString&
     if (!newspaper)
         return false;
     BuildNewspaper(node, newspaper.get(), reinterpret_cast<xmlNode*>(newspaper.get()));
+    return WriteStyledPage(newspaper.get(), styleFile, pageFile);
+}
+
+bool WriteStyledPage(xmlDoc* newspaper, const QString& styleFile, const QString& pageFile)
+{
     auto style = LoadStyle(styleFile);
     if (!style)
         return false;
     QString html;
-    if (!Transform(style.get(), newspaper.get(), html))
+    if (!Transform(style.get(), newspaper, html))
         return false;
     return WritePage(pageFile, html);
 }

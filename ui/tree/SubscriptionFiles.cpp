@@ -4,6 +4,8 @@
 #include "CRssGroup.h"
 #include "CRssReaderDoc.h"
 #include "OpmlExchange.h"
+#include "TreeDialogs.h"
+#include "UpdateSchedule.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -14,16 +16,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 const QString kFilter = u"OPML files (*.opml *.xml);;All files (*)"_s;
-
-// The selected group when it is part of the feed tree, else the tree's root.
-CRssGroup& TargetGroup(CRssReaderDoc& doc)
-{
-    CRssGroup* root = &doc.RootGroup();
-    for (CRefPtr<CRssNode> node(doc.SelectedGroup()); node; node = node->Parent())
-        if (node.get() == root)
-            return *doc.SelectedGroup();
-    return *root;
-}
 
 int CountChannels(CRssNode& node)
 {
@@ -44,7 +36,7 @@ void ImportSubscriptions(CRssReaderDoc& doc, QWidget* parent)
         return;
     // Every subscription counts when telling new feeds from known ones.
     doc.WaitForChannels();
-    CRssGroup& group = TargetGroup(doc);
+    CRssGroup& group = SelectedFeedGroup(doc);
     const OpmlImportResult result = ImportOpml(file, group, doc);
     if (!result.ok) {
         QMessageBox::warning(parent, title, result.error);
@@ -77,7 +69,7 @@ void ImportSubscriptions(CRssReaderDoc& doc, QWidget* parent)
 void ExportSubscriptions(CRssReaderDoc& doc, QWidget* parent)
 {
     const QString title = u"Export subscriptions"_s;
-    CRssGroup& group = TargetGroup(doc);
+    CRssGroup& group = SelectedFeedGroup(doc);
     const QString suggested = QDir::home().filePath(
         &group == &doc.RootGroup() ? u"subscriptions.opml"_s : group.Name() + u".opml"_s);
     const QString file = QFileDialog::getSaveFileName(parent, title, suggested, kFilter);
@@ -92,4 +84,34 @@ void ExportSubscriptions(CRssReaderDoc& doc, QWidget* parent)
     QMessageBox::information(parent, title,
                              u"%1 subscriptions were saved to \"%2\"."_s.arg(CountChannels(group))
                                  .arg(QDir::toNativeSeparators(file)));
+}
+
+QString ExampleFeedsFile(const QString& stylesFolder)
+{
+    // Lets a test point the examples at feeds it serves itself.
+    const QString other = qEnvironmentVariable("CALVORIA_EXAMPLE_FEEDS");
+    return other.isEmpty() ? QDir(stylesFolder).filePath(u"Examples.opml"_s) : other;
+}
+
+CRssGroup* AddExampleFeeds(CRssReaderDoc& doc, const QString& file, QWidget* parent)
+{
+    doc.WaitForChannels();
+    CRssGroup& root = doc.RootGroup();
+    const OpmlImportResult result = ImportOpml(file, root, doc);
+    CRssGroup* examples = nullptr;
+    for (const CRefPtr<CRssNode>& child : root.ChildrenSnapshot())
+        if (auto* group = NodeCast<CRssGroup>(child.get()); group && group->Name() == u"Examples"_s)
+            examples = group;
+    if (!result.ok || !examples) {
+        QMessageBox::warning(parent, u"Add example feeds"_s,
+                             result.ok ? u"The example feeds could not be read."_s : result.error);
+        return nullptr;
+    }
+    if (result.added && !doc.SaveNews())
+        QMessageBox::warning(parent, u"Add example feeds"_s,
+                             u"The example feeds could not all be saved: "_s +
+                                 doc.SaveErrors().join(u"; "_s));
+    doc.Select(examples, true);
+    UpdateGroup(*examples, false);
+    return examples;
 }

@@ -52,3 +52,12 @@ bool RunChannelProperties(QWidget* parent, CRssChannel& channel, IFrameServices&
     CNewChannel dialog(channel, CNewChannel::Mode::Properties, frame, parent);
     return dialog.exec() == QDialog::Accepted;
 }
+
+CRssGroup& SelectedFeedGroup(CRssReaderDoc& document)
+{
+    CRssGroup* root = &document.RootGroup();
+    for (CRefPtr<CRssNode> node(document.SelectedGroup()); node; node = node->Parent())
+        if (node.get() == root)
+            return *document.SelectedGroup();
+    return *root;
+}

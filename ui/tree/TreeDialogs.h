@@ -23,3 +23,8 @@ CRefPtr<CRssGroup> RunNewGroup(QWidget* parent, CRssReaderDoc& document, CRssGro
 
 // New Channel in properties mode on a subscribed channel; true after OK.
 bool RunChannelProperties(QWidget* parent, CRssChannel& channel, IFrameServices& frame);
+
+// Where new channels and groups go, and what import and export work on: the selected group
+// when it is part of the feed tree; otherwise (nothing, a special channel, the favourites)
+// the tree's root, "My Feeds".
+CRssGroup& SelectedFeedGroup(CRssReaderDoc& document);

@@ -1,0 +1,168 @@
+#include "WelcomePage.h"
+#include "CItemPage.h"
+#include "CItemView.h"
+#include "NewsTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+class WelcomePageTest : public ::testing::Test, public NewsFixture
+{
+protected:
+    WelcomePageTest()
+    {
+        env.app.hasIe6 = true;
+        QDir().mkpath(Prefs().StylesFolder());
+        for (const QString& style : kStyles)
+            QFile::copy(SourceDir() + u"/Options/"_s + style, Prefs().StylesFolder() + style);
+        Prefs().SetReadingStyle(u"Default.xsl"_s);
+    }
+
+    std::unique_ptr<CItemView> MakeView()
+    {
+        auto view = std::make_unique<CItemView>(doc, env.app, frame);
+        QSignalSpy blank(view->Page(), &QWebEnginePage::loadFinished);
+        view->resize(700, 500);
+        view->show();
+        EXPECT_TRUE(blank.wait(20000));
+        return view;
+    }
+
+    // Delivers the notification as the frame would and waits for the page it brings.
+    static bool Deliver(CItemView& view, RssEvent hint, CRefCounted* object)
+    {
+        QSignalSpy loaded(view.Page(), &QWebEnginePage::loadFinished);
+        view.OnUpdate(hint, object);
+        // A step's refused navigation may still report its end; the page's load succeeds.
+        return QTest::qWaitFor(
+            [&] {
+                return std::any_of(loaded.begin(), loaded.end(),
+                                   [](const QList<QVariant>& args) { return args.at(0).toBool(); });
+            },
+            20000);
+    }
+
+    static QString PageText(CItemView& view)
+    {
+        QString text;
+        bool done = false;
+        view.Page()->toPlainText([&](const QString& t) {
+            text = t;
+            done = true;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
+        return text;
+    }
+
+    static QString PageHtml(CItemView& view)
+    {
+        QFile file(view.PageFile().Path());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray bytes = file.readAll().mid(2);
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()),
+                                  bytes.size() / 2);
+    }
+
+    // A key to the page, where the engine takes its keyboard input.
+    static void Key(CItemView& view, Qt::Key key)
+    {
+        QTest::keyClick(view.Browser()->focusProxy(), key);
+    }
+
+    static inline const QStringList kStyles{u"Default.xsl"_s, u"Compact.xsl"_s, u"Dark.xsl"_s};
+};
+
+} // namespace
+
+TEST_F(WelcomePageTest, ShowsUntilTheFirstChannelInEveryStyleAndItsStepsRunFromTheKeyboard)
+{
+    auto view = MakeView();
+    CRssGroup& root = doc.RootGroup();
+    doc.Select(&root, false);
+    ASSERT_TRUE(Deliver(*view, RssEvent::GroupSelected, &root));
+    EXPECT_TRUE(view->ShowsWelcome());
+    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+    const QString text = PageText(*view);
+    for (const QString& words : {u"Welcome to Calvoria"_s, u"Add a feed"_s,
+                                 u"Import subscriptions"_s, u"OPML"_s, u"Add example feeds"_s})
+        EXPECT_TRUE(text.contains(words)) << qPrintable(words) << "\n" << qPrintable(text);
+    const QString html = PageHtml(*view);
+    EXPECT_FALSE(html.contains(u"<script"_s, Qt::CaseInsensitive));
+    EXPECT_TRUE(
+        html.contains(u"--theme: "_s + frame.theme.color(CThemeColors::FocusSelection).name()))
+        << "drawn in the colour theme";
+
+    // The keyboard alone: the first step has the focus, Tab goes on to the next.
+    view->setFocus();
+    Key(*view, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.routed.isEmpty(); }, 10000));
+    EXPECT_EQ(frame.routed, QList<Command>{Command::NewChannel});
+    Key(*view, Qt::Key_Tab);
+    Key(*view, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.routed.size() == 2; }, 10000));
+    EXPECT_EQ(frame.routed.last(), Command::ImportSubscriptions);
+    Key(*view, Qt::Key_Tab);
+    Key(*view, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.examplesAdded == 1; }, 10000));
+    EXPECT_EQ(view->Page()->url(), view->PageFile().Url()) << "the steps load nothing";
+
+    // Every reading style draws the page with its three steps.
+    for (const QString& style : kStyles) {
+        Prefs().SetReadingStyle(style);
+        ASSERT_TRUE(Deliver(*view, RssEvent::StyleChanged, nullptr)) << qPrintable(style);
+        const QString styled = PageHtml(*view);
+        for (WelcomeStep step :
+             {WelcomeStep::AddFeed, WelcomeStep::ImportSubscriptions, WelcomeStep::AddExampleFeeds})
+            EXPECT_TRUE(styled.contains(u"href=\""_s + WelcomeStepUrl(step).toString() + u'"'))
+                << qPrintable(style);
+        EXPECT_TRUE(PageText(*view).contains(u"Add example feeds"_s)) << qPrintable(style);
+    }
+    Prefs().SetReadingStyle(u"Default.xsl"_s);
+
+    // The first channel ends it: the group's page as before.
+    CRefPtr<CRssChannel> desk = AddChannel(u"Desk"_s, 2, 1700000000, u"Story"_s);
+    ASSERT_TRUE(Deliver(*view, RssEvent::TreeChanged, &root));
+    EXPECT_FALSE(view->ShowsWelcome());
+    EXPECT_TRUE(PageText(*view).contains(u"Story 1"_s));
+}
+
+TEST_F(WelcomePageTest, HelpWelcomeShowsItUntilTheSelectionChangesAndFeedLinksRunNoStep)
+{
+    CRefPtr<CRssChannel> desk = AddChannel(u"Desk"_s, 1, 1700000000, u"Story"_s);
+    // Feed text may carry the same addresses; only the welcome page's own links count.
+    CRssItem* story = static_cast<CRssItem*>(desk->ChildrenSnapshot().front().get());
+    story->SetDescription(u"<a href=\"calvoria:add-examples\" style=\"position:fixed;left:0;"
+                          "top:0;right:0;bottom:0\">more</a>"_s);
+    auto view = MakeView();
+    doc.Select(story, false);
+    ASSERT_TRUE(Deliver(*view, RssEvent::ItemSelected, story));
+    EXPECT_FALSE(view->ShowsWelcome()) << "a channel exists";
+    QTest::mouseClick(view->Browser()->focusProxy(), Qt::LeftButton, {}, QPoint(300, 200));
+    QTest::qWait(1000);
+    EXPECT_EQ(frame.examplesAdded, 0);
+    EXPECT_TRUE(frame.routed.isEmpty());
+
+    QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+    view->ShowWelcome();
+    ASSERT_TRUE(loaded.wait(20000));
+    EXPECT_TRUE(view->ShowsWelcome());
+    EXPECT_TRUE(PageText(*view).contains(u"Welcome to Calvoria"_s));
+    // A change to the channel behind it does not take it away; a new selection does.
+    ASSERT_TRUE(Deliver(*view, RssEvent::StyleChanged, nullptr));
+    EXPECT_TRUE(view->ShowsWelcome());
+    doc.Select(desk.get(), false);
+    ASSERT_TRUE(Deliver(*view, RssEvent::ChannelSelected, desk.get()));
+    EXPECT_FALSE(view->ShowsWelcome());
+    EXPECT_TRUE(PageText(*view).contains(u"Story 0"_s));
+}
