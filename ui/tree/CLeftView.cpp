@@ -203,7 +203,7 @@ void CLeftView::UpdateCommand(Command id, CommandState& state)
     switch (id) {
     case Command::NewChannel:
     case Command::NewGroup:
-        state.enabled = group != nullptr;
+        state.enabled = true; // into "My Feeds" when no group is selected
         break;
     case Command::ChannelProperties:
         state.enabled = channel && !m_document.IsSpecial(channel);
@@ -224,10 +224,10 @@ void CLeftView::RunCommand(Command id)
         return;
     switch (id) {
     case Command::NewChannel:
-        RunRowCommand(Command::RowNewChannel, m_document.SelectedGroup());
+        RunRowCommand(Command::RowNewChannel, &SelectedFeedGroup(m_document));
         break;
     case Command::NewGroup:
-        RunRowCommand(Command::RowNewGroup, m_document.SelectedGroup());
+        RunRowCommand(Command::RowNewGroup, &SelectedFeedGroup(m_document));
         break;
     case Command::ChannelProperties:
         RunRowCommand(Command::RowChannelProperties, m_document.SelectedChannel());

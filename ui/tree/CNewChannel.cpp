@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QThreadPool>
 #include <QVBoxLayout>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -133,6 +134,7 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
 
     connect(m_url, &QLineEdit::textEdited, this, [this] {
         m_modified = true;
+        m_acceptWhenVerified = false;
         UpdateButtons();
     });
     connect(m_name, &QLineEdit::textEdited, this, [this] {
@@ -150,6 +152,14 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
             m_modified = true;
             UpdateButtons();
         });
+    // A person who types an address and presses Enter means "subscribe": the feed is
+    // verified for its name first, and the dialog closes once it is.
+    connect(m_url, &QLineEdit::returnPressed, this, [this] {
+        if (!m_url->text().isEmpty() && m_name->text().isEmpty()) {
+            m_acceptWhenVerified = true;
+            Verify();
+        }
+    });
     connect(m_verify, &QPushButton::clicked, this, &CNewChannel::Verify);
     connect(m_go, &QPushButton::clicked, this,
             [this] { m_frame.OpenInBrowser(m_webpage->text()); });
@@ -245,7 +255,13 @@ void CNewChannel::OnVerified(int ticket, bool ok, const RssChannelInfo& info,
             m_name->setText(info.title);
             m_nameFromFeed = true;
         }
+        if (std::exchange(m_acceptWhenVerified, false)) {
+            UpdateButtons();
+            accept();
+            return;
+        }
     } else {
+        m_acceptWhenVerified = false;
         m_description->setText(error.isEmpty() ? LoadString(kVerificationFailed)
                                                : LoadString(kVerificationFailed) + u'\n' + error);
     }

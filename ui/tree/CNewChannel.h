@@ -67,5 +67,7 @@ private:
     bool m_modified = false;
     bool m_nameFromFeed = true;
     bool m_verifying = false;
+    // Enter in the address field before there is a name: verify, then subscribe.
+    bool m_acceptWhenVerified = false;
     int m_verifyTicket = 0; // answers of an earlier Verify are dropped
 };
