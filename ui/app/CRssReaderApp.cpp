@@ -9,7 +9,6 @@
 #include "CRssReaderDoc.h"
 #include "CMainFrame.h"
 #include "CLeftView.h"
-#include "CDesktopNotifier.h"
 #include "CNewsAnnouncer.h"
 #include "CNewsPopups.h"
 #include "CRssReaderView.h"
@@ -308,7 +307,7 @@ void CRssReaderApp::ConnectNewsPopups()
                    CPreferences::NewsAnnouncer::DesktopNotifications;
         },
         [this] { return m_doc && AnyChannelDownloading(m_doc->RootGroup()); });
-    m_announcer->Desktop().setDisplayTime(
+    m_announcer->setDisplayTime(
         [this] { return std::max(1, int(m_services.Prefs()->popupSeconds)) * 1000; });
     connect(m_frame, &CMainFrame::newsPopupRequested, m_announcer.get(),
             [this](CRefCounted* object) {

@@ -7,16 +7,25 @@
 CNewsAnnouncer::CNewsAnnouncer(CNewsPopups& popups, std::function<bool()> useDesktop,
                                std::function<bool()> downloading, QObject* parent)
     : QObject(parent), m_popups(popups), m_useDesktop(std::move(useDesktop)),
-      m_gathering(new CNewsGathering(std::move(downloading), this)),
-      m_desktop(new CDesktopNotifier(QDBusConnection::sessionBus(), this))
+      m_gathering(new CNewsGathering(std::move(downloading), this))
 {
-    connect(m_gathering, &CNewsGathering::gathered, m_desktop, &CDesktopNotifier::Announce);
-    connect(m_desktop, &CDesktopNotifier::undelivered, this, &CNewsAnnouncer::ShowInPopups);
-    connect(m_desktop, &CDesktopNotifier::opened, this, &CNewsAnnouncer::opened);
+    connect(m_gathering, &CNewsGathering::gathered, this,
+            [this](const NewsRound& round) { Desktop().Announce(round); });
     connect(&m_popups, &CNewsPopups::opened, this, &CNewsAnnouncer::opened);
 }
 
 CNewsAnnouncer::~CNewsAnnouncer() = default;
+
+CDesktopNotifier& CNewsAnnouncer::Desktop()
+{
+    if (!m_desktop) {
+        m_desktop = new CDesktopNotifier(QDBusConnection::sessionBus(), this);
+        m_desktop->setDisplayTime([this] { return m_displayMs ? m_displayMs() : -1; });
+        connect(m_desktop, &CDesktopNotifier::undelivered, this, &CNewsAnnouncer::ShowInPopups);
+        connect(m_desktop, &CDesktopNotifier::opened, this, &CNewsAnnouncer::opened);
+    }
+    return *m_desktop;
+}
 
 void CNewsAnnouncer::Announce(CRssItem* item)
 {

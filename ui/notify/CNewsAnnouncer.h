@@ -25,8 +25,12 @@ public:
     ~CNewsAnnouncer() override;
 
     void Announce(CRssItem* item);
+    // How long a desktop notification stays, in milliseconds.
+    void setDisplayTime(std::function<int()> ms) { m_displayMs = std::move(ms); }
 
-    CDesktopNotifier& Desktop() const { return *m_desktop; }
+    // Made at the first notification: a person who keeps the popups never has the program
+    // reach for the session bus.
+    CDesktopNotifier& Desktop();
 
 Q_SIGNALS:
     // A click on a popup or "Open" on a notification: the window with the channel and,
@@ -38,6 +42,7 @@ private:
 
     CNewsPopups& m_popups;
     std::function<bool()> m_useDesktop;
+    std::function<int()> m_displayMs;
     CNewsGathering* m_gathering;
-    CDesktopNotifier* m_desktop;
+    CDesktopNotifier* m_desktop = nullptr;
 };
