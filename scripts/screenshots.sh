@@ -21,6 +21,8 @@
 #     reading-group.png      a group's page
 #     news-popups.png        hidden in the tray, "Update all groups": a stack of news popups
 #     desktop-notification.png  the same refresh told by the desktop's notification server
+#     shortcuts.png          Help > Keyboard shortcuts (Ctrl+F1); shortcuts-filter.png with "update" typed
+#     tray-badge.png         the tray icon with its unread badge in a 22 and a 16 px panel, enlarged 8x
 #
 #     scripts/screenshots.sh OUTDIR
 # Needs xvfb-run, ImageMagick's import, xdotool, xwininfo and trayer. Uses build/.
@@ -73,7 +75,7 @@ shoot() {
     shift
     xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
         trayer --edge top --align right --widthtype pixel --width 60 --heighttype pixel \
-            --height 30 --SetDockType false --transparent false 2> /dev/null & tray=$!
+            --height ${TRAY_HEIGHT:-30} --SetDockType false --transparent false 2> /dev/null & tray=$!
         sleep 0.5
         "$0" 2> /dev/null & pid=$!
         for _ in $(seq 100); do
@@ -143,6 +145,19 @@ write_settings 0 1
 # Hidden in the tray, the tray menu's "Update all groups": every served channel has news.
 CALVORIA_SHOW_COMMAND=2 shoot news-popups \
     "sleep 0.5; xdotool mousemove \$(python3 '$top/scripts/tray_icon_center.py') click 3; sleep 0.8; xdotool key Down Down Return 2> /dev/null; xdotool mousemove 300 300; sleep 2.5"
+shoot shortcuts "$focus key ctrl+F1 2> /dev/null; sleep 0.8"
+shoot shortcuts-filter "$focus key ctrl+F1 2> /dev/null; sleep 0.6; xdotool type update 2> /dev/null; sleep 0.5"
+# The tray icon cut from the panel and enlarged: every channel's news are unread (99+).
+# $1: the panel's height; the square of that size around the icon, cut from the screen.
+crop_tray_icon() {
+    echo "sleep 2; set -- \$(python3 '$top/scripts/tray_icon_center.py'); import -window root -crop $1x$1+\$((\$1 - $1 / 2))+\$((\$2 - $1 / 2)) +repage -filter point -resize 800% '$work/badge$1.png'"
+}
+TRAY_HEIGHT=22 CALVORIA_SHOW_COMMAND=2 shoot tray-badge-22 "$(crop_tray_icon 22)" > /dev/null
+TRAY_HEIGHT=16 CALVORIA_SHOW_COMMAND=2 shoot tray-badge-16 "$(crop_tray_icon 16)" > /dev/null
+rm -f "$out/tray-badge-22.png" "$out/tray-badge-16.png" # the screens around them are empty
+convert "$work/badge22.png" "$work/badge16.png" -background white -gravity center +append \
+    "$out/tray-badge.png"
+echo "$out/tray-badge.png"
 # Prepared news of two channels and two removable volumes of a system tree of our own.
 python3 "$top/scripts/sample_device.py" "$XDG_DATA_HOME/Calvoria" "$work/system" "$work/player" \
     "Channel 0" "Channel 1"

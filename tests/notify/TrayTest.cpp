@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QMap>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QSet>
 #include <QSignalSpy>
@@ -246,7 +247,8 @@ TEST(SystemTray, BadgeTellsEveryCountApartAtTraySizesAndIsAbsentAtZero)
     EXPECT_EQ(BadgeText(100), u"99+"_s);
 
     const QIcon base = PlainIcon();
-    for (int size : {16, 22}) {
+    // The panels' usual sizes, and ones between that some trays ask for.
+    for (int size : {13, 16, 20, 22}) {
         const QImage plain = Image(base.pixmap(QSize(size, size), 1.0));
         EXPECT_EQ(Image(BadgedPixmap(base, size, 0)), plain) << size;
         EXPECT_EQ(Image(BadgedIcon(base, 0).pixmap(QSize(size, size), 1.0)), plain) << size;
@@ -267,9 +269,16 @@ TEST(SystemTray, BadgeTellsEveryCountApartAtTraySizesAndIsAbsentAtZero)
         EXPECT_EQ(seen.size(), 100) << "at " << size << " px every count looks different";
         EXPECT_EQ(Image(BadgedPixmap(base, size, 100)), Image(BadgedPixmap(base, size, 12345)))
             << "beyond 99 the badge says 99+";
-        EXPECT_EQ(Image(BadgedIcon(base, 3).pixmap(QSize(size, size), 1.0)),
+        const QIcon badgedIcon = BadgedIcon(base, 3);
+        EXPECT_EQ(Image(badgedIcon.pixmap(QSize(size, size), 1.0)),
                   Image(BadgedPixmap(base, size, 3)))
-            << "the icon holds the badge drawn for the size asked";
+            << "the icon draws the badge for the size asked, not a scaled one";
+        QPixmap painted(size, size);
+        painted.fill(Qt::transparent);
+        QPainter painter(&painted);
+        badgedIcon.paint(&painter, painted.rect());
+        painter.end();
+        EXPECT_EQ(Image(painted), Image(BadgedPixmap(base, size, 3))) << size;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTreeView>
@@ -31,6 +32,7 @@ CShortcutsDlg::CShortcutsDlg(QWidget* parent, const QList<ShortcutRow>& rows)
             items << item;
         }
         items[CommandColumn]->setData(CommandNumber(row.id), Qt::UserRole);
+        items[PromptColumn]->setToolTip(row.prompt); // whole, where the column cuts it
         m_model->appendRow(items);
     }
     m_shown->setSourceModel(m_model);
@@ -72,9 +74,13 @@ CShortcutsDlg::CShortcutsDlg(QWidget* parent, const QList<ShortcutRow>& rows)
     layout->addWidget(m_list, 1);
     layout->addWidget(buttons);
 
-    // Sized in lines and characters of the font, so it suits any screen density.
+    // Sized in lines and characters of the font, so it suits any screen density, and never
+    // larger than the screen.
     const QFontMetrics metrics = fontMetrics();
-    resize(metrics.averageCharWidth() * 120, metrics.lineSpacing() * 32);
+    QSize size(metrics.averageCharWidth() * 140, metrics.lineSpacing() * 32);
+    if (const QScreen* shown = parent ? parent->screen() : screen())
+        size = size.boundedTo(shown->availableGeometry().size() * 9 / 10);
+    resize(size);
     setTabOrder(m_filter, m_list);
     m_filter->setFocus();
 }

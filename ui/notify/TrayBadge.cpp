@@ -1,5 +1,7 @@
 #include "TrayBadge.h"
 
+#include <QIconEngine>
+#include <QPaintDevice>
 #include <QPainter>
 
 #include <array>
@@ -10,9 +12,12 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr int kMaxShown = 99;
+// What a tray that takes fixed sizes (the desktop's status notifier) is offered.
 constexpr std::array kTraySizes = {16, 22, 24, 32, 48, 64};
 const QColor kBadgeColour(0xC6, 0x28, 0x28);
 const QColor kDigitColour(Qt::white);
+// The size from which the larger digits fit: "99+" is 17 pixels wide in them.
+constexpr int kLargeFrom = 20;
 
 // A glyph: one row per entry, the leftmost pixel in the highest of `width` bits.
 struct GlyphSet
@@ -22,7 +27,7 @@ struct GlyphSet
     std::array<std::array<std::uint8_t, 7>, 11> rows; // digits 0-9, then '+'
 };
 
-// Three by five pixels, for 16-pixel icons.
+// Three by five pixels, for icons up to 19 pixels.
 constexpr GlyphSet kSmall{
     3,
     5,
@@ -41,7 +46,7 @@ constexpr GlyphSet kSmall{
     }},
 };
 
-// Five by seven pixels, from 22 pixels up.
+// Five by seven pixels, from 20 pixels up.
 constexpr GlyphSet kLarge{
     5,
     7,
@@ -58,6 +63,52 @@ constexpr GlyphSet kLarge{
         {0b01110, 0b10001, 0b10001, 0b01111, 0b00001, 0b00010, 0b01100},
         {0b00000, 0b00100, 0b00100, 0b11111, 0b00100, 0b00100, 0b00000},
     }},
+};
+
+// Draws the badge for the very size asked: a panel that wants a 13 or 20 pixel icon gets
+// sharp digits instead of a larger picture scaled down.
+class CBadgeIconEngine : public QIconEngine
+{
+public:
+    CBadgeIconEngine(const QIcon& base, int unread) : m_base(base), m_unread(unread) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const int side = qRound(std::min(rect.width(), rect.height()) * ratio);
+        QPixmap badged = BadgedPixmap(m_base, side, m_unread);
+        badged.setDevicePixelRatio(ratio);
+        const QSize logical = QSize(side, side) / ratio;
+        QRect target(QPoint(), logical);
+        target.moveCenter(rect.center());
+        painter->drawPixmap(target, badged);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        return BadgedPixmap(m_base, std::min(size.width(), size.height()), m_unread);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (int side : kTraySizes)
+            sizes << QSize(side, side);
+        return sizes;
+    }
+
+    QIconEngine* clone() const override { return new CBadgeIconEngine(m_base, m_unread); }
+    QString key() const override { return u"CBadgeIconEngine"_s; }
+
+private:
+    QIcon m_base;
+    int m_unread;
 };
 
 int GlyphIndex(QChar c)
@@ -84,6 +135,8 @@ QString BadgeText(int unread)
 
 QPixmap BadgedPixmap(const QIcon& base, int size, int unread)
 {
+    if (size <= 0)
+        return {};
     QPixmap pixmap = base.pixmap(QSize(size, size), 1.0);
     if (pixmap.size() != QSize(size, size)) {
         // An icon without this size is centred on a clear square, so the badge sits in its
@@ -99,8 +152,9 @@ QPixmap BadgedPixmap(const QIcon& base, int size, int unread)
     if (text.isEmpty())
         return pixmap;
 
-    const GlyphSet& set = size < 22 ? kSmall : kLarge;
-    const int scale = std::max(1, size / (size < 22 ? 16 : 24));
+    const bool large = size >= kLargeFrom;
+    const GlyphSet& set = large ? kLarge : kSmall;
+    const int scale = std::max(1, size / (large ? 24 : 16));
     const auto glyphs = text.size();
     const int textWidth = int(glyphs) * set.width * scale + int(glyphs - 1) * scale;
     const int textHeight = set.height * scale;
@@ -116,6 +170,12 @@ QPixmap BadgedPixmap(const QIcon& base, int size, int unread)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(kBadgeColour);
+    if (textWidth > size) {
+        // Too small for digits: a dot still says that news wait.
+        const int dot = (size + 1) / 2;
+        painter.drawEllipse(QRect(size - dot, size - dot, dot, dot));
+        return pixmap;
+    }
     const qreal radius = std::min(badge.height(), badge.width()) / 2.0;
     painter.drawRoundedRect(QRectF(badge), radius, radius);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -132,8 +192,5 @@ QIcon BadgedIcon(const QIcon& base, int unread)
 {
     if (BadgeText(unread).isEmpty())
         return base;
-    QIcon icon;
-    for (int size : kTraySizes)
-        icon.addPixmap(BadgedPixmap(base, size, unread));
-    return icon;
+    return QIcon(new CBadgeIconEngine(base, unread));
 }

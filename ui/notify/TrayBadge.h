@@ -14,5 +14,5 @@ QString BadgeText(int unread);
 // The icon at size × size pixels with the badge for unread.
 QPixmap BadgedPixmap(const QIcon& base, int size, int unread);
 
-// The icon with the badge drawn at each size a tray asks for; the base icon as it is at 0.
+// The icon with the badge drawn for whatever size a tray asks; the base icon as it is at 0.
 QIcon BadgedIcon(const QIcon& base, int unread);
