@@ -6,14 +6,31 @@
 Serves six feeds from 127.0.0.1, starts trayer and the program on a data folder of channels
 pointing at them, and checks: the window comes up; Ctrl+Shift+F5 refreshes every channel
 (the channel files change on disk); the close box hides the window to the tray and shows
-the icon, also after the panel restarts; a double-click on the icon brings the window back;
-Exit from the tray menu ends the program through the whole exit sequence.
+the icon, with the unread badge, also after the panel restarts; a double-click on the icon
+brings the window back and leaves it shown, and so does a single click; Exit from the tray
+menu ends the program through the whole exit sequence.
 """
+import shutil
+import subprocess
 import sys
 import time
 
 from e2e_support import (Session, check, close_box, digest, finish, is_viewable,
                          tray_icon_center, wait_for, xdotool)
+
+
+
+def badge_shown():
+    """Whether the lower right quarter of the tray icon holds the badge's red (not asked
+    without ImageMagick's import)."""
+    if not shutil.which("import"):
+        print("ImageMagick's import is missing: the badge is not looked at")
+        return True
+    x, y = map(int, tray_icon_center())
+    pixels = subprocess.run(["import", "-window", "root", "-crop", f"9x9+{x}+{y}", "txt:-"],
+                            capture_output=True, text=True).stdout
+    return "srgb(198,40,40)" in pixels
+
 
 session = Session(sys.argv[1], sys.argv[2])
 try:
@@ -33,6 +50,7 @@ try:
     check(wait_for(lambda: not is_viewable(window), 10), "the close box hides the window")
     check(wait_for(lambda: tray_icon_center() is not None, 10), "the tray icon is shown")
     check(calvoria.poll() is None, "the program still runs")
+    check(wait_for(badge_shown, 5), "the tray icon carries the unread badge")
 
     # The panel goes away and comes back (a desktop restarting it): the icon comes back too.
     tray_host.terminate()
@@ -43,6 +61,14 @@ try:
 
     xdotool("mousemove", *tray_icon_center(), "click", "--repeat", "2", "--delay", "80", "1")
     check(wait_for(lambda: is_viewable(window), 10), "a double-click on the icon restores the window")
+    time.sleep(1.0)
+    check(is_viewable(window), "the double-click does not hide the window again")
+
+    close_box(window)
+    wait_for(lambda: not is_viewable(window), 10)
+    wait_for(lambda: tray_icon_center() is not None, 10)
+    xdotool("mousemove", *tray_icon_center(), "click", "1")
+    check(wait_for(lambda: is_viewable(window), 10), "a single click on the icon restores the window")
 
     close_box(window)
     wait_for(lambda: not is_viewable(window), 10)
