@@ -19,14 +19,16 @@ from e2e_support import (Session, check, close_box, digest, finish, is_viewable,
                          tray_icon_center, wait_for, xdotool)
 
 
-
 def badge_shown():
     """Whether the lower right quarter of the tray icon holds the badge's red (not asked
     without ImageMagick's import)."""
     if not shutil.which("import"):
         print("ImageMagick's import is missing: the badge is not looked at")
         return True
-    x, y = map(int, tray_icon_center())
+    center = tray_icon_center()
+    if center is None:
+        return False
+    x, y = map(int, center)
     pixels = subprocess.run(["import", "-window", "root", "-crop", f"9x9+{x}+{y}", "txt:-"],
                             capture_output=True, text=True).stdout
     return "srgb(198,40,40)" in pixels
