@@ -401,20 +401,32 @@ TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAnd
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return pane->Page()->url() == pane->PageFile().Url() && !pane->Page()->IsLoading(); },
         20000));
-    main.Router().updateActions();
-    EXPECT_TRUE(main.Commands().action(Command::Refresh)->isEnabled());
-    EXPECT_FALSE(main.Commands().action(Command::Forward)->isEnabled());
+    const auto enabled = [&](Command id) {
+        main.Router().updateActions();
+        return main.Commands().action(id)->isEnabled();
+    };
+    EXPECT_TRUE(enabled(Command::Refresh));
+    EXPECT_FALSE(enabled(Command::Forward));
+    // The blank page before it is no history to go back to.
+    EXPECT_FALSE(QTest::qWaitFor([&] { return enabled(Command::Back); }, 1500));
     loaded.clear();
     main.Commands().action(Command::Refresh)->trigger();
     ASSERT_TRUE(loaded.wait(20000));
     EXPECT_TRUE(PageText(*pane).contains(u"Gamma"_s));
 
-    // Each layout makes a pane of its own; the old one's page file goes with it.
+    // Each layout makes a pane of its own, showing the selection at once; the old one's
+    // page file goes with it.
     const QString rightFile = pane->PageFile().Path();
     main.SetReadingPanePosition(2);
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(main.Panes().readingPane, pane);
     EXPECT_FALSE(QFile::exists(rightFile));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return PageText(*pane).contains(u"Gamma"_s); }, 20000));
+    // Back at the right, the news header is as tall as it asks to be.
+    main.SetReadingPanePosition(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main.RightSideHeader()->height(), main.RightSideHeader()->sizeHint().height());
+    EXPECT_GT(main.RightSideHeader()->height(), 0);
     const QString bottomFile = pane->PageFile().Path();
     main.SetReadingPanePosition(0);
     EXPECT_EQ(main.Panes().readingPane, nullptr);

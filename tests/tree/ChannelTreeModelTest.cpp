@@ -1,5 +1,6 @@
 #include "ChannelTreeModel.h"
 #include "OpmlFile.h"
+#include "SoonAsserts.h"
 #include "TreeTestSupport.h"
 
 #include <QAbstractItemModelTester>
@@ -170,7 +171,7 @@ TEST(ChannelTreeModel, DownloadingChannelsAnimateOnlyWhileTheyDownload)
     model.OnUpdate(RssEvent::ChannelChanged, feed);
     EXPECT_EQ(Image(model.IndexOf(feed)), 6);
     // The timer stops with the last download: nothing runs while the program is idle.
-    QTRY_VERIFY(!model.IsAnimating());
+    ASSERT_SOON(!model.IsAnimating());
     EXPECT_EQ(model.BusyCount(), 0);
 }
 

@@ -1,5 +1,8 @@
 #include "CCommandTable.h"
 #include "CMainFrame.h"
+#include "CPreferences.h"
+#include "CRssFullBar.h"
+#include "CRssHeader.h"
 #include "CRssMenu.h"
 #include "CRssReaderDoc.h"
 #include "CRssSplitter.h"
@@ -7,22 +10,20 @@
 #include "CStatusPanes.h"
 #include "CSystemTray.h"
 #include "CThemeColors.h"
-#include "CRssFullBar.h"
 #include "CTrayAnimator.h"
 #include "CTrayWarningDlg.h"
-#include "FramePlacement.h"
-#include "CPreferences.h"
-#include "CRssHeader.h"
-#include "INotificationView.h"
 #include "FeedTestSupport.h"
+#include "FramePlacement.h"
+#include "INotificationView.h"
+#include "SoonAsserts.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QSettings>
-#include <QTimer>
 #include <QMenu>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -53,8 +54,8 @@ TEST_F(MainWindow, MenuBarCarriesTheCommandsToTheirTargets)
     QStringList titles;
     for (QAction* title : menu->actions())
         titles << title->text();
-    EXPECT_EQ(titles, (QStringList{u"&File"_s, u"&Edit"_s, u"&View"_s, u"&Browse"_s,
-                                   u"&Tools"_s, u"&Help"_s}));
+    EXPECT_EQ(titles, (QStringList{u"&File"_s, u"&Edit"_s, u"&View"_s, u"&Browse"_s, u"&Tools"_s,
+                                   u"&Help"_s}));
     QAction* exit = frame.Commands().action(Command::Exit);
     EXPECT_EQ(menu->actions().first()->menu()->actions().last(), exit);
 
@@ -80,8 +81,8 @@ TEST_F(MainWindow, CtrlFTogglesTheSearchBarOnTheSearchResults)
     CSearchDlg* bar = frame.Panes().searchBar;
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(frame.StatusPanes().channelText(), QString()) << "no channel selected";
-    const int newsTop = frame.Panes().outer->mapFromGlobal(
-        frame.Panes().inner->mapToGlobal(QPoint(0, 0))).y();
+    const int newsTop =
+        frame.Panes().outer->mapFromGlobal(frame.Panes().inner->mapToGlobal(QPoint(0, 0))).y();
 
     QTest::keyClick(&frame, Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(bar->isVisible());
@@ -116,13 +117,13 @@ TEST_F(MainWindow, CloseBoxHidesToTheTrayOrMinimises)
     frame.close();
     EXPECT_TRUE(warned);
     EXPECT_FALSE(env.app.Prefs()->showTrayWarning);
-    QTRY_VERIFY(!frame.isVisible());
+    ASSERT_SOON(!frame.isVisible());
     EXPECT_FALSE(frame.windowIcon().pixmap(16).isNull()) << "the tray icon has a picture";
     EXPECT_TRUE(frame.IsHiddenInTray());
     EXPECT_TRUE(frame.Tray().isIconShown());
     // A double-click on the icon brings the window back and hides the icon.
     frame.Tray().handleActivation(QSystemTrayIcon::DoubleClick);
-    QTRY_VERIFY(frame.isVisible());
+    ASSERT_SOON(frame.isVisible());
     EXPECT_FALSE(frame.IsHiddenInTray());
     EXPECT_FALSE(frame.Tray().isIconShown());
     frame.showMinimized();
@@ -133,12 +134,12 @@ TEST_F(MainWindow, CloseBoxHidesToTheTrayOrMinimises)
     Show(noTray);
     QSignalSpy exitSpy(&noTray, &CMainFrame::exitRequested);
     noTray.close();
-    QTRY_VERIFY(noTray.isMinimized());
+    ASSERT_SOON(noTray.isMinimized());
     EXPECT_FALSE(noTray.IsHiddenInTray());
     EXPECT_FALSE(noTray.Tray().isIconShown());
     EXPECT_EQ(exitSpy.count(), 0);
     noTray.Commands().action(Command::ShowWindow)->trigger();
-    QTRY_VERIFY(!noTray.isMinimized());
+    ASSERT_SOON(!noTray.isMinimized());
 }
 
 // A news list that counts the commands and notifications it gets.
@@ -218,7 +219,8 @@ TEST_F(MainWindow, ViewsGetTheirCommandsAndNotificationsAfterTheFrame)
         return tree;
     };
     makers.newsList = [&](IFrameServices&) { return news = new NewsListStub; };
-    CMainFrame frame(&doc, env.app, [] { return true; }, makers);
+    CMainFrame frame(
+        &doc, env.app, [] { return true; }, makers);
     Show(frame);
     env.app.Prefs()->showTrayWarning = false;
 
@@ -227,21 +229,22 @@ TEST_F(MainWindow, ViewsGetTheirCommandsAndNotificationsAfterTheFrame)
     for (int position : {2, 0}) {
         frame.SetReadingPanePosition(position);
         tree->setFocus();
-        QTRY_VERIFY(tree->hasFocus());
+        ASSERT_SOON(tree->hasFocus());
         QTest::keyClick(tree, Qt::Key_Delete);
         EXPECT_EQ(news->deletes, 1) << position;
         news->deletes = 0;
     }
     // F6 walks the panes from the keyboard: tree, news list, reading pane, tree.
     QTest::keyClick(tree, Qt::Key_F6);
-    QTRY_VERIFY(news->hasFocus());
+    ASSERT_SOON(news->hasFocus());
     QTest::keyClick(news, Qt::Key_F6, Qt::ShiftModifier);
-    QTRY_VERIFY(tree->hasFocus());
+    ASSERT_SOON(tree->hasFocus());
 
     QSignalSpy popups(&frame, &CMainFrame::newsPopupRequested);
     frame.OnUpdate(RssEvent::ChannelReloaded, nullptr);
     frame.OnUpdate(RssEvent::NewItem, nullptr);
-    EXPECT_EQ(news->hints, QList<int>{int(RssEvent::ChannelReloaded)}) << "the frame takes new items";
+    EXPECT_EQ(news->hints, QList<int>{int(RssEvent::ChannelReloaded)})
+        << "the frame takes new items";
     EXPECT_EQ(popups.count(), 0) << "the person is looking at the window";
     frame.HideToTray(true);
     frame.OnUpdate(RssEvent::NewItem, nullptr);

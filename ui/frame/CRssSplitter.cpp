@@ -38,6 +38,7 @@ bool CRssSplitter::createStatic(int rows, int cols)
     m_rows = QList<Track>(rows);
     m_cols = QList<Track>(cols);
     m_windows = QList<QWidget*>(rows * cols * KindCount, nullptr);
+    m_heights = QList<int>(rows * cols * KindCount, 0);
     recalcLayout();
     return true;
 }
@@ -84,6 +85,9 @@ bool CRssSplitter::setWindow(int id, QWidget* window)
         // A bar or header nobody has sized yet starts at the height it asks for.
         if (kind != KindPane && !window->testAttribute(Qt::WA_Resized))
             window->resize(window->width(), window->sizeHint().height());
+        // Kept apart from the window's height: a cell that is empty for a moment (a
+        // splitter not laid out yet) squeezes the window, and must not keep it squeezed.
+        m_heights[cell * KindCount + kind] = window->height();
         window->setVisible(!keepHidden);
     }
     recalcLayout();
@@ -178,7 +182,8 @@ void CRssSplitter::recalcLayout()
                 QWidget* window = windows[kind];
                 if (!window || window->isHidden())
                     continue;
-                const int height = qMin(window->height(), cell.bottom() + 1 - top);
+                const int height = qMin(m_heights[(row * columnCount() + col) * KindCount + kind],
+                                        cell.bottom() + 1 - top);
                 window->setGeometry(cell.left(), top, cell.width(), height);
                 top += height;
             }

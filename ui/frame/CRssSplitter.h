@@ -82,5 +82,6 @@ private:
     QList<Track> m_rows;
     QList<Track> m_cols;
     QList<QWidget*> m_windows; // three per cell: bar, header, pane
+    QList<int> m_heights;      // the height each bar and header was placed with
     Hit m_drag;
 };

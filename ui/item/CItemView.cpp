@@ -15,9 +15,12 @@
 #include <QAction>
 #include <QDir>
 #include <QVBoxLayout>
+#include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -54,6 +57,12 @@ CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices&
     setFocusProxy(m_browser);
 
     connect(m_page, &CItemPage::navigating, this, &CItemView::OnNavigating);
+    // Every page we render is a start: Back leads only through links followed from it,
+    // never to an earlier selection's page (the page file has been written over anyway).
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (ok && std::exchange(m_freshHistory, false))
+            m_page->history()->clear();
+    });
     connect(m_page, &CItemPage::programLinkActivated, this, &CItemView::OnProgramLink);
     connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
             [this] { m_canGoBack = m_page->action(QWebEnginePage::Back)->isEnabled(); });
@@ -69,6 +78,9 @@ CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices&
     connect(&m_markRead, &QTimer::timeout, this, &CItemView::OnMarkRead);
 
     Navigate(QUrl(u"about:blank"_s));
+    // A pane made anew while the window runs (the reading pane moved) shows what is
+    // selected without waiting for the next selection.
+    QTimer::singleShot(0, this, &CItemView::ShowSelection);
 }
 
 CItemView::~CItemView()
@@ -130,6 +142,19 @@ void CItemView::Show(CRssNode* node)
     m_shown = CRefPtr<CRssNode>(node);
 }
 
+void CItemView::ShowSelection()
+{
+    CRssNode* selected = m_doc.SelectedItem();
+    if (!selected)
+        selected = m_doc.SelectedChannel();
+    if (!selected)
+        selected = m_doc.SelectedGroup();
+    if (!selected || selected == m_shown.get())
+        return;
+    Show(selected);
+    Render();
+}
+
 void CItemView::Render()
 {
     m_page->triggerAction(QWebEnginePage::Stop);
@@ -163,6 +188,7 @@ void CItemView::Render()
 
 void CItemView::Navigate(const QUrl& url)
 {
+    m_freshHistory = true;
     m_page->load(url);
 }
 

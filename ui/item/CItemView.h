@@ -58,6 +58,7 @@ public:
 
 private:
     void Render();
+    void ShowSelection();
     void Navigate(const QUrl& url);
     void Show(CRssNode* node);
     void OnMarkRead();
@@ -76,6 +77,7 @@ private:
     CItemPage* m_page;
     CRefPtr<CRssNode> m_shown;
     bool m_navigatedAway = false;
+    bool m_freshHistory = false; // the next page loaded starts the history anew
     bool m_canGoBack = false;
     bool m_canGoForward = false;
     bool m_welcomeAsked = false;

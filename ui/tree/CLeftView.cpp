@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPainter>
 
@@ -398,6 +399,18 @@ void CLeftView::contextMenuEvent(QContextMenuEvent* event)
     const QPoint at =
         keyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos();
     ShowContextMenu(index, at);
+}
+
+void CLeftView::mousePressEvent(QMouseEvent* event)
+{
+    // The right button only opens the row's menu: selecting the row would show the channel
+    // and may start its download before anything was chosen.
+    if (event->button() == Qt::RightButton) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
+    QTreeView::mousePressEvent(event);
 }
 
 bool CLeftView::event(QEvent* event)
