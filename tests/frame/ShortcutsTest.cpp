@@ -64,6 +64,7 @@ TEST(KeyboardShortcuts, ListsEveryCommandWithItsKeysFromTheTableAndFiltersByName
     EXPECT_TRUE(all.contains(u"Keyboard shortcuts|Ctrl+F1|Help"_s));
     EXPECT_TRUE(all.contains(u"Show Calvoria||Tray menu"_s)) << "commands without keys too";
     EXPECT_FALSE(all.contains(u"Delete channel||"_s)) << "row menus are left out";
+    EXPECT_TRUE(all.contains(u"Next pane|F6|Main window"_s)) << "the frame's own keys too";
     EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), all.size()) << "each command once";
 
     // Typing narrows the rows to those whose name, keys or menu match.
@@ -104,7 +105,7 @@ TEST(KeyboardShortcuts, ListsEveryCommandWithItsKeysFromTheTableAndFiltersByName
         {1, Command::None, u"&Tidy things"},
         {2, newCommand, {}},
     };
-    const QList<ShortcutRow> rows = ShortcutRows(table, menu, {});
+    const QList<ShortcutRow> rows = ShortcutRows(table, menu, {}, {});
     ASSERT_EQ(rows.size(), 3);
     const QString tidyKeys = QKeySequence(u"Ctrl+Alt+T"_s).toString(QKeySequence::NativeText);
     CShortcutsDlg custom(nullptr, rows);

@@ -128,11 +128,13 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
         m_panes.outer->recalcLayout();
         ScheduleUpdate();
     });
-    // F6 and Shift+F6 walk the panes, as in other three-pane programs.
-    auto* nextPane = new QShortcut(QKeySequence(Qt::Key_F6), this);
-    connect(nextPane, &QShortcut::activated, this, [this] { MoveFocusToPane(+1); });
-    auto* previousPane = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
-    connect(previousPane, &QShortcut::activated, this, [this] { MoveFocusToPane(-1); });
+    // F6 and Shift+F6 walk the panes.
+    for (const PaneKey& key : PaneKeys()) {
+        auto* shortcut = new QShortcut(
+            QKeySequence(QString::fromLatin1(key.keys.data(), qsizetype(key.keys.size()))), this);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, step = key.step] { MoveFocusToPane(step); });
+    }
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { FollowFocus(now); });
 

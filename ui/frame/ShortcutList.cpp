@@ -1,5 +1,7 @@
 #include "ShortcutList.h"
 
+#include <array>
+
 #include <QHash>
 #include <QKeySequence>
 #include <QStringList>
@@ -7,6 +9,12 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// As in other three-pane programs.
+constexpr std::array kPaneKeys = std::to_array<PaneKey>({
+    {+1, "F6", u"Next pane", u"Move the keyboard to the next pane"},
+    {-1, "Shift+F6", u"Previous pane", u"Move the keyboard to the previous pane"},
+});
 
 QString Text(std::u16string_view text)
 {
@@ -28,16 +36,25 @@ QString OwnerPlace(CommandOwner owner)
     }
 }
 
+QString NativeKeys(std::string_view keys)
+{
+    return QKeySequence(QString::fromLatin1(keys.data(), qsizetype(keys.size())),
+                        QKeySequence::PortableText)
+        .toString(QKeySequence::NativeText);
+}
+
 ShortcutRow RowOf(const CommandEntry& entry, const QString& place)
 {
-    const QString text = Text(entry.text);
-    const QString keys = QString::fromLatin1(entry.keys.data(), qsizetype(entry.keys.size()));
-    return {entry.id, WithoutMnemonic(text.section(u'\t', 0, 0)),
-            QKeySequence(keys, QKeySequence::PortableText).toString(QKeySequence::NativeText),
-            place, Text(entry.prompt)};
+    return {entry.id, WithoutMnemonic(Text(entry.text).section(u'\t', 0, 0)),
+            NativeKeys(entry.keys), place, Text(entry.prompt)};
 }
 
 } // namespace
+
+std::span<const PaneKey> PaneKeys()
+{
+    return kPaneKeys;
+}
 
 QString WithoutMnemonic(const QString& text)
 {
@@ -52,7 +69,8 @@ QString WithoutMnemonic(const QString& text)
 }
 
 QList<ShortcutRow> ShortcutRows(std::span<const CommandEntry> commands,
-                                std::span<const MenuLine> menu, std::span<const TrayMenuLine> tray)
+                                std::span<const MenuLine> menu, std::span<const TrayMenuLine> tray,
+                                std::span<const PaneKey> paneKeys)
 {
     QHash<Command, const CommandEntry*> byId;
     for (const CommandEntry& entry : commands)
@@ -78,5 +96,8 @@ QList<ShortcutRow> ShortcutRows(std::span<const CommandEntry> commands,
     for (const CommandEntry& entry : commands)
         if (byId.remove(entry.id))
             rows.append(RowOf(entry, OwnerPlace(entry.owner)));
+    for (const PaneKey& key : paneKeys)
+        rows.append({Command::None, Text(key.text), NativeKeys(key.keys), u"Main window"_s,
+                     Text(key.prompt)});
     return rows;
 }
