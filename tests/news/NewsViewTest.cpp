@@ -1,6 +1,7 @@
 #include "CCommandTable.h"
 #include "CMainFrame.h"
 #include "CRssReaderView.h"
+#include "CSearchDlg.h"
 #include "NewsListModel.h"
 #include "NewsTestSupport.h"
 
@@ -8,6 +9,8 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -242,6 +245,29 @@ TEST_F(NewsView, InTheMainFrameTheMenuCommandsReachTheList)
     EXPECT_TRUE(window.Commands().action(Command::DeleteNews)->isEnabled());
     EXPECT_TRUE(window.Commands().action(Command::ArrangeByDate)->isChecked()) << "sorted by date";
     EXPECT_FALSE(window.Commands().action(Command::SaveVoiceAs)->isEnabled()) << "no voice yet";
+
+    // Enter in the search field searches, also while a found news item is selected below:
+    // the window's Enter (open in browser) must not take the key from the field.
+    QSignalSpy opened(window.Commands().action(Command::OpenInBrowser), &QAction::triggered);
+    QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+    CSearchDlg* bar = window.Panes().searchBar;
+    ASSERT_TRUE(bar->isVisible());
+    QSignalSpy searched(bar, &CSearchDlg::searched);
+    bar->setSearchText(u"C"_s);
+    bar->findNowButton()->click();
+    ASSERT_EQ(searched.count(), 1);
+    view->setFocus();
+    view->setCurrentIndex(view->Model().index(0, NewsColumnTitle));
+    window.Router().updateActions();
+    ASSERT_TRUE(window.Commands().action(Command::OpenInBrowser)->isEnabled());
+    bar->setFocus();
+    QWidget* field = QApplication::focusWidget();
+    ASSERT_TRUE(bar->isAncestorOf(field));
+    QTest::keyClicks(field, u" A"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(bar->searchText(), u"C A"_s);
+    EXPECT_EQ(searched.count(), 2);
+    EXPECT_EQ(opened.count(), 0);
 
     if (const QByteArray shot = qgetenv("CALVORIA_NEWS_SHOT"); !shot.isEmpty())
         window.grab().save(QString::fromLocal8Bit(shot));

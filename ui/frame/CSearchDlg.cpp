@@ -64,6 +64,22 @@ CSearchDlg::CSearchDlg(const CThemeColors* theme, QWidget* parent)
     resize(kInitialWidth, height);
 }
 
+bool CSearchDlg::event(QEvent* event)
+{
+    // Enter in the text field searches: the window's Enter (open the news in the browser)
+    // must not take it first. The override comes up here from the field.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain =
+            key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
 QString CSearchDlg::searchText() const
 {
     return m_combo->currentText();
