@@ -69,7 +69,7 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
 @media (max-width: 24em) { .row .when { display: none; } main { padding: 0.5em 0.5em 1.5em; } }
 .welcome > h1 { padding-bottom: 0.3em; border-bottom: 2px solid var(--fg); margin-bottom: 0.5em; }
 .welcome .intro { margin: 0 0 0.4em; }
-.welcome .steps { list-style: none; margin: 0.9em 0 0; padding: 0; border-top: 1px solid var(--rule); }
+.welcome .steps { list-style: none; margin: 0.7em 0; padding: 0; border-top: 1px solid var(--rule); }
 .welcome .step { display: block; padding: 0.4em 0.5em; border-bottom: 1px solid var(--rule); border-left: 0.25em solid var(--theme, var(--accent)); color: var(--fg); }
 .welcome .step strong { color: var(--accent); margin-right: 0.6em; }
 .welcome .step span { color: var(--muted); font-size: 0.9em; }
@@ -157,17 +157,16 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
   </xsl:template>
 
   <!-- One line: unread dot, headline, author, date, podcast size, voice state. -->
-  <!-- The welcome page: what the program does and its first steps. The steps are links of
-       the program's own scheme, which the reading pane catches; nothing else is linked. -->
+  <!-- The welcome page: what the program does and its first steps. The steps come early, so
+       the first one, which has the keyboard, shows without scrolling. They are links of the
+       program's own scheme, which the reading pane catches; nothing else is linked. -->
   <xsl:template match="welcomenewspaper">
     <div class="welcome">
       <xsl:if test="string-length(@accent) = 7 and starts-with(@accent, '#') and translate(substring(@accent, 2), '0123456789abcdefABCDEF', '') = ''">
         <xsl:attribute name="style">--theme: <xsl:value-of select="@accent"/></xsl:attribute>
       </xsl:if>
       <h1><xsl:value-of select="@title"/></h1>
-      <xsl:for-each select="about">
-        <p class="intro"><xsl:value-of select="."/></p>
-      </xsl:for-each>
+      <p class="intro"><xsl:value-of select="about[1]"/></p>
       <ul class="steps">
         <xsl:for-each select="step[starts-with(@href, 'calvoria:')]">
           <li>
@@ -180,6 +179,9 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
           </li>
         </xsl:for-each>
       </ul>
+      <xsl:for-each select="about[position() &gt; 1]">
+        <p class="intro"><xsl:value-of select="."/></p>
+      </xsl:for-each>
     </div>
   </xsl:template>
 

@@ -63,7 +63,7 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
 @media (max-width: 30em) { main { padding: 0.8em 0.8em 2em; } h1 { font-size: 1.35em; } }
 .welcome > h1 { padding-bottom: 0.4em; border-bottom: 2px solid var(--fg); margin-bottom: 0.6em; }
 .welcome .intro { margin: 0 0 0.6em; }
-.welcome .steps { list-style: none; margin: 1.5em 0 0; padding: 0; }
+.welcome .steps { list-style: none; margin: 1em 0; padding: 0; }
 .welcome .steps li { margin: 0 0 0.8em; }
 .welcome .step { display: block; padding: 0.7em 0.9em; border: 1px solid var(--rule); border-left: 0.3em solid var(--theme, var(--accent)); border-radius: 0.3em; background: var(--panel); color: var(--fg); }
 .welcome .step strong { display: block; color: var(--accent); font-size: 1.1em; }
@@ -145,17 +145,16 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
     </div>
   </xsl:template>
 
-  <!-- The welcome page: what the program does and its first steps. The steps are links of
-       the program's own scheme, which the reading pane catches; nothing else is linked. -->
+  <!-- The welcome page: what the program does and its first steps. The steps come early, so
+       the first one, which has the keyboard, shows without scrolling. They are links of the
+       program's own scheme, which the reading pane catches; nothing else is linked. -->
   <xsl:template match="welcomenewspaper">
     <div class="welcome">
       <xsl:if test="string-length(@accent) = 7 and starts-with(@accent, '#') and translate(substring(@accent, 2), '0123456789abcdefABCDEF', '') = ''">
         <xsl:attribute name="style">--theme: <xsl:value-of select="@accent"/></xsl:attribute>
       </xsl:if>
       <h1><xsl:value-of select="@title"/></h1>
-      <xsl:for-each select="about">
-        <p class="intro"><xsl:value-of select="."/></p>
-      </xsl:for-each>
+      <p class="intro"><xsl:value-of select="about[1]"/></p>
       <ul class="steps">
         <xsl:for-each select="step[starts-with(@href, 'calvoria:')]">
           <li>
@@ -168,6 +167,9 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
           </li>
         </xsl:for-each>
       </ul>
+      <xsl:for-each select="about[position() &gt; 1]">
+        <p class="intro"><xsl:value-of select="."/></p>
+      </xsl:for-each>
     </div>
   </xsl:template>
 

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
@@ -195,6 +196,20 @@ void CItemView::Navigate(const QUrl& url)
 void CItemView::OnNavigating(const QUrl& url)
 {
     m_navigatedAway = !m_pageFile.Names(url);
+}
+
+bool CItemView::event(QEvent* event)
+{
+    // Enter belongs to the page (the link that has the focus), not to the window's keys.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void CItemView::ShowWelcome()

@@ -56,6 +56,9 @@ public:
     // opens in the person's browser. True when it was opened.
     bool OpenNewWindow(const QUrl& url);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void Render();
     void ShowSelection();
