@@ -134,10 +134,10 @@ check "the log names the installed program folder" grep -q "Exe name '/usr/lib/c
 check "the web engine's helper is found" grep -q "IE version [1-9]" "$log"
 check "no error line about the program's own files" \
     bash -c "! grep '\*ERROR' '$log' | grep -e /usr/lib/calvoria -e Options -e manual -e include"
-# The styles and the manual where the program looks for them: <program folder>/../Options/
-# and <program folder>/../manual/index.html.
+# The styles, the example feeds and the manual where the program looks for them:
+# <program folder>/../Options/ and <program folder>/../manual/index.html.
 folder=$(sed -n "s/.*Exe name '\(.*\)'.*/\1/p" "$log" | head -1)
-for style in "$top"/Options/*.xsl "$top"/Options/*.htm; do
+for style in "$top"/Options/*.xsl "$top"/Options/*.htm "$top"/Options/*.opml; do
     check "style $(basename "$style") found" cmp "$style" "$folder/../Options/$(basename "$style")"
 done
 check "manual found" test -s "$folder/../manual/index.html"
