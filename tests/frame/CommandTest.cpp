@@ -241,11 +241,12 @@ TEST(Commands, EveryCommandHasAPromptATipAndTheToolBarItsImage)
         bar.emplace_back(entry.command, entry.image);
     const auto slot = [](Command id, int image) { return std::pair(CommandNumber(id), image); };
     const auto separator = slot(Command::None, -1);
-    EXPECT_EQ(bar, (std::vector{slot(Command::NewChannel, 0), slot(Command::NewGroup, 1),
-                                slot(Command::AddToFavorites, 2), separator,
-                                slot(Command::UpdateAllGroups, 3), slot(Command::Synchronize, 4),
-                                separator, slot(Command::PreviousUnread, 5),
-                                slot(Command::NextUnread, 6), slot(Command::Search, 7), separator,
-                                slot(Command::Back, 8), slot(Command::Forward, 9), separator,
-                                slot(Command::Options, 11), slot(Command::About, 12)}));
+    EXPECT_EQ(
+        bar, (std::vector{slot(Command::NewChannel, 0), slot(Command::NewGroup, 1),
+                          slot(Command::AddToFavorites, 2), separator,
+                          slot(Command::UpdateAllGroups, 3), slot(Command::Synchronize, 4),
+                          separator, slot(Command::PreviousUnread, 5), slot(Command::NextUnread, 6),
+                          slot(Command::Search, 7), slot(Command::ShowOnlyUnread, 13), separator,
+                          slot(Command::Back, 8), slot(Command::Forward, 9), separator,
+                          slot(Command::Options, 11), slot(Command::About, 12)}));
 }

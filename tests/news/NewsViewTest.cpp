@@ -59,6 +59,13 @@ protected:
         return view.SelectedItem() ? view.SelectedItem()->PlainTitle() : u"(none)"_s;
     }
 
+    static bool Checked(CRssReaderView& view, Command id)
+    {
+        CommandState state;
+        view.UpdateCommand(id, state);
+        return state.checked;
+    }
+
     static bool Enabled(CRssReaderView& view, Command id)
     {
         CommandState state;
@@ -134,6 +141,38 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
     EXPECT_EQ(Selected(view), u"(none)"_s);
     EXPECT_FALSE(Enabled(view, Command::DeleteNews));
     EXPECT_EQ(channel->TotalCount(), 0);
+}
+
+TEST_F(NewsView, OnlyUnreadKeepsWhatIsReadWhileShownAndIsRemembered)
+{
+    CRefPtr<CRssChannel> other = AddChannel(u"Other"_s, 1, kT0);
+    {
+        CRssReaderView view(doc, frame.theme, frame, Prefs());
+        Open(view, desk.get());
+        view.RunCommand(Command::ShowOnlyUnread);
+        EXPECT_TRUE(Checked(view, Command::ShowOnlyUnread));
+        ASSERT_EQ(Titles(view), (QStringList{u"A"_s, u"C"_s}));
+
+        // A read while shown stays under the pointer; news arriving come in only unread.
+        view.setCurrentIndex(view.Model().index(0, NewsColumnTitle));
+        QTest::keyClick(&view, Qt::Key_Space);
+        ASSERT_EQ(desk->UnreadCount(), 1);
+        CRefPtr<CRssItem> fresh = AddItem(*desk, u"E"_s, kT0 + 100);
+        AddItem(*desk, u"F"_s, kT0 + 90)->SetUnread(false, ChannelCounts::Recount);
+        view.OnUpdate(RssEvent::ChannelReloaded, desk.get());
+        EXPECT_EQ(Titles(view), (QStringList{u"E"_s, u"A"_s, u"C"_s}));
+        EXPECT_EQ(Selected(view), u"A"_s);
+
+        // Another channel and back: what was read has gone.
+        view.OnUpdate(RssEvent::ChannelSelected, other.get());
+        view.OnUpdate(RssEvent::ChannelSelected, desk.get());
+        EXPECT_EQ(Titles(view), (QStringList{u"E"_s, u"C"_s}));
+    }
+    CRssReaderView again(doc, frame.theme, frame, Prefs());
+    Open(again, desk.get());
+    EXPECT_EQ(Titles(again), (QStringList{u"E"_s, u"C"_s})) << "the choice is kept";
+    again.RunCommand(Command::ShowOnlyUnread);
+    EXPECT_EQ(Titles(again).size(), 6);
 }
 
 TEST_F(NewsView, MovedToSavedLeavesTheChannelForSavedNewsAndItsFile)

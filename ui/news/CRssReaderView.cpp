@@ -11,12 +11,19 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QSettings>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const auto kOnlyUnreadKey = "Items/OnlyUnread"_L1;
+
+} // namespace
 
 CRssReaderView::CRssReaderView(CRssReaderDoc& doc, CThemeColors& theme, IFrameServices& frame,
                                CPreferences& prefs, QWidget* parent)
@@ -27,6 +34,7 @@ CRssReaderView::CRssReaderView(CRssReaderDoc& doc, CThemeColors& theme, IFrameSe
     setObjectName(u"newsList"_s);
     setAccessibleName(u"News list"_s);
     setAccessibleDescription(u"The news of the selected channel or group"_s);
+    m_model->SetOnlyUnread(prefs.Store().value(kOnlyUnreadKey).toBool());
     setModel(m_model);
     setItemDelegate(m_delegate);
     setRootIsDecorated(false);
@@ -172,6 +180,15 @@ void CRssReaderView::ShowNode(CRssNode* node)
         SelectRow(row);
     else
         scrollToTop();
+}
+
+void CRssReaderView::SetOnlyUnread(bool onlyUnread)
+{
+    m_prefs.Store().setValue(kOnlyUnreadKey, onlyUnread);
+    m_model->SetOnlyUnread(onlyUnread);
+    const int row = m_model->RowOf(m_doc.SelectedItem());
+    if (row >= 0)
+        SelectRow(row);
 }
 
 void CRssReaderView::SetHeaderText()

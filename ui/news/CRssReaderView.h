@@ -73,6 +73,7 @@ protected:
 
 private:
     void ShowNode(CRssNode* node);
+    void SetOnlyUnread(bool onlyUnread);
     void SetHeaderText();
     void ApplyColumns();
     void ApplyColumnWidths();

@@ -83,6 +83,7 @@ bool CRssReaderView::HandlesCommand(Command id) const
     case Command::SaveVoiceAs:
     case Command::PlayNews:
     case Command::DownloadPodcast:
+    case Command::ShowOnlyUnread:
         return true;
     default:
         return ArrangeKind(id) >= 0 || ColumnKind(id) >= 0;
@@ -107,6 +108,10 @@ void CRssReaderView::UpdateCommand(Command id, CommandState& state)
     case Command::MarkReadUnread:
     case Command::OpenInBrowser:
         state.enabled = true;
+        break;
+    case Command::ShowOnlyUnread:
+        state.enabled = true;
+        state.checked = m_model->OnlyUnread();
         break;
     case Command::DeleteNews:
         state.enabled = item && hasFocus();
@@ -179,6 +184,9 @@ void CRssReaderView::RunCommand(Command id)
         break;
     case Command::PlayNews:
         PlayVoice();
+        break;
+    case Command::ShowOnlyUnread:
+        SetOnlyUnread(!m_model->OnlyUnread());
         break;
     default:
         break;

@@ -124,6 +124,8 @@ void NewsListModel::Show(CRssNode* node, int sortValue)
     m_sortValue = sortValue;
     Rows rows;
     Collect(node, rows, nullptr);
+    if (m_onlyUnread)
+        std::erase_if(rows, [](const Row& row) { return !NewsColumns::IsUnread(*row.item); });
     const std::vector<int> order = SortedOrder(rows, sortValue);
     m_rows.clear();
     m_rows.reserve(rows.size());
@@ -135,6 +137,12 @@ void NewsListModel::Show(CRssNode* node, int sortValue)
     }
     Forget();
     endResetModel();
+}
+
+void NewsListModel::SetOnlyUnread(bool onlyUnread)
+{
+    m_onlyUnread = onlyUnread;
+    Show(m_shown.get(), m_sortValue);
 }
 
 bool NewsListModel::Covers(CRssNode* node) const
@@ -161,14 +169,20 @@ void NewsListModel::Refresh(CRssNode* scope)
     Rows fresh;
     std::unordered_set<const CRssNode*> channels;
     Collect(scope, fresh, &channels);
+    // Rows already listed stay while their items do, read or not.
+    const auto listed = [this](const Row& row) {
+        return m_present.contains(row.item.get()) || !m_onlyUnread ||
+               NewsColumns::IsUnread(*row.item);
+    };
     std::unordered_set<const CRssItem*> keep;
     keep.reserve(fresh.size());
     for (const Row& row : fresh)
-        keep.insert(row.item.get());
+        if (listed(row))
+            keep.insert(row.item.get());
     RemoveRuns(keep, whole ? nullptr : &channels);
     Rows added;
     for (Row& row : fresh)
-        if (!m_present.contains(row.item.get()))
+        if (!m_present.contains(row.item.get()) && listed(row))
             added.push_back(std::move(row));
     InsertSorted(std::move(added));
 }

@@ -41,6 +41,10 @@ public:
     // ascending, -(kind + 1) descending.
     void Show(CRssNode* node, int sortValue);
     CRssNode* Shown() const { return m_shown.get(); }
+    // Only unread items are listed; one read while listed stays until another node is
+    // shown, so that it does not leave from under the pointer. Shows the node anew.
+    void SetOnlyUnread(bool onlyUnread);
+    bool OnlyUnread() const { return m_onlyUnread; }
     // The shown node, or a channel or group inside the shown group.
     bool Covers(CRssNode* node) const;
     // Follows the items of `scope` (the shown node when null): rows of items that are gone
@@ -85,6 +89,7 @@ private:
     CRefPtr<CRssNode> m_shown;
     Rows m_rows;
     int m_sortValue = -4;
+    bool m_onlyUnread = false;
     std::unordered_set<const CRssItem*> m_present;
     mutable QHash<const CRssItem*, int> m_rowCache;
     mutable bool m_rowCacheValid = false;

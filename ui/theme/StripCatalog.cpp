@@ -42,19 +42,20 @@ QList<QStringList> RowImages()
 
 QList<QStringList> ToolImages()
 {
-    return {Layers({"feed", "badge-plus"}),     // new channel
-            Layers({"folder", "badge-plus"}),   // new group
-            Layers({"star", "badge-plus"}),     // add to favourites
-            Layers({"refresh"}),                // update all
-            Layers({"device"}),                 // synchronise
-            Layers({"envelope", "badge-up"}),   // previous unread
-            Layers({"envelope", "badge-down"}), // next unread
-            Layers({"magnifier"}),              // find
-            Layers({"arrow-left"}),             // back
-            Layers({"arrow-right"}),            // forward
-            Layers({"stop"}),                   // kept in the strip, not on the bar
-            Layers({"gear"}),                   // options
-            Layers({"info"})};                  // about
+    return {Layers({"feed", "badge-plus"}),        // new channel
+            Layers({"folder", "badge-plus"}),      // new group
+            Layers({"star", "badge-plus"}),        // add to favourites
+            Layers({"refresh"}),                   // update all
+            Layers({"device"}),                    // synchronise
+            Layers({"envelope", "badge-up"}),      // previous unread
+            Layers({"envelope", "badge-down"}),    // next unread
+            Layers({"magnifier"}),                 // find
+            Layers({"arrow-left"}),                // back
+            Layers({"arrow-right"}),               // forward
+            Layers({"stop"}),                      // kept in the strip, not on the bar
+            Layers({"gear"}),                      // options
+            Layers({"info"}),                      // about
+            Layers({"envelope", "badge-filter"})}; // show only unread
 }
 
 } // namespace
