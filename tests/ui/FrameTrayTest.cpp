@@ -5,6 +5,7 @@
 #include "CSystemTray.h"
 #include "CTrayAnimator.h"
 #include "FeedTestSupport.h"
+#include "SoonAsserts.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -58,22 +59,22 @@ TEST_F(FrameTray, TrayCountsTheUnreadNewsOfEveryChannelAndAClickShowsOrHidesTheW
     CRefPtr<CRssChannel> nested = AddChannel(*group, 4, 4);
     doc.SavedNews().SetCounts(50, 50); // copies the person kept: not news waiting
     frame.OnUpdate(RssEvent::TreeChanged, &doc.RootGroup());
-    QTRY_COMPARE(tray.unreadCount(), 7);
+    ASSERT_SOON_EQ(tray.unreadCount(), 7);
     EXPECT_EQ(tray.toolTip(), u"Calvoria \u2013 7 unread news"_s);
     // Reading and deleting follow with the notifications that tell of them.
     nested->SetCounts(1, 4);
     frame.OnUpdate(RssEvent::ItemChanged, nullptr);
-    QTRY_COMPARE(tray.unreadCount(), 4);
+    ASSERT_SOON_EQ(tray.unreadCount(), 4);
     doc.RootGroup().RemoveChild(first.get());
     frame.OnUpdate(RssEvent::TreeChanged, &doc.RootGroup());
-    QTRY_COMPARE(tray.unreadCount(), 1);
+    ASSERT_SOON_EQ(tray.unreadCount(), 1);
 
     // A click on the icon of the hidden window shows it; the double-click it belongs to
     // does not hide it again.
     frame.HideToTray(false);
     ASSERT_TRUE(tray.isIconShown());
     tray.handleActivation(QSystemTrayIcon::Trigger);
-    QTRY_VERIFY(frame.isVisible());
+    ASSERT_SOON(frame.isVisible());
     EXPECT_FALSE(frame.IsHiddenInTray());
     tray.handleActivation(QSystemTrayIcon::DoubleClick);
     QTest::qWait(300);
@@ -81,7 +82,7 @@ TEST_F(FrameTray, TrayCountsTheUnreadNewsOfEveryChannelAndAClickShowsOrHidesTheW
     EXPECT_FALSE(frame.IsHiddenInTray());
     // A single click while the window shows hides it to the tray, without the warning.
     tray.handleActivation(QSystemTrayIcon::Trigger);
-    QTRY_VERIFY(frame.IsHiddenInTray());
+    ASSERT_SOON(frame.IsHiddenInTray());
     EXPECT_FALSE(frame.isVisible());
     EXPECT_TRUE(tray.isIconShown());
     hints->setMouseDoubleClickInterval(doubleClick);
