@@ -157,16 +157,16 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
   </xsl:template>
 
   <!-- One line: unread dot, headline, author, date, podcast size, voice state. -->
-  <!-- The welcome page: what the program does and its first steps. The steps come early, so
-       the first one, which has the keyboard, shows without scrolling. They are links of the
-       program's own scheme, which the reading pane catches; nothing else is linked. -->
+  <!-- The welcome page: its first steps, then what the program does. The steps come first so
+       that the first one, which has the keyboard, shows in a low pane without scrolling. They
+       are links of the program's own scheme, which the reading pane catches; nothing else is
+       linked. -->
   <xsl:template match="welcomenewspaper">
     <div class="welcome">
       <xsl:if test="string-length(@accent) = 7 and starts-with(@accent, '#') and translate(substring(@accent, 2), '0123456789abcdefABCDEF', '') = ''">
         <xsl:attribute name="style">--theme: <xsl:value-of select="@accent"/></xsl:attribute>
       </xsl:if>
       <h1><xsl:value-of select="@title"/></h1>
-      <p class="intro"><xsl:value-of select="about[1]"/></p>
       <ul class="steps">
         <xsl:for-each select="step[starts-with(@href, 'calvoria:')]">
           <li>
@@ -179,7 +179,7 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
           </li>
         </xsl:for-each>
       </ul>
-      <xsl:for-each select="about[position() &gt; 1]">
+      <xsl:for-each select="about">
         <p class="intro"><xsl:value-of select="."/></p>
       </xsl:for-each>
     </div>

@@ -67,6 +67,7 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
 .welcome .step span { display: block; color: var(--muted); font-size: 0.95em; margin-top: 0.15em; }
 .welcome .step:hover, .welcome .step:focus { text-decoration: none; border-color: var(--accent); border-left-color: var(--theme, var(--accent)); }
 .welcome .step:focus { outline: 2px solid var(--accent); outline-offset: 2px; }
+@media (max-height: 18em) { main { padding-top: 0.5em; } .welcome > h1 { font-size: 1.3em; margin-bottom: 0.4em; } .welcome .steps { margin-top: 0.5em; } .welcome .step { padding: 0.4em 0.7em; } .welcome .step strong { font-size: 1em; } }
         </style>
       </head>
       <body>
@@ -142,16 +143,16 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
     </div>
   </xsl:template>
 
-  <!-- The welcome page: what the program does and its first steps. The steps come early, so
-       the first one, which has the keyboard, shows without scrolling. They are links of the
-       program's own scheme, which the reading pane catches; nothing else is linked. -->
+  <!-- The welcome page: its first steps, then what the program does. The steps come first so
+       that the first one, which has the keyboard, shows in a low pane without scrolling. They
+       are links of the program's own scheme, which the reading pane catches; nothing else is
+       linked. -->
   <xsl:template match="welcomenewspaper">
     <div class="welcome">
       <xsl:if test="string-length(@accent) = 7 and starts-with(@accent, '#') and translate(substring(@accent, 2), '0123456789abcdefABCDEF', '') = ''">
         <xsl:attribute name="style">--theme: <xsl:value-of select="@accent"/></xsl:attribute>
       </xsl:if>
       <h1><xsl:value-of select="@title"/></h1>
-      <p class="intro"><xsl:value-of select="about[1]"/></p>
       <ul class="steps">
         <xsl:for-each select="step[starts-with(@href, 'calvoria:')]">
           <li>
@@ -164,7 +165,7 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
           </li>
         </xsl:for-each>
       </ul>
-      <xsl:for-each select="about[position() &gt; 1]">
+      <xsl:for-each select="about">
         <p class="intro"><xsl:value-of select="."/></p>
       </xsl:for-each>
     </div>

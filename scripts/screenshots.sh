@@ -19,6 +19,7 @@
 #     reading-<default|compact|dark>.png   a news item in the reading pane, in each style
 #     reading-channel.png    a channel's page, the reading pane at the right
 #     reading-group.png      a group's page
+#     welcome-<default|compact|dark>.png   the first start on an empty data folder: the welcome page
 #     news-popups.png        hidden in the tray, "Update all groups": a stack of news popups
 #     desktop-notification.png  the same refresh told by the desktop's notification server
 #     shortcuts.png          Help > Keyboard shortcuts (Ctrl+F1); shortcuts-filter.png with "update" typed
@@ -130,6 +131,13 @@ write_settings 0 1 1
 shoot reading-channel "$open_channel; sleep 1.5"
 write_settings 0 1
 shoot reading-group "$focus key Home Down Down 2> /dev/null; sleep 2"
+# The first start: no data folder yet, the welcome page in each style.
+for style in Default Compact Dark; do
+    write_settings 0 1 2 "$style.xsl"
+    XDG_DATA_HOME=$work/first-start shoot "welcome-${style,,}" "sleep 2"
+    rm -rf "$work/first-start"
+done
+write_settings 0 1
 # Desktop notifications chosen, a refresh told by dunst on a session bus of our own; in a
 # copy of the data folder, so that the popups below still have news to show.
 cp -r "$XDG_DATA_HOME" "$work/data-notify"
