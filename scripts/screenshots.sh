@@ -6,6 +6,7 @@
 #     tray-menu.png                                         hidden in the tray, its menu open
 #     about.png                                             Help > About Calvoria...
 #     news-list.png          a channel open: unread counts, news with preview lines
+#     news-only-unread.png   the same channel with View > Show only unread (Ctrl+Shift+U)
 #     busy-channel.png       a channel downloading from a server that does not answer
 #     tree-menu.png          the channel tree's context menu (Shift+F10)
 #     news-menu.png          the news list's context menu
@@ -109,6 +110,9 @@ CALVORIA_SHOW_COMMAND=2 shoot tray-menu \
 # The keyboard from the start: the tree has the focus; Group 0's first channel is row 4.
 open_channel="$focus key Home Down Down Down 2> /dev/null; sleep 1.2"
 shoot news-list "$open_channel"
+# Shown only unread, the choice kept in the settings: written afresh afterwards.
+shoot news-only-unread "$open_channel; xdotool key F6 ctrl+shift+u 2> /dev/null; sleep 0.8"
+write_settings 0 1
 shoot tree-menu "$open_channel; xdotool key shift+F10 2> /dev/null; sleep 0.6"
 shoot news-menu "$open_channel; xdotool key F6 Down shift+F10 2> /dev/null; sleep 0.6"
 shoot new-channel "$focus key Home Down Down 2> /dev/null; sleep 0.5; xdotool key ctrl+n 2> /dev/null; sleep 1"
