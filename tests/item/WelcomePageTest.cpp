@@ -1,6 +1,8 @@
 #include "WelcomePage.h"
 #include "CItemPage.h"
 #include "CItemView.h"
+#include "CMainFrame.h"
+#include "FramePanes.h"
 #include "NewsTestSupport.h"
 
 #include <QDir>
@@ -165,4 +167,29 @@ TEST_F(WelcomePageTest, HelpWelcomeShowsItUntilTheSelectionChangesAndFeedLinksRu
     ASSERT_TRUE(Deliver(*view, RssEvent::ChannelSelected, desk.get()));
     EXPECT_FALSE(view->ShowsWelcome());
     EXPECT_TRUE(PageText(*view).contains(u"Story 0"_s));
+}
+
+TEST_F(WelcomePageTest, HelpWelcomeBringsBackAHiddenReadingPaneShowingTheWelcomePage)
+{
+    CRefPtr<CRssChannel> desk = AddChannel(u"Desk"_s, 1, 1700000000, u"Story"_s);
+    doc.Select(desk.get(), false);
+    CItemView* pane = nullptr;
+    PaneViewMakers makers;
+    makers.readingPane = [&](IFrameServices& services) {
+        return pane = new CItemView(doc, env.app, services);
+    };
+    Prefs().readingPanePosition = 0;
+    CMainFrame main(
+        &doc, env.app, [] { return true; }, makers);
+    main.show();
+    ASSERT_EQ(pane, nullptr);
+    ASSERT_TRUE(main.Router().route(Command::Welcome));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(Prefs().readingPanePosition, 2);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return pane->ShowsWelcome() && !pane->Page()->IsLoading(); }, 20000));
+    // The new pane's first look at the selection does not take the page away.
+    QTest::qWait(500);
+    EXPECT_TRUE(pane->ShowsWelcome());
+    EXPECT_TRUE(PageText(*pane).contains(u"Welcome to Calvoria"_s));
 }

@@ -145,6 +145,9 @@ void CItemView::Show(CRssNode* node)
 
 void CItemView::ShowSelection()
 {
+    // Help > Welcome may have made the pane to show its page there.
+    if (m_welcomeAsked)
+        return;
     CRssNode* selected = m_doc.SelectedItem();
     if (!selected)
         selected = m_doc.SelectedChannel();
