@@ -60,7 +60,7 @@ CRefPtr<CRssItem> CRssItem::Create(CFeedContext* context, const QString& title,
     item->title = title.trimmed();
     item->SetDescription(description.trimmed());
     const qint64 now = NowOf(context);
-    item->pubDate = FormatGmtDate(now);
+    item->SetPubDate(FormatGmtDate(now));
     item->SetPublicationTime(now);
     item->UpdateIdentity();
     return item;
@@ -73,6 +73,69 @@ QByteArray CRssItem::Utf8Of(const QString& text)
     QByteArray bytes = text.toUtf8();
     bytes.squeeze();
     return bytes;
+}
+
+CRssItem::Extras& CRssItem::MadeExtras()
+{
+    if (!m_extras)
+        m_extras = std::make_unique<Extras>();
+    return *m_extras;
+}
+
+const QString& CRssItem::Author() const
+{
+    static const QString none;
+    return m_extras ? m_extras->author : none;
+}
+
+void CRssItem::SetAuthor(const QString& author)
+{
+    if (m_extras || !author.isEmpty())
+        MadeExtras().author = author;
+}
+
+const QString& CRssItem::Category() const
+{
+    static const QString none;
+    return m_extras ? m_extras->category : none;
+}
+
+void CRssItem::SetCategory(const QString& category)
+{
+    if (m_extras || !category.isEmpty())
+        MadeExtras().category = category;
+}
+
+const RssEnclosure& CRssItem::Enclosure() const
+{
+    static const RssEnclosure none;
+    return m_extras ? m_extras->enclosure : none;
+}
+
+void CRssItem::SetEnclosure(const RssEnclosure& enclosure)
+{
+    if (m_extras || enclosure != RssEnclosure{})
+        MadeExtras().enclosure = enclosure;
+}
+
+QByteArray CRssItem::Joined(QByteArrayView link, QByteArrayView pubDate)
+{
+    QByteArray block;
+    block.reserve(link.size() + pubDate.size());
+    block.append(link).append(pubDate);
+    return block;
+}
+
+void CRssItem::SetLink(const QString& link)
+{
+    const QByteArray bytes = link.toUtf8();
+    m_linkAndDate = Joined(bytes, PubDateUtf8());
+    m_linkSize = bytes.size();
+}
+
+void CRssItem::SetPubDate(const QString& pubDate)
+{
+    m_linkAndDate = Joined(LinkUtf8(), pubDate.toUtf8());
 }
 
 QString CRssItem::PlainTitle() const
@@ -176,6 +239,7 @@ QString CRssItem::Mp3File() const
 
 bool CRssItem::HasMp3Enclosure() const
 {
+    const RssEnclosure& enclosure = Enclosure();
     return !enclosure.url.isEmpty() &&
            enclosure.type.compare(u"audio/mpeg"_s, Qt::CaseInsensitive) == 0;
 }
@@ -250,12 +314,11 @@ CRefPtr<CRssItem> CRssItem::Copy() const
 {
     CRefPtr<CRssItem> copy = Create(Context());
     copy->title = title;
-    copy->m_link = m_link;
+    copy->m_linkAndDate = m_linkAndDate;
+    copy->m_linkSize = m_linkSize;
     copy->m_description = m_description;
-    copy->pubDate = pubDate;
-    copy->author = author;
-    copy->category = category;
-    copy->enclosure = enclosure;
+    if (m_extras)
+        copy->m_extras = std::make_unique<Extras>(*m_extras);
     copy->publicationTime = publicationTime;
     copy->unread = unread;
     copy->inFeed = inFeed;

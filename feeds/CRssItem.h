@@ -4,14 +4,20 @@
 #include "IItemJobs.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <atomic>
+#include <memory>
 
 class CRssChannel;
 
 // Whether a change to an item recounts its channel at once, or leaves that to the caller,
 // which changes many items and recounts once.
-enum class ChannelCounts { Recount, Leave };
+enum class ChannelCounts
+{
+    Recount,
+    Leave
+};
 
 // A news item of a channel. The record's fields are changed under the channel's children
 // lock during merges and otherwise on the window thread; whoever changes a stored field
@@ -25,11 +31,7 @@ public:
     static CRefPtr<CRssItem> Create(CFeedContext* context, const QString& title,
                                     const QString& description);
 
-    QString title; // trimmed
-    QString pubDate;
-    QString author;
-    QString category;
-    RssEnclosure enclosure;
+    QString title;              // trimmed
     qint64 publicationTime = 0; // seconds since 1970 UTC
     bool unread = true;
     bool deleted = false;
@@ -37,12 +39,22 @@ public:
 
     // The link and the description are kept as UTF-8: a channel holds thousands of items
     // and most are never shown, so they take half the memory of UTF-16.
-    QString Link() const { return QString::fromUtf8(m_link); }
-    void SetLink(const QString& link) { m_link = Utf8Of(link); }
+    QString Link() const { return QString::fromUtf8(LinkUtf8()); }
+    void SetLink(const QString& link);
     // Trimmed, may hold HTML.
     QString Description() const { return QString::fromUtf8(m_description); }
     void SetDescription(const QString& description) { m_description = Utf8Of(description); }
     bool HasDescription() const { return !m_description.isEmpty(); }
+    // The publication date as the feed wrote it (see ReadItemTime), kept as UTF-8 too.
+    QString PubDate() const { return QString::fromUtf8(PubDateUtf8()); }
+    void SetPubDate(const QString& pubDate);
+    // Few items have these: they are kept aside, and the others do not carry them.
+    const QString& Author() const;
+    void SetAuthor(const QString& author);
+    const QString& Category() const;
+    void SetCategory(const QString& category);
+    const RssEnclosure& Enclosure() const;
+    void SetEnclosure(const RssEnclosure& enclosure);
     // The same texts, for comparing without converting.
     const QByteArray& DescriptionUtf8() const { return m_description; }
     // CleanText of the title and of the description, made when asked rather than kept.
@@ -106,8 +118,23 @@ private:
     explicit CRssItem(CFeedContext* context);
     // toUtf8 leaves room for three bytes a character: only the text itself is kept.
     static QByteArray Utf8Of(const QString& text);
+    static QByteArray Joined(QByteArrayView link, QByteArrayView pubDate);
 
-    QByteArray m_link;
+    struct Extras
+    {
+        QString author;
+        QString category;
+        RssEnclosure enclosure;
+    };
+    Extras& MadeExtras();
+
+    QByteArrayView LinkUtf8() const { return QByteArrayView(m_linkAndDate).first(m_linkSize); }
+    QByteArrayView PubDateUtf8() const { return QByteArrayView(m_linkAndDate).sliced(m_linkSize); }
+
+    // The link followed by the publication date: one block instead of two.
+    QByteArray m_linkAndDate;
+    qsizetype m_linkSize = 0;
     QByteArray m_description;
+    std::unique_ptr<Extras> m_extras;
     std::atomic<int> m_state{int(RssItemState::None)};
 };

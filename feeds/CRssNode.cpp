@@ -3,17 +3,46 @@
 #include "CAppServices.h"
 #include "CFeedContext.h"
 
+#include <QtGlobal>
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
-CRssNode::CRssNode(RssNodeKind kind, CFeedContext* context) : m_kind(kind), m_context(context) {}
+namespace {
+
+// The parent links are read and written briefly and rarely at the same time: a small set
+// of locks shared by address serves them all, where a lock per node would cost every news
+// item 40 bytes. Nothing else is locked while one of these is held.
+std::mutex& ParentLock(const CRssNode* node)
+{
+    static std::mutex locks[64];
+    return locks[(reinterpret_cast<std::uintptr_t>(node) >> 6) % std::size(locks)];
+}
+
+} // namespace
+
+CRssNode::ChildList& CRssNode::LeafList()
+{
+    static ChildList leaf;
+    return leaf;
+}
+
+CRssNode::CRssNode(RssNodeKind kind, CFeedContext* context)
+    : m_kind(kind), m_context(context),
+      m_list(kind == RssNodeKind::Item ? &LeafList() : new ChildList)
+{
+}
 
 CRssNode::~CRssNode()
 {
+    if (!HasOwnList())
+        return;
     // Children outliving this node (held by a view or a job) must not point back at it.
     // Until a child's link is cleared, Parent() on another thread may still look at our
     // count (it finds 0 and gives nothing), so this must happen before the memory goes.
-    for (const CRefPtr<CRssNode>& child : m_children)
+    for (const CRefPtr<CRssNode>& child : m_list->children)
         child->SetParent(nullptr);
+    delete m_list;
 }
 
 CRefPtr<CRssNode> CRssNode::Parent() const
@@ -22,7 +51,7 @@ CRefPtr<CRssNode> CRssNode::Parent() const
     // then 0 and it is destroyed whatever we do, so take a reference only while the count
     // is above zero. The link itself stays valid while we hold our parent lock, since the
     // dying parent clears it under that lock before its memory goes.
-    std::lock_guard lock(m_parentLock);
+    std::lock_guard lock(ParentLock(this));
     if (m_parent == nullptr || !m_parent->TryAddRef())
         return {};
     return CRefPtr<CRssNode>::Adopt(m_parent);
@@ -30,58 +59,71 @@ CRefPtr<CRssNode> CRssNode::Parent() const
 
 void CRssNode::SetParent(CRssNode* parent)
 {
-    std::lock_guard lock(m_parentLock);
+    std::lock_guard lock(ParentLock(this));
     m_parent = parent;
 }
 
 void CRssNode::AddChild(CRssNode* child, int index)
 {
-    std::lock_guard lock(m_childrenLock);
+    Q_ASSERT(HasOwnList());
+    if (!HasOwnList())
+        return;
+    std::lock_guard lock(m_list->lock);
+    Children& children = m_list->children;
     child->SetParent(this);
     CRefPtr<CRssNode> ref(child);
-    if (index < 0 || size_t(index) >= m_children.size())
-        m_children.push_back(std::move(ref));
+    if (index < 0 || size_t(index) >= children.size())
+        children.push_back(std::move(ref));
     else
-        m_children.insert(m_children.begin() + index, std::move(ref));
+        children.insert(children.begin() + index, std::move(ref));
 }
 
 bool CRssNode::RemoveChild(CRssNode* child)
 {
+    if (!HasOwnList())
+        return false;
     CRefPtr<CRssNode> removed; // released after the lock is dropped
     {
-        std::lock_guard lock(m_childrenLock);
-        auto it = std::find_if(m_children.begin(), m_children.end(),
+        std::lock_guard lock(m_list->lock);
+        Children& children = m_list->children;
+        auto it = std::find_if(children.begin(), children.end(),
                                [child](const CRefPtr<CRssNode>& c) { return c.get() == child; });
-        if (it == m_children.end())
+        if (it == children.end())
             return false;
         child->SetParent(nullptr);
         removed = std::move(*it);
-        m_children.erase(it);
+        children.erase(it);
     }
     return true;
 }
 
 void CRssNode::Clear()
 {
+    if (!HasOwnList())
+        return;
     Children removed;
     {
-        std::lock_guard lock(m_childrenLock);
-        for (const CRefPtr<CRssNode>& child : m_children)
+        std::lock_guard lock(m_list->lock);
+        for (const CRefPtr<CRssNode>& child : m_list->children)
             child->SetParent(nullptr);
-        removed.swap(m_children);
+        removed.swap(m_list->children);
     }
 }
 
 CRssNode::Children CRssNode::ChildrenSnapshot() const
 {
-    std::lock_guard lock(m_childrenLock);
-    return m_children;
+    if (!HasOwnList())
+        return {};
+    std::lock_guard lock(m_list->lock);
+    return m_list->children;
 }
 
 int CRssNode::ChildCount() const
 {
-    std::lock_guard lock(m_childrenLock);
-    return int(m_children.size());
+    if (!HasOwnList())
+        return 0;
+    std::lock_guard lock(m_list->lock);
+    return int(m_list->children.size());
 }
 
 void CRssNode::Notify(RssEvent code)

@@ -43,10 +43,10 @@ public:
     // Releases and removes all children.
     virtual void Clear();
 
-    std::recursive_mutex& ChildrenLock() const { return m_childrenLock; }
-    // The children array; the caller holds ChildrenLock().
-    Children& LockedChildren() { return m_children; }
-    const Children& LockedChildren() const { return m_children; }
+    std::recursive_mutex& ChildrenLock() const { return m_list->lock; }
+    // The children array; the caller holds ChildrenLock(). An item's stays empty.
+    Children& LockedChildren() { return m_list->children; }
+    const Children& LockedChildren() const { return m_list->children; }
     // A copy of the children array taken under the lock.
     Children ChildrenSnapshot() const;
     int ChildCount() const;
@@ -59,26 +59,32 @@ protected:
     ~CRssNode() override;
 
 private:
+    struct ChildList
+    {
+        std::recursive_mutex lock;
+        Children children;
+    };
+    // A channel holds tens of thousands of items, which never have children: they all
+    // share one empty list instead of carrying a lock and an array each.
+    static ChildList& LeafList();
+    bool HasOwnList() const { return m_list != &LeafList(); }
+
     const RssNodeKind m_kind;
     CFeedContext* const m_context;
     RssIdentity m_identity{};
-    mutable std::mutex m_parentLock;
-    CRssNode* m_parent = nullptr;
-    mutable std::recursive_mutex m_childrenLock;
-    Children m_children;
+    CRssNode* m_parent = nullptr; // under a lock of a shared set, picked by address
+    ChildList* const m_list;
 };
 
 // A counted reference of a node cast to one of its kinds (null when it is another kind).
-template <class T>
-CRefPtr<T> NodeCast(const CRefPtr<CRssNode>& node)
+template <class T> CRefPtr<T> NodeCast(const CRefPtr<CRssNode>& node)
 {
     if (!node || node->Kind() != T::StaticKind)
         return {};
     return CRefPtr<T>(static_cast<T*>(node.get()));
 }
 
-template <class T>
-T* NodeCast(CRssNode* node)
+template <class T> T* NodeCast(CRssNode* node)
 {
     return node && node->Kind() == T::StaticKind ? static_cast<T*>(node) : nullptr;
 }

@@ -161,17 +161,18 @@ void WriteItem(NodeWriter& w, xmlNode* element, const CRssItem& item, int indent
                 title == TitleText::Shown ? item.DisplayTitle() : item.title);
     w.TextChild(element, inner, "link", item.Link());
     w.TextChild(element, inner, "description", item.Description());
-    w.TextChild(element, inner, "pubDate", item.pubDate);
-    if (!item.author.isEmpty())
-        w.TextChild(element, inner, "author", item.author);
-    if (!item.category.isEmpty())
-        w.TextChild(element, inner, "category", item.category);
-    if (!item.enclosure.url.isEmpty() && item.enclosure.length != 0) {
+    w.TextChild(element, inner, "pubDate", item.PubDate());
+    if (!item.Author().isEmpty())
+        w.TextChild(element, inner, "author", item.Author());
+    if (!item.Category().isEmpty())
+        w.TextChild(element, inner, "category", item.Category());
+    if (const RssEnclosure& enclosure = item.Enclosure();
+        !enclosure.url.isEmpty() && enclosure.length != 0) {
         w.Layout(element, inner);
-        xmlNode* enclosure = w.Element(element, "enclosure");
-        w.Attribute(enclosure, "url", item.enclosure.url);
-        w.Attribute(enclosure, "type", item.enclosure.type);
-        w.Attribute(enclosure, "length", item.enclosure.length);
+        xmlNode* enclosureElement = w.Element(element, "enclosure");
+        w.Attribute(enclosureElement, "url", enclosure.url);
+        w.Attribute(enclosureElement, "type", enclosure.type);
+        w.Attribute(enclosureElement, "length", enclosure.length);
     }
     w.Layout(element, indent);
 }

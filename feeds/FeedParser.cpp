@@ -27,7 +27,6 @@ const xmlChar* X(const char* s)
     return reinterpret_cast<const xmlChar*>(s);
 }
 
-
 int LeadingInt32(QStringView s)
 {
     return int(std::clamp<qint64>(LeadingInt(s), INT_MIN, INT_MAX));
@@ -52,11 +51,13 @@ void ReadAtomLinks(CRssItem& item, const xmlNode* entry)
     const AtomLinks links = ChooseAtomLinks(entry);
     if (links.page)
         item.SetLink(ResolveLink(links.page, Attribute(links.page, "href").trimmed()));
-    if (links.enclosure && item.enclosure.url.isEmpty()) {
+    if (links.enclosure && item.Enclosure().url.isEmpty()) {
         const xmlNode* link = links.enclosure;
-        item.enclosure.url = ResolveLink(link, Attribute(link, "href").trimmed());
-        item.enclosure.type = Attribute(link, "type");
-        item.enclosure.length = LeadingInt(Attribute(link, "length"));
+        RssEnclosure enclosure;
+        enclosure.url = ResolveLink(link, Attribute(link, "href").trimmed());
+        enclosure.type = Attribute(link, "type");
+        enclosure.length = LeadingInt(Attribute(link, "length"));
+        item.SetEnclosure(enclosure);
     }
 }
 
@@ -472,21 +473,23 @@ RssResult ReadItemFields(CRssItem& item, const xmlNode* node, ItemSyntax syntax,
         } else if (IsNamed(child, "description") || IsNamed(child, "content")) {
             item.SetDescription(atomMode ? FeedElementText(child) : ChildText(child));
         } else if (IsNamed(child, "author")) {
-            item.author = ChildText(child);
+            item.SetAuthor(ChildText(child));
         } else if (IsNamed(child, "category")) {
-            item.category = ChildText(child);
+            item.SetCategory(ChildText(child));
         } else if (IsNamed(child, "enclosure")) {
             bool hasUrl = false, hasType = false, hasLength = false;
             RssEnclosure enclosure;
             enclosure.url = ResolveLink(child, Attribute(child, "url", &hasUrl));
             enclosure.type = Attribute(child, "type", &hasType);
             enclosure.length = LeadingInt(Attribute(child, "length", &hasLength));
-            item.enclosure = hasUrl && hasType && hasLength ? enclosure : RssEnclosure{};
+            item.SetEnclosure(hasUrl && hasType && hasLength ? enclosure : RssEnclosure{});
         }
     }
     if (item.title.isEmpty() && !item.HasDescription())
         return kGenericFailure;
-    item.pubDate = ChooseDate(dates);
+    // Decoding reserves a character for every UTF-8 byte; the item keeps its title for good.
+    item.title.squeeze();
+    item.SetPubDate(ChooseDate(dates));
     if (atomMode)
         ReadAtomLinks(item, node);
     else if (item.Link().isEmpty())
@@ -516,15 +519,15 @@ void ReadItemTime(CRssItem& item, ItemSyntax syntax, qint64 now)
     qint64 time = 0;
     FeedDateForm form = FeedDateForm::Rfc822;
     const bool parsed =
-        ReadFeedDate(item.pubDate, atomMode ? FeedDateForm::Iso8601 : FeedDateForm::Rfc822, time,
+        ReadFeedDate(item.PubDate(), atomMode ? FeedDateForm::Iso8601 : FeedDateForm::Rfc822, time,
                      &form) == DateReading::Read;
     if (!parsed) {
         // Unreadable, or past what the channel file may hold: the arrival time.
         time = now;
-        item.pubDate = FormatGmtDate(now);
+        item.SetPubDate(FormatGmtDate(now));
     } else if (atomMode || form == FeedDateForm::Iso8601) {
         // Channel files hold RSS dates, in the one form every version reads.
-        item.pubDate = FormatGmtDate(time);
+        item.SetPubDate(FormatGmtDate(time));
     }
     if (time > now)
         time = now;

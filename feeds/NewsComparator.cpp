@@ -42,9 +42,9 @@ int CompareColumn(const CRssItem& a, const CRssItem& b, int column)
     case Date:
         return Order(a.publicationTime, b.publicationTime);
     case Author:
-        return a.author.compare(b.author, Qt::CaseSensitive);
+        return a.Author().compare(b.Author(), Qt::CaseSensitive);
     case Category:
-        return a.category.compare(b.category, Qt::CaseSensitive);
+        return a.Category().compare(b.Category(), Qt::CaseSensitive);
     default:
         return 0;
     }

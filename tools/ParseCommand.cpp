@@ -179,8 +179,8 @@ int RunParseCommand(const QStringList& args)
         const CRefPtr<CRssItem> item = NodeCast<CRssItem>(node);
         out << IdentityHex(item->Identity()) << '\t' << UtcText(item->publicationTime) << '\t'
             << Printable(ShownFeedText(item->title)) << '\t' << Printable(item->Link());
-        if (!item->enclosure.url.isEmpty())
-            out << '\t' << Printable(item->enclosure.url);
+        if (!item->Enclosure().url.isEmpty())
+            out << '\t' << Printable(item->Enclosure().url);
         out << '\n';
     }
     return 0;

@@ -172,7 +172,7 @@ bool ReadFields(QByteArrayView text, qsizetype at, CRssItem& item)
         else if (name == "description" || name == "content")
             item.SetDescription(value.trimmed());
         else if (name == "pubDate" || name == "created")
-            item.pubDate = value.trimmed();
+            item.SetPubDate(value.trimmed());
     }
 }
 
@@ -211,7 +211,7 @@ bool ReadStoredNews(const QString& path, CFeedContext& context, CRssNode& channe
             return true; // the loader leaves it out too
         item->unread = tag.unread;
         qint64 time = 0;
-        if (!ParseRfc822Date(item->pubDate, time) || time > now)
+        if (!ParseRfc822Date(item->PubDate(), time) || time > now)
             time = now;
         item->publicationTime = time;
         item->SetParent(&channel);

@@ -203,8 +203,8 @@ void CItemJobs::PodcastJob(CRefCounted* argument)
         return;
     CItemJobs& jobs = JobsOf(*item);
     const CRefPtr<CHttpSession> session = jobs.m_app.Session();
-    if (session &&
-        DownloadPodcast(*session, item->enclosure.url, item->enclosure.length, item->Mp3File())) {
+    if (session && DownloadPodcast(*session, item->Enclosure().url, item->Enclosure().length,
+                                   item->Mp3File())) {
         item->SetState(State::Ready);
     } else {
         item->SetState(State::Failed);

@@ -30,10 +30,10 @@ CRefPtr<CRssItem> AddItem(FeedEnvironment& env, CRssChannel& channel, const Item
     item->title = f.title;
     item->SetLink(f.link);
     item->SetDescription(f.description);
-    item->pubDate = f.pubDate;
-    item->author = f.author;
-    item->category = f.category;
-    item->enclosure = f.enclosure;
+    item->SetPubDate(f.pubDate);
+    item->SetAuthor(f.author);
+    item->SetCategory(f.category);
+    item->SetEnclosure(f.enclosure);
     item->unread = f.unread;
     item->deleted = f.deleted;
     item->inFeed = true;

@@ -32,8 +32,8 @@ protected:
         item->title = title;
         item->SetLink(u"http://example.com/"_s + title);
         item->SetDescription(u"<b>About</b> "_s + title);
-        item->pubDate = FormatDate(time);
-        item->author = u"Ann"_s;
+        item->SetPubDate(FormatDate(time));
+        item->SetAuthor(u"Ann"_s);
         item->inFeed = true;
         item->UpdateIdentity();
         item->SetPublicationTime(time);
@@ -84,10 +84,10 @@ TEST_F(ChannelStoreTest, EveryFieldAndFlagSurvivesARoundTrip)
     auto gone = Add(u"Deleted"_s, 1699700000, RssItemState::FileMissing);
     gone->deleted = true;
     auto podcast = Add(u"Podcast"_s, 1699600000);
-    podcast->enclosure = {u"http://example.com/a.mp3"_s, 12345, u"audio/mpeg"_s};
-    podcast->category = u"Audio"_s;
+    podcast->SetEnclosure({u"http://example.com/a.mp3"_s, 12345, u"audio/mpeg"_s});
+    podcast->SetCategory(u"Audio"_s);
     auto noLength = Add(u"No length"_s, 1699500000);
-    noLength->enclosure = {u"http://example.com/b.mp3"_s, 0, u"audio/mpeg"_s};
+    noLength->SetEnclosure({u"http://example.com/b.mp3"_s, 0, u"audio/mpeg"_s});
 
     const QString path = channel->FilePath();
     ASSERT_EQ(channel->SaveFile(path), kResultOk);
@@ -101,9 +101,9 @@ TEST_F(ChannelStoreTest, EveryFieldAndFlagSurvivesARoundTrip)
         EXPECT_EQ(b->title, a->title);
         EXPECT_EQ(b->Link(), a->Link());
         EXPECT_EQ(b->Description(), a->Description());
-        EXPECT_EQ(b->pubDate, a->pubDate);
-        EXPECT_EQ(b->author, a->author);
-        EXPECT_EQ(b->category, a->category);
+        EXPECT_EQ(b->PubDate(), a->PubDate());
+        EXPECT_EQ(b->Author(), a->Author());
+        EXPECT_EQ(b->Category(), a->Category());
         EXPECT_EQ(b->publicationTime, a->publicationTime) << i;
         EXPECT_EQ(b->unread, a->unread);
         EXPECT_EQ(b->deleted, a->deleted);
@@ -112,8 +112,8 @@ TEST_F(ChannelStoreTest, EveryFieldAndFlagSurvivesARoundTrip)
     }
     EXPECT_EQ(ItemAt(*again, 0)->State(), RssItemState::Ready);
     EXPECT_EQ(ItemAt(*again, 1)->State(), RssItemState::Failed);
-    EXPECT_EQ(ItemAt(*again, 3)->enclosure, podcast->enclosure);
-    EXPECT_EQ(ItemAt(*again, 4)->enclosure, RssEnclosure{}) << "a length of 0 is not stored";
+    EXPECT_EQ(ItemAt(*again, 3)->Enclosure(), podcast->Enclosure());
+    EXPECT_EQ(ItemAt(*again, 4)->Enclosure(), RssEnclosure{}) << "a length of 0 is not stored";
     EXPECT_EQ(again->TotalCount(), 4);
     EXPECT_EQ(again->UnreadCount(), 3);
 }

@@ -57,7 +57,7 @@ void ExpectDates(const Read& read, const std::vector<Expected>& expected)
     for (size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(read.items[i]->title.toStdString());
         EXPECT_EQ(read.items[i]->publicationTime, expected[i].time);
-        EXPECT_EQ(read.items[i]->pubDate, expected[i].pubDate);
+        EXPECT_EQ(read.items[i]->PubDate(), expected[i].pubDate);
     }
 }
 

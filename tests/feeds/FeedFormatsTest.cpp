@@ -158,17 +158,17 @@ TEST_F(FeedFormatsTest, JsonFeedsBecomeChannelsWithTheSameIdentityAndMerge)
     EXPECT_EQ(items[0]->PlainDescription(), u" Ships stay in port. "_s);
     EXPECT_EQ(items[0]->Identity(),
               ExpectedIdentity(u"Storm warning"_s, u" Ships stay in port. "_s));
-    EXPECT_EQ(items[0]->author, u"Ada"_s);
-    EXPECT_EQ(items[0]->pubDate, u"14 Nov 2023 08:30:00 GMT"_s);
+    EXPECT_EQ(items[0]->Author(), u"Ada"_s);
+    EXPECT_EQ(items[0]->PubDate(), u"14 Nov 2023 08:30:00 GMT"_s);
     EXPECT_EQ(items[0]->publicationTime, 1699950600);
-    EXPECT_EQ(items[0]->enclosure.url, u"https://radio.example/2.mp3"_s);
-    EXPECT_EQ(items[0]->enclosure.type, u"audio/mpeg"_s);
-    EXPECT_EQ(items[0]->enclosure.length, 123456);
+    EXPECT_EQ(items[0]->Enclosure().url, u"https://radio.example/2.mp3"_s);
+    EXPECT_EQ(items[0]->Enclosure().type, u"audio/mpeg"_s);
+    EXPECT_EQ(items[0]->Enclosure().length, 123456);
     EXPECT_TRUE(items[0]->HasMp3Enclosure());
     EXPECT_EQ(items[1]->Link(), u"https://elsewhere.example/1"_s);
     EXPECT_EQ(items[1]->Identity(), ExpectedIdentity(u"Quiet night"_s, u"Nothing to report."_s));
     EXPECT_EQ(items[1]->publicationTime, env.Now()); // a number is no date
-    EXPECT_TRUE(items[1]->enclosure.url.isEmpty());
+    EXPECT_TRUE(items[1]->Enclosure().url.isEmpty());
 
     env.ClearNotifications();
     ASSERT_EQ(channel->Download(channel->Url(), FeedOrigin::Live, ChannelNotice::Post), kResultOk);
@@ -177,7 +177,7 @@ TEST_F(FeedFormatsTest, JsonFeedsBecomeChannelsWithTheSameIdentityAndMerge)
 
     items = Download("/old.json", channel);
     ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0]->author, u"Cy"_s);
+    EXPECT_EQ(items[0]->Author(), u"Cy"_s);
     EXPECT_EQ(items[0]->Identity(), ExpectedIdentity({}, u"Only a summary"_s));
 
     RssChannelInfo info;

@@ -130,7 +130,7 @@ TEST(ChannelInfo, Rss10ReadsTheDefaultNamespaceAndHasNoImage)
     ASSERT_EQ(m.items.size(), 2u);
     EXPECT_EQ(m.items[0]->title, u"River water study"_s);
     EXPECT_EQ(m.items[0]->publicationTime, Utc(2023, 11, 10, 12, 0, 0)); // dc:date
-    EXPECT_EQ(m.items[0]->pubDate, u"10 Nov 2023 12:00:00 GMT"_s);
+    EXPECT_EQ(m.items[0]->PubDate(), u"10 Nov 2023 12:00:00 GMT"_s);
     EXPECT_EQ(m.items[1]->publicationTime, env.Now()); // no date at all
 }
 
@@ -178,9 +178,9 @@ TEST(ItemReading, RssItemsReadEveryKnownChildCaseInsensitively)
     EXPECT_EQ(budget.title, u"Budget approved"_s);
     EXPECT_EQ(budget.Link(), u"http://council.example.com/budget"_s);
     EXPECT_EQ(budget.Description(), u"<p>The <b>2024</b> budget passed by 31 votes to 12.</p>"_s);
-    EXPECT_EQ(budget.author, u"clerk@council.example.com"_s);
-    EXPECT_EQ(budget.category, u"Finance"_s);
-    EXPECT_EQ(budget.pubDate, u"Tue, 14 Nov 2023 10:00:00 +0200"_s);
+    EXPECT_EQ(budget.Author(), u"clerk@council.example.com"_s);
+    EXPECT_EQ(budget.Category(), u"Finance"_s);
+    EXPECT_EQ(budget.PubDate(), u"Tue, 14 Nov 2023 10:00:00 +0200"_s);
     EXPECT_EQ(budget.publicationTime, Utc(2023, 11, 14, 8, 0, 0));
     EXPECT_TRUE(budget.unread);
     EXPECT_FALSE(budget.deleted);
@@ -193,9 +193,9 @@ TEST(ItemReading, RssItemsReadEveryKnownChildCaseInsensitively)
     EXPECT_EQ(bridge.Link(), u"http://council.example.com/bridge"_s);
     EXPECT_EQ(bridge.Description(), u"Closed for two weeks."_s);
     EXPECT_EQ(bridge.publicationTime, Utc(2023, 11, 13, 22, 45, 0));
-    EXPECT_EQ(bridge.enclosure.url, u"http://council.example.com/bridge.mp3"_s);
-    EXPECT_EQ(bridge.enclosure.type, u"audio/mpeg"_s);
-    EXPECT_EQ(bridge.enclosure.length, 1234567);
+    EXPECT_EQ(bridge.Enclosure().url, u"http://council.example.com/bridge.mp3"_s);
+    EXPECT_EQ(bridge.Enclosure().type, u"audio/mpeg"_s);
+    EXPECT_EQ(bridge.Enclosure().length, 1234567);
 }
 
 TEST(ItemReading, LaterChildrenWinAndAnIncompleteEnclosureIsDropped)
@@ -206,10 +206,10 @@ TEST(ItemReading, LaterChildrenWinAndAnIncompleteEnclosureIsDropped)
     const CRssItem& minutes = *m.items[2];
     EXPECT_EQ(minutes.title, u"Meeting minutes (corrected)"_s);
     EXPECT_EQ(minutes.Description(), u"Second text wins"_s);
-    EXPECT_EQ(minutes.enclosure, RssEnclosure{});
+    EXPECT_EQ(minutes.Enclosure(), RssEnclosure{});
     // An unreadable date: the arrival time, written back in the stored form.
     EXPECT_EQ(minutes.publicationTime, env.Now());
-    EXPECT_EQ(minutes.pubDate, u"14 Nov 2023 22:13:20 GMT"_s);
+    EXPECT_EQ(minutes.PubDate(), u"14 Nov 2023 22:13:20 GMT"_s);
 }
 
 TEST(ItemReading, Atom03EntriesTakeIssuedAndTheirAlternateLink)
@@ -222,7 +222,7 @@ TEST(ItemReading, Atom03EntriesTakeIssuedAndTheirAlternateLink)
     EXPECT_EQ(snow.Description(), u"<p>The pass is closed.</p>"_s);
     // "issued" comes before "modified" and "created", with its zone applied.
     EXPECT_EQ(snow.publicationTime, Utc(2023, 11, 12, 8, 0, 0));
-    EXPECT_EQ(snow.pubDate, u"12 Nov 2023 08:00:00 GMT"_s);
+    EXPECT_EQ(snow.PubDate(), u"12 Nov 2023 08:00:00 GMT"_s);
 
     const CRssItem& hut = *m.items[1];
     EXPECT_EQ(hut.Link(), u"http://diary.example.org/hut"_s); // the link without href is skipped
@@ -236,7 +236,7 @@ TEST(ItemReading, AtomEntryTakesPublishedBeforeUpdated)
     Merged m = MergeFile(env, u"atom10.xml"_s);
     ASSERT_EQ(m.items.size(), 2u);
     EXPECT_EQ(m.items[0]->publicationTime, Utc(2023, 11, 13, 8, 0, 0));
-    EXPECT_EQ(m.items[0]->pubDate, u"13 Nov 2023 08:00:00 GMT"_s);
+    EXPECT_EQ(m.items[0]->PubDate(), u"13 Nov 2023 08:00:00 GMT"_s);
     EXPECT_EQ(m.items[1]->publicationTime, Utc(2023, 11, 12, 8, 0, 0));
     EXPECT_EQ(m.items[0]->Description(), u"<p>Twelve nights of music.</p>"_s);
 }
@@ -255,7 +255,7 @@ TEST(ItemReading, FutureDateIsClampedToNow)
         kResultOk);
     auto item = NodeCast<CRssItem>(channel->ChildrenSnapshot().at(0));
     EXPECT_EQ(item->publicationTime, env.Now());
-    EXPECT_EQ(item->pubDate, u"Wed, 01 Jan 2031 00:00:00 GMT"_s);
+    EXPECT_EQ(item->PubDate(), u"Wed, 01 Jan 2031 00:00:00 GMT"_s);
 
     auto atom = CRssChannel::Create(&env.context);
     doc = ParseXml(QByteArrayLiteral("<feed xmlns='http://purl.org/atom/ns#'><entry>"
@@ -266,7 +266,7 @@ TEST(ItemReading, FutureDateIsClampedToNow)
               kResultOk);
     item = NodeCast<CRssItem>(atom->ChildrenSnapshot().at(0));
     EXPECT_EQ(item->publicationTime, env.Now());
-    EXPECT_EQ(item->pubDate, u"01 Jan 2031 00:00:00 GMT"_s); // written before the clamp
+    EXPECT_EQ(item->PubDate(), u"01 Jan 2031 00:00:00 GMT"_s); // written before the clamp
 }
 
 TEST(StoredAttributes, NewDeletedAndStatusAreReadExactly)

@@ -70,16 +70,16 @@ TEST(FeedLinks, AtomEntriesTakeTheirPageAndEnclosureInAnyOrder)
     ASSERT_EQ(read.items.size(), 4u);
     EXPECT_EQ(read.channel->Info().link, u"http://x.test/"_s);
     EXPECT_EQ(read.items[0]->Link(), u"http://x.test/1"_s);
-    EXPECT_EQ(read.items[0]->enclosure.url, u"http://x.test/1.mp3"_s);
-    EXPECT_EQ(read.items[0]->enclosure.length, 42);
+    EXPECT_EQ(read.items[0]->Enclosure().url, u"http://x.test/1.mp3"_s);
+    EXPECT_EQ(read.items[0]->Enclosure().length, 42);
     EXPECT_TRUE(read.items[0]->HasMp3Enclosure());
     EXPECT_EQ(read.items[1]->Link(), u"http://x.test/2"_s);
-    EXPECT_EQ(read.items[1]->enclosure, RssEnclosure{});
+    EXPECT_EQ(read.items[1]->Enclosure(), RssEnclosure{});
     EXPECT_EQ(read.items[2]->Link(), u"http://x.test/3"_s);
     // A podcast entry without a page has no link, rather than its audio as one; an
     // enclosure without a length does not count.
     EXPECT_EQ(read.items[3]->Link(), QString());
-    EXPECT_EQ(read.items[3]->enclosure.url, u"http://x.test/4.mp3"_s);
+    EXPECT_EQ(read.items[3]->Enclosure().url, u"http://x.test/4.mp3"_s);
 }
 
 TEST(FeedLinks, RssGuidIsTheLinkOnlyWhenItIsAPermalinkAndTheLinkIsMissing)
@@ -115,7 +115,7 @@ TEST(FeedLinks, RelativeLinksResolveAgainstXmlBaseAndTheFeedAddress)
     ASSERT_EQ(live.items.size(), 3u);
     EXPECT_EQ(live.channel->Info().link, u"http://feeds.example.org/"_s);
     EXPECT_EQ(live.items[0]->Link(), u"http://feeds.example.org/news/story/1"_s);
-    EXPECT_EQ(live.items[0]->enclosure.url, u"http://feeds.example.org/audio/1.mp3"_s);
+    EXPECT_EQ(live.items[0]->Enclosure().url, u"http://feeds.example.org/audio/1.mp3"_s);
     EXPECT_EQ(live.items[1]->Link(), u"http://other.test/base/sub/b.html"_s);
     EXPECT_EQ(live.items[2]->Link(), u"HTTP://Example.TEST/a%7e b"_s); // absolute: as written
 

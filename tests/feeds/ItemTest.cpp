@@ -86,11 +86,11 @@ TEST(ItemPodcast, OnlyAnAudioMpegEnclosureWithUrlIsAPodcast)
 {
     FeedEnvironment env;
     auto item = MakeItem(env, u"Show"_s);
-    item->enclosure = {u"http://example.com/a.mp3"_s, 10, u"Audio/MPEG"_s};
+    item->SetEnclosure({u"http://example.com/a.mp3"_s, 10, u"Audio/MPEG"_s});
     EXPECT_TRUE(item->HasMp3Enclosure());
-    item->enclosure.type = u"audio/mp3"_s;
+    item->SetEnclosure({u"http://example.com/a.mp3"_s, 10, u"audio/mp3"_s});
     EXPECT_FALSE(item->HasMp3Enclosure());
-    item->enclosure = {{}, 10, u"audio/mpeg"_s};
+    item->SetEnclosure({{}, 10, u"audio/mpeg"_s});
     EXPECT_FALSE(item->HasMp3Enclosure());
 }
 
@@ -104,7 +104,7 @@ TEST(ItemCreate, ItemBuiltByHandIsDatedNowAndHasItsIdentity)
     EXPECT_EQ(item->PlainTitle(), u"A bold title"_s);
     EXPECT_EQ(item->PlainDescription(), u"TextA"_s);
     EXPECT_EQ(item->publicationTime, env.Now());
-    EXPECT_EQ(item->pubDate, u"14 Nov 2023 22:13:20 GMT"_s);
+    EXPECT_EQ(item->PubDate(), u"14 Nov 2023 22:13:20 GMT"_s);
     EXPECT_FALSE(item->DisplayDate().isEmpty());
     // MD5 of "A bold titleTextA" in UTF-16LE
     EXPECT_EQ(IdentityHex(item->Identity()), u"F1A9E99D2F07099E9A8F2183D94ADDB0"_s);
@@ -288,10 +288,10 @@ TEST(ItemCopy, CopyKeepsTheRecordButNotStateDeletionOrIdentity)
     auto channel = CRssChannel::Create(&env.context);
     auto item = MakeItem(env, u"Title"_s, u"<i>Text</i>"_s);
     item->SetLink(u"http://example.com/1"_s);
-    item->pubDate = u"Mon, 09 Sep 2002 08:00:00 GMT"_s;
-    item->author = u"ann"_s;
-    item->category = u"World"_s;
-    item->enclosure = {u"http://example.com/a.mp3"_s, 42, u"audio/mpeg"_s};
+    item->SetPubDate(u"Mon, 09 Sep 2002 08:00:00 GMT"_s);
+    item->SetAuthor(u"ann"_s);
+    item->SetCategory(u"World"_s);
+    item->SetEnclosure({u"http://example.com/a.mp3"_s, 42, u"audio/mpeg"_s});
     item->SetPublicationTime(1031558400);
     item->unread = false;
     item->inFeed = true;
@@ -303,10 +303,10 @@ TEST(ItemCopy, CopyKeepsTheRecordButNotStateDeletionOrIdentity)
     EXPECT_EQ(copy->title, item->title);
     EXPECT_EQ(copy->Link(), item->Link());
     EXPECT_EQ(copy->Description(), item->Description());
-    EXPECT_EQ(copy->pubDate, item->pubDate);
-    EXPECT_EQ(copy->author, item->author);
-    EXPECT_EQ(copy->category, item->category);
-    EXPECT_EQ(copy->enclosure, item->enclosure);
+    EXPECT_EQ(copy->PubDate(), item->PubDate());
+    EXPECT_EQ(copy->Author(), item->Author());
+    EXPECT_EQ(copy->Category(), item->Category());
+    EXPECT_EQ(copy->Enclosure(), item->Enclosure());
     EXPECT_EQ(copy->DisplayDate(), item->DisplayDate());
     EXPECT_EQ(copy->PlainTitle(), item->PlainTitle());
     EXPECT_EQ(copy->PlainDescription(), item->PlainDescription());

@@ -158,7 +158,7 @@ TEST_F(MergeTest, SecondDownloadOfAnUnchangedFeedAddsNothingAndOnlyRefreshesLink
     auto same = Find(*channel, u"Story 2"_s);
     EXPECT_EQ(same.get(), first.get());
     EXPECT_EQ(same->Link(), u"http://news.example.com/moved"_s);
-    EXPECT_EQ(same->pubDate, u"Tue, 14 Nov 2023 08:00:00 GMT"_s);
+    EXPECT_EQ(same->PubDate(), u"Tue, 14 Nov 2023 08:00:00 GMT"_s);
     EXPECT_FALSE(same->unread);
     EXPECT_EQ(channel->UnreadCount(), 3);
     EXPECT_GT(channel->Revision(), revision);

@@ -146,7 +146,7 @@ TEST_F(NewspaperTest, SortedChannelIsLaidOutWithLineBreaks)
 {
     auto channel = MakeChannel(u"Daily"_s);
     channel->SetFavorite(true);
-    AddItem(*channel, u"one"_s, 1000)->pubDate = u"Thu, 01 Jan 1970 00:16:40 GMT"_s;
+    AddItem(*channel, u"one"_s, 1000)->SetPubDate(u"Thu, 01 Jan 1970 00:16:40 GMT"_s);
 
     Build(*channel);
     const QByteArray expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -222,7 +222,7 @@ TEST_F(NewspaperTest, ItemNewspaperShowsTheItemInsideItsChannel)
     auto channel = MakeChannel(u"Daily"_s);
     AddItem(*channel, u"other"_s, 1000);
     auto item = AddItem(*channel, u"chosen"_s, 2000, false);
-    item->author = u"ann"_s;
+    item->SetAuthor(u"ann"_s);
     item->deleted = true; // the pane shows what it was asked to show
 
     xmlNode* root = Build(*item);
@@ -311,8 +311,8 @@ protected:
         item->publicationTime = time;
         item->unread = unread;
         item->SetState(state);
-        item->author = author;
-        item->category = category;
+        item->SetAuthor(author);
+        item->SetCategory(category);
         list.push_back(item);
     }
 

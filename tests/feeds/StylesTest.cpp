@@ -98,7 +98,7 @@ protected:
         item->title = title;
         item->SetLink(link);
         item->SetDescription(description);
-        item->pubDate = u"05 Jun 2005 14:05:09 GMT"_s;
+        item->SetPubDate(u"05 Jun 2005 14:05:09 GMT"_s);
         item->unread = unread;
         item->inFeed = true;
         item->UpdateIdentity();
@@ -127,10 +127,10 @@ TEST_F(StylesTest, EveryStyleMakesOnePageThatShowsTheNewsAndRunsNothing)
                                 u"<a href=\"javascript:alert(1)\" onclick=\"x()\">l</a>"_s;
     auto hostile = AddItem(*gazette, u"Ferry timetable changes"_s,
                            u"https://gazette.example.org/ferry"_s, hostileHtml, true);
-    hostile->author = u"Ann Berg"_s;
+    hostile->SetAuthor(u"Ann Berg"_s);
     auto podcast = AddItem(*gazette, u"Harbour Talk, episode 12"_s,
                            u"https://gazette.example.org/talk12"_s, u"The lighthouse."_s, false);
-    podcast->enclosure = {u"https://gazette.example.org/talk12.mp3"_s, 12897484, u"audio/mpeg"_s};
+    podcast->SetEnclosure({u"https://gazette.example.org/talk12.mp3"_s, 12897484, u"audio/mpeg"_s});
     podcast->SetState(RssItemState::Ready);
     AddItem(*gazette, u"Market day moves"_s, u"https://gazette.example.org/market"_s,
             u"Stalls open at nine."_s, false);

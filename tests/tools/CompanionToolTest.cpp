@@ -237,7 +237,7 @@ TEST(CompanionTool, PlaylistListsTheReadyAudioNewestFirstAndPlaysInMpg123)
         for (int i = 0; i < 4; ++i) {
             auto item = CRssItem::Create(&env.context, u"Story %1"_s.arg(i), u"Text %1"_s.arg(i));
             item->SetPublicationTime(1700000000 + i * 3600);
-            item->pubDate = FormatGmtDate(item->publicationTime);
+            item->SetPubDate(FormatGmtDate(item->publicationTime));
             channel->AddChild(item.get());
             mp3s << item->Mp3File();
             if (i == 3)
@@ -279,7 +279,7 @@ TEST(CompanionTool, NewsAndCountsReadFromStoredFilesMatchWhatTheProgramLoads)
     const auto add = [&](const QString& title, const QString& description, int hours) {
         auto item = CRssItem::Create(&env.context, title, description);
         item->SetPublicationTime(1700000000 - hours * 3600);
-        item->pubDate = FormatGmtDate(item->publicationTime);
+        item->SetPubDate(FormatGmtDate(item->publicationTime));
         mixed->AddChild(item.get());
         return item;
     };

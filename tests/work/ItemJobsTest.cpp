@@ -96,12 +96,12 @@ TEST_F(ItemJobsTest, RetryMovesFailedReadyAndMissingItemsBackToThePagePath)
 TEST_F(ItemJobsTest, PodcastsTakeTheirOwnPathButAFailedOneRetriesAsAPage)
 {
     auto fresh = Item(u"Fresh"_s, State::None);
-    fresh->enclosure = {u"http://127.0.0.1:1/a.mp3"_s, 100, u"AUDIO/MPEG"_s};
+    fresh->SetEnclosure({u"http://127.0.0.1:1/a.mp3"_s, 100, u"AUDIO/MPEG"_s});
     fresh->RequestConversion({.preferPodcast = true});
     EXPECT_EQ(fresh->State(), State::PodcastPending);
 
     auto failed = Item(u"Failed"_s, State::Failed);
-    failed->enclosure = fresh->enclosure;
+    failed->SetEnclosure(fresh->Enclosure());
     EXPECT_FALSE(failed->RequestPodcast({.retry = true})) << "a failed podcast is not retried";
     failed->RequestConversion({.retry = true, .urgent = true, .preferPodcast = true});
     EXPECT_EQ(failed->State(), State::DownloadPending);
@@ -218,7 +218,7 @@ TEST_F(ItemJobsTest, FailuresEndInFailedWithTheItemsLine)
     auto noConverter = Item(u"NoConverter"_s, State::PageCached, u"http://example.com/c"_s);
     ASSERT_TRUE(WriteFile(noConverter->HtmlFile(), QByteArray(8, '\0') + "<p>x</p>"));
     auto podcast = Item(u"Podcast404"_s, State::None, u"http://example.com/p"_s);
-    podcast->enclosure = {server.Url("/missing.mp3"), 10, u"audio/mpeg"_s};
+    podcast->SetEnclosure({server.Url("/missing.mp3"), 10, u"audio/mpeg"_s});
     auto missingPage = Item(u"Page404"_s, State::None, server.Url("/missing.mp3"));
     RunQueues();
     missingPage->RequestConversion({});

@@ -33,9 +33,9 @@ QString Text(const CRssItem& item, int kind)
     case NewsColumnDate:
         return item.DateText();
     case NewsColumnAuthor:
-        return item.author;
+        return item.Author();
     case NewsColumnCategory:
-        return item.category;
+        return item.Category();
     case NewsColumnSource:
         return u"None"_s;
     default:
@@ -113,9 +113,9 @@ SortKey KeyOf(const CRssItem& item, int kind)
     case NewsColumnDate:
         return {item.publicationTime, {}};
     case NewsColumnAuthor:
-        return {0, item.author};
+        return {0, item.Author()};
     case NewsColumnCategory:
-        return {0, item.category};
+        return {0, item.Category()};
     default:
         return {};
     }
