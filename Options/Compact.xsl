@@ -151,6 +151,7 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
     <xsl:choose>
       <xsl:when test="item">
         <ul class="rows"><xsl:apply-templates select="item" mode="row"/></ul>
+        <xsl:call-template name="older"/>
       </xsl:when>
       <xsl:otherwise><p class="empty">No news.</p></xsl:otherwise>
     </xsl:choose>
@@ -285,9 +286,16 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
     </xsl:if>
   </xsl:template>
 
+  <!-- The older news a long channel's page leaves out; the news list has them all. -->
+  <xsl:template name="older">
+    <xsl:if test="@more &gt; 0">
+      <p class="empty"><xsl:value-of select="format-number(@more, '#,##0')"/> older news are in the news list.</p>
+    </xsl:if>
+  </xsl:template>
+
   <xsl:template name="counts">
-    <xsl:variable name="all" select="count(item)"/>
-    <xsl:variable name="unread" select="count(item[@new = '1'])"/>
+    <xsl:variable name="all" select="count(item) + sum(@more)"/>
+    <xsl:variable name="unread" select="count(item[@new = '1']) + sum(@moreunread)"/>
     <xsl:value-of select="$all"/>
     <xsl:text> news</xsl:text>
     <xsl:if test="$unread &gt; 0">

@@ -119,6 +119,7 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
       <xsl:apply-templates select="item">
         <xsl:with-param name="heading" select="'h2'"/>
       </xsl:apply-templates>
+      <xsl:call-template name="older"/>
       <xsl:if test="not(item)"><p class="empty">No news.</p></xsl:if>
     </xsl:for-each>
   </xsl:template>
@@ -136,6 +137,7 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
           <xsl:apply-templates select="item">
             <xsl:with-param name="heading" select="'h3'"/>
           </xsl:apply-templates>
+          <xsl:call-template name="older"/>
           <xsl:if test="not(item)"><p class="empty">No news.</p></xsl:if>
         </section>
       </xsl:for-each>
@@ -230,9 +232,16 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
     </xsl:if>
   </xsl:template>
 
+  <!-- The older news a long channel's page leaves out; the news list has them all. -->
+  <xsl:template name="older">
+    <xsl:if test="@more &gt; 0">
+      <p class="empty"><xsl:value-of select="format-number(@more, '#,##0')"/> older news are in the news list.</p>
+    </xsl:if>
+  </xsl:template>
+
   <xsl:template name="counts">
-    <xsl:variable name="all" select="count(item)"/>
-    <xsl:variable name="unread" select="count(item[@new = '1'])"/>
+    <xsl:variable name="all" select="count(item) + sum(@more)"/>
+    <xsl:variable name="unread" select="count(item[@new = '1']) + sum(@moreunread)"/>
     <xsl:value-of select="$all"/>
     <xsl:text> news</xsl:text>
     <xsl:if test="$unread &gt; 0">

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -45,17 +46,15 @@ protected:
     std::unique_ptr<CItemView> MakeView()
     {
         auto view = std::make_unique<CItemView>(doc, env.app, frame);
-        QSignalSpy blank(view->Page(), &QWebEnginePage::loadFinished);
         view->resize(600, 400);
         view->show();
-        EXPECT_TRUE(blank.wait(20000)); // the first page is an empty one
         return view;
     }
 
     // Selects the node as the tree and the list do, and waits for the page it brings.
     bool SelectAndLoad(CItemView& view, CRssNode* node)
     {
-        QSignalSpy loaded(view.Page(), &QWebEnginePage::loadFinished);
+        QSignalSpy loaded(&view, &CItemView::loadFinished);
         doc.Select(node, false);
         const RssEvent hint = node->IsItem()      ? RssEvent::ItemSelected
                               : node->IsChannel() ? RssEvent::ChannelSelected
@@ -152,6 +151,40 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
 
     view.reset();
     EXPECT_FALSE(QFile::exists(pageFile));
+}
+
+TEST_F(ItemViewTest, TheEngineIsMadeWhenTheFirstPageIsDueAndThenKept)
+{
+    auto view = MakeView();
+    const auto engines = [&] {
+        return std::pair(view->findChildren<QWebEngineProfile*>().size(),
+                         view->findChildren<QWebEngineView*>().size());
+    };
+    // Nothing selected, a change elsewhere, F6: a plain surface takes the focus, no engine.
+    view->OnUpdate(RssEvent::ItemSelected, nullptr);
+    view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
+    view->setFocus();
+    QTest::qWait(500);
+    EXPECT_EQ(engines(), std::pair(qsizetype(0), qsizetype(0)));
+    EXPECT_EQ(view->Browser(), nullptr);
+    ASSERT_NE(view->focusProxy(), nullptr);
+    EXPECT_TRUE(view->focusProxy()->hasFocus());
+    CommandState back;
+    view->UpdateCommand(Command::Back, back);
+    EXPECT_FALSE(back.enabled);
+    view->RunCommand(Command::Refresh);
+
+    // The first page brings the engine, with the focus where the surface had it.
+    ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
+    EXPECT_EQ(engines(), std::pair(qsizetype(1), qsizetype(1)));
+    EXPECT_EQ(view->focusProxy(), view->Browser());
+    EXPECT_TRUE(view->Browser()->hasFocus());
+    EXPECT_TRUE(PageText(*view).contains(u"Alpha"_s));
+    QWebEngineView* browser = view->Browser();
+    ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
+    ASSERT_TRUE(SelectAndLoad(*view, &doc.RootGroup()));
+    EXPECT_EQ(engines(), std::pair(qsizetype(1), qsizetype(1)));
+    EXPECT_EQ(view->Browser(), browser);
 }
 
 TEST_F(ItemViewTest, ShownItemIsMarkedReadAfterTheDelayUnlessItChangesAndReselectingKeepsTheClock)
@@ -395,7 +428,7 @@ TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAnd
     EXPECT_EQ(main.Router().targetFor(Command::Back), pane);
     EXPECT_EQ(main.Router().targetFor(Command::Refresh), pane);
 
-    QSignalSpy loaded(pane->Page(), &QWebEnginePage::loadFinished);
+    QSignalSpy loaded(pane, &CItemView::loadFinished);
     doc.Select(desk.get(), false);
     main.OnUpdate(RssEvent::ChannelSelected, desk.get());
     ASSERT_TRUE(QTest::qWaitFor(
@@ -421,7 +454,8 @@ TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAnd
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(main.Panes().readingPane, pane);
     EXPECT_FALSE(QFile::exists(rightFile));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return PageText(*pane).contains(u"Gamma"_s); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return pane->Page() && PageText(*pane).contains(u"Gamma"_s); }, 20000));
     // Back at the right, the news header is as tall as it asks to be.
     main.SetReadingPanePosition(1);
     QCoreApplication::processEvents();

@@ -8,7 +8,7 @@
 #include "CRssReaderDoc.h"
 #include "CThemeColors.h"
 #include "IFrameServices.h"
-#include "NewspaperPage.h"
+#include "Newspaper.h"
 #include "RemoteContentPolicy.h"
 #include "WelcomePage.h"
 
@@ -37,48 +37,36 @@ bool HoldsChannel(CRssNode& node)
 
 } // namespace
 
+namespace {
+
+// Changes of the shown channel come in bursts while a download merges; one page for each
+// burst is enough.
+constexpr int kRerenderDelayMs = 300;
+
+} // namespace
+
 CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices& frame,
                      QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_services(services), m_frame(frame)
+    : QWidget(parent), m_doc(doc), m_services(services), m_frame(frame),
+      m_renderer(m_pageFile.Path())
 {
-    // A profile of the pane's own, kept in memory only; it goes after the page.
-    m_profile = new QWebEngineProfile(this);
-    m_interceptor = new CReadingInterceptor({m_pageFile.Path(), m_pageFile.CanonicalPath()},
-                                            StylesFolder(), m_profile);
-    m_profile->setUrlRequestInterceptor(m_interceptor);
-    m_browser = new QWebEngineView(this);
-    m_page = new CItemPage(
-        m_profile,
-        [this](const QUrl& url) { return m_pageFile.Names(url) || url == NoEngineUrl(); },
-        m_browser);
-    m_browser->setPage(m_page);
+    m_placeholder = new QWidget(this);
+    m_placeholder->setObjectName(u"readingPlaceholder"_s);
+    m_placeholder->setBackgroundRole(QPalette::Base);
+    m_placeholder->setAutoFillBackground(true);
+    m_placeholder->setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_browser);
-    setFocusProxy(m_browser);
+    layout->addWidget(m_placeholder);
+    setFocusProxy(m_placeholder);
 
-    connect(m_page, &CItemPage::navigating, this, &CItemView::OnNavigating);
-    // Every page we render is a start: Back leads only through links followed from it,
-    // never to an earlier selection's page (the page file has been written over anyway).
-    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        if (ok && std::exchange(m_freshHistory, false))
-            m_page->history()->clear();
-    });
-    connect(m_page, &CItemPage::programLinkActivated, this, &CItemView::OnProgramLink);
-    connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
-            [this] { m_canGoBack = m_page->action(QWebEnginePage::Back)->isEnabled(); });
-    connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
-            [this] { m_canGoForward = m_page->action(QWebEnginePage::Forward)->isEnabled(); });
-    connect(m_page, &QWebEnginePage::newWindowRequested, this,
-            [this](QWebEngineNewWindowRequest& request) {
-                // Not opened in the engine: a window left unanswered is refused.
-                OpenNewWindow(request.requestedUrl());
-            });
-
+    connect(&m_renderer, &CPageRenderer::finished, this, &CItemView::OnPageMade);
     m_markRead.setSingleShot(true);
     connect(&m_markRead, &QTimer::timeout, this, &CItemView::OnMarkRead);
+    m_rerender.setSingleShot(true);
+    m_rerender.setInterval(kRerenderDelayMs);
+    connect(&m_rerender, &QTimer::timeout, this, &CItemView::Render);
 
-    Navigate(QUrl(u"about:blank"_s));
     // A pane made anew while the window runs (the reading pane moved) shows what is
     // selected without waiting for the next selection.
     QTimer::singleShot(0, this, &CItemView::ShowSelection);
@@ -93,6 +81,52 @@ CItemView::~CItemView()
     m_page = nullptr;
 }
 
+void CItemView::MakeEngine()
+{
+    if (m_browser)
+        return;
+    // A profile of the pane's own, kept in memory only; it goes after the page.
+    m_profile = new QWebEngineProfile(this);
+    m_interceptor = new CReadingInterceptor({m_pageFile.Path(), m_pageFile.CanonicalPath()},
+                                            StylesFolder(), m_profile);
+    m_interceptor->SetRemoteContentAllowed(m_remoteAllowed);
+    m_profile->setUrlRequestInterceptor(m_interceptor);
+    m_browser = new QWebEngineView(this);
+    m_page = new CItemPage(
+        m_profile,
+        [this](const QUrl& url) { return m_pageFile.Names(url) || url == NoEngineUrl(); },
+        m_browser);
+    m_browser->setPage(m_page);
+
+    connect(m_page, &CItemPage::navigating, this, &CItemView::OnNavigating);
+    // Every page we render is a start: Back leads only through links followed from it,
+    // never to an earlier selection's page (the page file has been written over anyway).
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (ok && std::exchange(m_freshHistory, false))
+            m_page->history()->clear();
+        Q_EMIT loadFinished(ok);
+    });
+    connect(m_page, &CItemPage::programLinkActivated, this, &CItemView::OnProgramLink);
+    connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
+            [this] { m_canGoBack = m_page->action(QWebEnginePage::Back)->isEnabled(); });
+    connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
+            [this] { m_canGoForward = m_page->action(QWebEnginePage::Forward)->isEnabled(); });
+    connect(m_page, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest& request) {
+                // Not opened in the engine: a window left unanswered is refused.
+                OpenNewWindow(request.requestedUrl());
+            });
+
+    const bool hadFocus = m_placeholder->hasFocus();
+    layout()->replaceWidget(m_placeholder, m_browser);
+    setFocusProxy(m_browser);
+    m_browser->show();
+    if (hadFocus)
+        m_browser->setFocus();
+    delete m_placeholder;
+    m_placeholder = nullptr;
+}
+
 void CItemView::OnUpdate(RssEvent hint, CRefCounted* object)
 {
     switch (hint) {
@@ -101,10 +135,10 @@ void CItemView::OnUpdate(RssEvent hint, CRefCounted* object)
     case RssEvent::TreeChanged:
     case RssEvent::FavoriteChanged:
         if (object && object == m_shown.get() && !m_navigatedAway)
-            Render();
+            RenderSoon();
         // The first channel ends the welcome page that waited for it.
         else if (hint == RssEvent::TreeChanged && m_showsWelcome && !m_welcomeAsked)
-            Render();
+            RenderSoon();
         break;
     case RssEvent::ItemChanged:
         if (object && object == m_shown.get())
@@ -145,7 +179,7 @@ void CItemView::Show(CRssNode* node)
 
 void CItemView::ShowSelection()
 {
-    // Help > Welcome may have made the pane to show its page there.
+    // A pane that Help > Welcome brought back keeps the welcome page it was asked for.
     if (m_welcomeAsked)
         return;
     CRssNode* selected = m_doc.SelectedItem();
@@ -159,12 +193,23 @@ void CItemView::ShowSelection()
     Render();
 }
 
+void CItemView::RenderSoon()
+{
+    if (!m_rerender.isActive())
+        m_rerender.start();
+}
+
 void CItemView::Render()
 {
-    m_page->triggerAction(QWebEnginePage::Stop);
+    m_rerender.stop();
+    m_renderer.Cancel();
+    m_ticket = 0;
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Stop);
     const bool loadRemote = m_services.Prefs()->LoadRemoteImages();
-    m_interceptor->SetRemoteContentAllowed(m_shown ? PageMayLoadRemoteContent(*m_shown, loadRemote)
-                                                   : loadRemote);
+    m_remoteAllowed = m_shown ? PageMayLoadRemoteContent(*m_shown, loadRemote) : loadRemote;
+    if (m_interceptor)
+        m_interceptor->SetRemoteContentAllowed(m_remoteAllowed);
     m_showsWelcome = false;
     if (!m_services.hasIe6) {
         Navigate(NoEngineUrl());
@@ -182,16 +227,31 @@ void CItemView::Render()
         Navigate(QUrl(u"about:blank"_s));
         return;
     }
-    const QString style = StylesFolder() + m_services.Prefs()->ReadingStyle();
-    if (m_pageFile.Path().isEmpty() || !WriteNewspaperPage(*m_shown, style, m_pageFile.Path())) {
-        Navigate(QUrl(u"about:blank"_s));
+    // The newspaper is read from the tree here, under its locks; the style makes the page
+    // from it on the renderer's worker.
+    XmlDocPtr newspaper = NewXmlDocument();
+    if (newspaper)
+        BuildNewspaper(*m_shown, newspaper.get(), reinterpret_cast<xmlNode*>(newspaper.get()));
+    m_ticket = m_renderer.Render(std::move(newspaper),
+                                 StylesFolder() + m_services.Prefs()->ReadingStyle());
+    // Made while the worker styles the first page.
+    MakeEngine();
+}
+
+void CItemView::OnPageMade(quint64 ticket, bool ok)
+{
+    if (ticket != m_ticket)
         return;
-    }
-    Navigate(m_pageFile.Url());
+    m_ticket = 0;
+    Navigate(ok ? m_pageFile.Url() : QUrl(u"about:blank"_s));
 }
 
 void CItemView::Navigate(const QUrl& url)
 {
+    // Nothing to show needs no engine: the plain surface stands for the empty page.
+    if (!m_browser && url == QUrl(u"about:blank"_s))
+        return;
+    MakeEngine();
     m_freshHistory = true;
     m_page->load(url);
 }
@@ -261,7 +321,7 @@ void CItemView::OnMarkRead()
 
 bool CItemView::OpenNewWindow(const QUrl& url)
 {
-    if (m_page->IsLoading())
+    if (!m_page || m_page->IsLoading())
         return false;
     if (url.scheme() != u"http"_s && url.scheme() != u"https"_s)
         return false;
@@ -275,6 +335,8 @@ bool CItemView::HandlesCommand(Command id) const
 
 void CItemView::RunCommand(Command id)
 {
+    if (!m_page)
+        return;
     switch (id) {
     case Command::Back:
         m_page->triggerAction(QWebEnginePage::Back);

@@ -2,6 +2,7 @@
 
 #include "CCommandRouter.h"
 #include "CPageFile.h"
+#include "CPageRenderer.h"
 #include "CRefCounted.h"
 #include "INotificationView.h"
 
@@ -21,7 +22,8 @@ class QWebEngineView;
 // The reading pane: shows the selected news item, channel or group as a page made from
 // its newspaper by the chosen reading style. The person may follow links in the page;
 // the pane then stays there until the selection changes. A news item shown long enough
-// is marked read.
+// is marked read. The web engine is made when the first page is due, and kept; until then
+// the pane is a plain surface, so a window that shows no page starts no engine.
 class CItemView : public QWidget, public INotificationView, public ICommandTarget
 {
     Q_OBJECT
@@ -30,6 +32,7 @@ public:
               QWidget* parent = nullptr);
     ~CItemView() override;
 
+    // Both null until the first page is due.
     QWebEngineView* Browser() const { return m_browser; }
     CItemPage* Page() const { return m_page; }
     const CPageFile& PageFile() const { return m_pageFile; }
@@ -56,11 +59,18 @@ public:
     // opens in the person's browser. True when it was opened.
     bool OpenNewWindow(const QUrl& url);
 
+Q_SIGNALS:
+    // A page (ours or one a link led to) has loaded, or failed to.
+    void loadFinished(bool ok);
+
 protected:
     bool event(QEvent* event) override;
 
 private:
+    void MakeEngine();
     void Render();
+    void RenderSoon();
+    void OnPageMade(quint64 ticket, bool ok);
     void ShowSelection();
     void Navigate(const QUrl& url);
     void Show(CRssNode* node);
@@ -74,10 +84,14 @@ private:
     CAppServices& m_services;
     IFrameServices& m_frame;
     CPageFile m_pageFile;
-    QWebEngineProfile* m_profile;
-    CReadingInterceptor* m_interceptor;
-    QWebEngineView* m_browser;
-    CItemPage* m_page;
+    CPageRenderer m_renderer;
+    quint64 m_ticket = 0; // the page on its way, 0 when none is
+    QWidget* m_placeholder = nullptr;
+    QWebEngineProfile* m_profile = nullptr;
+    CReadingInterceptor* m_interceptor = nullptr;
+    QWebEngineView* m_browser = nullptr;
+    CItemPage* m_page = nullptr;
+    bool m_remoteAllowed = false;
     CRefPtr<CRssNode> m_shown;
     bool m_navigatedAway = false;
     bool m_freshHistory = false; // the next page loaded starts the history anew
@@ -86,4 +100,5 @@ private:
     bool m_welcomeAsked = false;
     bool m_showsWelcome = false;
     QTimer m_markRead;
+    QTimer m_rerender; // gathers the changes of the shown node into one new page
 };
