@@ -153,38 +153,40 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     EXPECT_FALSE(QFile::exists(pageFile));
 }
 
-TEST_F(ItemViewTest, TheEngineIsMadeWhenTheFirstPageIsDueAndThenKept)
+TEST_F(ItemViewTest, TheEngineIsMadeWhenThePaneFirstShowsAndThenKept)
 {
-    auto view = MakeView();
+    auto view = std::make_unique<CItemView>(doc, env.app, frame);
+    view->resize(600, 400);
     const auto engines = [&] {
         return std::pair(view->findChildren<QWebEngineProfile*>().size(),
                          view->findChildren<QWebEngineView*>().size());
     };
-    // Nothing selected, a change elsewhere, F6: a plain surface takes the focus, no engine.
+    // A pane not shown (the window in the tray) and nothing selected: no engine, and its
+    // commands do nothing.
     view->OnUpdate(RssEvent::ItemSelected, nullptr);
     view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
-    view->setFocus();
     QTest::qWait(500);
     EXPECT_EQ(engines(), std::pair(qsizetype(0), qsizetype(0)));
     EXPECT_EQ(view->Browser(), nullptr);
-    ASSERT_NE(view->focusProxy(), nullptr);
-    EXPECT_TRUE(view->focusProxy()->hasFocus());
     CommandState back;
     view->UpdateCommand(Command::Back, back);
     EXPECT_FALSE(back.enabled);
     view->RunCommand(Command::Refresh);
+    EXPECT_FALSE(view->OpenNewWindow(QUrl(u"https://news.example.com/x"_s)));
 
-    // The first page brings the engine, with the focus where the surface had it.
-    ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
+    // Shown, it has the engine, which the keyboard reaches; pages keep the same one.
+    view->show();
     EXPECT_EQ(engines(), std::pair(qsizetype(1), qsizetype(1)));
     EXPECT_EQ(view->focusProxy(), view->Browser());
-    EXPECT_TRUE(view->Browser()->hasFocus());
-    EXPECT_TRUE(PageText(*view).contains(u"Alpha"_s));
     QWebEngineView* browser = view->Browser();
+    ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
+    EXPECT_TRUE(PageText(*view).contains(u"Alpha"_s));
     ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
     ASSERT_TRUE(SelectAndLoad(*view, &doc.RootGroup()));
     EXPECT_EQ(engines(), std::pair(qsizetype(1), qsizetype(1)));
     EXPECT_EQ(view->Browser(), browser);
+    view->UpdateCommand(Command::Back, back);
+    EXPECT_FALSE(back.enabled);
 }
 
 TEST_F(ItemViewTest, ShownItemIsMarkedReadAfterTheDelayUnlessItChangesAndReselectingKeepsTheClock)

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QDir>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
@@ -259,6 +260,14 @@ void CItemView::Navigate(const QUrl& url)
 void CItemView::OnNavigating(const QUrl& url)
 {
     m_navigatedAway = !m_pageFile.Names(url);
+}
+
+void CItemView::showEvent(QShowEvent* event)
+{
+    // Before the window is mapped: the engine's view changes the kind of surface the window
+    // draws on, and a window already on screen would be made anew for it.
+    MakeEngine();
+    QWidget::showEvent(event);
 }
 
 bool CItemView::event(QEvent* event)

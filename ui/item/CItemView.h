@@ -22,8 +22,9 @@ class QWebEngineView;
 // The reading pane: shows the selected news item, channel or group as a page made from
 // its newspaper by the chosen reading style. The person may follow links in the page;
 // the pane then stays there until the selection changes. A news item shown long enough
-// is marked read. The web engine is made when the first page is due, and kept; until then
-// the pane is a plain surface, so a window that shows no page starts no engine.
+// is marked read. The web engine is made when the pane is first shown or the first page is
+// due, and kept; until then the pane is a plain surface, so a window that starts in the tray
+// starts no engine.
 class CItemView : public QWidget, public INotificationView, public ICommandTarget
 {
     Q_OBJECT
@@ -65,6 +66,7 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void MakeEngine();
