@@ -1,0 +1,1 @@
+// Compiled only so that the precompiled header of its kind is built once, here.
