@@ -26,7 +26,7 @@ constexpr qint64 kWritebackBytes = 8 << 20;
 constexpr qint64 kSettleBytes = 128 << 20;
 constexpr size_t kSettleFiles = 64;
 
-QString ErrorText(int code)
+QString CopyErrorText(int code)
 {
     return QString::fromLocal8Bit(std::strerror(code));
 }
@@ -112,7 +112,7 @@ struct Mover
         {
         };
         if (in.fd < 0 || ::fstat(in.fd, &st) != 0) {
-            reason = ErrorText(errno);
+            reason = CopyErrorText(errno);
             return Step::SourceFailed;
         }
         ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -120,13 +120,13 @@ struct Mover
         // new one is made afresh: nothing is ever written through a link.
         const int dir = folder.Descriptor();
         if (::unlinkat(dir, written.part.constData(), 0) != 0 && errno != ENOENT) {
-            reason = ErrorText(errno);
+            reason = CopyErrorText(errno);
             return Step::DeviceFailed;
         }
         Fd out{::openat(dir, written.part.constData(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
         if (out.fd < 0) {
-            reason = ErrorText(errno);
+            reason = CopyErrorText(errno);
             return Step::DeviceFailed;
         }
         const Step step = Pump(in.fd, out.fd, written.source, st.st_size);
@@ -150,13 +150,13 @@ struct Mover
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                reason = ErrorText(errno);
+                reason = CopyErrorText(errno);
                 return Step::SourceFailed;
             }
             if (n == 0)
                 break;
             if (!WriteAll(out, buffer.data(), size_t(n))) {
-                reason = ErrorText(errno);
+                reason = CopyErrorText(errno);
                 return Step::DeviceFailed;
             }
             copied += n;
@@ -199,23 +199,23 @@ QString Finish(const CDeviceFolder& folder, Written& written)
     };
 #ifndef __linux__
     if (::fsync(written.fd) != 0)
-        problem = ErrorText(errno);
+        problem = CopyErrorText(errno);
     else
 #endif
         if (::fstat(written.fd, &st) != 0)
-        problem = ErrorText(errno);
+        problem = CopyErrorText(errno);
     else if (st.st_size != written.size)
         problem = u"The copy on the device has %1 bytes instead of %2."_s.arg(qint64(st.st_size))
                       .arg(written.size);
     else if (quint64(st.st_dev) != folder.FileSystem())
         problem = u"The copy did not land on the device."_s;
     if (::close(written.fd) != 0 && problem.isEmpty())
-        problem = ErrorText(errno);
+        problem = CopyErrorText(errno);
     written.fd = -1;
     const int dir = folder.Descriptor();
     if (problem.isEmpty() &&
         ::renameat(dir, written.part.constData(), dir, written.target.constData()) != 0)
-        problem = ErrorText(errno);
+        problem = CopyErrorText(errno);
     if (!problem.isEmpty())
         ::unlinkat(dir, written.part.constData(), 0);
     return problem;
@@ -292,7 +292,7 @@ private:
             return;
         }
         if (!FlushDevice(m_folder)) {
-            const QString problem = ErrorText(errno);
+            const QString problem = CopyErrorText(errno);
             for (Written& written : batch) {
                 ::close(written.fd);
                 ::unlinkat(m_folder.Descriptor(), written.part.constData(), 0);

@@ -94,7 +94,7 @@ int RunAddCommand(const QStringList& args)
     return saved && result == kResultOk ? 0 : 1;
 }
 
-const std::string kDetails =
+const std::string kAddDetails =
     std::string(
         "  Prints: added TAB name TAB url TAB items TAB group.\n"
         "  --group PATH       the group to subscribe in, made when missing (default: the root)\n"
@@ -103,10 +103,10 @@ const std::string kDetails =
         "  --no-auto-update   leave the channel out of the timed update\n") +
     kGroupPathHelp;
 
-const ToolCommandRegistration kCommand{
+const ToolCommandRegistration kAddCommand{
     {"add",
      "URL [--group PATH] [--name N] [--auto-convert] [--no-auto-update] [--data DIR]\n"
      "verify a feed, subscribe to it and download it once",
-     RunAddCommand, kDetails.c_str()}};
+     RunAddCommand, kAddDetails.c_str()}};
 
 } // namespace

@@ -69,8 +69,10 @@ int RunConvertCommand(const QStringList& args)
     return 0;
 }
 
-const ToolCommandRegistration kCommand{
-    {"convert", "URL OUT.mp3 [--voice ID] [--rate N]\n                 fetch an article, speak its text and encode it as MP3",
+const ToolCommandRegistration kConvertCommand{
+    {"convert",
+     "URL OUT.mp3 [--voice ID] [--rate N]\n                 fetch an article, speak its text and "
+     "encode it as MP3",
      RunConvertCommand}};
 
 } // namespace

@@ -63,9 +63,10 @@ int RunConvertNewsCommand(const QStringList& args)
     return failed || !saved ? 1 : 0;
 }
 
-const ToolCommandRegistration kCommand{
-    {"convert-news", "ID... [--data DIR]\n"
-                     "speak news items (or fetch their podcasts), wait, print the MP3 files",
+const ToolCommandRegistration kConvertNewsCommand{
+    {"convert-news",
+     "ID... [--data DIR]\n"
+     "speak news items (or fetch their podcasts), wait, print the MP3 files",
      RunConvertNewsCommand,
      "  Prints \"ready TAB id TAB mp3 file\" or \"failed TAB id TAB title\" per item.\n"}};
 

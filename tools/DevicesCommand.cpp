@@ -32,9 +32,10 @@ int RunDevicesCommand(const QStringList& args)
     return 0;
 }
 
-const ToolCommandRegistration kCommand{
-    {"devices", "[--json]\n"
-                "the removable volumes the synchronisation offers: root TAB name TAB key TAB free bytes",
+const ToolCommandRegistration kDevicesCommand{
+    {"devices",
+     "[--json]\n"
+     "the removable volumes the synchronisation offers: root TAB name TAB key TAB free bytes",
      RunDevicesCommand,
      "  --json  a JSON array of {root, name, key, freeBytes} instead of tab-separated lines\n"}};
 

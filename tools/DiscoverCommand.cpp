@@ -37,7 +37,7 @@ int RunDiscoverCommand(const QStringList& args)
     return status;
 }
 
-const ToolCommandRegistration kCommand{
+const ToolCommandRegistration kDiscoverCommand{
     {"discover", "URL          the feeds an address offers: itself, or a web page's alternates",
      RunDiscoverCommand}};
 

@@ -68,7 +68,7 @@ int RunEncodeCommand(const QStringList& args)
     return 0;
 }
 
-const ToolCommandRegistration kCommand{
+const ToolCommandRegistration kEncodeCommand{
     {"encode",
      "IN.wav OUT.mp3 [--title T] [--artist A] [--comment C] [--time SECONDS]\n"
      "                 encode a 16 kHz mono WAV file as a 64 kbit/s MP3 file, tagged when asked",

@@ -42,12 +42,13 @@ int RunExportCommand(const QStringList& args)
     return 0;
 }
 
-const std::string kDetails =
+const std::string kExportDetails =
     std::string("  Without FILE the OPML goes to standard output.\n") + kGroupPathHelp;
 
-const ToolCommandRegistration kCommand{
-    {"export", "[FILE.opml] [--group PATH] [--data DIR]\n"
-               "write the subscriptions (or one group) as OPML 2.0 for other readers",
-     RunExportCommand, kDetails.c_str()}};
+const ToolCommandRegistration kExportCommand{
+    {"export",
+     "[FILE.opml] [--group PATH] [--data DIR]\n"
+     "write the subscriptions (or one group) as OPML 2.0 for other readers",
+     RunExportCommand, kExportDetails.c_str()}};
 
 } // namespace

@@ -148,7 +148,7 @@ int RunExtractCommand(const QStringList& args)
     return 0;
 }
 
-const ToolCommandRegistration kCommand{
+const ToolCommandRegistration kExtractCommand{
     {"extract",
      "FILE [--content-type TYPE] [--cache] [--explain]\n"
      "                 print the text the extraction script takes from a saved page or a "

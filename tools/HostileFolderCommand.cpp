@@ -250,9 +250,10 @@ int RunHostileFolderCommand(const QStringList& args)
     return crashes || hangs || lost || outsideWrites ? 1 : 0;
 }
 
-const ToolCommandRegistration kCommand{
+const ToolCommandRegistration kHostileFolderCommand{
     {"hostile-folder",
-     "DATA-ROOT [--rounds N] [--seed S] [--tool PATH]\n                 damage copies of a data folder in N "
+     "DATA-ROOT [--rounds N] [--seed S] [--tool PATH]\n                 damage copies of a data "
+     "folder in N "
      "random ways, refresh each, check nothing is lost",
      RunHostileFolderCommand}};
 

@@ -54,16 +54,17 @@ int RunImportCommand(const QStringList& args)
     return saved ? 0 : 1;
 }
 
-const std::string kDetails =
+const std::string kImportDetails =
     std::string("  Folders become groups (merged with groups of the same name); feeds already\n"
                 "  subscribed are skipped. Prints \"added TAB name TAB url\" and\n"
                 "  \"skipped TAB url TAB reason\" lines, then the counts.\n"
                 "  --group PATH  import under this group, made when missing\n") +
     kGroupPathHelp;
 
-const ToolCommandRegistration kCommand{
-    {"import", "FILE.opml [--group PATH] [--data DIR]\n"
-               "subscribe to the feeds of another reader's OPML file (nothing is downloaded)",
-     RunImportCommand, kDetails.c_str()}};
+const ToolCommandRegistration kImportCommand{
+    {"import",
+     "FILE.opml [--group PATH] [--data DIR]\n"
+     "subscribe to the feeds of another reader's OPML file (nothing is downloaded)",
+     RunImportCommand, kImportDetails.c_str()}};
 
 } // namespace

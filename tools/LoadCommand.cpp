@@ -122,6 +122,10 @@ int RunLoadCommand(const QStringList& args)
     return saved ? 0 : 1;
 }
 
-const ToolCommandRegistration kCommand{{"load", "DATA-ROOT [--save] [--touch-one|--touch-all]\n                 load a data folder as the program does; time it and the save", RunLoadCommand}};
+const ToolCommandRegistration kLoadCommand{
+    {"load",
+     "DATA-ROOT [--save] [--touch-one|--touch-all]\n                 load a data folder as the "
+     "program does; time it and the save",
+     RunLoadCommand}};
 
 } // namespace

@@ -115,7 +115,7 @@ int RunPlaylistCommand(const QStringList& args)
     return 0;
 }
 
-const ToolCommandRegistration kCommand{
+const ToolCommandRegistration kPlaylistCommand{
     {"playlist",
      "[--channel C] [FILE.m3u] [--data DIR]\n"
      "an extended M3U playlist of the ready MP3 files, newest first",

@@ -123,9 +123,10 @@ int RunRefreshCommand(const QStringList& args)
     return failed || !saved || !doc.LoadProblems().isEmpty() ? 1 : 0;
 }
 
-const ToolCommandRegistration kCommand{{"refresh",
-                                        "[DATA-ROOT|--data DIR] [--auto]\n                 update "
-                                        "every channel (--auto: the auto-update ones) and save",
-                                        RunRefreshCommand}};
+const ToolCommandRegistration kRefreshCommand{
+    {"refresh",
+     "[DATA-ROOT|--data DIR] [--auto]\n                 update "
+     "every channel (--auto: the auto-update ones) and save",
+     RunRefreshCommand}};
 
 } // namespace

@@ -66,7 +66,7 @@ int RunSpeakCommand(const QStringList& args)
     return 0;
 }
 
-const ToolCommandRegistration kCommand{
+const ToolCommandRegistration kSpeakCommand{
     {"speak",
      "TEXT-FILE OUT.wav [--voice ID] [--rate N] [--lang TAG]\n"
      "                 speak a UTF-8 text (in language TAG) into a 16 kHz WAV file",

@@ -122,7 +122,7 @@ int RunSyncCommand(const QStringList& args)
     return result.report.failed.empty() && result.notCleaned.isEmpty() ? 0 : 1;
 }
 
-const ToolCommandRegistration kCommand{
+const ToolCommandRegistration kSyncCommand{
     {"sync",
      "DEVICE-ROOT [--folder PATH] [--clean] [--channel C]... [--data DIR]\n"
      "move the ready MP3 files to the device mounted at DEVICE-ROOT, as File > Synchronize does",

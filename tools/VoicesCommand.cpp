@@ -27,7 +27,8 @@ int RunVoicesCommand(const QStringList& args)
     return 0;
 }
 
-const ToolCommandRegistration kCommand{
-    {"voices", "            both speech engines' voices: identifier TAB language TAB name", RunVoicesCommand}};
+const ToolCommandRegistration kVoicesCommand{
+    {"voices", "            both speech engines' voices: identifier TAB language TAB name",
+     RunVoicesCommand}};
 
 } // namespace

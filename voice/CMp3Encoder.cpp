@@ -23,7 +23,7 @@ constexpr int kBitrateKbps = 64;
 // Algorithm quality 5 of 0 (best) ... 9 (fastest): LAME's own choice for speech.
 constexpr int kVoiceQuality = 5;
 
-void LogItem(const char* format, const QString& mp3Path)
+void LogEncoding(const char* format, const QString& mp3Path)
 {
     LogFormat(format, qUtf8Printable(mp3Path));
 }
@@ -222,17 +222,17 @@ bool CMp3Encoder::Encode(const QString& wavPath, const QString& mp3Path, const M
     // The samples are read straight from the mapping.
     QFile wav(wavPath);
     if (!wav.open(QIODevice::ReadOnly)) {
-        LogItem("*ITEM: cannot read wav: '%s'", mp3Path);
+        LogEncoding("*ITEM: cannot read wav: '%s'", mp3Path);
         return false;
     }
     const qint64 size = wav.size();
     const uchar* bytes = size > 0 ? wav.map(0, size) : nullptr;
     if (size > 0 && !bytes) {
-        LogItem("*ITEM: cannot read wav: '%s'", mp3Path);
+        LogEncoding("*ITEM: cannot read wav: '%s'", mp3Path);
         return false;
     }
     if (size < 12 || std::memcmp(bytes + 8, "WAVE", 4) != 0) {
-        LogItem("*ITEM: wav format is incorrect: '%s'", mp3Path);
+        LogEncoding("*ITEM: wav format is incorrect: '%s'", mp3Path);
         return false;
     }
     // Chunks follow one another without padding after odd sizes; the format chunk is not
@@ -242,7 +242,7 @@ bool CMp3Encoder::Encode(const QString& wavPath, const QString& mp3Path, const M
     for (qint64 at = 12; size - at >= 8;) {
         const qint64 chunkBytes = qFromLittleEndian<quint32>(bytes + at + 4);
         if (chunkBytes > size - at - 8) {
-            LogItem("*ITEM: wav format is incorrect 3: '%s'", mp3Path);
+            LogEncoding("*ITEM: wav format is incorrect 3: '%s'", mp3Path);
             return false;
         }
         if (std::memcmp(bytes + at, "data", 4) == 0) {
@@ -253,13 +253,13 @@ bool CMp3Encoder::Encode(const QString& wavPath, const QString& mp3Path, const M
         at += 8 + chunkBytes;
     }
     if (!data) {
-        LogItem("*ITEM: wav format is incorrect 2: '%s'", mp3Path);
+        LogEncoding("*ITEM: wav format is incorrect 2: '%s'", mp3Path);
         return false;
     }
 
     QFile mp3(mp3Path);
     if (!mp3.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        LogItem("*ITEM: cannot create MP3: '%s'", mp3Path);
+        LogEncoding("*ITEM: cannot create MP3: '%s'", mp3Path);
         return false;
     }
 
@@ -280,7 +280,7 @@ bool CMp3Encoder::Encode(const QString& wavPath, const QString& mp3Path, const M
             api.SetTag(lame.get(), *tag);
     }
     if (!lame.get() || api.lame_init_params(lame.get()) < 0) {
-        LogItem("*ITEM: init Mp3 stream: '%s'", mp3Path);
+        LogEncoding("*ITEM: init Mp3 stream: '%s'", mp3Path);
         return false;
     }
 
@@ -293,7 +293,7 @@ bool CMp3Encoder::Encode(const QString& wavPath, const QString& mp3Path, const M
         if (Q_BYTE_ORDER != Q_LITTLE_ENDIAN || quintptr(data) % alignof(short) != 0)
             aligned.resize(size_t(chunkSamples));
     } catch (const std::bad_alloc&) {
-        LogItem("*ITEM: not enough memory for buffer MP3: '%s'", mp3Path);
+        LogEncoding("*ITEM: not enough memory for buffer MP3: '%s'", mp3Path);
         return false;
     }
     const auto append = [&](int produced) {
@@ -307,7 +307,7 @@ bool CMp3Encoder::Encode(const QString& wavPath, const QString& mp3Path, const M
             (api.lame_get_id3v2_tag(lame.get(), id3.data(), id3.size()) != id3.size() ||
              mp3.write(reinterpret_cast<const char*>(id3.data()), qint64(id3.size())) !=
                  qint64(id3.size()))) {
-            LogItem("*ITEM: error in chunk encoding MP3: '%s'", mp3Path);
+            LogEncoding("*ITEM: error in chunk encoding MP3: '%s'", mp3Path);
             return false;
         }
     }
@@ -325,7 +325,7 @@ bool CMp3Encoder::Encode(const QString& wavPath, const QString& mp3Path, const M
         const int produced =
             api.lame_encode_buffer(lame.get(), pcm, pcm, n, out.data(), int(out.size()));
         if (produced < 0 || !append(produced)) {
-            LogItem("*ITEM: error in chunk encoding MP3: '%s'", mp3Path);
+            LogEncoding("*ITEM: error in chunk encoding MP3: '%s'", mp3Path);
             return false;
         }
         done += n;

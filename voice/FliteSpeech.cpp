@@ -32,7 +32,7 @@ struct FliteVoice
     cst_audio_streaming_info* streaming = nullptr;
 };
 
-struct Engine
+struct FliteEngine
 {
     std::mutex lock;
     bool started = false;
@@ -48,13 +48,13 @@ struct Engine
     bool sinkFailed = false;
 };
 
-Engine& TheEngine()
+FliteEngine& TheFliteEngine()
 {
-    static Engine engine;
+    static FliteEngine engine;
     return engine;
 }
 
-FliteVoice* FindVoice(Engine& engine, const QString& name)
+FliteVoice* FindVoice(FliteEngine& engine, const QString& name)
 {
     for (FliteVoice& voice : engine.voices)
         if (name == QLatin1StringView(voice.name))
@@ -62,9 +62,9 @@ FliteVoice* FindVoice(Engine& engine, const QString& name)
     return nullptr;
 }
 
-int OnSamples(const cst_wave* wave, int start, int size, int, cst_audio_streaming_info*)
+int OnFliteSamples(const cst_wave* wave, int start, int size, int, cst_audio_streaming_info*)
 {
-    Engine& engine = TheEngine();
+    FliteEngine& engine = TheFliteEngine();
     if (!engine.sink || engine.sinkFailed)
         return CST_AUDIO_STREAM_STOP;
     try {
@@ -79,7 +79,7 @@ int OnSamples(const cst_wave* wave, int start, int size, int, cst_audio_streamin
 }
 
 // Called with the lock held. Voices are built once and live for the process.
-cst_voice* VoiceObject(Engine& engine, FliteVoice& voice)
+cst_voice* VoiceObject(FliteEngine& engine, FliteVoice& voice)
 {
     if (!engine.started) {
         engine.started = true;
@@ -90,7 +90,7 @@ cst_voice* VoiceObject(Engine& engine, FliteVoice& voice)
         if (!voice.voice)
             return nullptr;
         voice.streaming = new_audio_streaming_info();
-        voice.streaming->asc = OnSamples;
+        voice.streaming->asc = OnFliteSamples;
         // The feature owns the streaming record from here on.
         feat_set(voice.voice->features, "streaming_info",
                  audio_streaming_info_val(voice.streaming));
@@ -150,7 +150,7 @@ char16_t AsciiPunctuation(char16_t c)
 std::vector<SpeechVoice> FliteVoices()
 {
     std::vector<SpeechVoice> voices;
-    for (const FliteVoice& voice : TheEngine().voices)
+    for (const FliteVoice& voice : TheFliteEngine().voices)
         voices.push_back({u"flite/"_s + QLatin1StringView(voice.name),
                           QString::fromLatin1(voice.description), u"en-us"_s});
     return voices;
@@ -158,7 +158,7 @@ std::vector<SpeechVoice> FliteVoices()
 
 bool HasFliteVoice(const QString& name)
 {
-    return FindVoice(TheEngine(), name) != nullptr;
+    return FindVoice(TheFliteEngine(), name) != nullptr;
 }
 
 double FliteDurationStretch(int rate)
@@ -199,7 +199,7 @@ QByteArray FliteText(const QString& text)
 
 bool FliteSpeak(const QString& name, int rate, const QString& text, CWavSink& sink)
 {
-    Engine& engine = TheEngine();
+    FliteEngine& engine = TheFliteEngine();
     std::lock_guard lock(engine.lock);
     FliteVoice* voice = FindVoice(engine, name);
     cst_voice* object = voice ? VoiceObject(engine, *voice) : nullptr;

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr long kBlockBytes = 8000;
+constexpr long kDownloadBlockBytes = 8000;
 
 // The temporary file is made once the response has begun, as the body's first block
 // arrives or, for an empty body, when the transfer ends. Left uncommitted, it is removed.
@@ -75,7 +75,7 @@ bool DownloadPodcast(const CHttpSession& session, const QString& url, qint64 ann
     target.maxBytes = limits.maxBytes;
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBlock);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kBlockBytes);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kDownloadBlockBytes);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(limits.maxBytes));
     // An error status ends the transfer before any of its body arrives.
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);

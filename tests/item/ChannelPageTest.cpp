@@ -16,7 +16,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr qint64 kT0 = 1700000000;
+constexpr qint64 kPageT0 = 1700000000;
 
 std::vector<xmlNode*> Elements(const xmlNode* node, const char* name)
 {
@@ -54,10 +54,10 @@ protected:
 TEST_F(ChannelPageTest, BigChannelAndGroupPagesHoldTheNewestNewsAndSayHowManyMore)
 {
     // News 0 is the oldest; every third is read, and news 5 is deleted.
-    CRefPtr<CRssChannel> big = AddChannel(u"Big"_s, 1000, kT0, u"Big"_s);
+    CRefPtr<CRssChannel> big = AddChannel(u"Big"_s, 1000, kPageT0, u"Big"_s);
     for (const CRefPtr<CRssNode>& node : big->ChildrenSnapshot()) {
         auto* item = static_cast<CRssItem*>(node.get());
-        const int n = int(item->publicationTime - kT0) / 60;
+        const int n = int(item->publicationTime - kPageT0) / 60;
         item->unread = n % 3 != 0;
         item->deleted = n == 5;
     }
@@ -73,7 +73,7 @@ TEST_F(ChannelPageTest, BigChannelAndGroupPagesHoldTheNewestNewsAndSayHowManyMor
     EXPECT_EQ(Attribute(channel, "moreunread"), QString::number(699 - 234));
 
     // A group shares the page among its channels by age: the small, newer one whole.
-    CRefPtr<CRssChannel> small = AddChannel(u"Small"_s, 10, kT0 + 60 * 2000, u"Small"_s);
+    CRefPtr<CRssChannel> small = AddChannel(u"Small"_s, 10, kPageT0 + 60 * 2000, u"Small"_s);
     XmlDocPtr groupPaper = Newspaper(doc.RootGroup());
     const std::vector<xmlNode*> channels =
         Elements(xmlDocGetRootElement(groupPaper.get()), "channel");
@@ -99,8 +99,8 @@ TEST_F(ChannelPageTest, BigChannelAndGroupPagesHoldTheNewestNewsAndSayHowManyMor
 
 TEST_F(ChannelPageTest, OnlyTheNewestRequestsPageTakesThePageFileAndNoPartIsLeft)
 {
-    CRefPtr<CRssChannel> big = AddChannel(u"Big"_s, 2000, kT0, u"Big"_s);
-    CRefPtr<CRssChannel> small = AddChannel(u"Small"_s, 1, kT0, u"Small"_s);
+    CRefPtr<CRssChannel> big = AddChannel(u"Big"_s, 2000, kPageT0, u"Big"_s);
+    CRefPtr<CRssChannel> small = AddChannel(u"Small"_s, 1, kPageT0, u"Small"_s);
     QTemporaryDir dir;
     const QString pageFile = dir.filePath(u"rssPAGE.tmp.html"_s);
     std::vector<quint64> finished;

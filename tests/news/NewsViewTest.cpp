@@ -19,7 +19,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr qint64 kT0 = 1700000000 - 86400;
+constexpr qint64 kViewT0 = 1700000000 - 86400;
 
 // "Desk": A, B, C and D from newest to oldest; B and D are read.
 class NewsView : public ::testing::Test, public NewsFixture
@@ -27,9 +27,10 @@ class NewsView : public ::testing::Test, public NewsFixture
 protected:
     NewsView()
     {
-        desk = AddChannel(u"Desk"_s, 0, kT0);
+        desk = AddChannel(u"Desk"_s, 0, kViewT0);
         for (const QString& title : {u"D"_s, u"C"_s, u"B"_s, u"A"_s}) {
-            CRefPtr<CRssItem> item = AddItem(*desk, title, kT0 + 10 * (u'E' - title[0].unicode()));
+            CRefPtr<CRssItem> item =
+                AddItem(*desk, title, kViewT0 + 10 * (u'E' - title[0].unicode()));
             item->SetLink(u"http://news.example.com/"_s + title);
             item->SetUnread(title == u"A"_s || title == u"C"_s, ChannelCounts::Recount);
         }
@@ -145,7 +146,7 @@ TEST_F(NewsView, KeysMarkReadStepThroughUnreadOpenAndDeleteAndTheDeletionIsStore
 
 TEST_F(NewsView, OnlyUnreadKeepsWhatIsReadWhileShownAndIsRemembered)
 {
-    CRefPtr<CRssChannel> other = AddChannel(u"Other"_s, 1, kT0);
+    CRefPtr<CRssChannel> other = AddChannel(u"Other"_s, 1, kViewT0);
     {
         CRssReaderView view(doc, frame.theme, frame, Prefs());
         Open(view, desk.get());
@@ -157,8 +158,8 @@ TEST_F(NewsView, OnlyUnreadKeepsWhatIsReadWhileShownAndIsRemembered)
         view.setCurrentIndex(view.Model().index(0, NewsColumnTitle));
         QTest::keyClick(&view, Qt::Key_Space);
         ASSERT_EQ(desk->UnreadCount(), 1);
-        CRefPtr<CRssItem> fresh = AddItem(*desk, u"E"_s, kT0 + 100);
-        AddItem(*desk, u"F"_s, kT0 + 90)->SetUnread(false, ChannelCounts::Recount);
+        CRefPtr<CRssItem> fresh = AddItem(*desk, u"E"_s, kViewT0 + 100);
+        AddItem(*desk, u"F"_s, kViewT0 + 90)->SetUnread(false, ChannelCounts::Recount);
         view.OnUpdate(RssEvent::ChannelReloaded, desk.get());
         EXPECT_EQ(Titles(view), (QStringList{u"E"_s, u"A"_s, u"C"_s}));
         EXPECT_EQ(Selected(view), u"A"_s);

@@ -15,9 +15,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct Channel
+struct NotifiedChannel
 {
-    explicit Channel(const QString& name) : channel(CRssChannel::Create(nullptr))
+    explicit NotifiedChannel(const QString& name) : channel(CRssChannel::Create(nullptr))
     {
         channel->SetNameAndUrl(name, u"http://news.example/"_s + name);
     }
@@ -34,8 +34,8 @@ struct Channel
 
 TEST(DesktopNotify, ARefreshOfTwoChannelsIsOneRoundThatNamesBothWithTheirCounts)
 {
-    Channel science(u"Science & <Nature>"_s);
-    Channel world(u"World"_s);
+    NotifiedChannel science(u"Science & <Nature>"_s);
+    NotifiedChannel world(u"World"_s);
     bool downloading = true;
     CNewsGathering gathering([&] { return downloading; }, nullptr, 20, 60000);
     QSignalSpy rounds(&gathering, &CNewsGathering::gathered);
@@ -74,7 +74,7 @@ TEST(DesktopNotify, ARefreshOfTwoChannelsIsOneRoundThatNamesBothWithTheirCounts)
 TEST(DesktopNotify, WithoutANotificationServerTheRoundComesBackAndOneLineIsLogged)
 {
     ScopedLog log;
-    Channel world(u"World"_s);
+    NotifiedChannel world(u"World"_s);
     CDesktopNotifier notifier(
         QDBusConnection::connectToBus(u"unix:path=/nonexistent/bus"_s, u"nobus"_s));
     QSignalSpy undelivered(&notifier, &CDesktopNotifier::undelivered);

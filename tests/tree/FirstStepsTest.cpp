@@ -24,7 +24,7 @@ namespace {
 
 // Runs `act` on the next modal dialog of type D inside its event loop; a dialog still open
 // after ten seconds is cancelled, so a fault cannot hang the test.
-template <class D, class F> void WithNextDialog(F act)
+template <class D, class F> void AnswerNextDialog(F act)
 {
     auto* poll = new QTimer;
     poll->setInterval(10);
@@ -39,14 +39,14 @@ template <class D, class F> void WithNextDialog(F act)
     poll->start();
 }
 
-bool Enabled(CLeftView& view, Command command)
+bool CommandEnabled(CLeftView& view, Command command)
 {
     CommandState state;
     view.UpdateCommand(command, state);
     return state.enabled;
 }
 
-QStringList Names(const CRssNode& group)
+QStringList ChildNames(const CRssNode& group)
 {
     QStringList names;
     for (const CRefPtr<CRssNode>& child : group.ChildrenSnapshot()) {
@@ -79,27 +79,27 @@ TEST(FirstSteps, NewChannelAndGroupWithoutASelectedGroupGoIntoMyFeedsAndEnterSub
     ASSERT_EQ(w.doc.SelectedGroup(), nullptr);
 
     // Nothing selected: both are offered, and the address typed with Enter is all it takes.
-    EXPECT_TRUE(Enabled(view, Command::NewChannel));
-    EXPECT_TRUE(Enabled(view, Command::NewGroup));
+    EXPECT_TRUE(CommandEnabled(view, Command::NewChannel));
+    EXPECT_TRUE(CommandEnabled(view, Command::NewGroup));
     const QString feedUrl = server.Url("/feed");
-    WithNextDialog<CNewChannel>([feedUrl](CNewChannel* dialog) {
+    AnswerNextDialog<CNewChannel>([feedUrl](CNewChannel* dialog) {
         auto* url = dialog->findChild<QLineEdit*>(u"urlEdit"_s);
         url->clear();
         QTest::keyClicks(url, feedUrl);
         QTest::keyClick(url, Qt::Key_Return);
     });
     view.RunCommand(Command::NewChannel);
-    EXPECT_EQ(Names(w.doc.RootGroup()), QStringList{u"Local News"_s});
+    EXPECT_EQ(ChildNames(w.doc.RootGroup()), QStringList{u"Local News"_s});
 
     // A special channel selected has no group of the tree: My Feeds again.
     w.doc.Select(&w.doc.SavedNews(), false);
-    EXPECT_TRUE(Enabled(view, Command::NewGroup));
-    WithNextDialog<CNewGroup>([](CNewGroup* dialog) {
+    EXPECT_TRUE(CommandEnabled(view, Command::NewGroup));
+    AnswerNextDialog<CNewGroup>([](CNewGroup* dialog) {
         QTest::keyClicks(dialog->findChild<QLineEdit*>(u"nameEdit"_s), u"Sport"_s);
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
     view.RunCommand(Command::NewGroup);
-    EXPECT_EQ(Names(w.doc.RootGroup()), (QStringList{u"Local News"_s, u"Sport"_s}));
+    EXPECT_EQ(ChildNames(w.doc.RootGroup()), (QStringList{u"Local News"_s, u"Sport"_s}));
     w.env.app.SetSession({});
 }
 
@@ -110,7 +110,7 @@ TEST(FirstSteps, TheShippedExampleFeedsComeInOnceAsTheGroupExamples)
     ASSERT_TRUE(QFile::exists(shipped)) << qPrintable(shipped);
     CRssGroup* examples = AddExampleFeeds(w.doc, shipped, nullptr);
     ASSERT_NE(examples, nullptr);
-    EXPECT_EQ(Names(w.doc.RootGroup()), QStringList{u"Examples"_s});
+    EXPECT_EQ(ChildNames(w.doc.RootGroup()), QStringList{u"Examples"_s});
     EXPECT_EQ(w.doc.SelectedGroup(), examples);
     const auto feeds = examples->ChildrenSnapshot();
     EXPECT_GE(feeds.size(), 4u);
@@ -123,7 +123,7 @@ TEST(FirstSteps, TheShippedExampleFeedsComeInOnceAsTheGroupExamples)
 
     // Asked again, nothing doubles.
     EXPECT_EQ(AddExampleFeeds(w.doc, shipped, nullptr), examples);
-    EXPECT_EQ(Names(w.doc.RootGroup()), QStringList{u"Examples"_s});
+    EXPECT_EQ(ChildNames(w.doc.RootGroup()), QStringList{u"Examples"_s});
     EXPECT_EQ(examples->ChildrenSnapshot().size(), feeds.size());
 
     // Tests point the examples at feeds of their own.

@@ -15,7 +15,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QByteArray Le32(quint32 value)
+QByteArray LittleEndian32(quint32 value)
 {
     QByteArray bytes(4, '\0');
     qToLittleEndian(value, bytes.data());
@@ -24,7 +24,8 @@ QByteArray Le32(quint32 value)
 
 QByteArray Chunk(const char* id, const QByteArray& body, qint64 declaredSize = -1)
 {
-    return QByteArray(id, 4) + Le32(quint32(declaredSize < 0 ? body.size() : declaredSize)) + body;
+    return QByteArray(id, 4) +
+           LittleEndian32(quint32(declaredSize < 0 ? body.size() : declaredSize)) + body;
 }
 
 QByteArray FormatChunk()
@@ -41,7 +42,7 @@ QByteArray FormatChunk()
 
 QByteArray Wav(const QByteArray& chunks, const QByteArray& first = "RIFF")
 {
-    return first + Le32(quint32(4 + chunks.size())) + "WAVE" + chunks;
+    return first + LittleEndian32(quint32(4 + chunks.size())) + "WAVE" + chunks;
 }
 
 // A 440 Hz tone at 16 kHz as little-endian 16-bit samples.

@@ -17,7 +17,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-std::string RandomBytes(size_t size)
+std::string RandomPayload(size_t size)
 {
     std::string bytes(size, '\0');
     QRandomGenerator generator(20231114);
@@ -90,7 +90,7 @@ TEST_F(PodcastTest, ErrorStatusFailsAndLeavesNoFile)
 
 TEST_F(PodcastTest, LargeEnclosureIsStoredByteForByte)
 {
-    const std::string audio = RandomBytes(6 * 1000 * 1000 + 123);
+    const std::string audio = RandomPayload(6 * 1000 * 1000 + 123);
     Serve(audio);
     ASSERT_TRUE(Download("/episode.mp3"));
     EXPECT_TRUE(ReadFile(mp3) == QByteArray::fromStdString(audio));
@@ -131,7 +131,7 @@ TEST_F(PodcastTest, FileThatCannotBeCreatedFailsTheDownload)
 
 TEST_F(PodcastTest, ConnectionBrokenMidwayIsLoggedAndLeavesNoPartialFile)
 {
-    const std::string audio = RandomBytes(400000);
+    const std::string audio = RandomPayload(400000);
     server.Get("/episode.mp3", [&](const httplib::Request&, httplib::Response& response) {
         // Announces the whole length, sends a part and hangs up.
         response.set_content_provider(audio.size(), "audio/mpeg",
@@ -149,7 +149,7 @@ TEST_F(PodcastTest, ConnectionBrokenMidwayIsLoggedAndLeavesNoPartialFile)
 
 TEST_F(PodcastTest, DownloadOverTheSizeCapStopsAndKeepsTheOldFile)
 {
-    const std::string audio = RandomBytes(400000);
+    const std::string audio = RandomPayload(400000);
     Serve(audio);
     ASSERT_TRUE(WriteFile(mp3, "ID3 earlier episode"));
     PodcastLimits limits;
@@ -164,7 +164,7 @@ TEST_F(PodcastTest, DownloadOverTheSizeCapStopsAndKeepsTheOldFile)
 
 TEST_F(PodcastTest, FullDiskStopsTheDownloadWithoutAPartialFile)
 {
-    const std::string audio = RandomBytes(3 * 1000 * 1000);
+    const std::string audio = RandomPayload(3 * 1000 * 1000);
     Serve(audio);
     {
         ScopedFileSizeLimit full(1000 * 1000);

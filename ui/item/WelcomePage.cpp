@@ -40,7 +40,7 @@ const QString kAbout[] = {
     u"on a portable player."_s,
 };
 
-struct DocFree
+struct WelcomeDocFree
 {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
@@ -77,7 +77,7 @@ std::optional<WelcomeStep> WelcomeStepOf(const QUrl& url)
 
 bool WriteWelcomePage(const QString& styleFile, const QString& pageFile, const QColor& accent)
 {
-    std::unique_ptr<xmlDoc, DocFree> doc(xmlNewDoc(X("1.0")));
+    std::unique_ptr<xmlDoc, WelcomeDocFree> doc(xmlNewDoc(X("1.0")));
     if (!doc)
         return false;
     xmlNode* root = xmlNewDocNode(doc.get(), nullptr, X("welcomenewspaper"), nullptr);
