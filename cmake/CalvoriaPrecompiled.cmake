@@ -49,3 +49,15 @@ function(calvoria_precompile target kind)
   endif()
   target_precompile_headers(${target} REUSE_FROM ${owner})
 endfunction()
+
+# Unity build: the sources of each target compiled a few at a time as one file, so that the
+# code they share is compiled once per batch instead of once per file. Names a file keeps to
+# itself (anonymous namespaces, static functions) must therefore differ between the files
+# of a target.
+option(CALVORIA_UNITY_BUILD "Compile the sources of each target in batches" ON)
+set(CMAKE_UNITY_BUILD ${CALVORIA_UNITY_BUILD})
+if(CALVORIA_UNITY_BUILD)
+  # Every source is included by its batch file, so GCC takes a test fixture in an anonymous
+  # namespace for one in a header and warns that the test derived from it escapes it.
+  target_compile_options(calvoria_common INTERFACE -Wno-subobject-linkage)
+endif()
