@@ -118,7 +118,8 @@ void CItemView::MakeEngine()
                 OpenNewWindow(request.requestedUrl());
             });
 
-    const bool hadFocus = m_placeholder->hasFocus();
+    // Also before the window shows, when the focus is only where it will be.
+    const bool hadFocus = window()->focusWidget() == m_placeholder;
     layout()->replaceWidget(m_placeholder, m_browser);
     setFocusProxy(m_browser);
     m_browser->show();
