@@ -101,7 +101,7 @@ for theme in 0 1 2 3; do
 done
 
 write_settings 0 1
-focus='xdotool search --name "^Calvoria$" windowfocus --sync 2> /dev/null'
+focus='xdotool search --onlyvisible --name "^Calvoria$" windowfocus --sync 2> /dev/null'
 shoot search-bar "$focus key ctrl+f 2> /dev/null; sleep 0.7"
 shoot about "$focus key alt+h 2> /dev/null; sleep 0.4; xdotool key a 2> /dev/null; sleep 0.8"
 CALVORIA_SHOW_COMMAND=2 shoot tray-menu \
