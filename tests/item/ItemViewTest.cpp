@@ -6,6 +6,7 @@
 #include "FramePanes.h"
 #include "LocalServer.h"
 #include "NewsTestSupport.h"
+#include "PageText.h"
 #include "WebEngineSetup.h"
 
 #include <QAction>
@@ -66,18 +67,6 @@ protected:
     static bool WaitLoaded(QSignalSpy& loaded)
     {
         return (!loaded.isEmpty() || loaded.wait(20000)) && loaded.last().at(0).toBool();
-    }
-
-    static QString PageText(CItemView& view)
-    {
-        QString text;
-        bool done = false;
-        view.Page()->toPlainText([&](const QString& t) {
-            text = t;
-            done = true;
-        });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
-        return text;
     }
 
     CRssItem* Item(int row) const

@@ -4,6 +4,7 @@
 #include "CMainFrame.h"
 #include "FramePanes.h"
 #include "NewsTestSupport.h"
+#include "PageText.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,18 +51,6 @@ protected:
                                    [](const QList<QVariant>& args) { return args.at(0).toBool(); });
             },
             20000);
-    }
-
-    static QString PageText(CItemView& view)
-    {
-        QString text;
-        bool done = false;
-        view.Page()->toPlainText([&](const QString& t) {
-            text = t;
-            done = true;
-        });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
-        return text;
     }
 
     static QString PageHtml(CItemView& view)

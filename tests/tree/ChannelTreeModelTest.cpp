@@ -25,18 +25,6 @@ QStringList Labels(const QAbstractItemModel& model, const QModelIndex& parent)
     return labels;
 }
 
-QStringList Names(const CRssNode& group)
-{
-    QStringList names;
-    for (const CRefPtr<CRssNode>& child : group.ChildrenSnapshot()) {
-        if (auto* channel = NodeCast<CRssChannel>(child.get()))
-            names << channel->Name();
-        else if (auto* sub = NodeCast<CRssGroup>(child.get()))
-            names << sub->Name();
-    }
-    return names;
-}
-
 int Image(const QModelIndex& index)
 {
     return index.data(ChannelTreeModel::ImageRole).toInt();
@@ -199,8 +187,8 @@ TEST(ChannelTreeModel, DropMovesNodesIntoGroupsAndTheTreeIsSaved)
     ASSERT_TRUE(mime);
     EXPECT_TRUE(model.canDropMimeData(mime.get(), Qt::MoveAction, -1, 0, model.IndexOf(b)));
     model.dropMimeData(mime.get(), Qt::MoveAction, -1, 0, model.IndexOf(b));
-    EXPECT_EQ(Names(*b), (QStringList{u"Inner"_s, u"a1"_s}));
-    EXPECT_EQ(Names(*a), QStringList{});
+    EXPECT_EQ(ChildNames(*b), (QStringList{u"Inner"_s, u"a1"_s}));
+    EXPECT_EQ(ChildNames(*a), QStringList{});
     EXPECT_EQ(Labels(model, model.IndexOf(b)), (QStringList{u"Inner"_s, u"a1 (2)"_s}));
 
     // A group never goes into itself or its own subtree; special rows take nothing.
@@ -210,25 +198,25 @@ TEST(ChannelTreeModel, DropMovesNodesIntoGroupsAndTheTreeIsSaved)
         EXPECT_FALSE(model.canDropMimeData(mime.get(), Qt::MoveAction, -1, 0, onto));
         model.dropMimeData(mime.get(), Qt::MoveAction, -1, 0, onto);
     }
-    EXPECT_EQ(Names(root), (QStringList{u"A"_s, u"B"_s}));
-    EXPECT_EQ(Names(*b), (QStringList{u"Inner"_s, u"a1"_s}));
+    EXPECT_EQ(ChildNames(root), (QStringList{u"A"_s, u"B"_s}));
+    EXPECT_EQ(ChildNames(*b), (QStringList{u"Inner"_s, u"a1"_s}));
     EXPECT_FALSE(model.mimeData({model.RootGroupIndex()})) << "the root group stays";
 
     // A group between two rows of another group; a channel dropped on a channel lands after it.
     mime = drag(inner);
     model.dropMimeData(mime.get(), Qt::MoveAction, 0, 0, model.RootGroupIndex());
-    EXPECT_EQ(Names(root), (QStringList{u"Inner"_s, u"A"_s, u"B"_s}));
+    EXPECT_EQ(ChildNames(root), (QStringList{u"Inner"_s, u"A"_s, u"B"_s}));
     mime = drag(x);
     model.dropMimeData(mime.get(), Qt::MoveAction, -1, 0, model.IndexOf(a1));
-    EXPECT_EQ(Names(*b), (QStringList{u"a1"_s, u"x"_s}));
+    EXPECT_EQ(ChildNames(*b), (QStringList{u"a1"_s, u"x"_s}));
 
     // The moves are in data.opml at once; the channel keeps its file.
     CRefPtr<CRssGroup> reread = CRssGroup::Create(&w.env.context, true);
     ASSERT_EQ(ReadOpmlFile(*reread, w.doc.OpmlFile()), kResultOk);
-    EXPECT_EQ(Names(*reread), (QStringList{u"Inner"_s, u"A"_s, u"B"_s}));
+    EXPECT_EQ(ChildNames(*reread), (QStringList{u"Inner"_s, u"A"_s, u"B"_s}));
     for (const CRefPtr<CRssNode>& child : reread->ChildrenSnapshot()) {
         if (auto* group = NodeCast<CRssGroup>(child.get()); group && group->Name() == u"B"_s) {
-            EXPECT_EQ(Names(*group), (QStringList{u"a1"_s, u"x"_s}));
+            EXPECT_EQ(ChildNames(*group), (QStringList{u"a1"_s, u"x"_s}));
         }
     }
     EXPECT_EQ(a1->FilePath(), a1File);

@@ -46,18 +46,6 @@ bool CommandEnabled(CLeftView& view, Command command)
     return state.enabled;
 }
 
-QStringList ChildNames(const CRssNode& group)
-{
-    QStringList names;
-    for (const CRefPtr<CRssNode>& child : group.ChildrenSnapshot()) {
-        if (auto* channel = NodeCast<CRssChannel>(child.get()))
-            names << channel->Name();
-        else if (auto* sub = NodeCast<CRssGroup>(child.get()))
-            names << sub->Name();
-    }
-    return names;
-}
-
 } // namespace
 
 TEST(FirstSteps, NewChannelAndGroupWithoutASelectedGroupGoIntoMyFeedsAndEnterSubscribes)

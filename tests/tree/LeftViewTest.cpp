@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFile>
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QContextMenuEvent>
 #include <QTest>
 #include <QTimer>
 

@@ -25,3 +25,15 @@ CRssGroup* TreeWorld::AddGroup(CRssGroup& parent, const QString& name)
     parent.AddChild(group.get());
     return group.get();
 }
+
+QStringList ChildNames(const CRssNode& group)
+{
+    QStringList names;
+    for (const CRefPtr<CRssNode>& child : group.ChildrenSnapshot()) {
+        if (auto* channel = NodeCast<CRssChannel>(child.get()))
+            names << channel->Name();
+        else if (auto* sub = NodeCast<CRssGroup>(child.get()))
+            names << sub->Name();
+    }
+    return names;
+}

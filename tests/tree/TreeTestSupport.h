@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CRssReaderDoc.h"
-#include "FeedTestSupport.h"
 #include "CThemeColors.h"
+#include "FeedTestSupport.h"
 #include "IFrameServices.h"
 
 #include <QStringList>
@@ -25,6 +25,9 @@ public:
     mutable CThemeColors theme;
     QStringList opened;
 };
+
+// The names of a group's channels and groups, in order.
+QStringList ChildNames(const CRssNode& group);
 
 // A loaded document on the environment's data folder.
 struct TreeWorld
