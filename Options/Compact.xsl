@@ -143,7 +143,7 @@ article.unread > h1::before { content: "\25CF"; color: var(--accent); font-size:
           <xsl:call-template name="rows"/>
         </section>
       </xsl:for-each>
-      <xsl:if test="not(channel)"><p class="empty">No channels in this group.</p></xsl:if>
+      <xsl:if test="not(channel)"><p class="empty">No channels directly in this group: its news are in the list, and each of its groups shows its own.</p></xsl:if>
     </div>
   </xsl:template>
 

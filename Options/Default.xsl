@@ -141,7 +141,7 @@ article:not(.unread) > h2, article:not(.unread) > h3 { font-weight: 500; }
           <xsl:if test="not(item)"><p class="empty">No news.</p></xsl:if>
         </section>
       </xsl:for-each>
-      <xsl:if test="not(channel)"><p class="empty">No channels in this group.</p></xsl:if>
+      <xsl:if test="not(channel)"><p class="empty">No channels directly in this group: its news are in the list, and each of its groups shows its own.</p></xsl:if>
     </div>
   </xsl:template>
 
