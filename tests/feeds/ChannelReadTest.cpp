@@ -166,8 +166,16 @@ TEST_F(ChannelReadTest, TheGivenChannelsAreReadFirstAndTheEndIsTold)
         if (line.startsWith(u"Start downloading channel: '"_s) && line.contains(u"/Feeds/"_s))
             reads << line;
     ASSERT_EQ(reads.size(), 30);
-    EXPECT_TRUE(reads[0].contains(channels[27]->FilePath()));
-    EXPECT_TRUE(reads[1].contains(channels[13]->FilePath()));
+    // Two readers take the files in order but may write their lines in either order, and
+    // one may finish a small file and start the next before the other writes its first.
+    const auto position = [&](const CRssChannel& channel) {
+        for (qsizetype i = 0; i < reads.size(); ++i)
+            if (reads[i].contains(channel.FilePath()))
+                return i;
+        return reads.size();
+    };
+    EXPECT_LT(position(*channels[27]), 4);
+    EXPECT_LT(position(*channels[13]), 4);
     int reloaded = 0;
     for (const FeedEnvironment::Notification& n : env.Notifications())
         reloaded += n.code == RssEvent::ChannelReloaded;
