@@ -45,6 +45,9 @@ x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
 x11.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
 x11.XConnectionNumber.argtypes = [ctypes.c_void_p]
 display = x11.XOpenDisplay(None)
+# A window may be gone by the time its name is asked for; that is no reason to stop.
+X_ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda d, e: 0)
+x11.XSetErrorHandler(X_ERROR_HANDLER)
 root = x11.XDefaultRootWindow(display)
 SUBSTRUCTURE_NOTIFY = 1 << 19
 MAP_NOTIFY = 19

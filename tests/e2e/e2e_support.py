@@ -118,6 +118,9 @@ class Session:
         os.makedirs(f"{work}/config/Trevane Labs")
         os.makedirs(f"{work}/prog/bin")
         shutil.copy(program, f"{work}/prog/bin/calvoria")
+        # The reading pane's browser module, loaded from the program's folder.
+        shutil.copy(os.path.join(os.path.dirname(program), "libcalvoria-reading.so"),
+                    f"{work}/prog/bin/")
         # The reading styles beside the program, as installed.
         shutil.copytree(os.path.join(os.path.dirname(program), "..", "Options"),
                         f"{work}/prog/Options", ignore=shutil.ignore_patterns("CMake*", "*.cmake"))

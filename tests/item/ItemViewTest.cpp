@@ -15,7 +15,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
-#include <QWebEngineProfile>
+#include <QLabel>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -85,7 +85,7 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     ASSERT_TRUE(pageFile.endsWith(u".html"_s));
 
     ASSERT_TRUE(SelectAndLoad(*view, Item(1)));
-    EXPECT_EQ(view->Page()->url(), QUrl::fromLocalFile(pageFile));
+    EXPECT_EQ(PageOf(*view)->url(), QUrl::fromLocalFile(pageFile));
     QFile file(pageFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -99,7 +99,7 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     QString text = PageText(*view);
     EXPECT_TRUE(text.contains(u"Beta"_s)) << qPrintable(text);
     EXPECT_FALSE(text.contains(u"Alpha"_s));
-    EXPECT_EQ(view->Page()->title(), u"Reading"_s);
+    EXPECT_EQ(PageOf(*view)->title(), u"Reading"_s);
 
     ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
     text = PageText(*view);
@@ -115,15 +115,15 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     // News outside any channel has no newspaper: the style still makes a page of nothing.
     CRefPtr<CRssItem> lost = CRssItem::Create(&env.context, u"Lost"_s, u"x"_s);
     ASSERT_TRUE(SelectAndLoad(*view, lost.get()));
-    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+    EXPECT_EQ(PageOf(*view)->url(), view->PageFile().Url());
     EXPECT_FALSE(PageText(*view).contains(u"Lost"_s));
 
     // A style that is not there shows an empty page.
     Prefs().SetReadingStyle(u"Missing.xsl"_s);
-    QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+    QSignalSpy loaded(PageOf(*view), &QWebEnginePage::loadFinished);
     view->OnUpdate(RssEvent::StyleChanged, nullptr);
     ASSERT_TRUE(WaitLoaded(loaded));
-    EXPECT_EQ(view->Page()->url(), QUrl(u"about:blank"_s));
+    EXPECT_EQ(PageOf(*view)->url(), QUrl(u"about:blank"_s));
 
     // Without a usable engine the pane tells so with the styles folder's page.
     QFile notice(Prefs().StylesFolder() + u"noIE6.htm"_s);
@@ -133,8 +133,8 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     env.app.hasIe6 = false;
     view->OnUpdate(RssEvent::StyleChanged, nullptr);
     EXPECT_TRUE(
-        QTest::qWaitFor([&] { return view->Page()->url().fileName() == u"noIE6.htm"_s; }, 10000));
-    EXPECT_EQ(view->Page()->url().toLocalFile(),
+        QTest::qWaitFor([&] { return PageOf(*view)->url().fileName() == u"noIE6.htm"_s; }, 10000));
+    EXPECT_EQ(PageOf(*view)->url().toLocalFile(),
               QDir::cleanPath(Prefs().StylesFolder() + u"noIE6.htm"_s));
     EXPECT_TRUE(PageText(*view).contains(u"No engine"_s));
 
@@ -142,38 +142,49 @@ TEST_F(ItemViewTest, ItemChannelAndGroupPagesAreWrittenAsUtf16AndShownAndFailure
     EXPECT_FALSE(QFile::exists(pageFile));
 }
 
-TEST_F(ItemViewTest, TheEngineIsMadeWhenThePaneFirstShowsAndThenKept)
+TEST_F(ItemViewTest, TheEngineWaitsForTheFirstPageMyFeedsOffersItsNewspaperAndItIsKept)
 {
     auto view = std::make_unique<CItemView>(doc, env.app, frame);
     view->resize(600, 400);
-    const auto engines = [&] {
-        return std::pair(view->findChildren<QWebEngineProfile*>().size(),
-                         view->findChildren<QWebEngineView*>().size());
-    };
+    const auto engines = [&] { return view->findChildren<QWebEngineView*>().size(); };
     // A pane not shown (the window in the tray) and nothing selected: no engine, and its
     // commands do nothing.
     view->OnUpdate(RssEvent::ItemSelected, nullptr);
     view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
-    QTest::qWait(500);
-    EXPECT_EQ(engines(), std::pair(qsizetype(0), qsizetype(0)));
-    EXPECT_EQ(view->Browser(), nullptr);
+    QTest::qWait(300);
+    EXPECT_EQ(engines(), 0);
     CommandState back;
     view->UpdateCommand(Command::Back, back);
     EXPECT_FALSE(back.enabled);
     view->RunCommand(Command::Refresh);
     EXPECT_FALSE(view->OpenNewWindow(QUrl(u"https://news.example.com/x"_s)));
 
-    // Shown, it has the engine, which the keyboard reaches; pages keep the same one.
+    // Shown on "My Feeds", as the window starts: still none; the pane says how to begin and
+    // offers the newspaper, which the keyboard reaches.
     view->show();
-    EXPECT_EQ(engines(), std::pair(qsizetype(1), qsizetype(1)));
-    EXPECT_EQ(view->focusProxy(), view->Browser());
-    QWebEngineView* browser = view->Browser();
+    doc.Select(&doc.RootGroup(), false);
+    view->OnUpdate(RssEvent::GroupSelected, &doc.RootGroup());
+    QTest::qWait(300);
+    EXPECT_EQ(engines(), 0);
+    EXPECT_EQ(view->Surface(), nullptr);
+    auto* summary = view->findChild<QLabel*>(u"readingSummary"_s);
+    ASSERT_TRUE(summary && summary->isVisible());
+    EXPECT_TRUE(summary->text().contains(doc.RootGroup().Name()));
+    EXPECT_EQ(view->focusProxy(), summary);
+    QSignalSpy loaded(view.get(), &CItemView::loadFinished);
+    Q_EMIT summary->linkActivated(u"#newspaper"_s);
+    ASSERT_TRUE(WaitLoaded(loaded));
+    EXPECT_TRUE(PageText(*view).contains(u"Gamma"_s));
+    EXPECT_EQ(view->focusProxy(), BrowserOf(*view));
+
+    // Later pages keep the same engine.
+    QWebEngineView* browser = BrowserOf(*view);
     ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
     EXPECT_TRUE(PageText(*view).contains(u"Alpha"_s));
     ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
     ASSERT_TRUE(SelectAndLoad(*view, &doc.RootGroup()));
-    EXPECT_EQ(engines(), std::pair(qsizetype(1), qsizetype(1)));
-    EXPECT_EQ(view->Browser(), browser);
+    EXPECT_EQ(engines(), 1);
+    EXPECT_EQ(BrowserOf(*view), browser);
     view->UpdateCommand(Command::Back, back);
     EXPECT_FALSE(back.enabled);
 }
@@ -205,7 +216,7 @@ TEST_F(ItemViewTest, ShownItemIsMarkedReadAfterTheDelayUnlessItChangesAndReselec
     ASSERT_TRUE(SelectAndLoad(*view, gamma));
     clock.start();
     QTest::qWait(1000);
-    QSignalSpy started(view->Page(), &QWebEnginePage::loadStarted);
+    QSignalSpy started(PageOf(*view), &QWebEnginePage::loadStarted);
     doc.Select(gamma, false);
     view->OnUpdate(RssEvent::ItemSelected, gamma);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !gamma->unread; }, 5000));
@@ -229,7 +240,7 @@ TEST_F(ItemViewTest,
     Item(0)->SetDescription(link + u" target=\"_blank\">go</a>"_s);
     auto view = MakeView();
     ASSERT_TRUE(SelectAndLoad(*view, desk.get()));
-    QWidget* surface = view->Browser()->focusProxy();
+    QWidget* surface = BrowserOf(*view)->focusProxy();
     ASSERT_NE(surface, nullptr);
     QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(300, 200));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.opened.isEmpty(); }, 10000));
@@ -238,7 +249,7 @@ TEST_F(ItemViewTest,
 
     // Still on its own page, the pane follows the channel's news.
     Item(0)->SetDescription(link + u">go</a>"_s);
-    QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+    QSignalSpy loaded(PageOf(*view), &QWebEnginePage::loadFinished);
     view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
     ASSERT_TRUE(WaitLoaded(loaded));
     EXPECT_FALSE(view->NavigatedAway());
@@ -247,7 +258,7 @@ TEST_F(ItemViewTest,
     loaded.clear();
     QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(300, 200));
     ASSERT_TRUE(WaitLoaded(loaded));
-    ASSERT_EQ(view->Page()->url(), QUrl(server.Url("/story")));
+    ASSERT_EQ(PageOf(*view)->url(), QUrl(server.Url("/story")));
     EXPECT_TRUE(view->NavigatedAway());
     EXPECT_EQ(server.Hits("/story"), 1);
     CommandState back;
@@ -259,22 +270,22 @@ TEST_F(ItemViewTest,
     EXPECT_TRUE(view->OpenNewWindow(QUrl(u"https://news.example.com/x"_s)));
     EXPECT_FALSE(view->OpenNewWindow(QUrl(u"file:///etc/passwd"_s)));
     EXPECT_EQ(frame.opened, QStringList{u"https://news.example.com/x"_s});
-    QSignalSpy started(view->Page(), &QWebEnginePage::loadStarted);
-    view->Page()->load(QUrl(server.Url("/slow")));
+    QSignalSpy started(PageOf(*view), &QWebEnginePage::loadStarted);
+    PageOf(*view)->load(QUrl(server.Url("/slow")));
     ASSERT_TRUE(started.wait(10000));
     EXPECT_FALSE(view->OpenNewWindow(QUrl(u"https://news.example.com/y"_s)));
     EXPECT_EQ(frame.opened.size(), 1);
-    view->Page()->triggerAction(QWebEnginePage::Stop);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->Page()->IsLoading(); }, 10000));
-    ASSERT_EQ(view->Page()->url(), QUrl(server.Url("/story")));
+    PageOf(*view)->triggerAction(QWebEnginePage::Stop);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !PageOf(*view)->IsLoading(); }, 10000));
+    ASSERT_EQ(PageOf(*view)->url(), QUrl(server.Url("/story")));
 
     view->OnUpdate(RssEvent::ChannelReloaded, desk.get());
     QTest::qWait(300);
-    EXPECT_EQ(view->Page()->url(), QUrl(server.Url("/story")));
+    EXPECT_EQ(PageOf(*view)->url(), QUrl(server.Url("/story")));
 
     CRefPtr<CRssChannel> other = AddChannel(u"Other"_s, 1, kT0, u"Elsewhere"_s);
     ASSERT_TRUE(SelectAndLoad(*view, other.get()));
-    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+    EXPECT_EQ(PageOf(*view)->url(), view->PageFile().Url());
     EXPECT_FALSE(view->NavigatedAway());
     EXPECT_TRUE(PageText(*view).contains(u"Elsewhere 0"_s));
 }
@@ -303,15 +314,15 @@ TEST_F(ItemViewTest, FeedHtmlRunsNoScriptLoadsNoFrameAndCannotMoveThePane)
     Item(0)->SetDescription(hostile);
     auto view = MakeView();
     ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
-    QTest::mouseClick(view->Browser()->focusProxy(), Qt::LeftButton, {}, QPoint(300, 200));
+    QTest::mouseClick(BrowserOf(*view)->focusProxy(), Qt::LeftButton, {}, QPoint(300, 200));
     QTest::qWait(1500);
 
     EXPECT_GE(server.Hits("/pixel"), 1); // the server was there to be asked
     EXPECT_EQ(server.Hits("/frame"), 0);
     EXPECT_EQ(server.Hits("/refresh"), 0);
     EXPECT_EQ(server.Hits("/js"), 0);
-    EXPECT_EQ(view->Page()->title(), u"Reading"_s);
-    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+    EXPECT_EQ(PageOf(*view)->title(), u"Reading"_s);
+    EXPECT_EQ(PageOf(*view)->url(), view->PageFile().Url());
 
     // Under the page's settings: of local files only the page and the styles folder load,
     // frames and other schemes never.
@@ -343,7 +354,7 @@ TEST_F(ItemViewTest, NewsPagesFetchFromTheWebOnlyWhereTheOptionOrTheChannelAllow
     };
     auto view = MakeView();
     const auto rerender = [&] {
-        QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+        QSignalSpy loaded(PageOf(*view), &QWebEnginePage::loadFinished);
         view->OnUpdate(RssEvent::StyleChanged, nullptr);
         return WaitLoaded(loaded);
     };
@@ -423,7 +434,7 @@ TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAnd
     doc.Select(desk.get(), false);
     main.OnUpdate(RssEvent::ChannelSelected, desk.get());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return pane->Page()->url() == pane->PageFile().Url() && !pane->Page()->IsLoading(); },
+        [&] { return PageOf(*pane)->url() == pane->PageFile().Url() && !PageOf(*pane)->IsLoading(); },
         20000));
     const auto enabled = [&](Command id) {
         main.Router().updateActions();
@@ -446,7 +457,7 @@ TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAnd
     EXPECT_EQ(main.Panes().readingPane, pane);
     EXPECT_FALSE(QFile::exists(rightFile));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return pane->Page() && PageText(*pane).contains(u"Gamma"_s); }, 20000));
+        [&] { return PageOf(*pane) && PageText(*pane).contains(u"Gamma"_s); }, 20000));
     // Back at the right, the news header is as tall as it asks to be.
     main.SetReadingPanePosition(1);
     QCoreApplication::processEvents();

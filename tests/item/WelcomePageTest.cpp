@@ -66,7 +66,7 @@ protected:
     // A key to the page, where the engine takes its keyboard input.
     static void Key(CItemView& view, Qt::Key key)
     {
-        QTest::keyClick(view.Browser()->focusProxy(), key);
+        QTest::keyClick(BrowserOf(view)->focusProxy(), key);
     }
 
     static inline const QStringList kStyles{u"Default.xsl"_s, u"Compact.xsl"_s, u"Dark.xsl"_s};
@@ -81,7 +81,7 @@ TEST_F(WelcomePageTest, ShowsUntilTheFirstChannelInEveryStyleAndItsStepsRunFromT
     doc.Select(&root, false);
     ASSERT_TRUE(Deliver(*view, RssEvent::GroupSelected, &root));
     EXPECT_TRUE(view->ShowsWelcome());
-    EXPECT_EQ(view->Page()->url(), view->PageFile().Url());
+    EXPECT_EQ(PageOf(*view)->url(), view->PageFile().Url());
     const QString text = PageText(*view);
     for (const QString& words : {u"Welcome to Calvoria"_s, u"Add a feed"_s,
                                  u"Import subscriptions"_s, u"OPML"_s, u"Add example feeds"_s})
@@ -104,7 +104,7 @@ TEST_F(WelcomePageTest, ShowsUntilTheFirstChannelInEveryStyleAndItsStepsRunFromT
     Key(*view, Qt::Key_Tab);
     Key(*view, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.examplesAdded == 1; }, 10000));
-    EXPECT_EQ(view->Page()->url(), view->PageFile().Url()) << "the steps load nothing";
+    EXPECT_EQ(PageOf(*view)->url(), view->PageFile().Url()) << "the steps load nothing";
 
     // Every reading style draws the page with its three steps.
     for (const QString& style : kStyles) {
@@ -137,12 +137,12 @@ TEST_F(WelcomePageTest, HelpWelcomeShowsItUntilTheSelectionChangesAndFeedLinksRu
     doc.Select(story, false);
     ASSERT_TRUE(Deliver(*view, RssEvent::ItemSelected, story));
     EXPECT_FALSE(view->ShowsWelcome()) << "a channel exists";
-    QTest::mouseClick(view->Browser()->focusProxy(), Qt::LeftButton, {}, QPoint(300, 200));
+    QTest::mouseClick(BrowserOf(*view)->focusProxy(), Qt::LeftButton, {}, QPoint(300, 200));
     QTest::qWait(1000);
     EXPECT_EQ(frame.examplesAdded, 0);
     EXPECT_TRUE(frame.routed.isEmpty());
 
-    QSignalSpy loaded(view->Page(), &QWebEnginePage::loadFinished);
+    QSignalSpy loaded(PageOf(*view), &QWebEnginePage::loadFinished);
     view->ShowWelcome();
     ASSERT_TRUE(loaded.wait(20000));
     EXPECT_TRUE(view->ShowsWelcome());
@@ -174,7 +174,7 @@ TEST_F(WelcomePageTest, HelpWelcomeBringsBackAHiddenReadingPaneShowingTheWelcome
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(Prefs().readingPanePosition, 2);
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return pane->ShowsWelcome() && !pane->Page()->IsLoading(); }, 20000));
+        QTest::qWaitFor([&] { return pane->ShowsWelcome() && !PageOf(*pane)->IsLoading(); }, 20000));
     // The new pane's first look at the selection does not take the page away.
     QTest::qWait(500);
     EXPECT_TRUE(pane->ShowsWelcome());

@@ -1,26 +1,20 @@
 #include "CItemView.h"
 
 #include "CAppServices.h"
-#include "CItemPage.h"
 #include "CPreferences.h"
-#include "CReadingInterceptor.h"
 #include "CRssItem.h"
 #include "CRssReaderDoc.h"
 #include "CThemeColors.h"
 #include "IFrameServices.h"
 #include "Newspaper.h"
 #include "RemoteContentPolicy.h"
+#include "WebEngineSetup.h"
 #include "WelcomePage.h"
 
-#include <QAction>
 #include <QDir>
 #include <QKeyEvent>
-#include <QShowEvent>
+#include <QLabel>
 #include <QVBoxLayout>
-#include <QWebEngineHistory>
-#include <QWebEngineNewWindowRequest>
-#include <QWebEngineProfile>
-#include <QWebEngineView>
 
 #include <utility>
 
@@ -56,6 +50,20 @@ CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices&
     m_placeholder->setBackgroundRole(QPalette::Base);
     m_placeholder->setAutoFillBackground(true);
     m_placeholder->setFocusPolicy(Qt::StrongFocus);
+    m_summary = new QLabel(m_placeholder);
+    m_summary->setObjectName(u"readingSummary"_s);
+    m_summary->setAccessibleName(tr("Reading pane"));
+    m_summary->setWordWrap(true);
+    m_summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_summary->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_summary->hide();
+    connect(m_summary, &QLabel::linkActivated, this, [this] {
+        if (MakeSurface())
+            Render();
+    });
+    auto* placeholderLayout = new QVBoxLayout(m_placeholder);
+    placeholderLayout->setContentsMargins(16, 12, 16, 12);
+    placeholderLayout->addWidget(m_summary);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_placeholder);
@@ -76,57 +84,57 @@ CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices&
 CItemView::~CItemView()
 {
     m_markRead.stop();
-    // The page before its profile.
-    delete m_browser;
-    m_browser = nullptr;
-    m_page = nullptr;
+    m_surface.reset();
 }
 
-void CItemView::MakeEngine()
+bool CItemView::MakeSurface()
 {
-    if (m_browser)
-        return;
-    // A profile of the pane's own, kept in memory only; it goes after the page.
-    m_profile = new QWebEngineProfile(this);
-    m_interceptor = new CReadingInterceptor({m_pageFile.Path(), m_pageFile.CanonicalPath()},
-                                            StylesFolder(), m_profile);
-    m_interceptor->SetRemoteContentAllowed(m_remoteAllowed);
-    m_profile->setUrlRequestInterceptor(m_interceptor);
-    m_browser = new QWebEngineView(this);
-    m_page = new CItemPage(
-        m_profile,
-        [this](const QUrl& url) { return m_pageFile.Names(url) || url == NoEngineUrl(); },
-        m_browser);
-    m_browser->setPage(m_page);
-
-    connect(m_page, &CItemPage::navigating, this, &CItemView::OnNavigating);
-    // Every page we render is a start: Back leads only through links followed from it,
-    // never to an earlier selection's page (the page file has been written over anyway).
-    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        if (ok && std::exchange(m_freshHistory, false))
-            m_page->history()->clear();
-        Q_EMIT loadFinished(ok);
-    });
-    connect(m_page, &CItemPage::programLinkActivated, this, &CItemView::OnProgramLink);
-    connect(m_page->action(QWebEnginePage::Back), &QAction::changed, this,
-            [this] { m_canGoBack = m_page->action(QWebEnginePage::Back)->isEnabled(); });
-    connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
-            [this] { m_canGoForward = m_page->action(QWebEnginePage::Forward)->isEnabled(); });
-    connect(m_page, &QWebEnginePage::newWindowRequested, this,
-            [this](QWebEngineNewWindowRequest& request) {
-                // Not opened in the engine: a window left unanswered is refused.
-                OpenNewWindow(request.requestedUrl());
-            });
-
+    if (m_surface || m_surfaceFailed)
+        return m_surface != nullptr;
+    IReadingSurface::Setup setup;
+    setup.pageFiles = {m_pageFile.Path(), m_pageFile.CanonicalPath()};
+    setup.stylesFolder = StylesFolder();
+    setup.isOwnFile = [this](const QUrl& url) {
+        return m_pageFile.Names(url) || url == NoEngineUrl();
+    };
+    setup.remoteContentAllowed = m_remoteAllowed;
+    setup.navigating = [this](const QUrl& url) { OnNavigating(url); };
+    setup.loadFinished = [this](bool ok) { Q_EMIT loadFinished(ok); };
+    setup.programLinkActivated = [this](const QUrl& url) { OnProgramLink(url); };
+    // Not opened in the engine: a window left unanswered is refused.
+    setup.newWindowRequested = [this](const QUrl& url) { OpenNewWindow(url); };
+    setup.historyChanged = [this] {
+        m_canGoBack = m_surface->CanGoBack();
+        m_canGoForward = m_surface->CanGoForward();
+    };
+    m_surface = MakeReadingSurface(setup, this);
+    if (!m_surface) {
+        m_surfaceFailed = true;
+        return false;
+    }
+    QWidget* browser = m_surface->Widget();
     // Also before the window shows, when the focus is only where it will be.
-    const bool hadFocus = window()->focusWidget() == m_placeholder;
-    layout()->replaceWidget(m_placeholder, m_browser);
-    setFocusProxy(m_browser);
-    m_browser->show();
+    const bool hadFocus = m_placeholder->isAncestorOf(window()->focusWidget()) ||
+                          window()->focusWidget() == m_placeholder;
+    layout()->replaceWidget(m_placeholder, browser);
+    setFocusProxy(browser);
+    browser->show();
     if (hadFocus)
-        m_browser->setFocus();
+        browser->setFocus();
     delete m_placeholder;
     m_placeholder = nullptr;
+    m_summary = nullptr;
+    return true;
+}
+
+void CItemView::ShowSummary(const CRssGroup& group)
+{
+    m_summary->setText(
+        tr("<h2>%1</h2><p>Choose a channel or a news item to read it here.</p>"
+           "<p><a href=\"#newspaper\">Show the newspaper of all channels</a></p>")
+            .arg(group.Name().toHtmlEscaped()));
+    m_summary->show();
+    setFocusProxy(m_summary);
 }
 
 void CItemView::OnUpdate(RssEvent hint, CRefCounted* object)
@@ -206,12 +214,12 @@ void CItemView::Render()
     m_rerender.stop();
     m_renderer.Cancel();
     m_ticket = 0;
-    if (m_page)
-        m_page->triggerAction(QWebEnginePage::Stop);
+    if (m_surface)
+        m_surface->Trigger(IReadingSurface::Action::Stop);
     const bool loadRemote = m_services.Prefs()->LoadRemoteImages();
     m_remoteAllowed = m_shown ? PageMayLoadRemoteContent(*m_shown, loadRemote) : loadRemote;
-    if (m_interceptor)
-        m_interceptor->SetRemoteContentAllowed(m_remoteAllowed);
+    if (m_surface)
+        m_surface->SetRemoteContentAllowed(m_remoteAllowed);
     m_showsWelcome = false;
     if (!m_services.hasIe6) {
         Navigate(NoEngineUrl());
@@ -229,6 +237,12 @@ void CItemView::Render()
         Navigate(QUrl(u"about:blank"_s));
         return;
     }
+    if (m_placeholder && m_shown.get() == &m_doc.RootGroup()) {
+        // The newspaper of everything waits until it is asked for: a window that has only
+        // started has loaded no web engine.
+        ShowSummary(m_doc.RootGroup());
+        return;
+    }
     // The newspaper is read from the tree here, under its locks; the style makes the page
     // from it on the renderer's worker.
     XmlDocPtr newspaper = NewXmlDocument();
@@ -237,7 +251,7 @@ void CItemView::Render()
     m_ticket = m_renderer.Render(std::move(newspaper),
                                  StylesFolder() + m_services.Prefs()->ReadingStyle());
     // Made while the worker styles the first page.
-    MakeEngine();
+    MakeSurface();
 }
 
 void CItemView::OnPageMade(quint64 ticket, bool ok)
@@ -251,24 +265,18 @@ void CItemView::OnPageMade(quint64 ticket, bool ok)
 void CItemView::Navigate(const QUrl& url)
 {
     // Nothing to show needs no engine: the plain surface stands for the empty page.
-    if (!m_browser && url == QUrl(u"about:blank"_s))
+    if (m_placeholder && url == QUrl(u"about:blank"_s)) {
+        m_summary->hide();
+        setFocusProxy(m_placeholder);
         return;
-    MakeEngine();
-    m_freshHistory = true;
-    m_page->load(url);
+    }
+    if (MakeSurface())
+        m_surface->LoadFresh(url);
 }
 
 void CItemView::OnNavigating(const QUrl& url)
 {
     m_navigatedAway = !m_pageFile.Names(url);
-}
-
-void CItemView::showEvent(QShowEvent* event)
-{
-    // Before the window is mapped: the engine's view changes the kind of surface the window
-    // draws on, and a window already on screen would be made anew for it.
-    MakeEngine();
-    QWidget::showEvent(event);
 }
 
 bool CItemView::event(QEvent* event)
@@ -331,7 +339,7 @@ void CItemView::OnMarkRead()
 
 bool CItemView::OpenNewWindow(const QUrl& url)
 {
-    if (!m_page || m_page->IsLoading())
+    if (!m_surface || m_surface->IsLoading())
         return false;
     if (url.scheme() != u"http"_s && url.scheme() != u"https"_s)
         return false;
@@ -345,17 +353,17 @@ bool CItemView::HandlesCommand(Command id) const
 
 void CItemView::RunCommand(Command id)
 {
-    if (!m_page)
+    if (!m_surface)
         return;
     switch (id) {
     case Command::Back:
-        m_page->triggerAction(QWebEnginePage::Back);
+        m_surface->Trigger(IReadingSurface::Action::Back);
         break;
     case Command::Forward:
-        m_page->triggerAction(QWebEnginePage::Forward);
+        m_surface->Trigger(IReadingSurface::Action::Forward);
         break;
     case Command::Refresh:
-        m_page->triggerAction(QWebEnginePage::Reload);
+        m_surface->Trigger(IReadingSurface::Action::Reload);
         break;
     default:
         break;

@@ -9,22 +9,23 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 class CAppServices;
-class CItemPage;
-class CReadingInterceptor;
+class CRssGroup;
 class CRssNode;
 class CRssReaderDoc;
 class IFrameServices;
-class QWebEngineNewWindowRequest;
-class QWebEngineProfile;
-class QWebEngineView;
+class IReadingSurface;
+class QLabel;
 
 // The reading pane: shows the selected news item, channel or group as a page made from
 // its newspaper by the chosen reading style. The person may follow links in the page;
 // the pane then stays there until the selection changes. A news item shown long enough
-// is marked read. The web engine is made when the pane is first shown or the first page is
+// is marked read. The browser (and with it the web engine) is made when the first page is
 // due, and kept; until then the pane is a plain surface, so a window that starts in the tray
-// starts no engine.
+// or on "My Feeds" starts no engine. There it says how to begin and offers the newspaper
+// of all channels.
 class CItemView : public QWidget, public INotificationView, public ICommandTarget
 {
     Q_OBJECT
@@ -33,9 +34,8 @@ public:
               QWidget* parent = nullptr);
     ~CItemView() override;
 
-    // Both null until the first page is due.
-    QWebEngineView* Browser() const { return m_browser; }
-    CItemPage* Page() const { return m_page; }
+    // Null until the first page is due, and when the reading module cannot be loaded.
+    IReadingSurface* Surface() const { return m_surface.get(); }
     const CPageFile& PageFile() const { return m_pageFile; }
     CRssNode* Shown() const { return m_shown.get(); }
     bool NavigatedAway() const { return m_navigatedAway; }
@@ -66,10 +66,10 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
-    void MakeEngine();
+    bool MakeSurface();
+    void ShowSummary(const CRssGroup& group);
     void Render();
     void RenderSoon();
     void OnPageMade(quint64 ticket, bool ok);
@@ -88,15 +88,13 @@ private:
     CPageFile m_pageFile;
     CPageRenderer m_renderer;
     quint64 m_ticket = 0; // the page on its way, 0 when none is
-    QWidget* m_placeholder = nullptr;
-    QWebEngineProfile* m_profile = nullptr;
-    CReadingInterceptor* m_interceptor = nullptr;
-    QWebEngineView* m_browser = nullptr;
-    CItemPage* m_page = nullptr;
+    QWidget* m_placeholder = nullptr; // until the browser is made
+    QLabel* m_summary = nullptr;      // on the placeholder
+    std::unique_ptr<IReadingSurface> m_surface;
+    bool m_surfaceFailed = false;
     bool m_remoteAllowed = false;
     CRefPtr<CRssNode> m_shown;
     bool m_navigatedAway = false;
-    bool m_freshHistory = false; // the next page loaded starts the history anew
     bool m_canGoBack = false;
     bool m_canGoForward = false;
     bool m_welcomeAsked = false;
