@@ -31,6 +31,8 @@ ap.add_argument("--show", choices=["nothing", "channel", "root"], default="chann
                 help="what the news list shows while the refresh runs")
 ap.add_argument("--program", default=f"{top}/build/bin/calvoria")
 ap.add_argument("--perf", help="record a perf profile of the refresh into this file")
+ap.add_argument("--first-page", action="store_true",
+                help="time the first news page after the start and measure the memory after it")
 args = ap.parse_args()
 
 # --- X11: wait for the main window's MapNotify ---
@@ -76,6 +78,96 @@ def wait_for_main_window(start, timeout=30.0):
                     return mapped - start, event.window
         time.sleep(0.001)
     return None, None
+
+
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
+                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+
+
+x11.XGetImage.restype = ctypes.POINTER(XImage)
+x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                          ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+x11.XFree.argtypes = [ctypes.c_void_p]
+
+
+class Geometry(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int), ("depth", ctypes.c_int),
+                ("visual", ctypes.c_void_p), ("root", ctypes.c_ulong), ("class", ctypes.c_int),
+                ("pad", ctypes.c_long * 32)]
+
+
+x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p]
+
+
+def pane_pixels(window):
+    """The bytes of the reading pane's part of the window (its lower right)."""
+    geometry = Geometry()
+    x11.XGetWindowAttributes(display, window, ctypes.byref(geometry))
+    x, y = int(geometry.width * 0.4), int(geometry.height * 0.68)
+    w, h = int(geometry.width * 0.55), int(geometry.height * 0.25)
+    image = x11.XGetImage(display, window, x, y, w, h, 0xFFFFFFFF, 2)
+    if not image:
+        return b""
+    data = ctypes.string_at(image.contents.data, image.contents.bytes_per_line * h)
+    x11.XFree(image.contents.data)
+    x11.XFree(image)
+    return data
+
+
+def time_first_page(window):
+    """Clicks the first news of the list and returns the seconds until the reading pane first
+    changes and until it last changed (still for 0.5 s after)."""
+    geometry = Geometry()
+    x11.XGetWindowAttributes(display, window, ctypes.byref(geometry))
+    # The list's first row in the default layout: the right half, below the list's header.
+    x, y = int(geometry.width * 0.5), int(geometry.height * 0.2)
+    subprocess.run(["xdotool", "mousemove", "--window", str(window), str(x), str(y)],
+                   stderr=subprocess.DEVNULL)
+    time.sleep(0.5)
+    before = pane_pixels(window)
+    t0 = time.monotonic()
+    subprocess.run(["xdotool", "click", "1"], stderr=subprocess.DEVNULL)
+    first = last = None
+    shown = before
+    while time.monotonic() - t0 < 20:
+        now = pane_pixels(window)
+        if now != shown:
+            shown = now
+            last = time.monotonic() - t0
+            first = first or last
+        elif last is not None and time.monotonic() - t0 - last > 0.5:
+            break
+        time.sleep(0.002)
+    return first, last
+
+
+def family_memory_kb(pid):
+    """Resident and proportional memory of the process and all it started, in kB."""
+    pids, seen = [pid], []
+    while pids:
+        current = pids.pop()
+        seen.append(current)
+        try:
+            for task in os.listdir(f"/proc/{current}/task"):
+                pids += [int(c) for c in open(f"/proc/{current}/task/{task}/children").read().split()]
+        except OSError:
+            pass
+    rss = pss = 0
+    for member in seen:
+        try:
+            for line in open(f"/proc/{member}/smaps_rollup"):
+                if line.startswith("Rss:"):
+                    rss += int(line.split()[1])
+                elif line.startswith("Pss:"):
+                    pss += int(line.split()[1])
+        except OSError:
+            pass
+    return rss, pss, len(seen)
 
 
 def rss_kb(pid):
@@ -153,6 +245,10 @@ try:
             before = cpu_seconds(p.pid)
             time.sleep(args.idle)
             idle = (cpu_seconds(p.pid) - before) / args.idle * 100
+            if args.first_page:
+                first_page = time_first_page(window)
+                wait_quiet(p.pid)
+                after_page = family_memory_kb(p.pid) + (rss_kb(p.pid),)
         p.terminate()
         p.wait(120)
 
@@ -198,6 +294,15 @@ try:
           + f"   median {statistics.median([s for s in starts if s]):.3f}")
     print(f"resident memory once loaded: {loaded_rss / 1024:.0f} MB")
     print(f"idle CPU over {args.idle} s: {idle:.2f} % of one core")
+    if args.first_page:
+        first, last = first_page
+        print("first news page after the start: "
+              + (f"pane changed after {first * 1000:.0f} ms, done after {last * 1000:.0f} ms"
+                 if first else "the pane did not change"))
+        rss, pss, count, main = after_page
+        print(f"memory after it, the program and its {count - 1} helper processes:"
+              f" {rss / 1024:.0f} MB resident, {pss / 1024:.0f} MB proportional"
+              f" (the program alone: {main / 1024:.0f} MB resident)")
     if refresh_s is not None:
         print(f"refresh of {args.channels} feeds from the window, news list showing the {args.show}:"
               f" {refresh_s:.2f} s"

@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLibrary>
 #include <QLibraryInfo>
+#include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QStringList>
 #include <dlfcn.h>
@@ -19,6 +21,19 @@ QT_END_NAMESPACE
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+QtMessageHandler g_previousHandler = nullptr;
+
+// Drawing in software, the engine says on every start that it found no graphics backend:
+// that is what drawing in software means, and no news to a person who started the program
+// from a terminal.
+void QuietEngineMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text.startsWith(u"No suitable graphics backend found"_s))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, text);
+}
 
 QString ModulePath()
 {
@@ -35,6 +50,18 @@ MakeReadingSurfaceFunction LoadModule()
     // library is loaded for it. Without one the engine would stop on a null context.
     if (!qt_gl_global_share_context())
         qt_gl_set_global_share_context(new QOpenGLContext(QCoreApplication::instance()));
+    // Nor is the graphics library loaded just for the engine to ask whether contexts may run
+    // on threads (tens of megabytes for a question): on X11 the window system's OpenGL
+    // support is settled as none before it asks. Programs started later do not inherit it.
+    if (QGuiApplication::platformName() == u"xcb"_s &&
+        !qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+        QOpenGLContext::supportsThreadedOpenGL();
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+    }
+    // Nor does it describe its graphics set-up each time.
+    QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
+    g_previousHandler = qInstallMessageHandler(QuietEngineMessages);
     QLibrary module(ModulePath());
     auto* entry = reinterpret_cast<MakeReadingSurfaceFunction>(
         module.resolve(CALVORIA_READING_ENTRY));
