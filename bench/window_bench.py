@@ -31,9 +31,13 @@ ap.add_argument("--show", choices=["nothing", "channel", "root"], default="chann
                 help="what the news list shows while the refresh runs")
 ap.add_argument("--program", default=f"{top}/build/bin/calvoria")
 ap.add_argument("--perf", help="record a perf profile of the refresh into this file")
+ap.add_argument("--big-channel", type=int, metavar="NEWS",
+                help="one channel of NEWS stored news: time opening it and keys in its list")
 ap.add_argument("--first-page", action="store_true",
                 help="time the first news page after the start and measure the memory after it")
 args = ap.parse_args()
+if args.big_channel:
+    args.channels, args.items = 1, args.big_channel
 
 # --- X11: wait for the main window's MapNotify ---
 x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
@@ -104,12 +108,21 @@ class Geometry(ctypes.Structure):
 x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p]
 
 
-def pane_pixels(window):
-    """The bytes of the reading pane's part of the window (its lower right)."""
+def window_size(window):
     geometry = Geometry()
     x11.XGetWindowAttributes(display, window, ctypes.byref(geometry))
-    x, y = int(geometry.width * 0.4), int(geometry.height * 0.68)
-    w, h = int(geometry.width * 0.55), int(geometry.height * 0.25)
+    return geometry.width, geometry.height
+
+
+# Parts of the window in the default layout, as fractions of its width and height.
+PANE = (0.4, 0.68, 0.55, 0.25)      # the reading pane's lower part
+LIST = (0.36, 0.11, 0.6, 0.46)      # the news list with its caption
+
+
+def region_pixels(window, region):
+    """The bytes of a part of the window."""
+    width, height = window_size(window)
+    x, y, w, h = (int(f * d) for f, d in zip(region, (width, height, width, height)))
     image = x11.XGetImage(display, window, x, y, w, h, 0xFFFFFFFF, 2)
     if not image:
         return b""
@@ -119,31 +132,57 @@ def pane_pixels(window):
     return data
 
 
-def time_first_page(window):
-    """Clicks the first news of the list and returns the seconds until the reading pane first
-    changes and until it last changed (still for 0.5 s after)."""
-    geometry = Geometry()
-    x11.XGetWindowAttributes(display, window, ctypes.byref(geometry))
-    # The list's first row in the default layout: the right half, below the list's header.
-    x, y = int(geometry.width * 0.5), int(geometry.height * 0.2)
-    subprocess.run(["xdotool", "mousemove", "--window", str(window), str(x), str(y)],
-                   stderr=subprocess.DEVNULL)
-    time.sleep(0.5)
-    before = pane_pixels(window)
+def time_until_changed(window, region, act, still=0.5, limit=20):
+    """Does `act` and returns the seconds until the region first changed and until it last
+    changed (still for `still` seconds after); None, None when it did not change."""
+    before = region_pixels(window, region)
     t0 = time.monotonic()
-    subprocess.run(["xdotool", "click", "1"], stderr=subprocess.DEVNULL)
+    act()
     first = last = None
     shown = before
-    while time.monotonic() - t0 < 20:
-        now = pane_pixels(window)
+    while time.monotonic() - t0 < limit:
+        now = region_pixels(window, region)
         if now != shown:
             shown = now
             last = time.monotonic() - t0
             first = first or last
-        elif last is not None and time.monotonic() - t0 - last > 0.5:
+        elif last is not None and time.monotonic() - t0 - last > still:
             break
         time.sleep(0.002)
     return first, last
+
+
+def click_at(window, fx, fy):
+    width, height = window_size(window)
+    subprocess.run(["xdotool", "mousemove", "--window", str(window), str(int(width * fx)),
+                    str(int(height * fy))], stderr=subprocess.DEVNULL)
+    time.sleep(0.3)
+    return lambda: subprocess.run(["xdotool", "click", "1"], stderr=subprocess.DEVNULL)
+
+
+def time_first_page(window):
+    """Clicks the first news of the list: seconds until the reading pane first and last
+    changed."""
+    return time_until_changed(window, PANE, click_at(window, 0.5, 0.2))
+
+
+def time_big_channel(window, pid):
+    """Opens the first channel (the tree's fourth row) and walks its list with the keyboard:
+    the open time, the answer time of each key, and the memory before and after."""
+    before = rss_kb(pid)
+    opened = time_until_changed(window, LIST, click_at(window, 0.13, 0.245), still=1.0)
+    wait_quiet(pid)
+    time_until_changed(window, LIST, click_at(window, 0.5, 0.2))  # the list takes the keyboard
+    wait_quiet(pid)
+    keys = []
+    for key in ["Down"] * 20 + ["End", "Home", "Page_Down", "Page_Down", "Up"]:
+        first, _ = time_until_changed(
+            window, LIST,
+            lambda: subprocess.run(["xdotool", "key", "--window", str(window), key],
+                                   stderr=subprocess.DEVNULL), still=0.3)
+        keys.append(first)
+    wait_quiet(pid)
+    return opened, keys, before, rss_kb(pid)
 
 
 def family_memory_kb(pid):
@@ -245,7 +284,9 @@ try:
             before = cpu_seconds(p.pid)
             time.sleep(args.idle)
             idle = (cpu_seconds(p.pid) - before) / args.idle * 100
-            if args.first_page:
+            if args.big_channel:
+                big = time_big_channel(window, p.pid)
+            elif args.first_page:
                 first_page = time_first_page(window)
                 wait_quiet(p.pid)
                 after_page = family_memory_kb(p.pid) + (rss_kb(p.pid),)
@@ -294,7 +335,18 @@ try:
           + f"   median {statistics.median([s for s in starts if s]):.3f}")
     print(f"resident memory once loaded: {loaded_rss / 1024:.0f} MB")
     print(f"idle CPU over {args.idle} s: {idle:.2f} % of one core")
-    if args.first_page:
+    if args.big_channel:
+        (opened, settled), keys, before_kb, after_kb = big
+        answered = sorted(k for k in keys if k is not None)
+        print(f"one channel of {args.items} news opened: list changed after "
+              + (f"{opened * 1000:.0f} ms, settled after {settled * 1000:.0f} ms" if opened
+                 else "never"))
+        if answered:
+            print(f"keys in its list answered ({len(answered)} of {len(keys)}): median"
+                  f" {statistics.median(answered) * 1000:.0f} ms, slowest {answered[-1] * 1000:.0f} ms")
+        print(f"memory: {before_kb / 1024:.0f} MB before the channel was opened,"
+              f" {after_kb / 1024:.0f} MB after ({after_kb / before_kb:.2f} x)")
+    elif args.first_page:
         first, last = first_page
         print("first news page after the start: "
               + (f"pane changed after {first * 1000:.0f} ms, done after {last * 1000:.0f} ms"

@@ -10,6 +10,9 @@
 #include "UpdateSchedule.h"
 
 #include <QDateTime>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -161,6 +164,11 @@ void CRssReaderDoc::StartReadingChannels(const std::vector<CRssChannel*>& first)
         [this](CRssChannel& channel) { Tell(RssEvent::ChannelReloaded, &channel, true); },
         [this] {
             m_loadProblems << m_context.TakeStoredFileProblems();
+#ifdef __GLIBC__
+            // The readers parsed whole channel files on their own threads; what they freed
+            // goes back to the system now instead of waiting in their allocator's arenas.
+            malloc_trim(0);
+#endif
             if (m_channelsRead)
                 m_channelsRead();
         });
