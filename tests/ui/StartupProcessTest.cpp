@@ -28,8 +28,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(QDir().mkpath(programFolder));
-        const QString built = BinDir() + u"/calvoria"_s;
-        ASSERT_TRUE(QFile::copy(built, Program())) << built.toStdString();
+        // The program and the reading pane's browser module it loads from its folder.
+        for (const QString& name : {u"calvoria"_s, u"libcalvoria-reading.so"_s}) {
+            const QString built = BinDir() + u'/' + name;
+            ASSERT_TRUE(QFile::copy(built, programFolder + u'/' + name)) << built.toStdString();
+        }
     }
     void TearDown() override
     {
