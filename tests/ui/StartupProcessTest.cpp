@@ -206,6 +206,30 @@ TEST_F(StartupProcess, ProgramFolderWithoutRoomForALogUsesTheStateFolder)
     EXPECT_TRUE(Lines(fallback).contains(u"Exit Done"_s));
 }
 
+TEST_F(StartupProcess, WithoutTheReadingModuleTheWindowRunsAndTheLogSaysWhy)
+{
+    ASSERT_TRUE(QFile::remove(programFolder + u"/libcalvoria-reading.so"_s));
+    QProcess& p = Start();
+    ASSERT_TRUE(WaitForLine(LogFile(), u"Initialization done"_s));
+    EXPECT_TRUE(Lines(LogFile()).contains(u"IE version 0.0"_s));
+    // The empty folder's welcome page is due at once; the pane cannot show it.
+    const auto failed = [&] {
+        for (const QString& line : Lines(LogFile()))
+            if (line.startsWith(u"*ERROR: Cannot load the reading module: "_s))
+                return true;
+        return false;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!failed() && waited.elapsed() < 20000)
+        QThread::msleep(20);
+    ASSERT_TRUE(failed());
+    Terminate(p);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(Lines(LogFile()).contains(u"Exit Done"_s));
+}
+
 TEST_F(StartupProcess, CorruptSettingsStartWithDefaults)
 {
     ASSERT_TRUE(WriteFile(home.File(u"config/Trevane Labs/Calvoria.conf"_s),

@@ -89,8 +89,12 @@ CItemView::~CItemView()
 
 bool CItemView::MakeSurface()
 {
-    if (m_surface || m_surfaceFailed)
-        return m_surface != nullptr;
+    if (m_surface)
+        return true;
+    if (m_surfaceFailed) {
+        ShowNoBrowser();
+        return false;
+    }
     IReadingSurface::Setup setup;
     setup.pageFiles = {m_pageFile.Path(), m_pageFile.CanonicalPath()};
     setup.stylesFolder = StylesFolder();
@@ -110,6 +114,7 @@ bool CItemView::MakeSurface()
     m_surface = MakeReadingSurface(setup, this);
     if (!m_surface) {
         m_surfaceFailed = true;
+        ShowNoBrowser();
         return false;
     }
     QWidget* browser = m_surface->Widget();
@@ -125,6 +130,15 @@ bool CItemView::MakeSurface()
     m_placeholder = nullptr;
     m_summary = nullptr;
     return true;
+}
+
+void CItemView::ShowNoBrowser()
+{
+    // The log has the reason; the pane says that it cannot show pages at all.
+    m_summary->setText(tr("<p>Pages cannot be shown here: the reading pane's browser could not "
+                          "be loaded. The program's log says why.</p>"));
+    m_summary->show();
+    setFocusProxy(m_summary);
 }
 
 void CItemView::ShowSummary(const CRssGroup& group)

@@ -70,6 +70,7 @@ protected:
 private:
     bool MakeSurface();
     void ShowSummary(const CRssGroup& group);
+    void ShowNoBrowser();
     void Render();
     void RenderSoon();
     void OnPageMade(quint64 ticket, bool ok);
