@@ -2,7 +2,6 @@
 
 #include "ArticleCache.h"
 #include "CAppLog.h"
-#include "CAppServices.h"
 #include "CVoiceConverter.h"
 
 #include <QDateTime>
@@ -18,9 +17,8 @@ constexpr qint64 kStalePageSeconds = 14 * 24 * 3600;
 
 } // namespace
 
-CArticleReader::CArticleReader(CAppServices& app, QString programFolder, QString cacheFolder,
-                               Done done)
-    : m_app(app), m_programFolder(std::move(programFolder)),
+CArticleReader::CArticleReader(QString programFolder, QString cacheFolder, Done done)
+    : m_session(CRefPtr<CHttpSession>::Make()), m_programFolder(std::move(programFolder)),
       m_cacheFolder(std::move(cacheFolder)), m_done(std::move(done))
 {
 }
@@ -32,6 +30,7 @@ CArticleReader::~CArticleReader()
         m_stopping = true;
         m_pending.reset();
     }
+    m_session->AbortTransfers();
     m_wake.notify_all();
     if (m_thread.joinable())
         m_thread.join();
@@ -77,9 +76,8 @@ ArticleText CArticleReader::ReadArticle(const Request& request)
     ArticleText article;
     const QString path = QDir(m_cacheFolder).filePath(request.cacheName);
     if (!QFileInfo::exists(path)) {
-        const CRefPtr<CHttpSession> session = m_app.Session();
-        if (!session || !QDir().mkpath(m_cacheFolder) ||
-            !WriteArticleCache(*session, request.link, path)) {
+        if (!m_session->IsValid() || !QDir().mkpath(m_cacheFolder) ||
+            !WriteArticleCache(*m_session, request.link, path)) {
             // A part left by a broken transfer is no page to read next time.
             QFile::remove(path);
             return article;

@@ -9,7 +9,8 @@
 #include <optional>
 #include <thread>
 
-class CAppServices;
+#include "CHttpSession.h"
+
 class CVoiceConverter;
 
 // The article of a news item as a reader sees it: the page fetched into a page cache and
@@ -24,7 +25,8 @@ struct ArticleText
 // Reads articles on a thread of its own, one at a time; a newer request replaces one that
 // has not started, since only the article shown last is wanted. The extraction script's
 // interpreter is made with the first article. Pages stay in the cache folder for the next
-// time; those not used for a fortnight are removed when the first article is read.
+// time; those not used for a fortnight are removed when the first article is read. The
+// reader has an HTTP session of its own, so that stopping it ends its transfer at once.
 class CArticleReader
 {
 public:
@@ -32,7 +34,7 @@ public:
     using Done = std::function<void(quint64 ticket, const ArticleText& article)>;
 
     // programFolder: where the script's modules are (see CVoiceConverter).
-    CArticleReader(CAppServices& app, QString programFolder, QString cacheFolder, Done done);
+    CArticleReader(QString programFolder, QString cacheFolder, Done done);
     ~CArticleReader();
     CArticleReader(const CArticleReader&) = delete;
     CArticleReader& operator=(const CArticleReader&) = delete;
@@ -52,7 +54,7 @@ private:
     ArticleText ReadArticle(const Request& request);
     void RemoveStalePages() const;
 
-    CAppServices& m_app;
+    const CRefPtr<CHttpSession> m_session;
     const QString m_programFolder;
     const QString m_cacheFolder;
     const Done m_done;

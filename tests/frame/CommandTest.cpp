@@ -101,6 +101,7 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
     &Right||32782
     &Bottom||32783
   Auto&Preview||32785
+  Full &article|Ctrl+Shift+A|32872
   -
   &Status bar||59393
   &Tool bar||59392
@@ -126,7 +127,7 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
 
     // The menu's 45 commands, Enter's open in browser, the tray's restore and the five
     // commands only the news item's popup menu offers.
-    EXPECT_EQ(table.ids().size(), 55);
+    EXPECT_EQ(table.ids().size(), 56);
     EXPECT_EQ(table.action(Command::OpenInBrowser)->shortcut(), QKeySequence(Qt::Key_Return));
     EXPECT_EQ(table.action(Command::ShowWindow)->text().toStdString(), "Show Calvoria");
     QWidget window;
@@ -148,6 +149,7 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
                                               {"F1", Command::Help},
                                               {"Ctrl+F1", Command::KeyboardShortcuts},
                                               {"Ctrl+Shift+U", Command::ShowOnlyUnread},
+                                              {"Ctrl+Shift+A", Command::FullArticle},
                                               {"Alt+X", Command::Exit}}));
 
     EXPECT_EQ(table.action(Command::Search)->statusTip().toStdString(),
@@ -247,6 +249,7 @@ TEST(Commands, EveryCommandHasAPromptATipAndTheToolBarItsImage)
                           slot(Command::UpdateAllGroups, 3), slot(Command::Synchronize, 4),
                           separator, slot(Command::PreviousUnread, 5), slot(Command::NextUnread, 6),
                           slot(Command::Search, 7), slot(Command::ShowOnlyUnread, 13), separator,
-                          slot(Command::Back, 8), slot(Command::Forward, 9), separator,
+                          slot(Command::Back, 8), slot(Command::Forward, 9),
+                          slot(Command::FullArticle, 14), separator,
                           slot(Command::Options, 11), slot(Command::About, 12)}));
 }

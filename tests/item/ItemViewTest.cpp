@@ -1,5 +1,6 @@
 #include "CCommandTable.h"
 #include "CItemPage.h"
+#include "CHttpSession.h"
 #include "CItemView.h"
 #include "CMainFrame.h"
 #include "CReadingInterceptor.h"
@@ -412,6 +413,64 @@ TEST_F(ItemViewTest, NewsPagesFetchFromTheWebOnlyWhereTheOptionOrTheChannelAllow
     EXPECT_TRUE(wall.AllowsRemote(pixel, view->PageFile().Url(), true)) << "a followed link";
     EXPECT_TRUE(wall.AllowsRemote(pixel, QUrl(u"https://news.example.com/story"_s), false));
     EXPECT_TRUE(wall.AllowsRemote(QUrl(u"data:image/gif;base64,R0lGOD"_s), QUrl(), false));
+}
+
+TEST_F(ItemViewTest, FullArticleShowsTheExtractedTextOrSaysWhyAboveTheFeedsTextAndLoadsNothing)
+{
+    LocalServer server;
+    server.Get("/article", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(
+            "<html><body><nav><a href='/'>Home</a></nav><article><h1>Harbour</h1>"
+            "<p>The new harbour bridge opened this morning after three years of work, and "
+            "hundreds of people walked across it first.</p><p>The council said it would cut "
+            "travel times across the river by a quarter.</p><img src='/photo.gif'></article>"
+            "</body></html>",
+            "text/html; charset=utf-8");
+    });
+    for (const char* path : {"/photo.gif", "/feed.gif"})
+        server.Get(path, [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("GIF89a", "image/gif");
+        });
+    CHttpSession::GlobalInit();
+    // The extraction script's modules, beside the program as installed.
+    ASSERT_TRUE(QFile::link(BinDir() + u"/include"_s, Prefs().ProgramFolder() + u"include"_s));
+    Prefs().SetLoadRemoteImages(true);
+    Item(0)->SetLink(server.Url("/article"));
+    Item(0)->SetDescription(u"One line. <img src=\""_s + server.Url("/feed.gif") + u"\">"_s);
+    Item(1)->SetLink(server.Url("/gone"));
+    auto view = MakeView();
+    const auto shows = [&](const QString& text) {
+        return QTest::qWaitFor([&] { return PageText(*view).contains(text); }, 20000);
+    };
+    ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
+    CommandState full;
+    view->UpdateCommand(Command::FullArticle, full);
+    EXPECT_FALSE(full.checked);
+
+    view->RunCommand(Command::FullArticle);
+    view->UpdateCommand(Command::FullArticle, full);
+    EXPECT_TRUE(full.checked);
+    ASSERT_TRUE(shows(u"hundreds of people walked across it first"_s)) << qPrintable(PageText(*view));
+    QString text = PageText(*view);
+    EXPECT_TRUE(text.contains(u"by a quarter"_s));
+    EXPECT_TRUE(text.contains(u"Alpha"_s)) << "the title stays";
+    EXPECT_FALSE(text.contains(u"Home"_s));
+    EXPECT_FALSE(text.contains(u"One line."_s));
+
+    // A page that cannot be had: the line that says so, then the feed's own text.
+    ASSERT_TRUE(SelectAndLoad(*view, Item(1)));
+    ASSERT_TRUE(shows(u"could not be downloaded"_s));
+    EXPECT_TRUE(PageText(*view).contains(u"About Beta."_s));
+
+    // Back to the first: at once from memory; off again: the feed's text.
+    ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
+    EXPECT_TRUE(PageText(*view).contains(u"hundreds of people"_s));
+    view->RunCommand(Command::FullArticle);
+    ASSERT_TRUE(shows(u"One line."_s));
+    QTest::qWait(1000);
+    EXPECT_EQ(server.Hits("/article"), 1);
+    EXPECT_EQ(server.Hits("/photo.gif"), 0);
+    EXPECT_EQ(server.Hits("/feed.gif"), 2) << "each time the feed's view showed, not in between";
 }
 
 TEST_F(ItemViewTest, TheFramesReadingPaneFollowsNotificationsTakesItsCommandsAndGoesWithItsPosition)

@@ -41,6 +41,7 @@ ScopedHome::ScopedHome()
       m_data("XDG_DATA_HOME", (m_dir.path() + QStringLiteral("/data")).toUtf8()),
       m_config("XDG_CONFIG_HOME", (m_dir.path() + QStringLiteral("/config")).toUtf8()),
       m_state("XDG_STATE_HOME", (m_dir.path() + QStringLiteral("/state")).toUtf8()),
+      m_cache("XDG_CACHE_HOME", (m_dir.path() + QStringLiteral("/cache")).toUtf8()),
       m_runtime("XDG_RUNTIME_DIR", (m_dir.path() + QStringLiteral("/run")).toUtf8())
 {
     QDir(m_dir.path()).mkpath(QStringLiteral("run"));

@@ -36,7 +36,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    ScopedEnv m_home, m_data, m_config, m_state, m_runtime;
+    ScopedEnv m_home, m_data, m_config, m_state, m_cache, m_runtime;
 };
 
 // Collects the process log into a file of its own for the life of the object.

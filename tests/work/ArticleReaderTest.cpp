@@ -1,9 +1,10 @@
 #include "CArticleReader.h"
 #include "CHttpSession.h"
-#include "FeedTestSupport.h"
+#include "TestSupport.h"
 #include "LocalServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <atomic>
 #include <condition_variable>
@@ -35,15 +36,13 @@ TEST(ArticleReader, ReadsTheArticleTextOnceAndSaysWhenThereIsNone)
     server.Get("/empty", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("<html><body></body></html>", "text/html");
     });
-    FeedEnvironment env;
     CHttpSession::GlobalInit();
-    env.app.SetSession(CRefPtr<CHttpSession>::Make());
     QTemporaryDir cache;
 
     std::mutex lock;
     std::condition_variable arrived;
     std::map<quint64, ArticleText> results;
-    CArticleReader reader(env.app, BinDir(), cache.filePath(u"articles"_s),
+    CArticleReader reader(BinDir(), cache.filePath(u"articles"_s),
                           [&](quint64 ticket, const ArticleText& article) {
                               std::lock_guard guard(lock);
                               results[ticket] = article;
@@ -71,7 +70,28 @@ TEST(ArticleReader, ReadsTheArticleTextOnceAndSaysWhenThereIsNone)
     EXPECT_FALSE(QFile::exists(cache.filePath(u"articles/b.html"_s)));
     EXPECT_EQ(read(u"http://127.0.0.1:1/closed"_s, u"c.html"_s).problem, Problem::NotDownloaded);
     EXPECT_EQ(read(server.Url("/empty"), u"d.html"_s).problem, Problem::NoText);
-    env.app.SetSession({});
+}
+
+// Stopping the reader ends a transfer that would otherwise hold it for a minute.
+TEST(ArticleReader, StopsAtOnceInTheMiddleOfADownload)
+{
+    LocalServer server;
+    server.Get("/slow", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("text/html", [](size_t, httplib::DataSink& sink) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return sink.write("<p>", 3);
+        });
+    });
+    CHttpSession::GlobalInit();
+    QTemporaryDir cache;
+    QElapsedTimer stopping;
+    {
+        CArticleReader reader(BinDir(), cache.path(), [](quint64, const ArticleText&) {});
+        reader.Read(server.Url("/slow"), u"slow.html"_s);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stopping.start();
+    }
+    EXPECT_LT(stopping.elapsed(), 3000);
 }
 
 } // namespace

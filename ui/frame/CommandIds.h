@@ -47,6 +47,7 @@ enum class Command : int
     ReadingPaneBottom = 32783,
     AutoPreview = 32785,
     ShowOnlyUnread = 32871,
+    FullArticle = 32872,
     ToggleStatusBar = 59393,
     ToggleToolBar = 59392,
 

@@ -1,5 +1,6 @@
 #include "CItemView.h"
 
+#include "ArticlePage.h"
 #include "CAppServices.h"
 #include "CPreferences.h"
 #include "CRssItem.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -75,6 +77,10 @@ CItemView::CItemView(CRssReaderDoc& doc, CAppServices& services, IFrameServices&
     m_rerender.setSingleShot(true);
     m_rerender.setInterval(kRerenderDelayMs);
     connect(&m_rerender, &QTimer::timeout, this, &CItemView::Render);
+
+    // Its transfer ends before the program closes its HTTP library.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { m_articleReader.reset(); });
 
     // A pane made anew while the window runs (the reading pane moved) shows what is
     // selected without waiting for the next selection.
@@ -232,6 +238,9 @@ void CItemView::Render()
         m_surface->Trigger(IReadingSurface::Action::Stop);
     const bool loadRemote = m_services.Prefs()->LoadRemoteImages();
     m_remoteAllowed = m_shown ? PageMayLoadRemoteContent(*m_shown, loadRemote) : loadRemote;
+    // The article view shows text only, and the feed's own text beside a note at most.
+    if (m_fullArticle && NodeCast<CRssItem>(m_shown.get()))
+        m_remoteAllowed = false;
     if (m_surface)
         m_surface->SetRemoteContentAllowed(m_remoteAllowed);
     m_showsWelcome = false;
@@ -260,8 +269,11 @@ void CItemView::Render()
     // The newspaper is read from the tree here, under its locks; the style makes the page
     // from it on the renderer's worker.
     XmlDocPtr newspaper = NewXmlDocument();
-    if (newspaper)
+    if (newspaper) {
         BuildNewspaper(*m_shown, newspaper.get(), reinterpret_cast<xmlNode*>(newspaper.get()));
+        if (auto* item = NodeCast<CRssItem>(m_shown.get()); item && m_fullArticle)
+            PutArticle(*item, newspaper.get());
+    }
     m_ticket = m_renderer.Render(std::move(newspaper),
                                  StylesFolder() + m_services.Prefs()->ReadingStyle());
     // Made while the worker styles the first page.
@@ -345,6 +357,41 @@ void CItemView::OnProgramLink(const QUrl& url)
     });
 }
 
+void CItemView::PutArticle(CRssItem& item, xmlDoc* newspaper)
+{
+    const QString key = item.AudioFileName();
+    if (const ArticleText* article = m_articles.object(key)) {
+        PutArticleIntoNewspaper(newspaper, ArticleView::Read, *article);
+        return;
+    }
+    PutArticleIntoNewspaper(newspaper, ArticleView::Loading, {});
+    if (m_articleKey == key)
+        return; // on its way
+    if (!m_articleReader) {
+        const QString cache =
+            QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + u"/Articles"_s;
+        m_articleReader = std::make_unique<CArticleReader>(
+            m_services.Prefs()->ProgramFolder(), cache,
+            [this](quint64 ticket, const ArticleText& article) {
+                QMetaObject::invokeMethod(
+                    this, [this, ticket, article] { OnArticleRead(ticket, article); },
+                    Qt::QueuedConnection);
+            });
+    }
+    m_articleKey = key;
+    m_articleTicket = m_articleReader->Read(item.Link(), key + u".html"_s);
+}
+
+void CItemView::OnArticleRead(quint64 ticket, const ArticleText& article)
+{
+    if (ticket != m_articleTicket)
+        return;
+    m_articles.insert(m_articleKey, new ArticleText(article));
+    m_articleKey.clear();
+    if (m_fullArticle && NodeCast<CRssItem>(m_shown.get()) && !m_navigatedAway)
+        Render();
+}
+
 void CItemView::OnMarkRead()
 {
     if (auto* item = NodeCast<CRssItem>(m_shown.get()))
@@ -362,11 +409,18 @@ bool CItemView::OpenNewWindow(const QUrl& url)
 
 bool CItemView::HandlesCommand(Command id) const
 {
-    return id == Command::Back || id == Command::Forward || id == Command::Refresh;
+    return id == Command::Back || id == Command::Forward || id == Command::Refresh ||
+           id == Command::FullArticle;
 }
 
 void CItemView::RunCommand(Command id)
 {
+    if (id == Command::FullArticle) {
+        m_fullArticle = !m_fullArticle;
+        if (NodeCast<CRssItem>(m_shown.get()))
+            Render();
+        return;
+    }
     if (!m_surface)
         return;
     switch (id) {
@@ -392,6 +446,8 @@ void CItemView::UpdateCommand(Command id, CommandState& state)
         state.enabled = m_canGoForward;
     else if (id == Command::Refresh)
         state.enabled = true;
+    else if (id == Command::FullArticle)
+        state.checked = m_fullArticle;
 }
 
 QString CItemView::StylesFolder() const

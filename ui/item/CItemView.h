@@ -1,11 +1,13 @@
 #pragma once
 
+#include "CArticleReader.h"
 #include "CCommandRouter.h"
 #include "CPageFile.h"
 #include "CPageRenderer.h"
 #include "CRefCounted.h"
 #include "INotificationView.h"
 
+#include <QCache>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,6 +15,7 @@
 
 class CAppServices;
 class CRssGroup;
+class CRssItem;
 class CRssNode;
 class CRssReaderDoc;
 class IFrameServices;
@@ -71,6 +74,10 @@ private:
     bool MakeSurface();
     void ShowSummary(const CRssGroup& group);
     void ShowNoBrowser();
+    // The article view of the shown item: its text when read, else "Loading article…" and
+    // a read that renders again when it ends.
+    void PutArticle(CRssItem& item, struct _xmlDoc* newspaper);
+    void OnArticleRead(quint64 ticket, const ArticleText& article);
     void Render();
     void RenderSoon();
     void OnPageMade(quint64 ticket, bool ok);
@@ -100,6 +107,11 @@ private:
     bool m_canGoForward = false;
     bool m_welcomeAsked = false;
     bool m_showsWelcome = false;
+    bool m_fullArticle = false;
+    std::unique_ptr<CArticleReader> m_articleReader; // made with the first article
+    QCache<QString, ArticleText> m_articles{50};    // by the item's file name
+    QString m_articleKey;                            // the article being read
+    quint64 m_articleTicket = 0;
     QTimer m_markRead;
     QTimer m_rerender; // gathers the changes of the shown node into one new page
 };

@@ -134,6 +134,17 @@ QSize CRssFullBar::sizeHint() const
                                            : QSize(across + horizontal, along + vertical);
 }
 
+QSize CRssFullBar::minimumSizeHint() const
+{
+    QSize size = sizeHint();
+    const QSize first = m_slots.isEmpty() ? QSize() : slotSize(m_slots.first());
+    if (m_orientation == Qt::Horizontal)
+        size.setWidth(first.width() + kBorders.left() + kBorders.right());
+    else
+        size.setHeight(first.height() + kBorders.top() + kBorders.bottom());
+    return size;
+}
+
 void CRssFullBar::layoutButtons()
 {
     const QRect inside = rect().marginsRemoved(kBorders);

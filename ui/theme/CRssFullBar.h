@@ -47,7 +47,9 @@ public:
     const CImageStrip& strip() const { return m_strip; }
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
+    // As deep as its buttons but, along the bar, only the first: a window narrower than the
+    // bar cuts off its last buttons (each is also in a menu) rather than refuse the width.
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

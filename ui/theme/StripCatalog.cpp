@@ -55,7 +55,8 @@ QList<QStringList> ToolImages()
             Layers({"stop"}),                      // kept in the strip, not on the bar
             Layers({"gear"}),                      // options
             Layers({"info"}),                      // about
-            Layers({"envelope", "badge-filter"})}; // show only unread
+            Layers({"envelope", "badge-filter"}),  // show only unread
+            Layers({"page"})};                     // full article
 }
 
 } // namespace
