@@ -2,9 +2,11 @@
 """Writes a Calvoria data folder for benchmarks: data.opml and one channel file per channel.
 
     make_data_folder.py ROOT [--groups 10] [--channels 500] [--items 200]
-                        [--url-base http://127.0.0.1:8000/] [--no-channel-files]
+                        [--url-base http://127.0.0.1:8000/] [--article-base URL]
+                        [--no-channel-files]
 
-With --url-base the channels point at URL-BASE + "feed<N>.xml" (as serve_feeds.py serves them).
+With --url-base the channels point at URL-BASE + "feed<N>.xml" (as serve_feeds.py serves them),
+and with --article-base their news at the article pages serve_feeds.py also serves.
 """
 import argparse
 import hashlib
@@ -30,7 +32,7 @@ def gmt(t):
     return time.strftime("%d %b %Y %H:%M:%S GMT", time.gmtime(t))
 
 
-def channel_file(rng, index, items, now):
+def channel_file(rng, index, items, now, article_base=None):
     out = ['<?xml version="1.0" encoding="UTF-8"?>\n<rss version="2.0">\r\n  <channel favorite="false">']
     info = [("title", f"Channel {index}"), ("link", f"http://news{index}.example/"),
             ("description", sentence(rng, 12)), ("lastBuildDate", gmt(now)), ("ttl", "15"),
@@ -42,7 +44,9 @@ def channel_file(rng, index, items, now):
         title = sentence(rng, 8)
         desc = "<p>" + sentence(rng, 40) + "</p> <p>" + sentence(rng, 20) + "</p>"
         out.append(f'\r\n    <item new="{1 if i % 3 else 0}" deleted="0" status="0">')
-        for tag, text in (("title", title), ("link", f"http://news{index}.example/{i}.html"),
+        link = (f"{article_base}article/{index}/{i}.html" if article_base
+                else f"http://news{index}.example/{i}.html")
+        for tag, text in (("title", title), ("link", link),
                           ("description", desc), ("pubDate", gmt(t))):
             out.append(f"\r\n      <{tag}>{escape(text)}</{tag}>")
         out.append("\r\n    </item>")
@@ -58,6 +62,8 @@ def main():
     ap.add_argument("--items", type=int, default=200)
     ap.add_argument("--url-base", default=None)
     ap.add_argument("--no-channel-files", action="store_true")
+    ap.add_argument("--article-base", default=None,
+                    help="news links point at ARTICLE-BASE + article/<channel>/<n>.html")
     args = ap.parse_args()
     rng = random.Random(7)
     now = int(time.time()) - 3600
@@ -77,7 +83,7 @@ def main():
             if not args.no_channel_files:
                 with open(os.path.join(feeds, identity(name, url) + ".rss"), "w",
                           encoding="utf-8", newline="") as f:
-                    f.write(channel_file(rng, c, args.items, now))
+                    f.write(channel_file(rng, c, args.items, now, args.article_base))
         body.append("\r\n    </outline>")
     opml = ('<?xml version="1.0" encoding="UTF-8"?>\n<opml version="1.0">\r\n  <head>'
             f"\r\n    <title>Calvoria: My Feeds</title>\r\n    <dateCreated>{gmt(now)}</dateCreated>"

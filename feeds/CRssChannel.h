@@ -58,6 +58,9 @@ public:
         Never
     };
     RemoteImages RemoteImagesChoice() const { return m_remoteImages.load(); }
+    // Whether the reading pane starts this channel's news in the full-article view.
+    bool FullArticle() const { return m_fullArticle.load(); }
+    void SetFullArticle(bool on) { m_fullArticle.store(on); }
     void SetRemoteImagesChoice(RemoteImages choice) { m_remoteImages.store(choice); }
 
     // The voice that speaks the channel's articles, a voice identifier as in TTS/Voice;
@@ -171,6 +174,7 @@ private:
     std::atomic<bool> m_autoUpdate{true};
     std::atomic<bool> m_autoConvert{false};
     std::atomic<RemoteImages> m_remoteImages{RemoteImages::FollowOption};
+    std::atomic<bool> m_fullArticle{false};
     std::atomic<int> m_unread{0};
     std::atomic<int> m_total{0};
     std::atomic<qint64> m_retryAfter{0};

@@ -69,6 +69,8 @@ void WriteChannelOutline(xmlNode* outline, CRssChannel& channel, SaveRun& run)
     case CRssChannel::RemoteImages::FollowOption:
         break;
     }
+    if (channel.FullArticle())
+        SetAttribute(outline, "fullarticle", u"true"_s);
 
     // The outline stays even when the file cannot be saved: the channel must not vanish.
     QString error;
@@ -163,6 +165,7 @@ bool ReadChannel(CRssChannel& channel, const xmlNode* outline, ChannelFiles file
     channel.SetFavorite(Attribute(outline, "favorite") == "true"_L1);
     if (Attribute(outline, "autoconvert") == "true"_L1)
         channel.SetAutoConvert(true);
+    channel.SetFullArticle(Attribute(outline, "fullarticle") == "true"_L1);
     const QString remoteImages = Attribute(outline, "remoteimages");
     channel.SetRemoteImagesChoice(remoteImages == "always"_L1 ? CRssChannel::RemoteImages::Always
                                   : remoteImages == "never"_L1

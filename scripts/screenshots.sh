@@ -18,6 +18,8 @@
 #     sync-no-room.png       the same with a card that has no room: sizes in red
 #     sync-link.png          the player's folder is a link off the device: refused, Copy off
 #     reading-<default|compact|dark>.png   a news item in the reading pane, in each style
+#     article-<default|compact|dark>.png   the same news as its full article (View > Full article,
+#                            Ctrl+Shift+A, its button checked on the tool bar), in each style
 #     reading-channel.png    a channel's page, the reading pane at the right
 #     reading-group.png      a group's page
 #     welcome-<default|compact|dark>.png   the first start on an empty data folder: the welcome page
@@ -44,7 +46,7 @@ mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Trevane Labs" && chmod 700 "$XDG_R
 # A sample data folder whose channels are served from this machine.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 # Twelve feeds are subscribed; the thirteenth is the one a browser hands over.
-python3 "$top/bench/serve_feeds.py" "$port" --count 13 --items 20 > /dev/null 2>&1 &
+python3 "$top/bench/serve_feeds.py" "$port" --count 13 --items 20 --local-articles > /dev/null 2>&1 &
 server=$!
 # And one that takes connections but never answers: its channel stays busy.
 silent=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -54,7 +56,7 @@ while True: held.append(s.accept())' "$silent" &
 silent_server=$!
 trap 'kill $server $silent_server 2>/dev/null; rm -rf "$work"' EXIT
 python3 "$top/bench/make_data_folder.py" "$XDG_DATA_HOME/Calvoria" --groups 3 --channels 12 \
-    --items 20 --url-base "http://127.0.0.1:$port/" > /dev/null
+    --items 20 --url-base "http://127.0.0.1:$port/" --article-base "http://127.0.0.1:$port/" > /dev/null
 
 # The preferences record ("Options/Main", 56 bytes, little-endian) with the defaults but
 # for the colour theme, the button size and optionally the reading pane's position (1 right,
@@ -130,6 +132,7 @@ shoot options-data-folder "$options; xdotool key alt+d ctrl+a 2> /dev/null; xdot
 for style in Default Compact Dark; do
     write_settings 0 1 2 "$style.xsl"
     shoot "reading-${style,,}" "$open_channel; xdotool key F6 Down 2> /dev/null; sleep 2"
+    shoot "article-${style,,}" "$open_channel; xdotool key F6 Down ctrl+shift+a 2> /dev/null; sleep 3"
 done
 write_settings 0 1 1
 shoot reading-channel "$open_channel; sleep 1.5"

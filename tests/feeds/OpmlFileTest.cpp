@@ -181,21 +181,28 @@ TEST_F(OpmlTest, ValuesFollowTheirOwnCaseRules)
             .contains(R"(text="Only a title" title="Only a title" xmlUrl="http://b.example/rss")"));
 }
 
-TEST_F(OpmlTest, RemoteImagesChoiceIsWrittenOnlyWhenMadeAndReadsBack)
+TEST_F(OpmlTest, RemoteImagesAndFullArticleChoicesAreWrittenOnlyWhenMadeAndReadBack)
 {
     AddChannel(*root, u"Follows"_s, u"http://a.example/"_s);
-    AddChannel(*root, u"Shows"_s, u"http://b.example/"_s)
-        ->SetRemoteImagesChoice(CRssChannel::RemoteImages::Always);
+    auto shows = AddChannel(*root, u"Shows"_s, u"http://b.example/"_s);
+    shows->SetRemoteImagesChoice(CRssChannel::RemoteImages::Always);
+    shows->SetFullArticle(true);
     AddChannel(*root, u"Hides"_s, u"http://c.example/"_s)
         ->SetRemoteImagesChoice(CRssChannel::RemoteImages::Never);
     ASSERT_EQ(WriteOpmlFile(*root, DataFile(u"data.opml"_s)), kResultOk);
     const QByteArray written = ReadFile(DataFile(u"data.opml"_s));
     EXPECT_EQ(written.count("remoteimages="), 2);
-    EXPECT_TRUE(written.contains(R"(count="0" remoteimages="always"/>)")) << written.constData();
+    EXPECT_TRUE(written.contains(R"(count="0" remoteimages="always" fullarticle="true"/>)"))
+        << written.constData();
     EXPECT_TRUE(written.contains(R"(count="0" remoteimages="never"/>)"));
+    EXPECT_EQ(written.count("fullarticle="), 1);
 
     auto reread = CRssGroup::Create(&env.context, true);
     ASSERT_EQ(ReadOpmlFile(*reread, DataFile(u"data.opml"_s)), kResultOk);
+    const auto rereadChannels = reread->ChildrenSnapshot();
+    ASSERT_EQ(rereadChannels.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(NodeCast<CRssChannel>(rereadChannels[i])->FullArticle(), i == 1);
     EXPECT_EQ(Describe(*reread), u"rss 'Follows' <http://a.example/>\n"
                                  u"rss 'Shows' <http://b.example/> images\n"
                                  u"rss 'Hides' <http://c.example/> no-images\n"_s);

@@ -467,8 +467,19 @@ TEST_F(ItemViewTest, FullArticleShowsTheExtractedTextOrSaysWhyAboveTheFeedsTextA
     EXPECT_TRUE(PageText(*view).contains(u"hundreds of people"_s));
     view->RunCommand(Command::FullArticle);
     ASSERT_TRUE(shows(u"One line."_s));
+
+    // A channel that asks for the full article starts in it; the others keep to their own.
+    CRefPtr<CRssChannel> longReads = AddChannel(u"Long reads"_s, 1, kT0, u"Essay"_s);
+    longReads->SetFullArticle(true);
+    auto essay = NodeCast<CRssItem>(longReads->ChildrenSnapshot().at(0));
+    essay->SetLink(server.Url("/article"));
+    doc.Select(essay.get(), false);
+    view->OnUpdate(RssEvent::ItemSelected, essay.get());
+    ASSERT_TRUE(shows(u"hundreds of people walked"_s));
+    ASSERT_TRUE(SelectAndLoad(*view, Item(2)));
+    EXPECT_TRUE(PageText(*view).contains(u"About Gamma."_s));
     QTest::qWait(1000);
-    EXPECT_EQ(server.Hits("/article"), 1);
+    EXPECT_EQ(server.Hits("/article"), 2) << "the same page under another item's name";
     EXPECT_EQ(server.Hits("/photo.gif"), 0);
     EXPECT_EQ(server.Hits("/feed.gif"), 2) << "each time the feed's view showed, not in between";
 }

@@ -3,6 +3,7 @@
 #include "ArticlePage.h"
 #include "CAppServices.h"
 #include "CPreferences.h"
+#include "CRssChannel.h"
 #include "CRssItem.h"
 #include "CRssReaderDoc.h"
 #include "CThemeColors.h"
@@ -183,8 +184,15 @@ void CItemView::OnUpdate(RssEvent hint, CRefCounted* object)
         if (item == m_shown.get())
             break;
         Show(item);
-        if (item)
+        if (item) {
+            // Each channel starts in the view it asks for; the toggle holds within it.
+            const CRefPtr<CRssChannel> channel = item->Channel();
+            if (channel.get() != m_articleChannel) {
+                m_articleChannel = channel.get();
+                m_fullArticle = channel && channel->FullArticle();
+            }
             m_markRead.start(std::max(0, int(m_services.Prefs()->markReadDelayMs)));
+        }
         Render();
         break;
     }

@@ -108,6 +108,7 @@ private:
     bool m_welcomeAsked = false;
     bool m_showsWelcome = false;
     bool m_fullArticle = false;
+    const void* m_articleChannel = nullptr; // the channel whose default m_fullArticle began as
     std::unique_ptr<CArticleReader> m_articleReader; // made with the first article
     QCache<QString, ArticleText> m_articles{50};    // by the item's file name
     QString m_articleKey;                            // the article being read

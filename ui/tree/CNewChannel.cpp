@@ -44,7 +44,8 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     : QDialog(parent), m_channel(channel), m_frame(frame), m_url(new QLineEdit),
       m_name(new QLineEdit), m_webpage(new QLineEdit), m_description(new QLabel),
       m_autoUpdate(new QCheckBox(u"Automaticaly update channel"_s)),
-      m_autoConvert(new QCheckBox(u"Convert received news to voice"_s)), m_voice(new QComboBox),
+      m_autoConvert(new QCheckBox(u"Convert received news to voice"_s)),
+      m_fullArticle(new QCheckBox(u"Show the full a&rticle"_s)), m_voice(new QComboBox),
       m_remoteImages(new QComboBox), m_feedsLabel(nullptr), m_feeds(new QComboBox),
       m_verify(new QPushButton(u"Verify"_s)), m_go(new QPushButton(u"Go"_s))
 {
@@ -61,6 +62,9 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     m_description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_autoUpdate->setObjectName(u"autoUpdateBox"_s);
     m_autoConvert->setObjectName(u"autoConvertBox"_s);
+    m_fullArticle->setObjectName(u"fullArticleBox"_s);
+    m_fullArticle->setToolTip(u"Show this channel's news as the text of their pages, not the "
+                              u"feed's text"_s);
     m_verify->setObjectName(u"verifyButton"_s);
     m_go->setObjectName(u"goButton"_s);
     m_verify->setAutoDefault(false);
@@ -91,14 +95,15 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     grid->addWidget(m_description, 4, 0, 1, 3);
     grid->addWidget(m_autoUpdate, 5, 0, 1, 3);
     grid->addWidget(m_autoConvert, 6, 0, 1, 3);
-    grid->addWidget(BuddyLabel(u"&Voice:"_s, m_voice), 7, 0);
-    grid->addWidget(m_voice, 7, 1, 1, 2);
+    grid->addWidget(m_fullArticle, 7, 0, 1, 3);
+    grid->addWidget(BuddyLabel(u"&Voice:"_s, m_voice), 8, 0);
+    grid->addWidget(m_voice, 8, 1, 1, 2);
     m_remoteImages->setObjectName(u"remoteImagesBox"_s);
     m_remoteImages->addItem(u"As in the options"_s, int(CRssChannel::RemoteImages::FollowOption));
     m_remoteImages->addItem(u"Always load"_s, int(CRssChannel::RemoteImages::Always));
     m_remoteImages->addItem(u"Never load"_s, int(CRssChannel::RemoteImages::Never));
-    grid->addWidget(BuddyLabel(u"Remote &images:"_s, m_remoteImages), 8, 0);
-    grid->addWidget(m_remoteImages, 8, 1, 1, 2);
+    grid->addWidget(BuddyLabel(u"Remote &images:"_s, m_remoteImages), 9, 0);
+    grid->addWidget(m_remoteImages, 9, 1, 1, 2);
     grid->setColumnMinimumWidth(1, 320);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
@@ -121,6 +126,7 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
     m_description->setText(info.description);
     m_autoUpdate->setChecked(channel.AutoUpdate());
     m_autoConvert->setChecked(channel.AutoConvert());
+    m_fullArticle->setChecked(channel.FullArticle());
     FillVoices(channel.Voice());
     m_remoteImages->setCurrentIndex(
         std::max(0, m_remoteImages->findData(int(channel.RemoteImagesChoice()))));
@@ -142,7 +148,7 @@ CNewChannel::CNewChannel(CRssChannel& channel, Mode mode, IFrameServices& frame,
         m_nameFromFeed = false;
         UpdateButtons();
     });
-    for (QCheckBox* box : {m_autoUpdate, m_autoConvert})
+    for (QCheckBox* box : {m_autoUpdate, m_autoConvert, m_fullArticle})
         connect(box, &QCheckBox::toggled, this, [this] {
             m_modified = true;
             UpdateButtons();
@@ -273,6 +279,7 @@ void CNewChannel::Apply()
     m_channel.SetNameAndUrl(m_name->text(), m_url->text());
     m_channel.SetAutoUpdate(m_autoUpdate->isChecked());
     m_channel.SetAutoConvert(m_autoConvert->isChecked());
+    m_channel.SetFullArticle(m_fullArticle->isChecked());
     if (m_voice->currentData().toString() != m_channel.Voice())
         m_channel.SetVoice(m_voice->currentData().toString());
     m_channel.SetRemoteImagesChoice(

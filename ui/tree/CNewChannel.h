@@ -56,6 +56,7 @@ private:
     QLabel* m_description;
     QCheckBox* m_autoUpdate;
     QCheckBox* m_autoConvert;
+    QCheckBox* m_fullArticle;
     QComboBox* m_voice;
     QComboBox* m_remoteImages;
     QLabel* m_feedsLabel;
