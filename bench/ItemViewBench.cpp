@@ -3,6 +3,7 @@
 // given with --style=FILE.
 //     QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a bench_item [--style=FILE] [benchmark options]
 
+#include "ArticleCache.h"
 #include "CAppServices.h"
 #include "CFeedContext.h"
 #include "CItemView.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -151,14 +153,90 @@ void ChannelOf200ToLoaded(benchmark::State& state)
     Finish(state, times);
 }
 
+// Whether the page file holds the text (it is UTF-16 with a byte order mark).
+bool PageFileHolds(const CItemView& view, const QString& text)
+{
+    QFile file(view.PageFile().Path());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()),
+                              bytes.size() / 2)
+        .contains(text);
+}
+
+// The full-article view of news whose pages are already in the page cache: from the
+// selection to the page of the article loaded (its text extracted on the reader's thread,
+// then styled and shown).
+void FullArticleFromCacheToLoaded(benchmark::State& state)
+{
+    BenchWorld& world = World();
+    QDir().mkpath(world.app.ProgramFolder());
+    QFile::link(QStringLiteral(CALVORIA_BUILD_BIN "/include"),
+                world.app.ProgramFolder() + u"include"_s);
+    const QString cache =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + u"/Articles/"_s;
+    QDir().mkpath(cache);
+    const CRssNode::Children items = world.channel->ChildrenSnapshot();
+    std::mt19937 rng(11);
+    for (size_t i = 0; i < items.size(); ++i) {
+        QByteArray page = "<html><body><nav><a href='/'>Home</a></nav><article><h1>Story</h1>";
+        for (int p = 0; p < 6; ++p)
+            page += "<p>Article" + QByteArray::number(qulonglong(i)) + ' ' +
+                    SampleWords(rng, 60).toUtf8() + ".</p>";
+        page += "</article></body></html>";
+        WriteArticleCacheFile(cache + static_cast<CRssItem*>(items[i].get())->AudioFileName() +
+                                  u".html"_s,
+                              u"text/html; charset=utf-8"_s, {}, page);
+    }
+    CItemView view(world.doc, world.app, world.frame);
+    view.resize(800, 600);
+    view.show();
+    SelectAndTime(view, items[0].get(), RssEvent::ItemSelected); // the engine starts
+    view.RunCommand(Command::FullArticle);
+    std::vector<double> times;
+    size_t next = 1;
+    for (auto _ : state) {
+        CRssNode* item = items[next % items.size()].get();
+        const QString marker = u"Article"_s + QString::number(next++ % items.size()) + u' ';
+        QSignalSpy loaded(&view, &CItemView::loadFinished);
+        QElapsedTimer clock;
+        clock.start();
+        world.doc.Select(item, false);
+        view.OnUpdate(RssEvent::ItemSelected, item);
+        // The "Loading article…" page may load first, or be cut short by the article's.
+        const auto shown = [&] {
+            return !loaded.isEmpty() && loaded.last().at(0).toBool() &&
+                   PageFileHolds(view, marker);
+        };
+        while (!shown() && clock.elapsed() < 20000)
+            loaded.wait(5);
+        if (!shown()) {
+            state.SkipWithError("the article did not show");
+            break;
+        }
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        state.SetIterationTime(seconds);
+        times.push_back(seconds);
+    }
+    Finish(state, times);
+}
+
 } // namespace
 
 BENCHMARK(SelectItemToLoaded)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
 BENCHMARK(ChannelOf200ToLoaded)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+BENCHMARK(FullArticleFromCacheToLoaded)
+    ->UseManualTime()
+    ->Iterations(100)
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
     PrepareWebEngine();
+    // The article pages are cached here, not in the person's own cache.
+    const QTemporaryDir cacheHome;
+    qputenv("XDG_CACHE_HOME", cacheHome.path().toUtf8());
     QApplication app(argc, argv);
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
