@@ -200,12 +200,12 @@ void SaveShot(const QString& path)
     for (const Sample& sample : samples) {
         CRefPtr<CRssItem> item = CRssItem::Create(&world.context, QString::fromUtf16(sample.title),
                                                   QString::fromUtf16(sample.text));
-        item->author = QString::fromUtf16(sample.author);
+        item->SetAuthor(QString::fromUtf16(sample.author));
         item->SetPublicationTime(1700000000 - 60 * sample.minutesAgo);
         item->unread = sample.unread;
         item->SetState(sample.state);
         if (sample.podcast)
-            item->enclosure = {u"http://gazette.example.com/budget.mp3"_s, 1000, u"audio/mpeg"_s};
+            item->SetEnclosure({u"http://gazette.example.com/budget.mp3"_s, 1000, u"audio/mpeg"_s});
         channel->AddChild(item.get());
     }
     CRssReaderView view(world.doc, world.theme, world.frame, *world.app.Prefs());

@@ -21,6 +21,7 @@ class CRssReaderDoc;
 class IFrameServices;
 class IReadingSurface;
 class QLabel;
+typedef struct _xmlDoc xmlDoc;
 
 // The reading pane: shows the selected news item, channel or group as a page made from
 // its newspaper by the chosen reading style. The person may follow links in the page;
@@ -28,7 +29,8 @@ class QLabel;
 // is marked read. The browser (and with it the web engine) is made when the first page is
 // due, and kept; until then the pane is a plain surface, so a window that starts in the tray
 // or on "My Feeds" starts no engine. There it says how to begin and offers the newspaper
-// of all channels.
+// of all channels. View > Full article shows a news item's text as taken from its page
+// instead of the feed's; each channel may start its news that way.
 class CItemView : public QWidget, public INotificationView, public ICommandTarget
 {
     Q_OBJECT
@@ -76,7 +78,7 @@ private:
     void ShowNoBrowser();
     // The article view of the shown item: its text when read, else "Loading article…" and
     // a read that renders again when it ends.
-    void PutArticle(CRssItem& item, struct _xmlDoc* newspaper);
+    void PutArticle(CRssItem& item, xmlDoc* newspaper);
     void OnArticleRead(quint64 ticket, const ArticleText& article);
     void Render();
     void RenderSoon();
