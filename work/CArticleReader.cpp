@@ -2,12 +2,14 @@
 
 #include "ArticleCache.h"
 #include "CAppLog.h"
+#include "CRssItem.h"
 #include "CVoiceConverter.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -16,6 +18,12 @@ namespace {
 constexpr qint64 kStalePageSeconds = 14 * 24 * 3600;
 
 } // namespace
+
+QString ArticlePageFile(const CRssItem& item)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + u"/Articles/"_s +
+           item.AudioFileName() + u".html"_s;
+}
 
 CArticleReader::CArticleReader(QString programFolder, QString cacheFolder, Done done)
     : m_session(CRefPtr<CHttpSession>::Make()), m_programFolder(std::move(programFolder)),

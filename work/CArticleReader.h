@@ -11,7 +11,12 @@
 
 #include "CHttpSession.h"
 
+class CRssItem;
 class CVoiceConverter;
+
+// Where the article view keeps a news item's page (in the user's cache folder), which speech
+// then takes rather than download the page again.
+QString ArticlePageFile(const CRssItem& item);
 
 // The article of a news item as a reader sees it: the page fetched into a page cache and
 // its text taken by the extraction script, the same text that speech is made from.

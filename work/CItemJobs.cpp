@@ -1,6 +1,7 @@
 #include "CItemJobs.h"
 
 #include "ArticleCache.h"
+#include "CArticleReader.h"
 #include "CAppLog.h"
 #include "CAppServices.h"
 #include "CFeedContext.h"
@@ -12,6 +13,7 @@
 #include "SpokenText.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -137,7 +139,11 @@ void CItemJobs::DownloadPageJob(CRefCounted* argument)
     CItemJobs& jobs = JobsOf(*item);
     // The job's own reference: the transfer may outlive the application's at exit.
     const CRefPtr<CHttpSession> session = jobs.m_app.Session();
-    if (session && WriteArticleCache(*session, item->Link(), item->HtmlFile())) {
+    // A page the article view has read is spoken as it was shown, without a second download.
+    const QString viewed = ArticlePageFile(*item);
+    QFile::remove(item->HtmlFile());
+    if ((QFileInfo::exists(viewed) && QFile::copy(viewed, item->HtmlFile())) ||
+        (session && WriteArticleCache(*session, item->Link(), item->HtmlFile()))) {
         item->SetState(State::PageCached);
         jobs.PostConversion(*item);
     } else {

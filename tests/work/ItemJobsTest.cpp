@@ -1,3 +1,5 @@
+#include "ArticleCache.h"
+#include "CArticleReader.h"
 #include "CItemJobs.h"
 #include "CPreferences.h"
 #include "CRssChannel.h"
@@ -175,6 +177,31 @@ TEST_F(ItemJobsTest, PageIsFetchedSpokenAndEncodedIntoATaggedMp3)
     EXPECT_FALSE(QFile::exists(item->HtmlFile()));
     EXPECT_FALSE(QFile::exists(item->WavFile()));
     EXPECT_TRUE(ReadFile(item->Mp3File()).startsWith("ID3")) << "tagged for players";
+}
+
+TEST_F(ItemJobsTest, APageTheArticleViewReadIsSpokenWithoutASecondDownload)
+{
+    LocalServer server;
+    server.Get("/article", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<html><body><p>Not this one.</p></body></html>", "text/html");
+    });
+    CHttpSession::GlobalInit();
+    env.app.SetSession(CRefPtr<CHttpSession>::Make());
+    converter = std::make_unique<CVoiceConverter>(BinDir());
+    ASSERT_TRUE(converter->Initialize());
+    MakeJobs(converter.get());
+    auto item = Item(u"Harbour bridge opens"_s, State::None, server.Url("/article"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(ArticlePageFile(*item)).path()));
+    ASSERT_TRUE(WriteArticleCacheFile(
+        ArticlePageFile(*item), u"text/html; charset=utf-8"_s, {},
+        "<html><body><article><p>The new harbour bridge opened this morning after three years "
+        "of work, and hundreds of people walked across it.</p></article></body></html>"));
+    RunQueues();
+    item->RequestConversion({});
+    ASSERT_TRUE(WaitForState(*item, State::Ready)) << int(item->State());
+    EXPECT_GT(QFileInfo(item->Mp3File()).size(), 4000);
+    EXPECT_EQ(server.Hits("/article"), 0);
+    EXPECT_TRUE(QFile::exists(ArticlePageFile(*item))) << "the view keeps its page";
 }
 
 TEST_F(ItemJobsTest, TheChannelsOwnVoiceSpeaksItsItems)

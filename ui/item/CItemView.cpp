@@ -14,9 +14,9 @@
 #include "WelcomePage.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -375,11 +375,10 @@ void CItemView::PutArticle(CRssItem& item, xmlDoc* newspaper)
     PutArticleIntoNewspaper(newspaper, ArticleView::Loading, {});
     if (m_articleKey == key)
         return; // on its way
+    const QFileInfo page(ArticlePageFile(item));
     if (!m_articleReader) {
-        const QString cache =
-            QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + u"/Articles"_s;
         m_articleReader = std::make_unique<CArticleReader>(
-            m_services.Prefs()->ProgramFolder(), cache,
+            m_services.Prefs()->ProgramFolder(), page.path(),
             [this](quint64 ticket, const ArticleText& article) {
                 QMetaObject::invokeMethod(
                     this, [this, ticket, article] { OnArticleRead(ticket, article); },
@@ -387,7 +386,7 @@ void CItemView::PutArticle(CRssItem& item, xmlDoc* newspaper)
             });
     }
     m_articleKey = key;
-    m_articleTicket = m_articleReader->Read(item.Link(), key + u".html"_s);
+    m_articleTicket = m_articleReader->Read(item.Link(), page.fileName());
 }
 
 void CItemView::OnArticleRead(quint64 ticket, const ArticleText& article)
