@@ -41,6 +41,15 @@ protected:
         conversions.Stop();
         env.context.SetItemJobs(nullptr);
     }
+    // Jobs with a session and a real converter, as the program has them.
+    void MakeConvertingJobs()
+    {
+        CHttpSession::GlobalInit();
+        env.app.SetSession(CRefPtr<CHttpSession>::Make());
+        converter = std::make_unique<CVoiceConverter>(BinDir());
+        ASSERT_TRUE(converter->Initialize());
+        MakeJobs(converter.get());
+    }
     void MakeJobs(CVoiceConverter* withConverter)
     {
         jobs = std::make_unique<CItemJobs>(env.app, downloads, conversions, withConverter);
@@ -163,11 +172,7 @@ TEST_F(ItemJobsTest, PageIsFetchedSpokenAndEncodedIntoATaggedMp3)
             "by a quarter for most commuters.</p></article></body></html>",
             "text/html; charset=utf-8");
     });
-    CHttpSession::GlobalInit();
-    env.app.SetSession(CRefPtr<CHttpSession>::Make());
-    converter = std::make_unique<CVoiceConverter>(BinDir());
-    ASSERT_TRUE(converter->Initialize());
-    MakeJobs(converter.get());
+    ASSERT_NO_FATAL_FAILURE(MakeConvertingJobs());
 
     auto item = Item(u"Harbour bridge opens"_s, State::None, server.Url("/article"));
     RunQueues();
@@ -185,11 +190,7 @@ TEST_F(ItemJobsTest, APageTheArticleViewReadIsSpokenWithoutASecondDownload)
     server.Get("/article", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("<html><body><p>Not this one.</p></body></html>", "text/html");
     });
-    CHttpSession::GlobalInit();
-    env.app.SetSession(CRefPtr<CHttpSession>::Make());
-    converter = std::make_unique<CVoiceConverter>(BinDir());
-    ASSERT_TRUE(converter->Initialize());
-    MakeJobs(converter.get());
+    ASSERT_NO_FATAL_FAILURE(MakeConvertingJobs());
     auto item = Item(u"Harbour bridge opens"_s, State::None, server.Url("/article"));
     ASSERT_TRUE(QDir().mkpath(QFileInfo(ArticlePageFile(*item)).path()));
     ASSERT_TRUE(WriteArticleCacheFile(
@@ -212,11 +213,7 @@ TEST_F(ItemJobsTest, TheChannelsOwnVoiceSpeaksItsItems)
                              "morning after three years of work.</p></article></body></html>",
                              "text/html; charset=utf-8");
     });
-    CHttpSession::GlobalInit();
-    env.app.SetSession(CRefPtr<CHttpSession>::Make());
-    converter = std::make_unique<CVoiceConverter>(BinDir());
-    ASSERT_TRUE(converter->Initialize());
-    MakeJobs(converter.get());
+    ASSERT_NO_FATAL_FAILURE(MakeConvertingJobs());
     RunQueues();
 
     auto automatic = Item(u"Bridge one"_s, State::None, server.Url("/article"));
