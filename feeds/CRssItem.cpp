@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -327,8 +328,19 @@ CRefPtr<CRssItem> CRssItem::Copy() const
 
 bool CRssItem::Matches(const QString& lowerText) const
 {
-    return PlainTitle().toLower().contains(lowerText) ||
-           PlainDescription().toLower().contains(lowerText);
+    const QString title = PlainTitle(), description = PlainDescription();
+    if (title.toLower().contains(lowerText) || description.toLower().contains(lowerText))
+        return true;
+    // Searched as the person reads them too: "AT&T", not the "AT&amp;T" a feed may send.
+    // Plain letters, digits and spaces come out of an entity only in odd feeds, and decoding
+    // every text of a big search costs more than the search itself.
+    const bool plain = std::all_of(lowerText.begin(), lowerText.end(), [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c.isSpace());
+    });
+    if (plain)
+        return false;
+    return (title.contains(u'&') && DisplayTitle().toLower().contains(lowerText)) ||
+           (description.contains(u'&') && DisplayDescription().toLower().contains(lowerText));
 }
 
 void CRssItem::RequestConversion(ConversionRequest request)

@@ -44,6 +44,10 @@ try:
 
     # Tree rows: Favorite Channels, My Feeds, Group 0, Channel 0.
     keys("Home", "Down", "Down", "Down")
+    # The channel's page is the first: the reading pane starts its browser, which on a busy
+    # machine holds the window for a moment. A person waits for it; keys sent meanwhile
+    # would all land at once.
+    time.sleep(1.5)
     keys("F6")  # to the news list
     keys("ctrl+u", "space")  # the first unread one, marked read
     keys("ctrl+u", "Delete")  # the next unread one, deleted

@@ -328,6 +328,14 @@ TEST(ItemSearch, MatchesLowerCasedPlainTitleOrDescription)
     EXPECT_FALSE(item->Matches(u"News"_s)); // the caller lower-cases the text
     EXPECT_FALSE(item->Matches(u"<b>"_s));  // tags are not searched
     EXPECT_FALSE(item->Matches(u"rose"_s));
+
+    // What the feed wrote as entities is found as it is shown.
+    auto entities = MakeItem(env, u"AT&amp;T cuts &lt;prices&gt;"_s,
+                             u"<p>Caf&eacute; owners &amp; bakers</p>"_s);
+    EXPECT_EQ(entities->DisplayTitle(), u"AT&T cuts <prices>"_s);
+    EXPECT_TRUE(entities->Matches(u"at&t cuts <prices>"_s));
+    EXPECT_TRUE(entities->Matches(u"café owners & bakers"_s));
+    EXPECT_FALSE(entities->Matches(u"<p>"_s));
 }
 
 // Voice jobs

@@ -442,6 +442,11 @@ TEST_F(ItemViewTest, FullArticleShowsTheExtractedTextOrSaysWhyAboveTheFeedsTextA
     const auto shows = [&](const QString& text) {
         return QTest::qWaitFor([&] { return PageText(*view).contains(text); }, 20000);
     };
+    // In the article view a selection may load two pages, the first cut short by the second.
+    const auto select = [&](CRssItem* item) {
+        doc.Select(item, false);
+        view->OnUpdate(RssEvent::ItemSelected, item);
+    };
     ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
     CommandState full;
     view->UpdateCommand(Command::FullArticle, full);
@@ -458,13 +463,13 @@ TEST_F(ItemViewTest, FullArticleShowsTheExtractedTextOrSaysWhyAboveTheFeedsTextA
     EXPECT_FALSE(text.contains(u"One line."_s));
 
     // A page that cannot be had: the line that says so, then the feed's own text.
-    ASSERT_TRUE(SelectAndLoad(*view, Item(1)));
+    select(Item(1));
     ASSERT_TRUE(shows(u"could not be downloaded"_s));
     EXPECT_TRUE(PageText(*view).contains(u"About Beta."_s));
 
     // Back to the first: at once from memory; off again: the feed's text.
-    ASSERT_TRUE(SelectAndLoad(*view, Item(0)));
-    EXPECT_TRUE(PageText(*view).contains(u"hundreds of people"_s));
+    select(Item(0));
+    ASSERT_TRUE(shows(u"hundreds of people"_s));
     view->RunCommand(Command::FullArticle);
     ASSERT_TRUE(shows(u"One line."_s));
 
@@ -473,8 +478,7 @@ TEST_F(ItemViewTest, FullArticleShowsTheExtractedTextOrSaysWhyAboveTheFeedsTextA
     longReads->SetFullArticle(true);
     auto essay = NodeCast<CRssItem>(longReads->ChildrenSnapshot().at(0));
     essay->SetLink(server.Url("/article"));
-    doc.Select(essay.get(), false);
-    view->OnUpdate(RssEvent::ItemSelected, essay.get());
+    select(essay.get());
     ASSERT_TRUE(shows(u"hundreds of people walked"_s));
     ASSERT_TRUE(SelectAndLoad(*view, Item(2)));
     EXPECT_TRUE(PageText(*view).contains(u"About Gamma."_s));
