@@ -33,10 +33,6 @@ bool HoldsChannel(CRssNode& node)
     return false;
 }
 
-} // namespace
-
-namespace {
-
 // Changes of the shown channel come in bursts while a download merges; one page for each
 // burst is enough.
 constexpr int kRerenderDelayMs = 300;
@@ -247,7 +243,7 @@ void CItemView::Render()
     const bool loadRemote = m_services.Prefs()->LoadRemoteImages();
     m_remoteAllowed = m_shown ? PageMayLoadRemoteContent(*m_shown, loadRemote) : loadRemote;
     // The article view shows text only, and the feed's own text beside a note at most.
-    if (m_fullArticle && NodeCast<CRssItem>(m_shown.get()))
+    if (ShowsArticleView())
         m_remoteAllowed = false;
     if (m_surface)
         m_surface->SetRemoteContentAllowed(m_remoteAllowed);
@@ -279,8 +275,8 @@ void CItemView::Render()
     XmlDocPtr newspaper = NewXmlDocument();
     if (newspaper) {
         BuildNewspaper(*m_shown, newspaper.get(), reinterpret_cast<xmlNode*>(newspaper.get()));
-        if (auto* item = NodeCast<CRssItem>(m_shown.get()); item && m_fullArticle)
-            PutArticle(*item, newspaper.get());
+        if (ShowsArticleView())
+            PutArticle(*static_cast<CRssItem*>(m_shown.get()), newspaper.get());
     }
     m_ticket = m_renderer.Render(std::move(newspaper),
                                  StylesFolder() + m_services.Prefs()->ReadingStyle());
@@ -365,6 +361,11 @@ void CItemView::OnProgramLink(const QUrl& url)
     });
 }
 
+bool CItemView::ShowsArticleView() const
+{
+    return m_fullArticle && NodeCast<CRssItem>(m_shown.get());
+}
+
 void CItemView::PutArticle(CRssItem& item, xmlDoc* newspaper)
 {
     const QString key = item.AudioFileName();
@@ -395,7 +396,7 @@ void CItemView::OnArticleRead(quint64 ticket, const ArticleText& article)
         return;
     m_articles.insert(m_articleKey, new ArticleText(article));
     m_articleKey.clear();
-    if (m_fullArticle && NodeCast<CRssItem>(m_shown.get()) && !m_navigatedAway)
+    if (ShowsArticleView() && !m_navigatedAway)
         Render();
 }
 

@@ -79,6 +79,7 @@ private:
     // The article view of the shown item: its text when read, else "Loading article…" and
     // a read that renders again when it ends.
     void PutArticle(CRssItem& item, xmlDoc* newspaper);
+    bool ShowsArticleView() const; // the article view is on and a news item is shown
     void OnArticleRead(quint64 ticket, const ArticleText& article);
     void Render();
     void RenderSoon();
