@@ -161,7 +161,8 @@ write_settings 0 1
 CALVORIA_SHOW_COMMAND=2 shoot news-popups \
     "sleep 0.5; xdotool mousemove \$(python3 '$top/scripts/tray_icon_center.py') click 3; sleep 0.8; xdotool key Down Down Return 2> /dev/null; xdotool mousemove 300 300; sleep 2.5"
 shoot shortcuts "$focus key ctrl+F1 2> /dev/null; sleep 0.8"
-shoot shortcuts-filter "$focus key ctrl+F1 2> /dev/null; sleep 0.6; xdotool type update 2> /dev/null; sleep 0.5"
+# Typed once the list's own window has the keyboard, however long it takes to appear.
+shoot shortcuts-filter "$focus key ctrl+F1 2> /dev/null; xdotool search --sync --onlyvisible --name Keyboard windowfocus --sync 2> /dev/null; sleep 0.3; xdotool type update 2> /dev/null; sleep 0.5"
 # The tray icon cut from the panel and enlarged: every channel's news are unread (99+).
 # $1: the panel's height; the square of that size around the icon, cut from the screen.
 crop_tray_icon() {
