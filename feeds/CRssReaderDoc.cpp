@@ -294,6 +294,7 @@ void CRssReaderDoc::CloseNews()
     m_searchResults->Clear();
     m_selectedChannel.reset();
     m_selectedItem.reset();
+    m_listeningItem.reset();
     m_selectedGroup.reset();
     m_folderLock.Release();
 }

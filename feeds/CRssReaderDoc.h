@@ -84,6 +84,10 @@ public:
     CRssGroup* SelectedGroup() const { return m_selectedGroup.get(); }
     CRssChannel* SelectedChannel() const { return m_selectedChannel.get(); }
     CRssItem* SelectedItem() const { return m_selectedItem.get(); }
+    // The item being read aloud: showing it in the reading pane does not mark it read, as
+    // hearing it to the end does.
+    void SetListeningItem(CRssItem* item) { m_listeningItem = CRefPtr<CRssItem>(item); }
+    CRssItem* ListeningItem() const { return m_listeningItem.get(); }
 
     // Commands and their enable conditions.
     void UpdateAllGroups();
@@ -116,6 +120,7 @@ private:
     CRefPtr<CRssGroup> m_selectedGroup;
     CRefPtr<CRssChannel> m_selectedChannel;
     CRefPtr<CRssItem> m_selectedItem;
+    CRefPtr<CRssItem> m_listeningItem;
     bool m_loaded = false;
     CDataFolderLock m_folderLock;
     bool m_opmlMayReplace = true;

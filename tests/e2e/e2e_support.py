@@ -121,6 +121,9 @@ class Session:
         # The reading pane's browser module, loaded from the program's folder.
         shutil.copy(os.path.join(os.path.dirname(program), "libcalvoria-reading.so"),
                     f"{work}/prog/bin/")
+        # The extraction script's modules, beside the program as installed.
+        shutil.copytree(os.path.join(os.path.dirname(program), "include"),
+                        f"{work}/prog/bin/include")
         # The reading styles beside the program, as installed.
         shutil.copytree(os.path.join(os.path.dirname(program), "..", "Options"),
                         f"{work}/prog/Options", ignore=shutil.ignore_patterns("CMake*", "*.cmake"))

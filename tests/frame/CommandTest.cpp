@@ -103,12 +103,21 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
   Auto&Preview||32785
   Full &article|Ctrl+Shift+A|32872
   -
+  &Listening bar||32874
   &Status bar||59393
   &Tool bar||59392
 &Browse
   B&ack||32795
   &Forward||32796
   &Refresh||32797
+&Listen
+  &Listen|Ctrl+L|32873
+  -
+  &Play/pause|Ctrl+P|32876
+  P&revious news|Ctrl+Shift+Up|32877
+  &Next news|Ctrl+Shift+Down|32878
+  &Back 15 seconds|Ctrl+Shift+Left|32879
+  &Forward 30 seconds|Ctrl+Shift+Right|32880
 &Tools
   &Update
     Update &channel|F5|32814
@@ -125,9 +134,9 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
   &About Calvoria...||57664
 )");
 
-    // The menu's 45 commands, Enter's open in browser, the tray's restore and the five
+    // The menu's 52 commands, Enter's open in browser, the tray's restore and the five
     // commands only the news item's popup menu offers.
-    EXPECT_EQ(table.ids().size(), 56);
+    EXPECT_EQ(table.ids().size(), 63);
     EXPECT_EQ(table.action(Command::OpenInBrowser)->shortcut(), QKeySequence(Qt::Key_Return));
     EXPECT_EQ(table.action(Command::ShowWindow)->text().toStdString(), "Show Calvoria");
     QWidget window;
@@ -150,6 +159,12 @@ TEST(Commands, MainMenuAcceleratorsAndPromptsAreTheProgramsOwn)
                                               {"Ctrl+F1", Command::KeyboardShortcuts},
                                               {"Ctrl+Shift+U", Command::ShowOnlyUnread},
                                               {"Ctrl+Shift+A", Command::FullArticle},
+                                              {"Ctrl+L", Command::Listen},
+                                              {"Ctrl+P", Command::PlayPause},
+                                              {"Ctrl+Shift+Up", Command::PreviousNews},
+                                              {"Ctrl+Shift+Down", Command::NextNews},
+                                              {"Ctrl+Shift+Left", Command::SkipBack},
+                                              {"Ctrl+Shift+Right", Command::SkipForward},
                                               {"Alt+X", Command::Exit}}));
 
     EXPECT_EQ(table.action(Command::Search)->statusTip().toStdString(),
@@ -250,6 +265,6 @@ TEST(Commands, EveryCommandHasAPromptATipAndTheToolBarItsImage)
                           separator, slot(Command::PreviousUnread, 5), slot(Command::NextUnread, 6),
                           slot(Command::Search, 7), slot(Command::ShowOnlyUnread, 13), separator,
                           slot(Command::Back, 8), slot(Command::Forward, 9),
-                          slot(Command::FullArticle, 14), separator,
+                          slot(Command::FullArticle, 14), slot(Command::Listen, 15), separator,
                           slot(Command::Options, 11), slot(Command::About, 12)}));
 }

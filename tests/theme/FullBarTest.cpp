@@ -49,8 +49,8 @@ protected:
 
 TEST_F(FullBar, LaysOutLargeAndSmallButtonsWithSeparatorsAndBorders)
 {
-    // 14 buttons of 32 + 4, 4 separators of 16, borders 3 + 3 across and 3 + 4 down.
-    EXPECT_EQ(bar->sizeHint(), QSize(14 * 36 + 4 * 16 + 6, 36 + 7));
+    // 15 buttons of 32 + 4, 4 separators of 16, borders 3 + 3 across and 3 + 4 down.
+    EXPECT_EQ(bar->sizeHint(), QSize(15 * 36 + 4 * 16 + 6, 36 + 7));
     // A narrower window cuts off the last buttons.
     EXPECT_EQ(bar->minimumSizeHint(), QSize(36 + 6, 36 + 7));
     EXPECT_EQ(bar->button(CommandNumber(Command::NewGroup))->geometry(), QRect(3 + 36, 3, 36, 36));
@@ -58,7 +58,7 @@ TEST_F(FullBar, LaysOutLargeAndSmallButtonsWithSeparatorsAndBorders)
     EXPECT_EQ(bar->commandAt(QPoint(3 + 3 * 36 + 4, 10)), 0); // the first separator
 
     bar->setOrientation(Qt::Vertical);
-    EXPECT_EQ(bar->sizeHint(), QSize(36 + 6, 14 * 36 + 4 * 16 + 7));
+    EXPECT_EQ(bar->sizeHint(), QSize(36 + 6, 15 * 36 + 4 * 16 + 7));
     bar->resize(bar->sizeHint());
     EXPECT_EQ(bar->button(CommandNumber(Command::NewGroup))->geometry(), QRect(3, 3 + 36, 36, 36));
     bar->setOrientation(Qt::Horizontal);
@@ -71,7 +71,7 @@ TEST_F(FullBar, LaysOutLargeAndSmallButtonsWithSeparatorsAndBorders)
 
     ASSERT_TRUE(bar->reloadImages(169));
     bar->removeButton(CommandNumber(Command::Search));
-    EXPECT_EQ(bar->sizeHint(), QSize(13 * 20 + 4 * 8 + 6, 16 + 4 + 7));
+    EXPECT_EQ(bar->sizeHint(), QSize(14 * 20 + 4 * 8 + 6, 16 + 4 + 7));
 
     bar->setButtonLabel(CommandNumber(Command::NewChannel), 157);
     EXPECT_EQ(bar->button(CommandNumber(Command::NewChannel))->label(),

@@ -29,8 +29,8 @@ TEST(ImageStrip, StripsKeepTheirLogicalSizeAndGainPixelsOnDenseScreens)
     {
         int resource, count, width, height;
     };
-    for (const Case& c : {Case{161, 10, 160, 16}, Case{155, 12, 192, 16}, Case{168, 15, 480, 32},
-                          Case{169, 15, 240, 16}}) {
+    for (const Case& c : {Case{161, 10, 160, 16}, Case{155, 12, 192, 16}, Case{168, 16, 512, 32},
+                          Case{169, 16, 256, 16}}) {
         const CImageStrip strip = LoadStrip(c.resource, 2.0);
         ASSERT_EQ(strip.count(), c.count) << c.resource;
         EXPECT_EQ(strip.imageSize(), QSize(c.height, c.height)) << c.resource;

@@ -168,18 +168,20 @@ TEST_F(LeftView, RenamesDeletesAndOffersMenusFromTheKeyboard)
     EXPECT_EQ(MenuIds(*menu),
               (QList<Command>{Command::RowUpdateChannel, Command::RowUpdateGroup,
                               Command::RowMarkChannelRead, Command::RowMarkGroupRead,
-                              Command::RowEnableConversion, Command::RowDisableConversion,
+                              Command::RowListen, Command::RowEnableConversion, Command::RowDisableConversion,
                               Command::RowDeleteChannel, Command::RowChannelProperties}));
     QStringList disabled;
     for (const QAction* action : menu->actions())
         if (!action->isSeparator() && !action->isEnabled())
             disabled << action->text();
     EXPECT_EQ(disabled,
-              (QStringList{u"&Mark channel as read"_s, u"D&isable convertion to voice"_s}));
+              (QStringList{u"&Mark channel as read"_s, u"&Listen"_s,
+                           u"D&isable convertion to voice"_s}));
     menu.reset(view.ContextMenuFor(model.IndexOf(tech)));
     EXPECT_EQ(MenuIds(*menu), (QList<Command>{Command::RowNewChannel, Command::RowNewGroup,
                                               Command::RowUpdateGroup, Command::RowMarkGroupRead,
-                                              Command::RowDeleteGroup, Command::RowRenameGroup}));
+                                              Command::RowListen, Command::RowDeleteGroup,
+                                              Command::RowRenameGroup}));
     {
         BoxAnswer no(QMessageBox::No);
         view.RunRowCommand(Command::RowEnableConversion, gamma);

@@ -54,8 +54,8 @@ TEST_F(MainWindow, MenuBarCarriesTheCommandsToTheirTargets)
     QStringList titles;
     for (QAction* title : menu->actions())
         titles << title->text();
-    EXPECT_EQ(titles, (QStringList{u"&File"_s, u"&Edit"_s, u"&View"_s, u"&Browse"_s, u"&Tools"_s,
-                                   u"&Help"_s}));
+    EXPECT_EQ(titles, (QStringList{u"&File"_s, u"&Edit"_s, u"&View"_s, u"&Browse"_s, u"&Listen"_s,
+                                   u"&Tools"_s, u"&Help"_s}));
     QAction* exit = frame.Commands().action(Command::Exit);
     EXPECT_EQ(menu->actions().first()->menu()->actions().last(), exit);
 

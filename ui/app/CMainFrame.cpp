@@ -5,9 +5,11 @@
 #include "CCommandTable.h"
 #include "CDocumentCommands.h"
 #include "CItemView.h"
+#include "CListeningControls.h"
 #include "CPreferences.h"
 #include "CRssFullBar.h"
 #include "CRssHeader.h"
+#include "CRssReaderView.h"
 #include "CRssMenu.h"
 #include "CRssReaderDoc.h"
 #include "CRssSplitter.h"
@@ -159,6 +161,12 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
     m_tray->setWindowHidden([this] { return m_hiddenInTray; });
     connect(m_tray, &CSystemTray::hideRequested, this, [this] { HideToTray(false); });
 
+    if (m_document)
+        m_listening = new CListeningControls(
+            *m_document, m_prefs, *this,
+            [this] { return qobject_cast<CRssReaderView*>(m_panes.newsList); },
+            [this] { ShowFromTray(); });
+
     m_newsCheckTimer.setSingleShot(true);
     connect(&m_newsCheckTimer, &QTimer::timeout, this, [this] {
         Q_EMIT newsCheckDue();
@@ -274,6 +282,8 @@ void CMainFrame::FollowFocus(QWidget* now)
 
 bool CMainFrame::HandlesCommand(Command id) const
 {
+    if (m_listening && m_listening->HandlesCommand(id))
+        return true;
     switch (id) {
     case Command::Options:
     case Command::ReadingPaneRight:
@@ -302,6 +312,10 @@ bool CMainFrame::HandlesCommand(Command id) const
 
 void CMainFrame::RunCommand(Command id)
 {
+    if (m_listening && m_listening->HandlesCommand(id)) {
+        m_listening->RunCommand(id);
+        return;
+    }
     switch (id) {
     case Command::Options:
         StorePlacement();
@@ -372,6 +386,10 @@ void CMainFrame::RunCommand(Command id)
 
 void CMainFrame::UpdateCommand(Command id, CommandState& state)
 {
+    if (m_listening && m_listening->HandlesCommand(id)) {
+        m_listening->UpdateCommand(id, state);
+        return;
+    }
     switch (id) {
     case Command::Options:
         state.enabled = bool(m_runOptions);
@@ -442,6 +460,8 @@ void CMainFrame::OnUpdate(RssEvent code, CRefCounted* object)
             Q_EMIT newsPopupRequested(object);
         return;
     }
+    if (m_listening)
+        m_listening->OnUpdate(code, object);
     for (QWidget* view : PaneViews())
         if (auto* follower = dynamic_cast<INotificationView*>(view))
             follower->OnUpdate(code, object);

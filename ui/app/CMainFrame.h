@@ -16,6 +16,7 @@
 class CAppServices;
 class CCommandTable;
 class CDocumentCommands;
+class CListeningControls;
 class CPreferences;
 class CRefCounted;
 class CRssFullBar;
@@ -96,6 +97,7 @@ public:
     const FramePanes& Panes() const { return m_panes; }
     CRssFullBar* ToolBar() const { return m_toolBar; }
     CStatusPanes& StatusPanes() const { return *m_statusPanes; }
+    CListeningControls& Listening() const { return *m_listening; }
 
     // ICommandTarget
     bool HandlesCommand(Command id) const override;
@@ -144,6 +146,7 @@ private:
 
     CRssReaderDoc* m_document;
     CAppServices& m_app;
+    CListeningControls* m_listening = nullptr;
     CPreferences& m_prefs;
     CThemeColors* m_theme;
     CCommandTable* m_commands;

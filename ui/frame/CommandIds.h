@@ -48,6 +48,7 @@ enum class Command : int
     AutoPreview = 32785,
     ShowOnlyUnread = 32871,
     FullArticle = 32872,
+    ListeningBar = 32874,
     ToggleStatusBar = 59393,
     ToggleToolBar = 59392,
 
@@ -55,6 +56,14 @@ enum class Command : int
     Back = 32795,
     Forward = 32796,
     Refresh = 32797,
+
+    // Listen
+    Listen = 32873,
+    PlayPause = 32876,
+    PreviousNews = 32877,
+    NextNews = 32878,
+    SkipBack = 32879,
+    SkipForward = 32880,
 
     // Tools
     UpdateChannel = 32814,
@@ -94,6 +103,7 @@ enum class Command : int
     RowNewGroup = 32832,
     RowEnableConversion = 32854,
     RowDisableConversion = 32855,
+    RowListen = 32875,
 
     // Status-bar indicators; their string-table entries hold the sizing texts, and the
     // entry after the news count holds its shown text.

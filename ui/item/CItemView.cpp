@@ -402,7 +402,8 @@ void CItemView::OnArticleRead(quint64 ticket, const ArticleText& article)
 
 void CItemView::OnMarkRead()
 {
-    if (auto* item = NodeCast<CRssItem>(m_shown.get()))
+    auto* item = NodeCast<CRssItem>(m_shown.get());
+    if (item && item != m_doc.ListeningItem())
         item->SetUnread(false, ChannelCounts::Recount);
 }
 

@@ -196,13 +196,27 @@ void CRssReaderView::SetHeaderText()
     CRssHeader* header = m_frame.RightSideHeader();
     if (!header)
         return;
+    header->setText(ShownName());
+}
+
+QString CRssReaderView::ShownName() const
+{
     CRssNode* shown = m_model->Shown();
-    QString name;
     if (auto* channel = NodeCast<CRssChannel>(shown))
-        name = channel->Name();
-    else if (auto* group = NodeCast<CRssGroup>(shown))
-        name = group->Name();
-    header->setText(name);
+        return channel->Name();
+    if (auto* group = NodeCast<CRssGroup>(shown))
+        return group->Name();
+    return {};
+}
+
+std::vector<CRefPtr<CRssItem>> CRssReaderView::ItemsToListen() const
+{
+    std::vector<CRefPtr<CRssItem>> items;
+    const int rows = m_model->rowCount();
+    for (int row = std::max(0, CurrentRow()); row < rows; ++row)
+        if (CRssItem* item = m_model->ItemAt(row))
+            items.emplace_back(item);
+    return items;
 }
 
 void CRssReaderView::ApplyRowHeight()

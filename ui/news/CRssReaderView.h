@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CCommandRouter.h"
+#include "CRefCounted.h"
 #include "INotificationView.h"
 #include "NewsColumnLayout.h"
 
@@ -8,6 +9,7 @@
 #include <QPersistentModelIndex>
 #include <QTreeView>
 #include <functional>
+#include <vector>
 
 class CPreferences;
 class CRssItem;
@@ -37,6 +39,11 @@ public:
     NewsListModel& Model() const { return *m_model; }
     const NewsColumnLayout& Layout() const { return m_layout; }
     CRssItem* SelectedItem() const;
+    // What Listen plays: the news of the list in its order from the selected one (from the
+    // first when none is selected).
+    std::vector<CRefPtr<CRssItem>> ItemsToListen() const;
+    // The name of the channel or group the list shows.
+    QString ShownName() const;
 
     // INotificationView
     void OnUpdate(RssEvent hint, CRefCounted* object) override;

@@ -56,7 +56,8 @@ QList<QStringList> ToolImages()
             Layers({"gear"}),                      // options
             Layers({"info"}),                      // about
             Layers({"envelope", "badge-filter"}),  // show only unread
-            Layers({"page"})};                     // full article
+            Layers({"page"}),                      // full article
+            Layers({"headphones"})};               // listen
 }
 
 } // namespace

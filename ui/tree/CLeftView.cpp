@@ -4,6 +4,7 @@
 #include "CCommandTable.h"
 #include "CRssReaderDoc.h"
 #include "CThemeColors.h"
+#include "IFrameServices.h"
 #include "ChannelTreeModel.h"
 #include "StringTable.h"
 #include "StripCatalog.h"
@@ -263,6 +264,7 @@ QMenu* CLeftView::ContextMenuFor(const QModelIndex& index, QWidget* parent) cons
         add(Command::RowMarkChannelRead, channel->UnreadCount() > 0);
         add(Command::RowMarkGroupRead);
         menu->addSeparator();
+        add(Command::RowListen, channel->ChildCount() > 0);
         add(Command::RowEnableConversion, !channel->AutoConvert());
         add(Command::RowDisableConversion, channel->AutoConvert());
         menu->addSeparator();
@@ -277,6 +279,8 @@ QMenu* CLeftView::ContextMenuFor(const QModelIndex& index, QWidget* parent) cons
         menu->addSeparator();
         add(Command::RowUpdateGroup);
         add(Command::RowMarkGroupRead);
+        menu->addSeparator();
+        add(Command::RowListen);
         menu->addSeparator();
         add(Command::RowDeleteGroup, !root);
         add(Command::RowRenameGroup, !root);
@@ -326,6 +330,11 @@ void CLeftView::RunRowCommand(Command id, CRssNode* node)
                     item->RequestConversion({.retry = true, .urgent = true, .preferPodcast = true});
             }
         }
+        break;
+    case Command::RowListen:
+        // The list shows the node, and Listen plays it in the list's order.
+        m_document.Select(node, false);
+        m_frame.RouteCommand(Command::Listen);
         break;
     case Command::RowDisableConversion:
         if (userChannel) {
