@@ -61,12 +61,23 @@ SpeechSettings CItemJobs::Speech() const
 
 void CItemJobs::PostPage(CRssItem& item, bool urgent)
 {
+    if (urgent) {
+        std::lock_guard lock(m_urgentLock);
+        m_urgentItems.insert(&item);
+    }
     m_downloadQueue.Post(DownloadPageJob, &item, kPageList, urgent);
+}
+
+bool CItemJobs::TakeUrgent(const CRssItem& item)
+{
+    std::lock_guard lock(m_urgentLock);
+    return m_urgentItems.erase(&item) > 0;
 }
 
 void CItemJobs::PostConversion(CRssItem& item)
 {
-    m_conversionQueue.Post(ConvertJob, &item, kConversionList, false);
+    // A page fetched in a hurry is spoken in a hurry too: someone waits to hear it.
+    m_conversionQueue.Post(ConvertJob, &item, kConversionList, TakeUrgent(item));
 }
 
 void CItemJobs::PostPodcast(CRssItem& item, bool urgent)
@@ -147,6 +158,7 @@ void CItemJobs::DownloadPageJob(CRefCounted* argument)
         item->SetState(State::PageCached);
         jobs.PostConversion(*item);
     } else {
+        jobs.TakeUrgent(*item);
         item->SetState(State::Failed);
         LogItem("*ITEM: Cannot download item: '%s'", *item);
     }

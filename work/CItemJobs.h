@@ -4,6 +4,7 @@
 #include "IItemJobs.h"
 
 #include <mutex>
+#include <unordered_set>
 
 class CAppServices;
 class CRefCounted;
@@ -42,12 +43,16 @@ public:
 private:
     void PostPage(CRssItem& item, bool urgent);
     void PostConversion(CRssItem& item);
+    // Whether the item's page was asked for urgently; forgets it.
+    bool TakeUrgent(const CRssItem& item);
     void PostPodcast(CRssItem& item, bool urgent);
 
     CAppServices& m_app;
     IJobQueue& m_downloadQueue;
     IJobQueue& m_conversionQueue;
     CVoiceConverter* m_converter;
+    std::mutex m_urgentLock;
+    std::unordered_set<const CRssItem*> m_urgentItems;
     mutable std::mutex m_speechLock;
     SpeechSettings m_speech;
 };

@@ -106,7 +106,7 @@ class Session:
     """A home folder with settings, a data folder of CHANNELS channels whose feeds are served
     locally, and the program copied into a folder of its own (so its log is its own)."""
 
-    def __init__(self, program, source, channels=6, items=8, stored_items=3):
+    def __init__(self, program, source, channels=6, items=8, stored_items=3, articles=False):
         self.work = tempfile.mkdtemp(prefix="calvoria-e2e-")
         self.processes = []
         work = self.work
@@ -130,12 +130,15 @@ class Session:
         self.program = f"{work}/prog/bin/calvoria"
         self.log = f"{work}/prog/bin/log.txt"
         self.port = free_port()
+        # articles: the news link to article pages served here too.
         self.spawn([sys.executable, f"{source}/bench/serve_feeds.py", str(self.port), "--count",
-                    str(channels), "--items", str(items)], stdout=subprocess.DEVNULL)
+                    str(channels), "--items", str(items)]
+                   + (["--local-articles"] if articles else []), stdout=subprocess.DEVNULL)
         self.root = f"{work}/data/Calvoria"
         subprocess.run([sys.executable, f"{source}/bench/make_data_folder.py", self.root,
                         "--groups", "2", "--channels", str(channels), "--items", str(stored_items),
-                        "--url-base", f"http://127.0.0.1:{self.port}/"],
+                        "--url-base", f"http://127.0.0.1:{self.port}/"]
+                       + (["--article-base", f"http://127.0.0.1:{self.port}/"] if articles else []),
                        check=True, stdout=subprocess.DEVNULL)
         # The default settings, but without the one-time tray warning (its dialog has its own
         # test).
@@ -157,9 +160,9 @@ class Session:
                            "--SetDockType", "false", "--transparent", "false"],
                           stderr=subprocess.DEVNULL)
 
-    def start_program(self):
+    def start_program(self, **kwargs):
         """Starts the program and waits for its main window; returns (process, window)."""
-        process = self.spawn([self.program], env=self.env)
+        process = self.spawn([self.program], env=self.env, **kwargs)
         found = {}
 
         def shown():

@@ -19,8 +19,7 @@ namespace {
 struct Shared
 {
     QTemporaryDir dir;
-    CNullAudioServer server;
-    QString unavailable = server.Start();
+    QString unavailable = CNullAudioServer::Start();
     QString file = dir.filePath(u"three.mp3"_s);
     QString made = MakeToneMp3(file, {.ms = 3000, .gapMs = 100}, {u"-b"_s, u"64"_s});
 };

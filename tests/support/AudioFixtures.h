@@ -52,88 +52,40 @@ inline QString MakeToneMp3(const QString& mp3Path, const TestTone& tone,
 }
 
 // A PulseAudio server of the process's own with a null sink, named in PULSE_SERVER and
-// PULSE_SINK for every client made after Start(). Stopped when the object goes.
+// PULSE_SINK for every client made after Start(). Qt Multimedia keeps to the server it
+// found first for the life of the process, so there is one: the first Start() launches
+// it, later ones answer the same, and it ends with the process.
 class CNullAudioServer
 {
 public:
-    CNullAudioServer() = default;
-    CNullAudioServer(const CNullAudioServer&) = delete;
-    CNullAudioServer& operator=(const CNullAudioServer&) = delete;
-    ~CNullAudioServer()
-    {
-        for (QProcess* process : {&m_keepAlive, &m_server}) {
-            process->terminate();
-            if (!process->waitForFinished(3000))
-                process->kill();
-            process->waitForFinished(3000);
-        }
-    }
-
     // Empty when the server runs, else why it does not.
-    QString Start()
+    static QString Start()
     {
-        for (const char* program : {"pulseaudio", "pacat", "pactl"})
-            if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
-                return QString::fromLatin1(program) + QStringLiteral(" is not installed");
-        const QString socket = m_dir.filePath(QStringLiteral("native"));
-        m_env.insert(QStringLiteral("HOME"), m_dir.path());
-        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
-        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
-        m_env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket);
-        // Both go with the process that started them, also when it crashes.
-        for (QProcess* process : {&m_server, &m_keepAlive})
-            process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_server.setProcessEnvironment(m_env);
-        m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.setStandardOutputFile(m_dir.filePath(QStringLiteral("pulseaudio.log")));
-        // -n: none of the system's modules; as root it only warns.
-        m_server.start(
-            QStringLiteral("pulseaudio"),
-            {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-             QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=false"),
-             QStringLiteral("--load=module-null-sink sink_name=calvoria_null"),
-             QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") +
-                 socket});
-        if (!WaitFor(m_server,
-                     [&] { return Pactl({QStringLiteral("info")}).contains("calvoria_null"); })) {
-            QFile log(m_dir.filePath(QStringLiteral("pulseaudio.log")));
-            log.open(QIODevice::ReadOnly);
-            return QStringLiteral("pulseaudio did not come up: ") +
-                   QString::fromLocal8Bit(log.readAll());
-        }
-
-        // An idle null sink renders two seconds ahead, and a stream that joins it is heard
-        // only after them. A silent stream asking for a short latency, and the sink
-        // restarted under it, make it answer like a sound card.
-        m_keepAlive.setProcessEnvironment(m_env);
-        m_keepAlive.start(QStringLiteral("pacat"),
-                          {QStringLiteral("--playback"), QStringLiteral("--raw"),
-                           QStringLiteral("--latency-msec=10"), QStringLiteral("--volume=0"),
-                           QStringLiteral("/dev/zero")});
-        if (!WaitFor(m_keepAlive, [&] {
-                return !Pactl({QStringLiteral("list"), QStringLiteral("short"),
-                               QStringLiteral("sink-inputs")})
-                            .isEmpty();
-            }))
-            return QStringLiteral("pacat did not connect");
-        for (const char* suspended : {"1", "0"})
-            Pactl({QStringLiteral("suspend-sink"), QStringLiteral("calvoria_null"),
-                   QString::fromLatin1(suspended)});
-
-        qputenv("PULSE_SERVER", m_env.value(QStringLiteral("PULSE_SERVER")).toLocal8Bit());
-        qputenv("PULSE_SINK", "calvoria_null");
-        return {};
+        static Server server;
+        static const QString unavailable = server.Launch();
+        return unavailable;
     }
 
 private:
-    QByteArray Pactl(const QStringList& args) const
+    struct Server
     {
-        QProcess pactl;
-        pactl.setProcessEnvironment(m_env);
-        pactl.start(QStringLiteral("pactl"), args);
-        pactl.waitForFinished(5000);
-        return pactl.readAllStandardOutput().trimmed();
-    }
+        ~Server()
+        {
+            for (QProcess* process : {&m_keepAlive, &m_server}) {
+                process->terminate();
+                if (!process->waitForFinished(3000))
+                    process->kill();
+                process->waitForFinished(3000);
+            }
+        }
+        QString Launch();
+        QByteArray Pactl(const QStringList& args) const;
+
+        QTemporaryDir m_dir;
+        QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
+        QProcess m_server;
+        QProcess m_keepAlive;
+    };
 
     template <typename Ready> static bool WaitFor(const QProcess& process, Ready ready)
     {
@@ -146,9 +98,67 @@ private:
         }
         return true;
     }
-
-    QTemporaryDir m_dir;
-    QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
-    QProcess m_server;
-    QProcess m_keepAlive;
 };
+
+inline QString CNullAudioServer::Server::Launch()
+{
+    for (const char* program : {"pulseaudio", "pacat", "pactl"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+            return QString::fromLatin1(program) + QStringLiteral(" is not installed");
+    const QString socket = m_dir.filePath(QStringLiteral("native"));
+    m_env.insert(QStringLiteral("HOME"), m_dir.path());
+    m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
+    m_env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket);
+    // Both go with the process that started them, also when it crashes.
+    for (QProcess* process : {&m_server, &m_keepAlive})
+        process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    m_server.setProcessEnvironment(m_env);
+    m_server.setProcessChannelMode(QProcess::MergedChannels);
+    m_server.setStandardOutputFile(m_dir.filePath(QStringLiteral("pulseaudio.log")));
+    // -n: none of the system's modules; as root it only warns.
+    m_server.start(
+        QStringLiteral("pulseaudio"),
+        {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+         QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=false"),
+         QStringLiteral("--load=module-null-sink sink_name=calvoria_null"),
+         QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socket});
+    if (!WaitFor(m_server,
+                 [&] { return Pactl({QStringLiteral("info")}).contains("calvoria_null"); })) {
+        QFile log(m_dir.filePath(QStringLiteral("pulseaudio.log")));
+        log.open(QIODevice::ReadOnly);
+        return QStringLiteral("pulseaudio did not come up: ") +
+               QString::fromLocal8Bit(log.readAll());
+    }
+
+    // An idle null sink renders two seconds ahead, and a stream that joins it is heard
+    // only after them. A silent stream asking for a short latency, and the sink
+    // restarted under it, make it answer like a sound card.
+    m_keepAlive.setProcessEnvironment(m_env);
+    m_keepAlive.start(QStringLiteral("pacat"),
+                      {QStringLiteral("--playback"), QStringLiteral("--raw"),
+                       QStringLiteral("--latency-msec=10"), QStringLiteral("--volume=0"),
+                       QStringLiteral("/dev/zero")});
+    if (!WaitFor(m_keepAlive, [&] {
+            return !Pactl({QStringLiteral("list"), QStringLiteral("short"),
+                           QStringLiteral("sink-inputs")})
+                        .isEmpty();
+        }))
+        return QStringLiteral("pacat did not connect");
+    for (const char* suspended : {"1", "0"})
+        Pactl({QStringLiteral("suspend-sink"), QStringLiteral("calvoria_null"),
+               QString::fromLatin1(suspended)});
+
+    qputenv("PULSE_SERVER", m_env.value(QStringLiteral("PULSE_SERVER")).toLocal8Bit());
+    qputenv("PULSE_SINK", "calvoria_null");
+    return {};
+}
+
+inline QByteArray CNullAudioServer::Server::Pactl(const QStringList& args) const
+{
+    QProcess pactl;
+    pactl.setProcessEnvironment(m_env);
+    pactl.start(QStringLiteral("pactl"), args);
+    pactl.waitForFinished(5000);
+    return pactl.readAllStandardOutput().trimmed();
+}

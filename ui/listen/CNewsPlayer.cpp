@@ -61,6 +61,12 @@ CNewsPlayer::CNewsPlayer(CRssReaderDoc& document, CListenPositions& positions,
     connect(m_audio, &CAudioOutput::positionChanged, this, &CNewsPlayer::positionChanged);
     connect(m_audio, &CAudioOutput::finished, this, &CNewsPlayer::OnFinished);
     connect(m_audio, &CAudioOutput::failed, this, &CNewsPlayer::OnFailed);
+    // How long Listen took to be heard, conversion included: what a person waits for.
+    connect(m_audio, &CAudioOutput::started, this, [this] {
+        if (m_sinceListen.isValid())
+            LogFormat("First sound %lld ms after Listen", m_sinceListen.elapsed());
+        m_sinceListen.invalidate();
+    });
     m_keepTimer->setInterval(kKeepIntervalMs);
     connect(m_keepTimer, &QTimer::timeout, this, [this] {
         KeepPosition();
@@ -88,6 +94,7 @@ void CNewsPlayer::Listen(std::vector<CRefPtr<CRssItem>> items, const QString& so
         return;
     }
     LogFormat("Listening to %d news of '%s'", int(m_queue.size()), qUtf8Printable(source));
+    m_sinceListen.start();
     m_wantPlay = true;
     MoveTo(0);
 }
@@ -287,8 +294,9 @@ void CNewsPlayer::StartCurrent()
     CRssItem* item = CurrentItem();
     if (!item)
         return;
-    PrepareFrom(m_current);
     if (!IsReady(*item)) {
+        // While it is awaited it is the only one asked for, at the head of the work.
+        Prepare(*item);
         const RssItemState state = item->State();
         const bool gaveUp = state == RssItemState::Failed || state == RssItemState::FileMissing ||
                             state == RssItemState::None;
@@ -318,6 +326,10 @@ void CNewsPlayer::StartCurrent()
     Q_EMIT itemChanged();
     Q_EMIT durationChanged(duration);
     Q_EMIT positionChanged(start);
+    // The next ones are made while this one plays.
+    const int ahead = std::min(int(m_queue.size()), m_current + kLookAhead);
+    for (int i = ahead - 1; i > m_current; --i)
+        Prepare(*m_queue[size_t(i)]);
     if (m_wantPlay) {
         m_audio->Play();
         // Play may have failed at once (no sound device): that has set the state already.
@@ -330,25 +342,21 @@ void CNewsPlayer::StartCurrent()
     }
 }
 
-void CNewsPlayer::PrepareFrom(int index)
+void CNewsPlayer::Prepare(CRssItem& item)
 {
-    // Asked for last to first: each goes to the head of the work, so they are made in
-    // the order they will be heard. Each item is asked for once a Listen: one whose voice
-    // cannot be made is passed over, not tried again and again.
-    const int end = std::min(int(m_queue.size()), index + kLookAhead);
-    for (int i = end - 1; i >= index; --i) {
-        CRssItem& item = *m_queue[size_t(i)];
-        if (IsReady(item) || !CanBePrepared(item) || !m_requested.insert(&item).second)
-            continue;
-        const RssItemState state = item.State();
-        const bool pending = state == RssItemState::DownloadPending ||
-                             state == RssItemState::PageCached ||
-                             state == RssItemState::PodcastPending;
-        if (pending)
-            item.ResumeJobs(false);
-        else
-            item.RequestConversion({.retry = true, .urgent = true, .preferPodcast = true});
-    }
+    // Each goes to the head of the work (the ones ahead are asked for last to first, so
+    // they are made in the order they will be heard). Each item is asked for once a Listen:
+    // one whose voice cannot be made is passed over, not tried again and again.
+    if (IsReady(item) || !CanBePrepared(item) || !m_requested.insert(&item).second)
+        return;
+    const RssItemState state = item.State();
+    const bool pending = state == RssItemState::DownloadPending ||
+                         state == RssItemState::PageCached ||
+                         state == RssItemState::PodcastPending;
+    if (pending)
+        item.ResumeJobs(false);
+    else
+        item.RequestConversion({.retry = true, .urgent = true, .preferPodcast = true});
 }
 
 void CNewsPlayer::OnFinished()

@@ -2,6 +2,7 @@
 
 #include "CRefCounted.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <unordered_set>
@@ -87,7 +88,7 @@ Q_SIGNALS:
 
 private:
     void StartCurrent();
-    void PrepareFrom(int index);
+    void Prepare(CRssItem& item);
     void OnFinished();
     void OnFailed(const QString& message);
     void SkipFailed(const QString& message);
@@ -108,6 +109,7 @@ private:
     bool m_loaded = false;   // the current item's file is in the audio output
     bool m_wantPlay = false; // play once the current item is ready
     mutable QString m_artFile;
+    QElapsedTimer m_sinceListen;
     CAudioOutput* m_audio;
     QTimer* m_keepTimer;
 };
