@@ -27,9 +27,12 @@
 #     desktop-notification.png  the same refresh told by the desktop's notification server
 #     shortcuts.png          Help > Keyboard shortcuts (Ctrl+F1); shortcuts-filter.png with "update" typed
 #     tray-badge.png         the tray icon with its unread badge in a 22 and a 16 px panel, enlarged 8x
+#     listening-preparing.png  Listen (Ctrl+L) on news not spoken yet: "Preparing 1 of 19…"
+#     listening-playing.png  the listening bar playing that news, the list following it
+#     listening-dark.png     the same in the Dark style, at 1.5x speed
 #
 #     scripts/screenshots.sh OUTDIR
-# Needs xvfb-run, ImageMagick's import, xdotool, xwininfo and trayer. Uses build/.
+# Needs xvfb-run, ImageMagick's import, xdotool, xwininfo, trayer and pulseaudio. Uses build/.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${1:?usage: screenshots.sh OUTDIR}
@@ -55,6 +58,15 @@ s = socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(50); held
 while True: held.append(s.accept())' "$silent" &
 silent_server=$!
 trap 'kill $server $silent_server 2>/dev/null; rm -rf "$work"' EXIT
+# Sound goes to a PulseAudio server of our own whose only sink is silent.
+mkdir -p "$work/pulse" && chmod 700 "$work/pulse"
+HOME=$work/pulse XDG_RUNTIME_DIR=$work/pulse XDG_CONFIG_HOME=$work/pulse pulseaudio -n \
+    --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=false --log-level=error \
+    --load="module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+    --load="module-null-sink sink_name=silent" 2> /dev/null &
+pulse=$!
+trap 'kill $server $silent_server $pulse 2>/dev/null; rm -rf "$work"' EXIT
+export PULSE_SERVER=unix:$work/pulse/native
 python3 "$top/bench/make_data_folder.py" "$XDG_DATA_HOME/Calvoria" --groups 3 --channels 12 \
     --items 20 --url-base "http://127.0.0.1:$port/" --article-base "http://127.0.0.1:$port/" > /dev/null
 
@@ -163,6 +175,15 @@ CALVORIA_SHOW_COMMAND=2 shoot news-popups \
 shoot shortcuts "$focus key ctrl+F1 2> /dev/null; sleep 0.8"
 # Typed once the list's own window has the keyboard, however long it takes to appear.
 shoot shortcuts-filter "$focus key ctrl+F1 2> /dev/null; xdotool search --sync --onlyvisible --name Keyboard windowfocus --sync 2> /dev/null; sleep 0.3; xdotool type update 2> /dev/null; sleep 0.5"
+# Listening: the second news of a channel, not spoken yet, while it is prepared and once it
+# plays (the list follows it; the bar shows its channel, times and speed).
+listen="$open_channel; xdotool key F6 Down Down ctrl+l 2> /dev/null"
+shoot listening-preparing "$listen; sleep 0.8"
+shoot listening-playing "$listen; sleep 8"
+write_settings 0 1 2 Dark.xsl
+printf '[Listen]\nRate=1.5\n' >> "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf"
+shoot listening-dark "$listen; sleep 6"
+write_settings 0 1
 # The tray icon cut from the panel and enlarged: every channel's news are unread (99+).
 # $1: the panel's height; the square of that size around the icon, cut from the screen.
 crop_tray_icon() {

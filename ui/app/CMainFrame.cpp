@@ -157,6 +157,7 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
     own.addFile(u":/theme/images/calvoria.svg"_s);
     const QIcon icon = QIcon::fromTheme(u"org.calvoria.calvoria"_s, own);
     setWindowIcon(icon);
+    QApplication::setWindowIcon(icon);
     m_tray->setIcon(icon);
     m_tray->setWindowHidden([this] { return m_hiddenInTray; });
     connect(m_tray, &CSystemTray::hideRequested, this, [this] { HideToTray(false); });
@@ -185,6 +186,9 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
 
 CMainFrame::~CMainFrame()
 {
+    // Listening first, while the window is whole: letting the sound device go runs events.
+    delete m_listening;
+    m_listening = nullptr;
     // The children go after this body: their focus changes must not reach a frame that is
     // half gone.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);

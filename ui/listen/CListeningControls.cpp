@@ -52,7 +52,14 @@ CListeningControls::CListeningControls(CRssReaderDoc& document, CPreferences& pr
     m_mpris = new CMprisService(*m_player, std::move(raise), this);
 }
 
-CListeningControls::~CListeningControls() = default;
+CListeningControls::~CListeningControls()
+{
+    // Whatever uses the player goes before it; the player lets the sound device go last,
+    // which runs events that must find nothing of it.
+    delete m_dock;
+    delete m_mpris;
+    delete m_player;
+}
 
 QString CListeningControls::PositionsFile() const
 {

@@ -12,6 +12,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+const QString kServiceName = u"org.mpris.MediaPlayer2.calvoria"_s;
 const QString kObjectPath = u"/org/mpris/MediaPlayer2"_s;
 const QString kPlayerInterface = u"org.mpris.MediaPlayer2.Player"_s;
 const QString kBusService = u"org.freedesktop.DBus"_s;
@@ -21,8 +22,6 @@ constexpr uint kPrimaryOwner = 1;
 constexpr uint kAlreadyOwner = 4;
 
 } // namespace
-
-const QString CMprisService::ServiceName = u"org.mpris.MediaPlayer2.calvoria"_s;
 
 CMprisService::CMprisService(CNewsPlayer& player, std::function<void()> raise, QObject* parent)
     : QObject(parent), m_player(player), m_bus(QDBusConnection::sessionBus())
@@ -83,7 +82,7 @@ void CMprisService::AskBus(const QString& method)
     // one connection's requests in order, so a release always follows its request.
     QDBusMessage ask = QDBusMessage::createMethodCall(kBusService, u"/org/freedesktop/DBus"_s,
                                                       kBusService, method);
-    ask << ServiceName;
+    ask << kServiceName;
     if (method == u"RequestName"_s)
         ask << kDoNotQueue;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask), this);

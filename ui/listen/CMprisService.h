@@ -20,8 +20,6 @@ public:
     CMprisService(CNewsPlayer& player, std::function<void()> raise, QObject* parent = nullptr);
     ~CMprisService() override;
 
-    static const QString ServiceName;
-
 private:
     void Follow();
     void Publish();

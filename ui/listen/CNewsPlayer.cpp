@@ -306,7 +306,7 @@ void CNewsPlayer::StartCurrent()
             SkipFailed(u"The voice of '%1' could not be made."_s.arg(item->DisplayTitle()));
         else {
             SetPreparing(m_current + 1);
-            SetState(State::Preparing);
+            SetState(m_wantPlay ? State::Preparing : State::Paused);
         }
         return;
     }
