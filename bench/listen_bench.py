@@ -20,7 +20,7 @@ import time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(top, "tests", "e2e"))
-from e2e_support import Session, wait_for, xdotool  # noqa: E402
+from e2e_support import press, Session, wait_for, xdotool  # noqa: E402
 
 ap = argparse.ArgumentParser()
 ap.add_argument("--runs", type=int, default=4)
@@ -49,9 +49,7 @@ try:
     xdotool("windowfocus", "--sync", str(window))
 
     def keys(*names):
-        for key in names:
-            xdotool("key", "--window", str(window), key)
-            time.sleep(0.15)
+        press(window, *names)
 
     def first_sounds():
         return [int(ms) for ms in

@@ -58,6 +58,13 @@ class ClientMessage(ctypes.Structure):
                 ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
 
 
+def press(window, *keys):
+    """Presses the keys one after the other in the window, as a person would."""
+    for key in keys:
+        xdotool("key", "--window", str(window), key)
+        time.sleep(0.15)
+
+
 def close_box(window):
     event = ClientMessage()
     event.type = 33  # ClientMessage

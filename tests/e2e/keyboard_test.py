@@ -12,7 +12,7 @@ import re
 import sys
 import time
 
-from e2e_support import Session, check, finish, wait_for, xdotool
+from e2e_support import press, Session, check, finish, wait_for, xdotool
 
 
 
@@ -38,9 +38,7 @@ try:
     time.sleep(0.5)
 
     def keys(*names):
-        for key in names:
-            xdotool("key", "--window", str(window), key)
-            time.sleep(0.15)
+        press(window, *names)
 
     # Tree rows: Favorite Channels, My Feeds, Group 0, Channel 0.
     keys("Home", "Down", "Down", "Down")

@@ -22,7 +22,7 @@ import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-from e2e_support import Session, check, finish, wait_for, xdotool
+from e2e_support import press, Session, check, finish, wait_for, xdotool
 
 
 class Site(BaseHTTPRequestHandler):
@@ -171,9 +171,7 @@ try:
     time.sleep(0.5)
 
     def keys(*names):
-        for key in names:
-            xdotool("key", "--window", str(window), key)
-            time.sleep(0.15)
+        press(window, *names)
 
     def select_news(index):
         # Tree rows: Favorite Channels, My Feeds, Group 0, Channel 0; then its news list.

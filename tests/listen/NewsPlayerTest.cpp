@@ -1,6 +1,8 @@
 #include "AudioFixtures.h"
 #include "CListenPositions.h"
 #include "CListeningBar.h"
+#include "CListeningControls.h"
+#include "CMainFrame.h"
 #include "CNewsPlayer.h"
 #include "NewsTestSupport.h"
 #include "SoonAsserts.h"
@@ -109,6 +111,20 @@ TEST_F(NewsPlayer, PlaysInOrderMarksHeardNewsReadSkipsSilentOnesAndResumes)
     EXPECT_FALSE(player->HasItem());
     EXPECT_EQ(doc.ListeningItem(), nullptr);
     EXPECT_FALSE(items[3]->unread);
+}
+
+// Letting the sound device go runs events: a window that ends while it plays must not be
+// asked about its listening while that happens.
+TEST_F(NewsPlayer, AWindowClosedWhilePlayingEndsCleanly)
+{
+    auto frame = std::make_unique<CMainFrame>(&doc, env.app);
+    CNewsPlayer& player = frame->Listening().Player();
+    player.Listen({items[1]}, u"Desk"_s);
+    ASSERT_SOON(player.PlayState() == CNewsPlayer::State::Playing);
+    EXPECT_TRUE(frame->Listening().IsBarShown());
+    frame->OnUpdate(RssEvent::ItemChanged, items[0].get()); // an update of the window waits
+    frame.reset();
+    EXPECT_EQ(doc.ListeningItem(), nullptr);
 }
 
 TEST(ListeningBar, TimesReadAsClockTimes)

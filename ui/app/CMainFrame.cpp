@@ -41,6 +41,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
+#include <utility>
 
 #ifndef CALVORIA_RELEASES_URL
 #define CALVORIA_RELEASES_URL "https://calvoria.org/releases?ver="
@@ -186,9 +187,9 @@ CMainFrame::CMainFrame(CRssReaderDoc* document, CAppServices& app,
 
 CMainFrame::~CMainFrame()
 {
-    // Listening first, while the window is whole: letting the sound device go runs events.
-    delete m_listening;
-    m_listening = nullptr;
+    // Listening first, while the window is whole: letting the sound device go runs events,
+    // which must no longer find it.
+    delete std::exchange(m_listening, nullptr);
     // The children go after this body: their focus changes must not reach a frame that is
     // half gone.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
