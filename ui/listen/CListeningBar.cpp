@@ -94,6 +94,11 @@ CListeningBar::CListeningBar(CNewsPlayer& player, QWidget* parent)
     m_slider->setFocusPolicy(Qt::StrongFocus);
     m_remaining = new QLabel(this);
     m_remaining->setAccessibleName(u"Remaining time"_s);
+    // Wide enough for the longest time, so the slider keeps its place as they change.
+    const int timeWidth = fontMetrics().horizontalAdvance(u"\u22120:00:00"_s);
+    m_elapsed->setMinimumWidth(timeWidth);
+    m_remaining->setMinimumWidth(timeWidth);
+    m_elapsed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row->addWidget(m_elapsed);
     row->addWidget(m_slider, 2);
     row->addWidget(m_remaining);
@@ -195,8 +200,10 @@ void CListeningBar::ShowPosition(qint64 milliseconds)
 {
     if (!m_slider->isSliderDown())
         m_slider->setValue(int(std::min<qint64>(milliseconds, INT_MAX)));
-    m_elapsed->setText(TimeText(milliseconds));
-    m_remaining->setText(u"\u2212"_s + TimeText(m_duration - milliseconds));
+    // No times while the length is unknown (the news is still being prepared).
+    const bool known = m_duration > 0;
+    m_elapsed->setText(known ? TimeText(milliseconds) : QString());
+    m_remaining->setText(known ? u"\u2212"_s + TimeText(m_duration - milliseconds) : QString());
     m_previous->setEnabled(m_player.CanGoPrevious());
 }
 
