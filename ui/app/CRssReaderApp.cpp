@@ -17,6 +17,7 @@
 #include "CRSSPropSht.h"
 #include "CRSSVisualOptions.h"
 #include "CRSSVoiceOptions.h"
+#include "CShareAudioOptions.h"
 #include "CStatusPanes.h"
 #include "CFeedHandoff.h"
 #include "CSingleInstance.h"
@@ -395,6 +396,11 @@ void CRssReaderApp::RunOptions()
                                                        m_services.Prefs()->Store()));
                                            }),
                       u"Voice"_s);
+    QStringList groups;
+    for (const CRefPtr<CRssNode>& child : m_doc->RootGroup().ChildrenSnapshot())
+        if (const auto* group = NodeCast<CRssGroup>(child.get()))
+            groups << group->Name();
+    sheet.AddPage(new CShareAudioOptions(prefs.Store(), groups, {}, {}), u"Share audio"_s);
     sheet.exec();
 }
 
