@@ -13,6 +13,8 @@ const QString kAddress = u"Share/Address"_s;
 const QString kPort = u"Share/Port"_s;
 const QString kGroups = u"Share/Groups"_s;
 const QString kSecret = u"Share/Secret"_s;
+const QString kPublishFolder = u"Share/PublishFolder"_s;
+const QString kPublishUrl = u"Share/PublishUrl"_s;
 
 } // namespace
 
@@ -25,6 +27,10 @@ ShareSettings ShareSettings::Load(QSettings& store)
     settings.port = port > 0 && port < 65536 ? port : kDefaultPort;
     settings.groups = store.value(kGroups).toStringList();
     settings.secret = store.value(kSecret).toByteArray();
+    settings.publishFolder = store.value(kPublishFolder).toString();
+    settings.publishUrl = store.value(kPublishUrl).toString();
+    if (!settings.publishUrl.isEmpty() && !settings.publishUrl.endsWith(u'/'))
+        settings.publishUrl += u'/';
     if (!IsSecret(settings.secret)) {
         settings.secret = NewSecret();
         store.setValue(kSecret, settings.secret);
@@ -39,6 +45,8 @@ void ShareSettings::Save(QSettings& store) const
     store.setValue(kPort, port);
     store.setValue(kGroups, groups);
     store.setValue(kSecret, secret);
+    store.setValue(kPublishFolder, publishFolder);
+    store.setValue(kPublishUrl, publishUrl);
 }
 
 QByteArray ShareSettings::NewSecret()
