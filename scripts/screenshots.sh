@@ -13,6 +13,7 @@
 #     new-channel.png        File > New channel in a group
 #     feed-handoff.png       a browser's feed: link handed to the running copy, verified
 #     options-<page>.png     Tools > Options, each page
+#     options-share.png      the Share audio page: sharing on, the feed address and its QR code
 #     options-data-folder.png  a data folder typed that holds news of its own: asked first
 #     sync-dialog.png        File > Synchronize: two channels' prepared news, a player with room
 #     sync-no-room.png       the same with a card that has no room: sizes in red
@@ -136,6 +137,10 @@ shoot options-general "$options"
 shoot options-appearance "$options; xdotool key ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-news "$options; xdotool key ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.5"
 shoot options-voice "$options; xdotool key ctrl+Tab ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.8"
+# Sharing on, one group with a feed of its own: the address to subscribe to and its code.
+printf '[Share]\nEnabled=true\nGroups=Group 1\n' >> "$XDG_CONFIG_HOME/Trevane Labs/Calvoria.conf"
+shoot options-share "$options; xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab 2> /dev/null; sleep 0.8"
+write_settings 0 1
 mkdir -p "$work/other"
 cp "$XDG_DATA_HOME/Calvoria/data.opml" "$work/other/"
 shoot options-data-folder "$options; xdotool key alt+d ctrl+a 2> /dev/null; xdotool type '$work/other' 2> /dev/null; xdotool key Return 2> /dev/null; sleep 1"

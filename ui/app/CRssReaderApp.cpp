@@ -17,6 +17,7 @@
 #include "CRSSPropSht.h"
 #include "CRSSVisualOptions.h"
 #include "CRSSVoiceOptions.h"
+#include "CAudioSharing.h"
 #include "CShareAudioOptions.h"
 #include "CStatusPanes.h"
 #include "CFeedHandoff.h"
@@ -132,6 +133,11 @@ void CRssReaderApp::ShowLaunchError(const QString& text)
 
 bool CRssReaderApp::Exit()
 {
+    // No more audio served from a tree that is about to close.
+    if (m_sharing) {
+        m_notifications.RemoveView(m_sharing.get());
+        m_sharing.reset();
+    }
     // The document saves the tree and the saved news as it closes with the main window.
     if (m_frame)
         m_frame->CloseForExit();
@@ -255,6 +261,10 @@ bool CRssReaderApp::CreateDocumentAndFrame()
     m_frame = new CMainFrame(m_doc.get(), m_services, &QSystemTrayIcon::isSystemTrayAvailable,
                              std::move(views));
     m_notifications.AddView(m_frame);
+    // The shared audio, served while the program runs, in the window or in the tray.
+    m_sharing = std::make_unique<CAudioSharing>(*m_doc, *m_services.Prefs());
+    m_notifications.AddView(m_sharing.get());
+    m_sharing->ApplySettings();
     m_frame->StatusPanes().setQueueCounters(
         [this] { return m_downloadQueue.PendingCount() + m_downloadQueue.RunningCount(); },
         [this] { return m_conversionQueue.PendingCount() + m_conversionQueue.RunningCount(); });
@@ -400,7 +410,10 @@ void CRssReaderApp::RunOptions()
     for (const CRefPtr<CRssNode>& child : m_doc->RootGroup().ChildrenSnapshot())
         if (const auto* group = NodeCast<CRssGroup>(child.get()))
             groups << group->Name();
-    sheet.AddPage(new CShareAudioOptions(prefs.Store(), groups, {}, {}), u"Share audio"_s);
+    sheet.AddPage(new CShareAudioOptions(
+                      prefs.Store(), groups, [this] { m_sharing->ApplySettings(); },
+                      [this] { return m_sharing->StatusText(); }),
+                  u"Share audio"_s);
     sheet.exec();
 }
 

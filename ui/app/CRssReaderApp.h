@@ -12,6 +12,7 @@
 
 // The application object: owns the services, runs start-up and exit around the message
 // loop, and carries notifications from any thread to the views on the window thread.
+class CAudioSharing;
 class CFeedContext;
 class CFeedHandoff;
 class CItemJobs;
@@ -107,6 +108,7 @@ private:
     std::unique_ptr<CNewsAnnouncer> m_announcer;
     QPointer<CFeedHandoff> m_handoff; // a child of the frame
     std::unique_ptr<CUpdateRounds> m_updateRounds;
+    std::unique_ptr<CAudioSharing> m_sharing;
     bool m_startHidden = false;
     bool m_inMainLoop = false;
     bool m_endRequested = false;

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QUrl>
 #include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
@@ -36,7 +38,7 @@ CShareAudioOptions::CShareAudioOptions(QSettings& store, QStringList groups,
       m_address(new QComboBox), m_port(new QSpinBox), m_groups(new QListWidget),
       m_feed(new QComboBox), m_url(new QLineEdit), m_copy(new QPushButton(u"&Copy"_s)),
       m_newAddress(new QPushButton(u"&New address"_s)), m_qr(new QLabel),
-      m_statusLine(new QLabel)
+      m_statusLine(new QLabel), m_publishFolder(new QLineEdit), m_publishUrl(new QLineEdit)
 {
     setObjectName(u"shareOptions"_s);
     m_enabled->setObjectName(u"shareEnabled"_s);
@@ -85,6 +87,30 @@ CShareAudioOptions::CShareAudioOptions(QSettings& store, QStringList groups,
     page->addWidget(hint);
     page->addWidget(m_qr, 1);
     page->addWidget(m_statusLine);
+
+    // For a web server or a synchronised folder of the person's own.
+    m_publishFolder->setObjectName(u"publishFolder"_s);
+    m_publishUrl->setObjectName(u"publishUrl"_s);
+    m_publishUrl->setPlaceholderText(u"https://example.org/podcast/"_s);
+    auto* browse = new QPushButton(u"&Browse..."_s);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(m_publishFolder, 1);
+    folderRow->addWidget(browse);
+    auto* publish = new QFormLayout;
+    publish->addRow(u"Publish to a f&older"_s, folderRow);
+    publish->addRow(u"Its &web address"_s, m_publishUrl);
+    if (auto* label = qobject_cast<QLabel*>(publish->labelForField(folderRow)))
+        label->setBuddy(m_publishFolder);
+    page->addLayout(publish);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, u"Publish to a folder"_s,
+                                                                 m_publishFolder->text());
+        if (!folder.isEmpty())
+            m_publishFolder->setText(folder);
+    });
+    for (QLineEdit* edit : {m_publishFolder, m_publishUrl})
+        connect(edit, &QLineEdit::textEdited, this, [this] { MarkChanged(); });
+    connect(m_publishFolder, &QLineEdit::textChanged, this, [this] { MarkChanged(); });
 
     connect(m_enabled, &QCheckBox::toggled, this, [this] {
         UpdateEnables();
@@ -159,6 +185,8 @@ void CShareAudioOptions::Initialize()
     m_address->setCurrentIndex(at);
     m_port->setValue(settings.port);
     m_enabled->setChecked(settings.enabled);
+    m_publishFolder->setText(settings.publishFolder);
+    m_publishUrl->setText(settings.publishUrl);
     m_groups->clear();
     for (const QString& name : m_groupNames) {
         auto* item = new QListWidgetItem(name, m_groups);
@@ -179,6 +207,10 @@ ShareSettings CShareAudioOptions::FromControls() const
         if (m_groups->item(row)->checkState() == Qt::Checked)
             settings.groups << m_groups->item(row)->text();
     settings.secret = m_secret;
+    settings.publishFolder = m_publishFolder->text().trimmed();
+    settings.publishUrl = m_publishUrl->text().trimmed();
+    if (!settings.publishUrl.isEmpty() && !settings.publishUrl.endsWith(u'/'))
+        settings.publishUrl += u'/';
     return settings;
 }
 
@@ -212,6 +244,19 @@ void CShareAudioOptions::ShowAddress()
                   u"Only programs on this computer can reach this address; choose a network "
                   "address for a phone."_s;
     m_statusLine->setText(status);
+}
+
+QString CShareAudioOptions::Problem() const
+{
+    const ShareSettings settings = FromControls();
+    if (settings.publishFolder.isEmpty())
+        return {};
+    const QUrl url(settings.publishUrl, QUrl::StrictMode);
+    if (!url.isValid() || (url.scheme() != u"http"_s && url.scheme() != u"https"_s) ||
+        url.host().isEmpty())
+        return u"Give the web address the folder is reached at, such as "
+               "https://example.org/podcast/, so that the feed can name its episodes."_s;
+    return {};
 }
 
 void CShareAudioOptions::UpdateEnables()

@@ -31,6 +31,9 @@ public:
     static QStringList LocalAddresses();
     // The address of the feed chosen in the page, as it would be once applied.
     QString FeedUrl() const;
+    // A folder to publish to without the address it is reached at, or an address that is no
+    // web address, cannot be applied.
+    QString Problem() const override;
 
 protected:
     void Initialize() override;
@@ -56,4 +59,6 @@ private:
     QPushButton* m_newAddress;
     QLabel* m_qr;
     QLabel* m_statusLine;
+    QLineEdit* m_publishFolder;
+    QLineEdit* m_publishUrl;
 };
