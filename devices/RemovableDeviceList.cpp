@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
+#include <QUrl>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -114,7 +117,32 @@ SystemRoots SystemRoots::FromEnvironment()
     const QString base = qEnvironmentVariable("CALVORIA_DEVICE_ROOT");
     if (base.isEmpty())
         return {};
-    return {base + "/proc"_L1, base + "/sys"_L1, base + "/dev"_L1};
+    return {base + "/proc"_L1, base + "/sys"_L1, base + "/dev"_L1, base + "/gvfs"_L1};
+}
+
+QString SystemRoots::DefaultGvfs()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return (runtime.isEmpty() ? u"/run/user/%1"_s.arg(::getuid()) : runtime) + u"/gvfs"_s;
+}
+
+QString RemovableDeviceList::GvfsDisplayName(const QString& folder)
+{
+    // Phones (MTP) and cameras (PTP) are named "host=VENDOR_MODEL_SERIAL": the vendor and
+    // model, the serial number left out.
+    static const QRegularExpression kDevice(u"^(?:mtp|gphoto2):host=(.+)$"_s);
+    const QRegularExpressionMatch match = kDevice.match(folder);
+    if (!match.hasMatch())
+        return {};
+    const QString host = QUrl::fromPercentEncoding(match.captured(1).toUtf8());
+    // Older GVfs names the USB port ("[usb:002,003]"): nothing a person recognises.
+    if (host.startsWith(u'['))
+        return u"Phone or camera"_s;
+    QStringList words = host.split(u'_', Qt::SkipEmptyParts);
+    static const QRegularExpression kSerial(u"^[0-9A-Fa-f]{6,}$"_s);
+    if (words.size() > 1 && kSerial.match(words.last()).hasMatch())
+        words.removeLast();
+    return words.join(u' ');
 }
 
 void RemovableDeviceList::Refresh()
@@ -144,6 +172,19 @@ void RemovableDeviceList::Refresh()
             const QString uuid = NameLinkingTo(m_roots.dev + u"/disk/by-uuid"_s, device.node);
             entry.key = u"*"_s + (uuid.isEmpty() ? entry.root : uuid);
         }
+        m_devices.push_back(std::move(entry));
+    }
+    // GVfs shows each phone or camera as a folder of its one mount.
+    const QDir gvfs(m_roots.gvfs);
+    for (const QString& folder : gvfs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString name = GvfsDisplayName(folder);
+        if (name.isEmpty())
+            continue;
+        RemovableDevice entry;
+        entry.root = gvfs.filePath(folder);
+        entry.fileSystem = CDeviceFolder::FileSystemOf(entry.root);
+        entry.name = name;
+        entry.key = name;
         m_devices.push_back(std::move(entry));
     }
 }

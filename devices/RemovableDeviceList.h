@@ -24,14 +24,18 @@ struct SystemRoots
     QString proc = QStringLiteral("/proc");
     QString sys = QStringLiteral("/sys");
     QString dev = QStringLiteral("/dev");
+    // Where the desktop mounts phones and cameras (GVfs): "gvfs" in the user's runtime folder.
+    QString gvfs = DefaultGvfs();
 
-    // The system's own roots, or the proc, sys and dev folders under the folder named by
-    // CALVORIA_DEVICE_ROOT, for trying the program with devices that are not there.
+    // The system's own roots, or the proc, sys, dev and gvfs folders under the folder named
+    // by CALVORIA_DEVICE_ROOT, for trying the program with devices that are not there.
     static SystemRoots FromEnvironment();
+    static QString DefaultGvfs();
 };
 
 // The removable volumes mounted now, in the order of the mount table: block devices that
-// the kernel marks removable or that sit on a USB bus.
+// the kernel marks removable or that sit on a USB bus; then the phones and cameras the
+// desktop has mounted through GVfs, named as the desktop names them.
 class RemovableDeviceList
 {
 public:
@@ -46,6 +50,9 @@ public:
 
     // Bytes free for the person on the volume at root; 0 when they cannot be read.
     static qint64 GetFreeSpace(const QString& root);
+    // The name the desktop shows for a GVfs mount folder ("mtp:host=Google_Pixel_7_2A1B3C4D"
+    // is "Google Pixel 7"); empty for folders that are no phone or camera.
+    static QString GvfsDisplayName(const QString& folder);
     // Whether path is the mount point of a mounted file system of any kind.
     static bool IsMountPoint(const QString& path, const SystemRoots& roots = {});
 

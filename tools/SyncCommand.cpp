@@ -40,7 +40,13 @@ int RunSyncCommand(const QStringList& args)
 
     const QString root = options.Positional().first();
     const SystemRoots system = SystemRoots::FromEnvironment();
-    if (!RemovableDeviceList::IsMountPoint(root, system)) {
+    // A phone or camera the desktop mounted is a folder of the GVfs mount.
+    const QFileInfo rootInfo(root);
+    const bool phone =
+        QFileInfo(rootInfo.absolutePath()).canonicalFilePath() ==
+            QFileInfo(system.gvfs).canonicalFilePath() &&
+        !RemovableDeviceList::GvfsDisplayName(rootInfo.fileName()).isEmpty() && rootInfo.isDir();
+    if (!phone && !RemovableDeviceList::IsMountPoint(root, system)) {
         err << TsvField(root) << " is not a mount point: connect the device and give the folder "
                               "it is mounted at\n";
         return 1;

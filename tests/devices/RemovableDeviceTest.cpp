@@ -36,24 +36,36 @@ TEST(RemovableDevices, NamedByModelThenLabelThenUuidAndOnlyRemovableOnes)
                   "45 22 8:17 / /mnt/again rw - vfat /dev/sdb1 rw\n"
                   "garbage\n");
 
+    // Phones and cameras the desktop mounted (GVfs), by the names it shows; a network share
+    // mounted there too is no device.
+    for (const QString& folder : {u"mtp:host=Google_Pixel_7_2A1B3C4D5E"_s,
+                                  u"gphoto2:host=Canon%20Inc._Canon_EOS_R6"_s,
+                                  u"smb-share:server=nas,share=music"_s})
+        ASSERT_TRUE(QDir().mkpath(system.Roots().gvfs + u'/' + folder));
+
     RemovableDeviceList list(system.Roots());
     list.Refresh();
-    ASSERT_EQ(list.Count(), 4) << "the system disk, tmpfs and the second mount are left out";
+    ASSERT_EQ(list.Count(), 6) << "the system disk, tmpfs, the second mount and the share are left out";
     struct Expected { const char16_t* root; const char16_t* name; const char16_t* key; };
     const Expected expected[] = {
         {u"/media/me/STICK", u"Acme Flash Disk", u"Acme Flash Disk"},
         {u"/media/me/MY MUSIC", u"MY MUSIC", u"MY MUSIC"},
         {u"/media/me/1A2B-3C4D", u"Removable disk", u"*1A2B-3C4D"},
         {u"/media/me/card", u"Removable disk", u"*/media/me/card"},
+        {u"/gvfs/gphoto2:host=Canon%20Inc._Canon_EOS_R6", u"Canon Inc. Canon EOS R6",
+         u"Canon Inc. Canon EOS R6"},
+        {u"/gvfs/mtp:host=Google_Pixel_7_2A1B3C4D5E", u"Google Pixel 7", u"Google Pixel 7"},
     };
     int i = 0;
     while (const RemovableDevice* device = list.Next()) {
-        EXPECT_EQ(device->root, QString::fromUtf16(expected[i].root)) << i;
+        const QString root = QString::fromUtf16(expected[i].root);
+        EXPECT_EQ(device->root, root.startsWith(u"/gvfs/"_s) ? home.File(u"fake"_s) + root : root)
+            << i;
         EXPECT_EQ(device->name, QString::fromUtf16(expected[i].name)) << i;
         EXPECT_EQ(device->key, QString::fromUtf16(expected[i].key)) << i;
         ++i;
     }
-    EXPECT_EQ(i, 4);
+    EXPECT_EQ(i, 6);
     EXPECT_EQ(list.Next(), nullptr);
 
     EXPECT_GT(RemovableDeviceList::GetFreeSpace(home.File(u"fake"_s)), 0);

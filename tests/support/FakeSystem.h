@@ -16,7 +16,7 @@ public:
     SystemRoots Roots() const
     {
         return {m_root + QStringLiteral("/proc"), m_root + QStringLiteral("/sys"),
-                m_root + QStringLiteral("/dev")};
+                m_root + QStringLiteral("/dev"), m_root + QStringLiteral("/gvfs")};
     }
 
     // A partition `node` of `disk` at sysfs folder `parent`, with major:minor `number`.
