@@ -1,5 +1,6 @@
 // calvoria-tool playlist [--channel C] [FILE.m3u]: the prepared audio for any player.
 #include "DataCommand.h"
+#include "Mp3Duration.h"
 #include "ToolCommands.h"
 
 #include <QFile>
@@ -12,55 +13,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// Kilobits per second by version (MPEG 1, else 2 and 2.5), layer (I, II, III) and index.
-constexpr int kBitrates[2][3][16] = {
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}}};
-constexpr int kSampleRates[3] = {44100, 48000, 32000};
-
-// Seconds of MPEG audio in the bytes: every frame counted, tags and junk stepped over.
-double Mp3Seconds(const QByteArray& bytes)
-{
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype size = bytes.size();
-    qsizetype at = 0;
-    if (size >= 10 && bytes.startsWith("ID3"))
-        at = 10 + ((qsizetype(data[6] & 0x7F) << 21) | (data[7] & 0x7F) << 14 |
-                   (data[8] & 0x7F) << 7 | (data[9] & 0x7F));
-    double seconds = 0;
-    while (at + 4 <= size) {
-        const unsigned char b1 = data[at + 1], b2 = data[at + 2];
-        const int version = (b1 >> 3) & 3; // 3 MPEG 1, 2 MPEG 2, 0 MPEG 2.5
-        const int layer = (b1 >> 1) & 3;   // 3 layer I, 2 II, 1 III
-        const int bitrateIndex = b2 >> 4, rateIndex = (b2 >> 2) & 3;
-        if (data[at] != 0xFF || (b1 & 0xE0) != 0xE0 || version == 1 || layer == 0 ||
-            bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) {
-            ++at;
-            continue;
-        }
-        const bool mpeg1 = version == 3;
-        const int bitrate = kBitrates[mpeg1 ? 0 : 1][3 - layer][bitrateIndex] * 1000;
-        const int rate = kSampleRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
-        const int padding = (b2 >> 1) & 1;
-        int samples = 0;
-        qsizetype length = 0;
-        if (layer == 3) {
-            samples = 384;
-            length = (12 * bitrate / rate + padding) * 4;
-        } else {
-            samples = layer == 1 && !mpeg1 ? 576 : 1152;
-            length = samples / 8 * bitrate / rate + padding;
-        }
-        seconds += double(samples) / rate;
-        at += std::max<qsizetype>(length, 1);
-    }
-    return seconds;
-}
 
 int RunPlaylistCommand(const QStringList& args)
 {
@@ -97,9 +49,10 @@ int RunPlaylistCommand(const QStringList& args)
 
     QByteArray m3u = "#EXTM3U\n";
     for (const Entry& entry : entries) {
-        QFile file(entry.path);
-        const double seconds = file.open(QIODevice::ReadOnly) ? Mp3Seconds(file.readAll()) : 0;
-        m3u += "#EXTINF:" + QByteArray::number(qint64(std::lround(seconds))) + ',' +
+        const QFileInfo file(entry.path);
+        const qint64 ms = Mp3DurationMs(entry.path, file.size(),
+                                        file.lastModified().toSecsSinceEpoch());
+        m3u += "#EXTINF:" + QByteArray::number(qint64(std::lround(double(ms) / 1000))) + ',' +
                entry.title.simplified().toUtf8() + '\n' +
                QFileInfo(entry.path).absoluteFilePath().toUtf8() + '\n';
     }
