@@ -4,6 +4,7 @@
 #include "CAudioServer.h"
 #include "FolderPublish.h"
 #include "CPreferences.h"
+#include "CShareAudioOptions.h"
 #include "CRssReaderDoc.h"
 #include "ShareSettings.h"
 #include "ShareSnapshot.h"
@@ -49,9 +50,16 @@ bool CAudioSharing::IsSharing() const
     return m_server->Running();
 }
 
+ShareSettings CAudioSharing::Settings() const
+{
+    ShareSettings settings = ShareSettings::Load(m_prefs.Store());
+    settings.address = CShareAudioOptions::ChosenAddress(m_prefs.Store());
+    return settings;
+}
+
 void CAudioSharing::ApplySettings()
 {
-    const ShareSettings settings = ShareSettings::Load(m_prefs.Store());
+    const ShareSettings settings = Settings();
     const QString where = u"%1:%2"_s.arg(settings.address).arg(settings.port);
     m_error.clear();
     if (!settings.enabled) {
@@ -100,7 +108,7 @@ std::shared_ptr<const ShareSnapshot> CAudioSharing::Snapshot(const ShareSettings
 
 void CAudioSharing::Rebuild()
 {
-    const ShareSettings settings = ShareSettings::Load(m_prefs.Store());
+    const ShareSettings settings = Settings();
     if (m_server->Running())
         m_server->Publish(Snapshot(settings, settings.BaseUrl()));
     if (settings.PublishesToFolder())

@@ -38,6 +38,8 @@ public:
     static constexpr int kRefreshMs = 5 * 60 * 1000;
 
 private:
+    // The stored settings, the address as the page shows it before one is stored.
+    ShareSettings Settings() const;
     void Rebuild();
     std::shared_ptr<const ShareSnapshot> Snapshot(const ShareSettings& settings,
                                                          const QString& baseUrl);

@@ -164,6 +164,12 @@ QStringList CShareAudioOptions::LocalAddresses()
     return addresses;
 }
 
+QString CShareAudioOptions::ChosenAddress(QSettings& store)
+{
+    return store.contains(u"Share/Address"_s) ? ShareSettings::Load(store).address
+                                              : LocalAddresses().constFirst();
+}
+
 void CShareAudioOptions::Initialize()
 {
     const ShareSettings settings = ShareSettings::Load(m_store);
@@ -175,11 +181,11 @@ void CShareAudioOptions::Initialize()
                                ? u"Only this computer (%1)"_s.arg(address)
                                : address,
                            address);
-    // The first time, the first network address: what a phone can reach.
-    int at = m_store.contains(u"Share/Address"_s) ? m_address->findData(settings.address) : 0;
+    const QString chosen = ChosenAddress(m_store);
+    int at = m_address->findData(chosen);
     if (at < 0) {
         // An address this computer no longer has: kept, so the person sees what was chosen.
-        m_address->addItem(u"%1 (not available now)"_s.arg(settings.address), settings.address);
+        m_address->addItem(u"%1 (not available now)"_s.arg(chosen), chosen);
         at = m_address->count() - 1;
     }
     m_address->setCurrentIndex(at);

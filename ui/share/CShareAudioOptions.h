@@ -29,6 +29,9 @@ public:
 
     // The addresses offered: this computer's network addresses, then only this computer.
     static QStringList LocalAddresses();
+    // The stored address, or before one is stored the first address offered: what a phone
+    // can reach.
+    static QString ChosenAddress(QSettings& store);
     // The address of the feed chosen in the page, as it would be once applied.
     QString FeedUrl() const;
     // A folder to publish to without the address it is reached at, or an address that is no
