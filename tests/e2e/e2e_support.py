@@ -113,7 +113,8 @@ class Session:
     """A home folder with settings, a data folder of CHANNELS channels whose feeds are served
     locally, and the program copied into a folder of its own (so its log is its own)."""
 
-    def __init__(self, program, source, channels=6, items=8, stored_items=3, articles=False):
+    def __init__(self, program, source, channels=6, items=8, stored_items=3, articles=False,
+                 mark_read_ms=2000):
         self.work = tempfile.mkdtemp(prefix="calvoria-e2e-")
         self.processes = []
         work = self.work
@@ -148,8 +149,8 @@ class Session:
                        + (["--article-base", f"http://127.0.0.1:{self.port}/"] if articles else []),
                        check=True, stdout=subprocess.DEVNULL)
         # The default settings, but without the one-time tray warning (its dialog has its own
-        # test).
-        record = struct.pack("<10i8B2i", 6, 2, 2, 2000, 0, -4, 15, 0, 3, 15,
+        # test). mark_read_ms: how long a news shown in the reading pane waits to be read.
+        record = struct.pack("<10i8B2i", 6, 2, 2, mark_read_ms, 0, -4, 15, 0, 3, 15,
                              1, 0, 1, 1, 1, 1, 1, 1, 200, 4)
         with open(f"{work}/config/Trevane Labs/Calvoria.conf", "w") as conf:
             conf.write("[Options]\nMain=@ByteArray("

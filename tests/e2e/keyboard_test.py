@@ -21,7 +21,10 @@ def items(path):
     return re.findall(r'<item new="(\d)" deleted="(\d)"', text)
 
 
-session = Session(sys.argv[1], sys.argv[2], channels=4, items=8, stored_items=6)
+# Only the keys mark news read here: a news shown in the reading pane waits a day for it, so
+# that a slow update does not leave the one after the deleted news read.
+session = Session(sys.argv[1], sys.argv[2], channels=4, items=8, stored_items=6,
+                  mark_read_ms=24 * 3600 * 1000)
 try:
     feeds = f"{session.root}/Feeds"
     channel_file = None

@@ -15,7 +15,6 @@ resumes the paused news where it stopped.
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import threading
@@ -121,7 +120,10 @@ def exit_program(calvoria, window):
 
 
 check(bool(os.environ.get("DBUS_SESSION_BUS_ADDRESS")), "the test runs on a session bus of its own")
-session = Session(sys.argv[1], sys.argv[2], channels=2, items=5, stored_items=5)
+# Showing a news in the reading pane marks it read after a delay: a day, so that only
+# listening does here.
+session = Session(sys.argv[1], sys.argv[2], channels=2, items=5, stored_items=5,
+                  mark_read_ms=24 * 3600 * 1000)
 try:
     # The channel files again, their news linking to the pages served here, all unread.
     session.processes[0].kill()
@@ -143,13 +145,6 @@ try:
                 out.write(text.replace('new="0"', 'new="1"'))
     titles = [title for title, new in stored_items(channel_file)]
     check(len(titles) == 5, f"the channel holds five news ({len(titles)})")
-    # Showing a news in the reading pane marks it read after a delay: a day, so that only
-    # listening does here.
-    record = struct.pack("<10i8B2i", 6, 2, 2, 24 * 3600 * 1000, 0, -4, 15, 0, 3, 15,
-                         1, 0, 1, 1, 1, 1, 1, 1, 200, 4)
-    with open(f"{session.work}/config/Trevane Labs/Calvoria.conf", "w") as conf:
-        conf.write("[Options]\nMain=@ByteArray("
-                   + "".join("\\x%02x" % b for b in record) + ")\n")
 
     pulse_server = start_pulseaudio(session.work)
     check(pulse_server is not None, "a silent PulseAudio server runs")
